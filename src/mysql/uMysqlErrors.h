@@ -1,0 +1,61 @@
+#pragma once
+// The client's own error numbers 2000-2020 and their message templates.
+
+#include <concepts>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+enum TMysqlClientError : int32_t {
+  ErrUnknown = 2000,
+  ErrLocalSocketCreate = 2001,
+  ErrLocalConnect = 2002,
+  ErrConnect = 2003,
+  ErrTcpSocketCreate = 2004,
+  ErrUnknownHost = 2005,
+  ErrServerGone = 2006,
+  ErrProtocolMismatch = 2007,
+  ErrOutOfMemory = 2008,
+  ErrWrongHostInfo = 2009,
+  ErrLocalhostConnection = 2010,
+  ErrTcpConnection = 2011,
+  ErrHandshake = 2012,
+  ErrServerLost = 2013,
+  ErrCommandsOutOfSync = 2014,
+  ErrNamedPipeConnection = 2015,
+  ErrNamedPipeWait = 2016,
+  ErrNamedPipeOpen = 2017,
+  ErrNamedPipeSetState = 2018,
+  ErrCharsetInit = 2019,
+  ErrPacketTooLarge = 2020,
+};
+
+// Recorded (without a message) by the packet layer only; a read failure that
+// carries it is reported as ErrPacketTooLarge.
+inline constexpr int32_t ErrNetPacketTooLarge = 1153;
+
+// The template of a client error 2000-2020; empty for any other number.
+std::string_view ClientErrorMessage(int32_t number);
+
+// One argument of a template: text for "%-.64s"/"%-.32s", a 32-bit integer
+// for "%d", "%u" and "%lu" (the conversion decides signed or unsigned).
+struct TErrorArg {
+  TErrorArg(std::string_view text) : Text(text), IsText(true) {}
+  TErrorArg(const std::string& text) : Text(text), IsText(true) {}
+  TErrorArg(const char* text) : Text(text), IsText(true) {}
+  template <std::integral T>
+  TErrorArg(T value) : Bits(static_cast<uint32_t>(value)) {}
+
+  std::string_view Text;
+  uint32_t Bits = 0;
+  bool IsText = false;
+};
+
+// Fills a printf-style template: "%d" signed, "%u"/"%lu" unsigned 32-bit,
+// "%-.Ns" the first N characters of a string. Missing arguments format as
+// empty/0, surplus ones are ignored; formatting never fails.
+std::string FormatMessage(std::string_view format, std::initializer_list<TErrorArg> args);
+
+// The catalogue message of `number` filled with `args`.
+std::string FormatClientError(int32_t number, std::initializer_list<TErrorArg> args = {});

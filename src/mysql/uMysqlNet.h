@@ -1,0 +1,131 @@
+#pragma once
+// TMysqlNet: MySQL packets over the transport. Frames outgoing data with the
+// 4-byte header and sequence number, reads one packet at a time into one
+// growable buffer, decodes server error packets into the last error, and
+// wraps everything in zlib-compressed blocks once compression is on.
+//
+// The payload of the packet just read is Payload() (also ReadPos()/length);
+// a 0 byte is stored right after it so text at the end can be read as a
+// C string. It stays valid until the next read, write or ShrinkBuffer.
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mysql/uMysqlErrors.h"
+#include "mysql/uMysqlVio.h"
+
+// Payload length limit of one packet (0xFFFFFF); writes must stay below it.
+inline constexpr size_t MaxPacketLength = 0xFFFFFF;
+// Receive buffer limit (16 MiB); a packet that does not fit below it fails.
+inline constexpr size_t MaxBufferSize = 0x1000000;
+inline constexpr uint32_t InitialBufferSize = 8192;
+// Client capability bit that enables the "#" SQL state in error packets.
+inline constexpr uint32_t ClientProtocol41Layouts = 0x4000;
+
+class TMysqlNet {
+ public:
+  TMysqlNet();
+  ~TMysqlNet();
+  TMysqlNet(const TMysqlNet&) = delete;
+  TMysqlNet& operator=(const TMysqlNet&) = delete;
+
+  // Connects the transport (arguments as TMysqlVio::Connect) and sets up the
+  // buffer: 0, or the transport's negative result. 0 at once when open.
+  [[nodiscard]] int Open(TVioKind kind, const std::string& host, const std::string& pipeName,
+                         int32_t port, uint32_t timeoutSeconds, bool allowTcp);
+  // Like Open, over a ready stream (scripted peers in tests).
+  [[nodiscard]] int OpenStream(std::unique_ptr<platform::ByteStream> stream, TVioKind kind);
+  // Closes the transport and frees the buffer; nothing when closed.
+  int Close();
+  // Sequence number 0 and an empty write buffer, once per command.
+  void Clear();
+
+  // Buffers one packet (sent by Flush or when the buffer fills): 0, or 1 on
+  // failure. A payload of 16,777,215 bytes or more records 1153, sends nothing.
+  [[nodiscard]] int WritePacket(std::span<const uint8_t> data);
+  // One command packet (code byte + data), flushed at once: 0, or 1 on failure.
+  [[nodiscard]] int WriteCommand(uint8_t command, std::span<const uint8_t> data);
+  // Sends the buffered bytes: 0, or non-zero on failure; the buffer is empty
+  // afterwards either way.
+  [[nodiscard]] int Flush();
+
+  // Next packet: payload length, or -1. No error is recorded here beyond 1153.
+  [[nodiscard]] int ReadPacket();
+  // Next packet that is not an error packet: payload length (>= 1), or -1.
+  // A lost connection closes the transport and records 2013 (2020 for an
+  // oversized packet); a server error packet records the server's number and
+  // text and keeps the connection. `clientFlags` bit 0x4000 enables the "#"
+  // SQL state of 4.1 error packets.
+  [[nodiscard]] int SafeRead(uint32_t clientFlags);
+
+  // Gives a grown buffer back (8192 bytes) after a compressed result; false
+  // only when re-allocation fails.
+  [[nodiscard]] bool ShrinkBuffer();
+
+  void SetCompress(bool on) { compress_ = on; }
+  [[nodiscard]] bool Compress() const { return compress_; }
+
+  // The packet just read.
+  [[nodiscard]] const uint8_t* ReadPos() const { return buffer_.data() + readPos_; }
+  [[nodiscard]] std::span<const uint8_t> Payload() const {
+    return {buffer_.data() + readPos_, lastLength_};
+  }
+
+  [[nodiscard]] uint8_t SequenceNumber() const { return sequenceNumber_; }
+  void SetSequenceNumber(uint8_t value) { sequenceNumber_ = value; }
+  [[nodiscard]] uint32_t ProtocolVersion() const { return protocolVersion_; }
+  void SetProtocolVersion(uint32_t value) { protocolVersion_ = value; }
+  [[nodiscard]] size_t Capacity() const { return buffer_.size(); }
+
+  // The connection's last error (held by the transport).
+  [[nodiscard]] int32_t LastErrorNo() const { return vio_.ErrorNumber; }
+  [[nodiscard]] const std::string& LastError() const { return vio_.ErrorMessage(); }
+  void SetLastErrorNo(int32_t number) { vio_.ErrorNumber = number; }
+  void SetLastError(std::string_view text) { vio_.SetErrorMessage(text); }
+  // Number plus its formatted catalogue message.
+  void SetClientError(int32_t number, std::initializer_list<TErrorArg> args = {}) {
+    vio_.SetClientError(number, args);
+  }
+
+  [[nodiscard]] bool IsOpen() const { return vio_.Kind() != VioClosed; }
+  [[nodiscard]] TVioKind Kind() const { return vio_.Kind(); }
+  [[nodiscard]] TMysqlVio& Vio() { return vio_; }
+
+ private:
+  enum class Activity : uint8_t { Idle, Reading, Writing };
+
+  void ResetState();
+  [[nodiscard]] int WriteBuffered(const uint8_t* data, size_t length);
+  [[nodiscard]] int RealWrite(const uint8_t* data, size_t length);
+  [[nodiscard]] bool SendAll(const uint8_t* data, size_t length, int& retries);
+  [[nodiscard]] int ReadRaw();
+  [[nodiscard]] bool ReadFully(uint8_t* target, size_t length, int& retries);
+  [[nodiscard]] bool GrowBuffer(size_t size);
+  [[nodiscard]] int ReadCompressedPacket();
+  [[nodiscard]] bool UncompressBlock(size_t offset, size_t length, size_t uncompressedLength,
+                                     size_t& result);
+  void RecordServerError(uint32_t clientFlags);
+
+  TMysqlVio vio_;
+  bool compress_ = false;
+  Activity activity_ = Activity::Idle;
+  std::vector<uint8_t> buffer_;
+  uint8_t sequenceNumber_ = 0;
+  size_t writePos_ = 0;
+  size_t readPos_ = 0;
+  size_t lastLength_ = 0;
+  // Compressed reading: decompressed bytes held at the buffer start, where the
+  // next block goes, how many are not yet handed out, and the byte that the
+  // terminating 0 of the last packet covers.
+  size_t blockLength_ = InitialBufferSize;
+  size_t blockOffset_ = 0;
+  size_t remaining_ = 0;
+  uint8_t savedByte_ = 0;
+  uint32_t protocolVersion_ = 10;
+};

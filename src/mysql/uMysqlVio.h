@@ -1,0 +1,87 @@
+#pragma once
+// TMysqlVio: the byte-stream transport under the packet layer, and the holder
+// of the connection's last error.
+//
+// Connect opens a TCP socket or the local server pipe through the platform
+// layer. Tests that want a scripted peer without a socket hand a
+// platform::ByteStream to AttachStream (see tests/support/scripted_stream.h);
+// tests that need a real socket use the loopback fake server
+// (tests/support/fake_server.h).
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "mysql/uMysqlErrors.h"
+#include "platform/byte_stream.h"
+
+enum TVioKind : uint8_t {
+  VioClosed = 0,
+  VioTcpIp = 1,
+  VioSocket = 2,  // never opened on this platform
+  VioNamedPipe = 3,
+  VioSsl = 4,  // refused
+};
+
+// Longest message kept in the last-error slot.
+inline constexpr size_t MaxErrorMessage = 200;
+
+class TMysqlVio {
+ public:
+  TMysqlVio();
+  ~TMysqlVio();
+  TMysqlVio(const TMysqlVio&) = delete;
+  TMysqlVio& operator=(const TMysqlVio&) = delete;
+
+  // 0 on success; negative on failure with the error fields set:
+  // -20 already open, -2 SSL, -1 socket start-up, -9 pipe, -8 socket
+  // creation (2004), -7 unknown host (2005) or no data in time (2003),
+  // -6 connect refused (2003).
+  [[nodiscard]] int Connect(TVioKind kind, const std::string& host, const std::string& pipeName,
+                            int32_t port, uint32_t timeoutSeconds, bool allowTcp);
+
+  // Makes the transport open as `kind` over `stream` (a scripted peer in tests).
+  // Refused (-20) when already open.
+  [[nodiscard]] int AttachStream(std::unique_ptr<platform::ByteStream> stream, TVioKind kind);
+
+  // Bytes read (> 0), 0 at end of stream, -1 on failure or when closed.
+  [[nodiscard]] int Read(uint8_t* buffer, int size);
+  // Bytes written, or -1 on failure or when closed.
+  [[nodiscard]] int Write(const uint8_t* data, int size);
+  // Orderly close (a socket is drained first); always leaves VioClosed. Error
+  // fields stay.
+  int Close();
+
+  // -1 when closed; 0 for a pipe or when the mode is already right; the OS
+  // call's result otherwise.
+  int SetBlocking(bool on);
+  [[nodiscard]] bool IsBlocking() const { return (modeFlags_ & 1) == 0; }
+  [[nodiscard]] bool WaitReadable(uint32_t seconds);
+  // After a failed Read/Write on this thread: interrupted, would block or in
+  // progress (and still open).
+  [[nodiscard]] bool ShouldRetry() const;
+  [[nodiscard]] bool WasInterrupted() const;
+
+  [[nodiscard]] TVioKind Kind() const { return kind_; }
+  [[nodiscard]] uint32_t Timeout() const { return timeout_; }
+
+  // The connection's last error.
+  int32_t ErrorNumber = 0;
+  [[nodiscard]] const std::string& ErrorMessage() const { return errorMessage_; }
+  // Keeps the first 200 characters.
+  void SetErrorMessage(std::string_view text);
+  // Records a client error: the number and its formatted catalogue message.
+  void SetClientError(int32_t number, std::initializer_list<TErrorArg> args = {});
+
+ private:
+  int ConnectPipe(bool allowTcp, bool& fallBackToTcp);
+  int ConnectTcp(std::string host, int32_t port);
+
+  std::unique_ptr<platform::ByteStream> stream_;
+  uint32_t modeFlags_ = 0;  // bit 0: non-blocking
+  TVioKind kind_ = VioClosed;
+  std::string errorMessage_;
+  uint32_t timeout_ = 0;
+};

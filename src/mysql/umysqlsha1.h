@@ -1,0 +1,31 @@
+#pragma once
+// SHA-1 (FIPS 180-1) with the context rules the password scrambles rely on:
+// input after the result corrupts the context, a corrupted context yields no
+// digest, a repeated result repeats the digest.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+
+inline constexpr size_t Sha1DigestSize = 20;
+using TSha1Digest = std::array<uint8_t, Sha1DigestSize>;
+
+struct TSha1Context {
+  uint32_t Intermediate[5];
+  uint64_t LengthBits;
+  uint8_t Block[64];
+  int BlockIndex;
+  bool Computed;
+  bool Corrupted;
+};
+
+void sha1Reset(TSha1Context& context);
+// `data` must not be null (an assertion failure otherwise).
+void sha1Input(TSha1Context& context, const uint8_t* data, size_t count);
+// `digest` (20 bytes) must not be null (an assertion failure otherwise).
+void sha1Result(TSha1Context& context, uint8_t* digest);
+
+// One-shot digest of the concatenation of `parts`.
+TSha1Digest Sha1(std::initializer_list<std::span<const uint8_t>> parts);
