@@ -1,0 +1,33 @@
+// Conversion between the system's 8-bit text and the UTF-16 text of COM.
+//
+// Inside the system every text is 8-bit in the process's ANSI code page; it
+// becomes UTF-16 only where it crosses a COM interface. On Windows the code
+// page is the process's own (CP_ACP); elsewhere it is Windows-1251, the code
+// page of the hosts this add-in serves.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/com.h"
+
+namespace platform {
+
+using OleString = std::basic_string<OLECHAR>;
+using OleStringView = std::basic_string_view<OLECHAR>;
+
+// UTF-16 to ANSI. Characters the code page cannot represent become '?';
+// embedded NULs are kept.
+std::string ToAnsi(OleStringView text);
+
+// ANSI to UTF-16. Every byte maps to exactly one UTF-16 unit; embedded NULs
+// are kept.
+OleString FromAnsi(std::string_view text);
+
+// The text of a BSTR (all SysStringLen units, a null BSTR is empty) in ANSI.
+std::string AnsiFromBstr(BSTR text);
+
+// The UTF-16 units of a BSTR (a null BSTR is empty).
+OleStringView ViewOfBstr(BSTR text);
+
+}  // namespace platform
