@@ -1,0 +1,20 @@
+#include "connection/ParameterText.h"
+
+namespace orbelin {
+
+void ReplaceParameter(std::string& statement, std::string_view name, std::string_view value) {
+  const std::string marker = "%" + std::string(name) + "%";
+  std::string result;
+  size_t from = 0;
+  for (size_t at = statement.find(marker); at != std::string::npos;
+       at = statement.find(marker, from)) {
+    result.append(statement, from, at - from);
+    result.append(value);
+    from = at + marker.size();
+  }
+  if (from == 0) return;
+  result.append(statement, from);
+  statement = std::move(result);
+}
+
+}  // namespace orbelin

@@ -1,0 +1,116 @@
+#ifndef _WIN32
+
+#include <dlfcn.h>
+
+#include <climits>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "platform/registry.h"
+
+namespace platform {
+
+namespace {
+
+// Registry key names compare without regard to ASCII letter case.
+struct CaseInsensitiveLess {
+  using is_transparent = void;
+  static char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+  bool operator()(std::string_view a, std::string_view b) const {
+    const size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+      if (Lower(a[i]) != Lower(b[i])) return Lower(a[i]) < Lower(b[i]);
+    }
+    return a.size() < b.size();
+  }
+};
+
+struct Key {
+  std::map<std::string, std::string, CaseInsensitiveLess> values;
+  std::map<std::string, std::unique_ptr<Key>, CaseInsensitiveLess> subkeys;
+};
+
+Key& ClassesRoot() {
+  static Key root;
+  return root;
+}
+
+// Splits "a\b\c" into its non-empty parts.
+std::vector<std::string_view> PathParts(std::string_view path) {
+  std::vector<std::string_view> parts;
+  while (!path.empty()) {
+    const size_t slash = path.find('\\');
+    const std::string_view part = path.substr(0, slash);
+    if (!part.empty()) parts.push_back(part);
+    if (slash == std::string_view::npos) break;
+    path.remove_prefix(slash + 1);
+  }
+  return parts;
+}
+
+Key* FindKey(std::span<const std::string_view> parts) {
+  Key* key = &ClassesRoot();
+  for (std::string_view part : parts) {
+    const auto found = key->subkeys.find(part);
+    if (found == key->subkeys.end()) return nullptr;
+    key = found->second.get();
+  }
+  return key;
+}
+
+}  // namespace
+
+bool RegistrySetString(std::string_view keyPath, std::string_view valueName,
+                       std::string_view data) {
+  Key* key = &ClassesRoot();
+  for (std::string_view part : PathParts(keyPath)) {
+    auto& child = key->subkeys[std::string(part)];
+    if (!child) child = std::make_unique<Key>();
+    key = child.get();
+  }
+  key->values[std::string(valueName)] = std::string(data);
+  return true;
+}
+
+bool RegistryDeleteKey(std::string_view keyPath) {
+  const auto parts = PathParts(keyPath);
+  if (parts.empty()) return false;
+  Key* parent = FindKey(std::span(parts).first(parts.size() - 1));
+  if (!parent) return false;
+  const auto found = parent->subkeys.find(parts.back());
+  if (found == parent->subkeys.end() || !found->second->subkeys.empty()) return false;
+  parent->subkeys.erase(found);
+  return true;
+}
+
+bool RegistryKeyExists(std::string_view keyPath) {
+  return FindKey(PathParts(keyPath)) != nullptr;
+}
+
+std::optional<std::string> RegistryGetString(std::string_view keyPath, std::string_view valueName) {
+  const Key* key = FindKey(PathParts(keyPath));
+  if (!key) return std::nullopt;
+  const auto found = key->values.find(valueName);
+  if (found == key->values.end()) return std::nullopt;
+  return found->second;
+}
+
+std::string ServerModulePath() {
+  Dl_info info{};
+  // The shared object that holds this function, not the executable.
+  if (!dladdr(reinterpret_cast<void*>(&ServerModulePath), &info) || !info.dli_fname) return {};
+  char resolved[PATH_MAX];
+  if (!realpath(info.dli_fname, resolved)) return info.dli_fname;
+  return resolved;
+}
+
+std::string ShortPathName(const std::string& path) {
+  return path;
+}
+
+}  // namespace platform
+
+#endif
