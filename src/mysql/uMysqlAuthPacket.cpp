@@ -1,0 +1,69 @@
+#include "mysql/uMysqlAuthPacket.h"
+
+#include "mysql/uMysqlCodec.h"
+#include "mysql/uMysqlGreeting.h"
+#include "mysql/uMysqlNewPassword.h"
+
+namespace {
+
+constexpr std::uint32_t kMaxPacketSize = 0x01000000;
+constexpr std::size_t kHeaderFiller41 = 23;
+constexpr std::size_t kOldSeedPart = 8;
+
+void AppendUser(std::vector<std::uint8_t>& out, std::string_view user) {
+  AppendText(out, user.substr(0, kMaxUserBytes));
+  out.push_back(0);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> BuildPasswordPart(const TPasswordContext& context) {
+  const std::string_view password = UpToNul(context.Password);
+  std::vector<std::uint8_t> part;
+  if (password.empty()) {
+    part.push_back(0);
+  } else if ((context.ServerCapabilities & CLIENT_SECURE_CONNECTION) && context.UseNewPassword) {
+    // Placeholder of the two-step scheme; the real answer follows the server's challenge.
+    AppendText(part, "xxxxxxxx");
+    part.push_back(0);
+  } else if (context.ServerCapabilities & CLIENT_SECURE_CONNECTION) {
+    const TSha1Digest scramble = Scramble41(AsBytes(context.ScrambleSeed), password);
+    part.push_back(static_cast<std::uint8_t>(scramble.size()));
+    part.insert(part.end(), scramble.begin(), scramble.end());
+  } else {
+    AppendText(part, ScrambleOld(context.ScrambleSeed.substr(0, kOldSeedPart), password));
+    part.push_back(0);
+  }
+  return part;
+}
+
+std::vector<std::uint8_t> BuildAuthPacket(const TAuthPacketInput& input) {
+  std::vector<std::uint8_t> packet;
+  if (input.ClientFlag & CLIENT_RESERVED) {
+    AppendUInt(packet, input.ClientFlag, 4);
+    AppendUInt(packet, kMaxPacketSize, 4);
+    packet.push_back(input.ServerLanguage);
+    packet.insert(packet.end(), kHeaderFiller41, 0);
+  } else {
+    AppendUInt(packet, input.ClientFlag & 0xFFFF, 2);
+    AppendUInt(packet, 0, 3);
+  }
+  AppendUser(packet, input.User);
+  const auto password = BuildPasswordPart(input.Password);
+  packet.insert(packet.end(), password.begin(), password.end());
+  if (!input.Db.empty() && (input.Password.ServerCapabilities & CLIENT_CONNECT_WITH_DB))
+    AppendText(packet, input.Db.substr(0, kMaxDbBytes));
+  packet.push_back(0);
+  return packet;
+}
+
+std::vector<std::uint8_t> BuildChangeUserArgument(std::string_view user, std::string_view db,
+                                                  const TPasswordContext& password) {
+  std::vector<std::uint8_t> argument;
+  AppendUser(argument, user);
+  const auto part = BuildPasswordPart(password);
+  argument.insert(argument.end(), part.begin(), part.end());
+  AppendText(argument, db.substr(0, kMaxDbBytes));
+  argument.push_back(0);
+  return argument;
+}

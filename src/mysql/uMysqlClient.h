@@ -1,0 +1,239 @@
+#pragma once
+// TMysqlClient: one client session with a MySQL server — its settings, the
+// handshake, what the server reported, the commands, and the reading of result
+// sets into TMysqlResult.
+//
+// Nothing here throws. Operations return a flag (or a result, or an empty
+// string) and record the cause of a failure in the last-error slot, read with
+// LastErrorNo()/LastError(). A session can be connected, closed and connected
+// again any number of times; settings survive Close.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mysql/uMysqlFieldPacket.h"
+#include "mysql/uMysqlNet.h"
+#include "mysql/uMysqlResult.h"
+
+enum class TMysqlStatus : std::uint8_t {
+  Ready = 0,          // commands may be sent
+  ResultPending = 1,  // a result set was announced and not yet taken
+  ReadingRows = 2,    // a row-by-row result owns the packet stream
+};
+
+// Errors this client records beyond the catalogue of uMysqlErrors.h.
+// A packet that ends before its contents do (the connection is closed, since
+// the client can no longer tell where the server's answer ends).
+inline constexpr std::int32_t ErrMalformedPacket = 2027;
+// The server asked for a local file that the statement just sent does not name.
+inline constexpr std::int32_t ErrLocalInfileRejected = 2068;
+// A local file asked for by the server cannot be opened ("File '%s' not found
+// (Errcode: %d)"); a read error part-way records 2 ("Error reading file ...").
+inline constexpr std::int32_t ErrLocalFileNotFound = 29;
+inline constexpr std::int32_t ErrLocalFileRead = 2;
+
+// Command codes sent by the session.
+enum TMysqlCommand : std::uint8_t {
+  COM_QUIT = 1,
+  COM_INIT_DB = 2,
+  COM_QUERY = 3,
+  COM_CREATE_DB = 5,
+  COM_DROP_DB = 6,
+  COM_REFRESH = 7,
+  COM_SHUTDOWN = 8,
+  COM_STATISTICS = 9,
+  COM_PROCESS_INFO = 10,
+  COM_PROCESS_KILL = 12,
+  COM_PING = 14,
+  COM_CHANGE_USER = 17,
+};
+
+// What Query gives back: the result (none for statements without a result
+// set) and whether the statement succeeded. A row-by-row result whose first
+// row could not be read comes back finished, with Ok false.
+struct TQueryResult {
+  std::unique_ptr<TMysqlResult> Result;
+  bool Ok = false;
+};
+
+class TMysqlClient {
+ public:
+  TMysqlClient();
+  // Closes the session (COM_QUIT when connected) and cuts off a row-by-row
+  // result that is still reading.
+  ~TMysqlClient();
+  TMysqlClient(const TMysqlClient&) = delete;
+  TMysqlClient& operator=(const TMysqlClient&) = delete;
+
+  // --- Settings -----------------------------------------------------------
+  // Writing Host, User, Password, Port, ClientFlag, UseNamedPipe or Compress
+  // with a different value while connected closes the transport first (no
+  // COM_QUIT); UnixSocket does so only when UseNamedPipe is set. Writing Db
+  // while connected also sends SelectDb, whose outcome is ignored.
+  [[nodiscard]] const std::string& Host() const { return host_; }
+  void SetHost(std::string_view value);
+  [[nodiscard]] const std::string& User() const { return user_; }
+  void SetUser(std::string_view value);
+  [[nodiscard]] const std::string& Password() const { return password_; }
+  void SetPassword(std::string_view value);
+  [[nodiscard]] const std::string& UnixSocket() const { return unixSocket_; }
+  void SetUnixSocket(std::string_view value);
+  [[nodiscard]] const std::string& Db() const { return db_; }
+  void SetDb(std::string_view value);
+  [[nodiscard]] std::uint32_t Port() const { return port_; }
+  void SetPort(std::uint32_t value);
+  [[nodiscard]] std::uint32_t ClientFlag() const { return clientFlag_; }
+  void SetClientFlag(std::uint32_t value);
+  [[nodiscard]] bool UseNamedPipe() const { return useNamedPipe_; }
+  void SetUseNamedPipe(bool value);
+  [[nodiscard]] bool Compress() const { return compress_; }
+  void SetCompress(bool value);
+  [[nodiscard]] bool ShouldReconnect() const { return shouldReconnect_; }
+  void SetShouldReconnect(bool value) { shouldReconnect_ = value; }
+  [[nodiscard]] bool TrySockets() const { return trySockets_; }
+  void SetTrySockets(bool value) { trySockets_ = value; }
+  [[nodiscard]] std::uint32_t ConnectTimeout() const { return connectTimeout_; }
+  void SetConnectTimeout(std::uint32_t value) { connectTimeout_ = value; }
+  // Rewritten by every greeting: true exactly for "4.1.0" servers.
+  [[nodiscard]] bool UseNewPassword() const { return useNewPassword_; }
+  void SetUseNewPassword(bool value) { useNewPassword_ = value; }
+
+  // --- Session ------------------------------------------------------------
+  // Stores the arguments as settings (the host only when not empty) and
+  // connects. True at once, changing nothing, when already connected; false
+  // without an error when no host is known at all.
+  [[nodiscard]] bool ConnectTo(std::string_view host, std::string_view user,
+                               std::string_view password, std::string_view db, std::uint32_t port,
+                               std::string_view unixSocket, bool trySockets,
+                               std::uint32_t clientFlag);
+  // ConnectTo with the session's own settings.
+  [[nodiscard]] bool Connect();
+  // Connect, unless ShouldReconnect is off or a transaction is open (then the
+  // in-transaction bit is cleared and false returned without an error).
+  [[nodiscard]] bool Reconnect();
+  // Ends the session (COM_QUIT when connected) and resets the server state.
+  // Never fails.
+  void Close();
+
+  // --- Commands -----------------------------------------------------------
+  // Runs a statement. buffered: all rows are read now; otherwise row by row.
+  [[nodiscard]] TQueryResult Query(std::string_view statement, bool buffered);
+  [[nodiscard]] bool SelectDb(std::string_view name);
+  [[nodiscard]] bool CreateDb(std::string_view name);
+  [[nodiscard]] bool DropDb(std::string_view name);
+  // Restores User, Password and Db when the server refuses.
+  [[nodiscard]] bool ChangeUser(std::string_view user, std::string_view password,
+                                std::string_view db);
+  [[nodiscard]] bool Refresh(std::uint32_t options);
+  [[nodiscard]] bool Kill(std::uint32_t threadId);
+  [[nodiscard]] bool Ping();
+  // Closes the session whatever the server answered.
+  [[nodiscard]] bool Shutdown();
+  // The server's statistics text; empty on failure.
+  [[nodiscard]] std::string Stat();
+  // The server's process list as a buffered result; none on failure.
+  [[nodiscard]] std::unique_ptr<TMysqlResult> ListProcesses();
+
+  // Take the result set announced by the last statement: all rows now
+  // (buffered) or row by row. None when no result set is pending; 2014 when
+  // the session is not in the ResultPending state.
+  [[nodiscard]] std::unique_ptr<TMysqlResult> StoreResult();
+  [[nodiscard]] std::unique_ptr<TMysqlResult> UseResult();
+
+  // --- What the server and the last statement reported ----------------------
+  [[nodiscard]] bool Connected() const { return net_.IsOpen(); }
+  [[nodiscard]] std::int32_t LastErrorNo() const { return net_.LastErrorNo(); }
+  [[nodiscard]] const std::string& LastError() const { return net_.LastError(); }
+  [[nodiscard]] static std::string_view ClientVersion() { return "4.1.1"; }
+  // 0 before the first connect, 10 while a transport opens, then the greeting's.
+  [[nodiscard]] int ProtocolVersion() const { return static_cast<int>(protocolVersion_); }
+  [[nodiscard]] const std::string& ServerVersion() const { return serverVersion_; }
+  [[nodiscard]] std::uint32_t ThreadId() const { return threadId_; }
+  [[nodiscard]] const std::string& ScrambleSeed() const { return scrambleSeed_; }
+  [[nodiscard]] std::uint32_t ServerCapabilities() const { return serverCapabilities_; }
+  [[nodiscard]] std::uint32_t ServerLanguage() const { return serverLanguage_; }
+  [[nodiscard]] std::uint32_t ServerStatus() const { return serverStatus_; }
+  [[nodiscard]] std::uint64_t AffectedRows() const { return affectedRows_; }
+  [[nodiscard]] std::uint64_t LastInsertId() const { return lastInsertId_; }
+  [[nodiscard]] std::uint32_t WarningCount() const { return warningCount_; }
+  [[nodiscard]] const std::string& Info() const { return info_; }
+  [[nodiscard]] std::uint64_t ExtraInfo() const { return extraInfo_; }
+  [[nodiscard]] TMysqlStatus Status() const { return status_; }
+
+ private:
+  friend class TMysqlResult;
+
+  // Handshake.
+  [[nodiscard]] bool OpenTransport();
+  [[nodiscard]] bool Handshake();
+  [[nodiscard]] bool ReadAuthReply();
+  [[nodiscard]] bool WriteAuthAnswer(std::span<const std::uint8_t> answer);
+  [[nodiscard]] std::vector<std::uint8_t> PasswordPart() const;
+  void ResetServerState();
+  void CloseTransportIfChanged(bool changed);
+
+  // Commands.
+  [[nodiscard]] int SendCommand(TMysqlCommand command, std::span<const std::uint8_t> argument,
+                                bool skipReply, bool retry);
+  [[nodiscard]] bool SimpleCommand(TMysqlCommand command, std::span<const std::uint8_t> argument);
+  [[nodiscard]] int ReadQueryResult();
+  [[nodiscard]] int ReadResultHeader(std::uint32_t fieldCount);
+  [[nodiscard]] int SendLocalFile(std::string_view fileName);
+  [[nodiscard]] bool ApplyOkPacket();
+  [[nodiscard]] std::int32_t SafeRead();
+
+  // Result sets.
+  [[nodiscard]] bool ReadFieldList(std::uint32_t fieldCount);
+  [[nodiscard]] bool ReadRows(std::vector<TRowValues>& rows);
+  // 0 a row was read into `values`, 1 end of data, -1 failure.
+  [[nodiscard]] int ReadRow(std::size_t columns, TRowValues& values);
+  void DrainRows();
+  void DetachResult(TMysqlResult& result);
+  void TakeEndOfData();
+  void FreeFields();
+  // Records ErrMalformedPacket and closes the transport.
+  void FailMalformed();
+
+  [[nodiscard]] bool Layout41() const;
+
+  TMysqlNet net_;
+
+  std::string host_;
+  std::string user_;
+  std::string password_;
+  std::string unixSocket_;
+  std::string db_;
+  std::uint32_t port_ = 3306;
+  std::uint32_t clientFlag_ = 0xE285;
+  bool shouldReconnect_ = true;
+  bool useNamedPipe_ = false;
+  bool trySockets_ = false;
+  std::uint32_t connectTimeout_ = 30;
+  bool compress_ = true;
+  bool useNewPassword_ = false;
+
+  std::uint32_t protocolVersion_ = 0;
+  std::string serverVersion_;
+  std::uint32_t threadId_ = 0;
+  std::string scrambleSeed_;
+  std::uint32_t serverCapabilities_ = 0;
+  std::uint32_t serverLanguage_ = 0;
+  std::uint32_t serverStatus_ = 0x2;
+  std::uint64_t affectedRows_ = 0;
+  std::uint64_t lastInsertId_ = 0;
+  std::uint32_t warningCount_ = 0;
+  std::string info_;
+  std::uint64_t extraInfo_ = 0;
+  TMysqlStatus status_ = TMysqlStatus::Ready;
+
+  std::uint32_t pendingFieldCount_ = 0;
+  std::vector<FieldDescriptor> pendingFields_;
+  bool hasPendingFields_ = false;
+  // The row-by-row result being fed; not owned (see TMysqlResult::session_).
+  TMysqlResult* activeResult_ = nullptr;
+  // The statement just sent: a local file is sent only when it names it.
+  std::string lastStatement_;
+};
