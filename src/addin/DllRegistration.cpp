@@ -4,7 +4,7 @@
 
 #include "platform/registry.h"
 
-namespace orbelin {
+namespace addin {
 
 std::string GuidText(REFGUID guid) {
   char text[40];
@@ -48,4 +48,4 @@ HRESULT UnregisterInprocServer(const InprocServerEntry& entry) {
   return failed ? E_FAIL : S_OK;
 }
 
-}  // namespace orbelin
+}  // namespace addin

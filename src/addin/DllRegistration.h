@@ -8,7 +8,7 @@
 
 #include "platform/com.h"
 
-namespace orbelin {
+namespace addin {
 
 struct InprocServerEntry {
   CLSID ClassId;
@@ -34,4 +34,4 @@ HRESULT RegisterInprocServer(const InprocServerEntry& entry, const std::string& 
 // already gone are not a failure; a key that stays is (E_FAIL).
 HRESULT UnregisterInprocServer(const InprocServerEntry& entry);
 
-}  // namespace orbelin
+}  // namespace addin

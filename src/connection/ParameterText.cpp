@@ -1,6 +1,6 @@
 #include "connection/ParameterText.h"
 
-namespace orbelin {
+namespace connection {
 
 void ReplaceParameter(std::string& statement, std::string_view name, std::string_view value) {
   const std::string marker = "%" + std::string(name) + "%";
@@ -17,4 +17,4 @@ void ReplaceParameter(std::string& statement, std::string_view name, std::string
   statement = std::move(result);
 }
 
-}  // namespace orbelin
+}  // namespace connection

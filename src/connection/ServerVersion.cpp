@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace orbelin {
+namespace connection {
 
 namespace {
 
@@ -47,4 +47,4 @@ bool HasVersionNumber(std::string_view version) {
   return !version.empty() && IsDigit(version[0]);
 }
 
-}  // namespace orbelin
+}  // namespace connection

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-namespace orbelin {
+namespace connection {
 
 // Compares the leading dot-separated numbers of two version texts ("10.11.6-
 // MariaDB" reads as 10, 11, 6; missing parts count as 0). Negative, zero or
@@ -13,4 +13,4 @@ int CompareVersions(std::string_view a, std::string_view b);
 // Whether the text starts with a number, that is, names a version at all.
 bool HasVersionNumber(std::string_view version);
 
-}  // namespace orbelin
+}  // namespace connection

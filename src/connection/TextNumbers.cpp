@@ -3,7 +3,7 @@
 #include <charconv>
 #include <string>
 
-namespace orbelin {
+namespace connection {
 
 namespace {
 
@@ -88,4 +88,4 @@ std::optional<double> TextToDouble(std::string_view text) {
   return value;
 }
 
-}  // namespace orbelin
+}  // namespace connection

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-namespace orbelin {
+namespace connection {
 
 // Optional leading blanks, an optional sign, then decimal digits; a prefix of
 // "$", "x" or "0x" (either case) reads hexadecimal digits instead. Nothing may
@@ -18,4 +18,4 @@ std::optional<int32_t> TextToInt32(std::string_view text);
 // thousands separators. The nearest double, as the text is read exactly.
 std::optional<double> TextToDouble(std::string_view text);
 
-}  // namespace orbelin
+}  // namespace connection

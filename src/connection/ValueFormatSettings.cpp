@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cmath>
 
-namespace orbelin {
+namespace connection {
 
 const TFormatSettings ValueFormatSettings{
     .CurrencyFormat = 3,
@@ -241,4 +241,4 @@ std::optional<OleDate> TextToDateTime(std::string_view text, const TFormatSettin
   return TextToTime(text, settings);
 }
 
-}  // namespace orbelin
+}  // namespace connection

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace orbelin {
+namespace connection {
 
 struct TFormatSettings {
   int CurrencyFormat;
@@ -66,4 +66,4 @@ std::optional<OleDate> TextToDateTime(std::string_view text, const TFormatSettin
 // a day the month does not have.
 std::optional<OleDate> EncodeDate(int year, int month, int day);
 
-}  // namespace orbelin
+}  // namespace connection

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace orbelin {
+namespace connection {
 namespace {
 
 TEST(ReplaceParameter, FillsMarkersLeftToRight) {
@@ -38,4 +38,4 @@ TEST(ReplaceParameter, EachItemWorksOnTheTextTheEarlierLeft) {
 }
 
 }  // namespace
-}  // namespace orbelin
+}  // namespace connection

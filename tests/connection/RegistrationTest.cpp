@@ -4,7 +4,7 @@
 
 #include "platform/registry.h"
 
-namespace orbelin {
+namespace addin {
 namespace {
 
 const CLSID kTestClass = {
@@ -80,4 +80,4 @@ TEST(Registration, UnregisterFailsWhenAKeyCannotBeRemoved) {
 }
 
 }  // namespace
-}  // namespace orbelin
+}  // namespace addin

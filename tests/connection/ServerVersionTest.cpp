@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace orbelin {
+namespace connection {
 namespace {
 
 TEST(CompareVersions, ComparesNumericPartsNotText) {
@@ -32,4 +32,4 @@ TEST(CompareVersions, RecognisesTextsWithoutANumber) {
 }
 
 }  // namespace
-}  // namespace orbelin
+}  // namespace connection

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-namespace orbelin {
+namespace connection {
 namespace {
 
 TEST(TextToInt32, DecimalAndHexadecimalForms) {
@@ -75,4 +75,4 @@ TEST(TextToDouble, PointDecimalsAndExponents) {
 }
 
 }  // namespace
-}  // namespace orbelin
+}  // namespace connection

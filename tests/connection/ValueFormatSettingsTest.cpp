@@ -5,7 +5,7 @@
 #include <cmath>
 #include <optional>
 
-namespace orbelin {
+namespace connection {
 namespace {
 
 // OLE day numbers of a few calendar dates, computed independently.
@@ -132,4 +132,4 @@ TEST(ValueFormatSettings, ReadsDateTimes) {
 }
 
 }  // namespace
-}  // namespace orbelin
+}  // namespace connection
