@@ -98,11 +98,15 @@ class TMysqlNet {
   [[nodiscard]] TMysqlVio& Vio() { return vio_; }
 
  private:
-  enum class Activity : uint8_t { Idle, Reading, Writing };
+  static constexpr uint8_t ActivityReading = 1;
+  static constexpr uint8_t ActivityWriting = 2;
 
-  void ResetState();
+  [[nodiscard]] int ResetState();
+  void RecordPacketTooLarge();
   [[nodiscard]] int WriteBuffered(const uint8_t* data, size_t length);
   [[nodiscard]] int RealWrite(const uint8_t* data, size_t length);
+  [[nodiscard]] static size_t CompressBlockPayload(std::vector<uint8_t>& block, size_t length,
+                                                   size_t& uncompressedLength);
   [[nodiscard]] bool SendAll(const uint8_t* data, size_t length, int& retries);
   [[nodiscard]] int ReadRaw();
   [[nodiscard]] bool ReadFully(uint8_t* target, size_t length, int& retries);
@@ -114,7 +118,7 @@ class TMysqlNet {
 
   TMysqlVio vio_;
   bool compress_ = false;
-  Activity activity_ = Activity::Idle;
+  uint8_t activity_ = 0;  // 0 idle, 1 reading, 2 writing
   std::vector<uint8_t> buffer_;
   uint8_t sequenceNumber_ = 0;
   size_t writePos_ = 0;
@@ -127,5 +131,6 @@ class TMysqlNet {
   size_t blockOffset_ = 0;
   size_t remaining_ = 0;
   uint8_t savedByte_ = 0;
+  size_t rawUncompressedLength_ = 0;  // of the block ReadRaw just read
   uint32_t protocolVersion_ = 10;
 };

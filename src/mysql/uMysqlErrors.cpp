@@ -1,0 +1,100 @@
+#include "mysql/uMysqlErrors.h"
+
+#include <array>
+#include <cstddef>
+
+namespace {
+
+constexpr int32_t FirstClientError = ErrUnknown;
+
+constexpr std::array<std::string_view, 21> Templates = {
+    "Unknown MySQL error",
+    "Can't create UNIX socket (%d)",
+    "Can't connect to local MySQL server through socket '%-.64s' (%d)",
+    "Can't connect to MySQL server on '%-.64s' (%d)",
+    "Can't create TCP/IP socket (%d)",
+    "Unknown MySQL Server Host '%-.64s' (%d)",
+    "MySQL server has gone away",
+    "Protocol mismatch. Server Version = %d Client Version = %d",
+    "MySQL client run out of memory",
+    "Wrong host info",
+    "Localhost via UNIX socket",
+    "%-.64s via TCP/IP",
+    "Error in server handshake",
+    "Lost connection to MySQL server during query",
+    "Commands out of sync;  You can't run this command now",
+    "%-.64s via named pipe",
+    "Can't wait for named pipe to host: %-.64s  pipe: %-.32s (%lu)",
+    "Can't open named pipe to host: %-.64s  pipe: %-.32s (%u)",
+    "Can't set state of named pipe to host: %-.64s  pipe: %-.32s (%lu)",
+    "Can't initialize character set %-.64s (path: %-.64s)",
+    "Got packet bigger than 'max_allowed_packet'",
+};
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+std::string_view ClientErrorMessage(int32_t number) {
+  if (number < FirstClientError ||
+      number >= FirstClientError + static_cast<int32_t>(Templates.size()))
+    return {};
+  return Templates[static_cast<size_t>(number - FirstClientError)];
+}
+
+std::string FormatMessage(std::string_view format, std::initializer_list<TErrorArg> args) {
+  std::string out;
+  auto next = args.begin();
+  size_t i = 0;
+  while (i < format.size()) {
+    const char c = format[i++];
+    if (c != '%' || i >= format.size()) {
+      out += c;
+      continue;
+    }
+    // A conversion: optional '-', optional '.precision', optional 'l', letter.
+    const size_t start = i - 1;
+    if (format[i] == '-') ++i;
+    size_t precision = std::string_view::npos;
+    if (i < format.size() && format[i] == '.') {
+      ++i;
+      precision = 0;
+      while (i < format.size() && IsDigit(format[i]))
+        precision = precision * 10 + (format[i++] - '0');
+    }
+    if (i < format.size() && format[i] == 'l') ++i;
+    if (i >= format.size()) {
+      out.append(format.substr(start));
+      break;
+    }
+    const char conversion = format[i++];
+    const TErrorArg* arg = next != args.end() ? next++ : nullptr;
+    switch (conversion) {
+      case 's':
+        if (arg != nullptr && arg->IsText) out.append(arg->Text.substr(0, precision));
+        break;
+      case 'd':
+        out += std::to_string(static_cast<int32_t>(arg != nullptr ? arg->Bits : 0));
+        break;
+      case 'u':
+        out += std::to_string(arg != nullptr ? arg->Bits : 0);
+        break;
+      case '%':
+        out += '%';
+        if (arg != nullptr) --next;
+        break;
+      default:
+        // Not a conversion this catalogue uses: copy it as it stands.
+        out.append(format.substr(start, i - start));
+        if (arg != nullptr) --next;
+        break;
+    }
+  }
+  return out;
+}
+
+std::string FormatClientError(int32_t number, std::initializer_list<TErrorArg> args) {
+  return FormatMessage(ClientErrorMessage(number), args);
+}

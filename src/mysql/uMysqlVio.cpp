@@ -1,0 +1,200 @@
+#include "mysql/uMysqlVio.h"
+
+#include "platform/local_pipe.h"
+#include "platform/socket.h"
+
+namespace {
+
+constexpr int VioAlreadyOpen = -20;
+constexpr int VioSslRefused = -2;
+constexpr int VioStartupFailed = -1;
+constexpr int VioPipeFailed = -9;
+constexpr int VioSocketCreateFailed = -8;
+constexpr int VioUnknownHostOrTimeout = -7;
+constexpr int VioConnectRefused = -6;
+
+constexpr int PipeAttempts = 101;
+constexpr int32_t DefaultPort = 3306;
+
+// The local server pipe is always `\\.\pipe\MySQL`, whatever the caller named.
+const std::string PipeHost = ".";
+const std::string PipeName = "MySQL";
+
+// Seconds as the 32-bit millisecond count of the pipe wait, saturated.
+uint32_t WaitMilliseconds(uint32_t seconds) {
+  return seconds > UINT32_MAX / 1000 ? UINT32_MAX : seconds * 1000;
+}
+
+}  // namespace
+
+TMysqlVio::TMysqlVio() = default;
+
+TMysqlVio::~TMysqlVio() {
+  Close();
+}
+
+int TMysqlVio::Connect(TVioKind kind, const std::string& host, const std::string& pipeName,
+                       int32_t port, uint32_t timeoutSeconds, bool allowTcp) {
+  (void)pipeName;  // the pipe name is fixed; the caller's one is never used
+  if (kind_ != VioClosed) return VioAlreadyOpen;
+  timeout_ = timeoutSeconds;
+  if (kind == VioSsl) return VioSslRefused;
+  if ((kind == VioTcpIp || allowTcp) && !platform::StartSockets()) return VioStartupFailed;
+
+  if (kind == VioNamedPipe) {
+    bool fallBackToTcp = false;
+    const int result = ConnectPipe(allowTcp, fallBackToTcp);
+    if (!fallBackToTcp) return result;
+  } else if (kind != VioTcpIp) {
+    return VioStartupFailed;  // no other kind can be opened here
+  }
+  return ConnectTcp(host, port);
+}
+
+int TMysqlVio::ConnectPipe(bool allowTcp, bool& fallBackToTcp) {
+  const std::string path = platform::LocalPipePath(PipeHost, PipeName);
+  std::unique_ptr<platform::LocalPipe> pipe;
+  uint32_t systemError = 0;
+  bool errorRecorded = false;
+  for (int attempt = 0; attempt < PipeAttempts && !pipe && !errorRecorded; ++attempt) {
+    platform::LocalPipe::OpenResult result;
+    pipe = platform::LocalPipe::Open(path, result, systemError);
+    if (result == platform::LocalPipe::OpenResult::Failed) {
+      SetClientError(ErrNamedPipeOpen, {PipeHost, PipeName, systemError});
+      errorRecorded = true;
+    } else if (result == platform::LocalPipe::OpenResult::Busy &&
+               !platform::LocalPipe::WaitBusy(path, WaitMilliseconds(timeout_), systemError)) {
+      SetClientError(ErrNamedPipeWait, {PipeHost, PipeName, systemError});
+      errorRecorded = true;
+    }
+  }
+
+  if (pipe) {
+    if (pipe->SetByteMode(systemError)) {
+      stream_ = std::move(pipe);
+      kind_ = VioNamedPipe;
+      modeFlags_ = 0;
+      return 0;  // a pipe connect leaves the last error as it was
+    }
+    pipe.reset();
+    SetClientError(ErrNamedPipeSetState, {PipeHost, PipeName, systemError});
+    fallBackToTcp = allowTcp;
+    return VioPipeFailed;
+  }
+
+  // Open failed, or every attempt found the pipe busy.
+  if (allowTcp || !errorRecorded)
+    SetClientError(ErrNamedPipeOpen, {PipeHost, PipeName, systemError});
+  fallBackToTcp = allowTcp;
+  return VioPipeFailed;
+}
+
+int TMysqlVio::ConnectTcp(std::string host, int32_t port) {
+  if (port == 0) port = DefaultPort;
+  if (host.empty()) host = "localhost";
+
+  int error = 0;
+  std::unique_ptr<platform::TcpSocket> socket = platform::TcpSocket::Create(error);
+  if (!socket) {
+    SetClientError(ErrTcpSocketCreate, {error});
+    return VioSocketCreateFailed;
+  }
+  uint32_t address = 0;
+  if (!platform::ResolveIPv4(host, address, error)) {
+    SetClientError(ErrUnknownHost, {host, error});
+    return VioUnknownHostOrTimeout;
+  }
+
+  // Connect without blocking so the time-out below bounds the whole wait.
+  socket->SetNonBlocking(true);
+  const auto started = socket->Connect(address, static_cast<uint16_t>(port));
+  if (started == platform::TcpSocket::ConnectResult::Failed) {
+    SetClientError(ErrConnect, {host, socket->LastErrorCode()});
+    return VioConnectRefused;
+  }
+  socket->SetFastSend();
+  socket->SetKeepAlive(true);
+
+  if (timeout_ != 0) {
+    // The server speaks first, so its first bytes must arrive in time.
+    if (!socket->WaitReadable(static_cast<int64_t>(timeout_) * 1000)) {
+      SetClientError(ErrConnect, {host, socket->LastErrorCode()});
+      return VioUnknownHostOrTimeout;
+    }
+    // A refused connect also wakes the wait; report it as refused rather
+    // than as a connection lost on the first read.
+    if (const int pending = socket->PendingError(); pending != 0) {
+      SetClientError(ErrConnect, {host, pending});
+      return VioConnectRefused;
+    }
+  }
+  socket->SetNonBlocking(false);
+
+  stream_ = std::move(socket);
+  kind_ = VioTcpIp;
+  modeFlags_ = 0;
+  ErrorNumber = 0;
+  errorMessage_.clear();
+  return 0;
+}
+
+int TMysqlVio::AttachStream(std::unique_ptr<platform::ByteStream> stream, TVioKind kind) {
+  if (kind_ != VioClosed) return VioAlreadyOpen;
+  stream_ = std::move(stream);
+  kind_ = kind;
+  modeFlags_ = 0;
+  return 0;
+}
+
+int TMysqlVio::Read(uint8_t* buffer, int size) {
+  if (kind_ == VioClosed) return -1;
+  return stream_->Read(buffer, size);
+}
+
+int TMysqlVio::Write(const uint8_t* data, int size) {
+  if (kind_ == VioClosed) return -1;
+  return stream_->Write(data, size);
+}
+
+int TMysqlVio::Close() {
+  if (stream_) stream_->Close();
+  stream_.reset();
+  kind_ = VioClosed;
+  modeFlags_ = 0;
+  return 0;
+}
+
+int TMysqlVio::SetBlocking(bool on) {
+  if (kind_ == VioClosed) return -1;
+  if (kind_ == VioNamedPipe) return 0;
+  const uint32_t newFlags = on ? (modeFlags_ & ~1u) : (modeFlags_ | 1u);
+  if (newFlags == modeFlags_) return 0;
+  modeFlags_ = newFlags;
+  return stream_->SetNonBlocking(!on);
+}
+
+bool TMysqlVio::WaitReadable(uint32_t seconds) {
+  if (kind_ == VioClosed) return false;
+  if (kind_ == VioNamedPipe) return true;
+  return stream_->WaitReadable(static_cast<int64_t>(seconds) * 1000);
+}
+
+bool TMysqlVio::ShouldRetry() const {
+  if (kind_ == VioClosed) return false;
+  const platform::IoError error = stream_->LastIoError();
+  return error == platform::IoError::Interrupted || error == platform::IoError::WouldBlock ||
+         error == platform::IoError::InProgress;
+}
+
+bool TMysqlVio::WasInterrupted() const {
+  return kind_ != VioClosed && stream_->LastIoError() == platform::IoError::Interrupted;
+}
+
+void TMysqlVio::SetErrorMessage(std::string_view text) {
+  errorMessage_.assign(text.substr(0, MaxErrorMessage));
+}
+
+void TMysqlVio::SetClientError(int32_t number, std::initializer_list<TErrorArg> args) {
+  ErrorNumber = number;
+  SetErrorMessage(FormatClientError(number, args));
+}

@@ -1,0 +1,55 @@
+#pragma once
+// The local server endpoint behind `\\.\pipe\<name>`.
+//
+// Windows: the named pipe itself. Linux has no named pipes in that sense; the
+// same name maps to the Unix domain stream socket
+// LocalPipeDirectory + "/" + <name>, that is /tmp/orbelin-pipe/MySQL for the
+// server pipe. Tests make that path a symbolic link to their own server's
+// socket (tests/support/README.md).
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/byte_stream.h"
+
+namespace platform {
+
+inline constexpr const char* LocalPipeDirectory = "/tmp/orbelin-pipe";
+
+// `\\<host>\pipe\<name>` on Windows; the mapped socket path on Linux.
+std::string LocalPipePath(const std::string& host, const std::string& name);
+
+class LocalPipe final : public ByteStream {
+ public:
+  enum class OpenResult { Opened, Busy, Failed };
+  // Opens the endpoint; on Busy or Failed returns nullptr and sets `error`
+  // (GetLastError() on Windows, errno on Linux: 2 when it does not exist).
+  static std::unique_ptr<LocalPipe> Open(const std::string& path, OpenResult& result,
+                                         uint32_t& error);
+  // Waits up to `milliseconds` for a busy endpoint; false with `error` set.
+  [[nodiscard]] static bool WaitBusy(const std::string& path, uint32_t milliseconds,
+                                     uint32_t& error);
+  ~LocalPipe() override;
+  LocalPipe(const LocalPipe&) = delete;
+  LocalPipe& operator=(const LocalPipe&) = delete;
+
+  // Byte read mode with blocking waits; false with `error` set.
+  [[nodiscard]] bool SetByteMode(uint32_t& error);
+
+  int Read(uint8_t* buffer, int size) override;
+  int Write(const uint8_t* data, int size) override;
+  // A pipe has no non-blocking mode here: 0 and nothing else.
+  int SetNonBlocking(bool) override { return 0; }
+  bool WaitReadable(int64_t) override { return true; }
+  IoError LastIoError() const override { return lastIoError_; }
+  void Close() override;
+
+ private:
+  explicit LocalPipe(intptr_t handle) : handle_(handle) {}
+
+  intptr_t handle_;
+  IoError lastIoError_ = IoError::None;
+};
+
+}  // namespace platform

@@ -1,0 +1,84 @@
+#ifndef _WIN32
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/local_pipe.h"
+
+namespace platform {
+
+std::string LocalPipePath(const std::string& /*host*/, const std::string& name) {
+  return std::string(LocalPipeDirectory) + "/" + name;
+}
+
+std::unique_ptr<LocalPipe> LocalPipe::Open(const std::string& path, OpenResult& result,
+                                           uint32_t& error) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) {
+    result = OpenResult::Failed;
+    error = ENAMETOOLONG;
+    return nullptr;
+  }
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    result = OpenResult::Failed;
+    error = static_cast<uint32_t>(errno);
+    return nullptr;
+  }
+  // A blocking connect waits for room in the listener's backlog itself, so
+  // the endpoint is never reported busy here.
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    result = OpenResult::Failed;
+    error = static_cast<uint32_t>(errno);
+    close(fd);
+    return nullptr;
+  }
+  result = OpenResult::Opened;
+  return std::unique_ptr<LocalPipe>(new LocalPipe(fd));
+}
+
+bool LocalPipe::WaitBusy(const std::string& /*path*/, uint32_t /*milliseconds*/,
+                         uint32_t& /*error*/) {
+  return true;
+}
+
+LocalPipe::~LocalPipe() {
+  Close();
+}
+
+bool LocalPipe::SetByteMode(uint32_t& /*error*/) {
+  return true;
+}
+
+int LocalPipe::Read(uint8_t* buffer, int size) {
+  const auto result = recv(static_cast<int>(handle_), buffer, static_cast<size_t>(size), 0);
+  lastIoError_ = result >= 0      ? IoError::None
+                 : errno == EINTR ? IoError::Interrupted
+                                  : IoError::Other;
+  return result < 0 ? -1 : static_cast<int>(result);
+}
+
+int LocalPipe::Write(const uint8_t* data, int size) {
+  const auto result =
+      send(static_cast<int>(handle_), data, static_cast<size_t>(size), MSG_NOSIGNAL);
+  lastIoError_ = result >= 0      ? IoError::None
+                 : errno == EINTR ? IoError::Interrupted
+                                  : IoError::Other;
+  return result < 0 ? -1 : static_cast<int>(result);
+}
+
+void LocalPipe::Close() {
+  if (handle_ < 0) return;
+  close(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
+}  // namespace platform
+
+#endif

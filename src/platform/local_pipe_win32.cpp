@@ -1,0 +1,82 @@
+#ifdef _WIN32
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include "platform/local_pipe.h"
+
+namespace platform {
+
+namespace {
+
+HANDLE Handle(intptr_t handle) {
+  return reinterpret_cast<HANDLE>(handle);
+}
+
+}  // namespace
+
+std::string LocalPipePath(const std::string& host, const std::string& name) {
+  return "\\\\" + host + "\\pipe\\" + name;
+}
+
+std::unique_ptr<LocalPipe> LocalPipe::Open(const std::string& path, OpenResult& result,
+                                           uint32_t& error) {
+  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    error = GetLastError();
+    result = error == ERROR_PIPE_BUSY ? OpenResult::Busy : OpenResult::Failed;
+    return nullptr;
+  }
+  result = OpenResult::Opened;
+  return std::unique_ptr<LocalPipe>(new LocalPipe(reinterpret_cast<intptr_t>(handle)));
+}
+
+bool LocalPipe::WaitBusy(const std::string& path, uint32_t milliseconds, uint32_t& error) {
+  if (WaitNamedPipeA(path.c_str(), milliseconds)) return true;
+  error = GetLastError();
+  return false;
+}
+
+LocalPipe::~LocalPipe() {
+  Close();
+}
+
+bool LocalPipe::SetByteMode(uint32_t& error) {
+  DWORD mode = 0;  // PIPE_READMODE_BYTE | PIPE_WAIT
+  if (SetNamedPipeHandleState(Handle(handle_), &mode, nullptr, nullptr)) return true;
+  error = GetLastError();
+  return false;
+}
+
+int LocalPipe::Read(uint8_t* buffer, int size) {
+  DWORD count = 0;
+  if (!ReadFile(Handle(handle_), buffer, static_cast<DWORD>(size), &count, nullptr)) {
+    lastIoError_ = IoError::Other;
+    return -1;
+  }
+  lastIoError_ = IoError::None;
+  return static_cast<int>(count);
+}
+
+int LocalPipe::Write(const uint8_t* data, int size) {
+  DWORD count = 0;
+  if (!WriteFile(Handle(handle_), data, static_cast<DWORD>(size), &count, nullptr)) {
+    lastIoError_ = IoError::Other;
+    return -1;
+  }
+  lastIoError_ = IoError::None;
+  return static_cast<int>(count);
+}
+
+void LocalPipe::Close() {
+  if (Handle(handle_) == INVALID_HANDLE_VALUE) return;
+  CloseHandle(Handle(handle_));
+  handle_ = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
+}
+
+}  // namespace platform
+
+#endif

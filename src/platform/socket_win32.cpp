@@ -1,0 +1,180 @@
+#ifdef _WIN32
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <winsock2.h>
+// winsock2.h must come before windows.h.
+#include <windows.h>
+
+#include "platform/socket.h"
+
+namespace platform {
+
+namespace {
+
+// The process-wide Windows Sockets start-up record: filled by the first TCP
+// use, cleaned up once when the module unloads.
+struct SocketsStartup {
+  bool started = false;
+  ~SocketsStartup() {
+    if (started) WSACleanup();
+  }
+};
+SocketsStartup startup;
+
+IoError Classify(int error) {
+  switch (error) {
+    case WSAEINTR:
+      return IoError::Interrupted;
+    case WSAEWOULDBLOCK:
+      return IoError::WouldBlock;
+    case WSAEINPROGRESS:
+      return IoError::InProgress;
+    default:
+      return IoError::Other;
+  }
+}
+
+SOCKET Sock(intptr_t handle) {
+  return static_cast<SOCKET>(handle);
+}
+
+}  // namespace
+
+bool StartSockets() {
+  if (startup.started) return true;
+  WSADATA data;
+  if (WSAStartup(0x0101, &data) != 0) return false;
+  startup.started = true;
+  return true;
+}
+
+int LastSocketError() {
+  return WSAGetLastError();
+}
+
+bool ResolveIPv4(const std::string& host, uint32_t& address, int& error) {
+  address = inet_addr(host.c_str());
+  if (address != INADDR_NONE) return true;
+  const hostent* answer = gethostbyname(host.c_str());
+  if (answer == nullptr || answer->h_addr_list == nullptr || answer->h_addr_list[0] == nullptr ||
+      answer->h_length != 4) {
+    error = WSAGetLastError();
+    return false;
+  }
+  CopyMemory(&address, answer->h_addr_list[0], sizeof address);
+  return true;
+}
+
+std::unique_ptr<TcpSocket> TcpSocket::Create(int& error) {
+  const SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+  if (s == INVALID_SOCKET) {
+    error = WSAGetLastError();
+    return nullptr;
+  }
+  return std::unique_ptr<TcpSocket>(new TcpSocket(static_cast<intptr_t>(s)));
+}
+
+TcpSocket::~TcpSocket() {
+  if (Sock(handle_) != INVALID_SOCKET) closesocket(Sock(handle_));
+}
+
+void TcpSocket::NoteResult(int result) {
+  if (result >= 0) {
+    lastIoError_ = IoError::None;
+    return;
+  }
+  lastError_ = WSAGetLastError();
+  lastIoError_ = Classify(lastError_);
+}
+
+TcpSocket::ConnectResult TcpSocket::Connect(uint32_t address, uint16_t port) {
+  sockaddr_in peer{};
+  peer.sin_family = AF_INET;
+  peer.sin_port = htons(port);
+  peer.sin_addr.s_addr = address;
+  if (connect(Sock(handle_), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0)
+    return ConnectResult::Connected;
+  lastError_ = WSAGetLastError();
+  lastIoError_ = Classify(lastError_);
+  return lastError_ == WSAEWOULDBLOCK ? ConnectResult::InProgress : ConnectResult::Failed;
+}
+
+int TcpSocket::PendingError() {
+  int error = 0;
+  int length = sizeof error;
+  if (getsockopt(Sock(handle_), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) !=
+      0)
+    return WSAGetLastError();
+  if (error != 0) lastError_ = error;
+  return error;
+}
+
+int TcpSocket::SetFastSend() {
+  // Option 8 at IPPROTO_IP is the Windows Sockets 1.1 type of service; the
+  // request carries no value and is normally refused, then TCP_NODELAY is set.
+  if (setsockopt(Sock(handle_), IPPROTO_IP, 8, nullptr, 0) == 0) return 0;
+  const BOOL on = TRUE;
+  return setsockopt(Sock(handle_), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+                    sizeof on) == 0
+             ? 0
+             : -1;
+}
+
+int TcpSocket::SetKeepAlive(bool on) {
+  const BOOL value = on ? TRUE : FALSE;
+  return setsockopt(Sock(handle_), SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&value),
+                    sizeof value);
+}
+
+int TcpSocket::Read(uint8_t* buffer, int size) {
+  const int result = recv(Sock(handle_), reinterpret_cast<char*>(buffer), size, 0);
+  NoteResult(result);
+  return result;
+}
+
+int TcpSocket::Write(const uint8_t* data, int size) {
+  const int result = send(Sock(handle_), reinterpret_cast<const char*>(data), size, 0);
+  NoteResult(result);
+  return result;
+}
+
+int TcpSocket::SetNonBlocking(bool on) {
+  u_long value = on ? 1 : 0;
+  const int result = ioctlsocket(Sock(handle_), FIONBIO, &value);
+  if (result != 0) lastError_ = WSAGetLastError();
+  return result;
+}
+
+bool TcpSocket::WaitReadable(int64_t milliseconds) {
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(Sock(handle_), &readable);
+  timeval limit{};
+  timeval* limitPointer = nullptr;
+  if (milliseconds >= 0) {
+    limit.tv_sec = static_cast<long>(milliseconds / 1000);
+    limit.tv_usec = static_cast<long>(milliseconds % 1000 * 1000);
+    limitPointer = &limit;
+  }
+  const int result = select(0, &readable, nullptr, nullptr, limitPointer);
+  if (result == SOCKET_ERROR) lastError_ = WSAGetLastError();
+  return result > 0 && FD_ISSET(Sock(handle_), &readable);
+}
+
+void TcpSocket::Close() {
+  if (Sock(handle_) == INVALID_SOCKET) return;
+  shutdown(Sock(handle_), SD_SEND);
+  SetNonBlocking(true);
+  char scratch[256];
+  do {
+    Sleep(1);
+  } while (recv(Sock(handle_), scratch, sizeof scratch, 0) > 0);
+  closesocket(Sock(handle_));
+  handle_ = static_cast<intptr_t>(INVALID_SOCKET);
+}
+
+}  // namespace platform
+
+#endif
