@@ -1,0 +1,210 @@
+#include "addin/AddinHelper.h"
+
+#include "platform/codepage.h"
+
+namespace addin {
+
+namespace {
+
+template <class Items>
+int32_t IndexOfName(const Items& List, const std::string& Name) {
+  for (size_t i = 0; i < List.size(); ++i) {
+    if (List[i].Name == Name || List[i].AlternativeName == Name) return static_cast<int32_t>(i);
+  }
+  return -1;
+}
+
+template <class Items>
+const typename Items::value_type* ItemAt(const Items& List, int32_t Number) {
+  if (Number < 0 || static_cast<size_t>(Number) >= List.size()) return nullptr;
+  return &List[static_cast<size_t>(Number)];
+}
+
+template <class Item>
+TOleString NameOf(const Item& Entry, int32_t Alias) {
+  return platform::FromAnsi(Alias == 0 ? Entry.Name : Entry.AlternativeName);
+}
+
+}  // namespace
+
+int32_t TAddinHelper::IndexOfProperty(const std::string& Name) const {
+  return IndexOfName(Properties, Name);
+}
+
+int32_t TAddinHelper::IndexOfMethod(const std::string& Name) const {
+  return IndexOfName(Methods, Name);
+}
+
+const TPropertiesItem* TAddinHelper::PropertyAt(int32_t Number) const {
+  return ItemAt(Properties, Number);
+}
+
+const TMethodsItem* TAddinHelper::MethodAt(int32_t Number) const {
+  return ItemAt(Methods, Number);
+}
+
+int32_t TAddinHelper::FindProperty(TAddin& Sender, const std::string& Name) const {
+  int32_t Index = IndexOfProperty(Name);
+  if (Index >= 0) return Index;
+  if (OnFindProperty) OnFindProperty(Sender, Name, Index);
+  return Index >= 0 ? Index + static_cast<int32_t>(Properties.size()) : -1;
+}
+
+int32_t TAddinHelper::FindMethod(TAddin& Sender, const std::string& Name) const {
+  int32_t Index = IndexOfMethod(Name);
+  if (Index >= 0) return Index;
+  if (OnFindMethod) OnFindMethod(Sender, Name, Index);
+  return Index >= 0 ? Index + static_cast<int32_t>(Methods.size()) : -1;
+}
+
+int32_t TAddinHelper::GetPropertyCount(TAddin& Sender) const {
+  int32_t Count = static_cast<int32_t>(Properties.size());
+  if (OnGetPropertyCount) OnGetPropertyCount(Sender, Count);
+  return Count;
+}
+
+int32_t TAddinHelper::GetMethodCount(TAddin& Sender) const {
+  int32_t Count = static_cast<int32_t>(Methods.size());
+  if (OnGetMethodCount) OnGetMethodCount(Sender, Count);
+  return Count;
+}
+
+TOleString TAddinHelper::GetPropertyName(TAddin& Sender, int32_t Number, int32_t Alias) const {
+  if (const TPropertiesItem* Entry = PropertyAt(Number)) return NameOf(*Entry, Alias);
+  TOleString Name;
+  if (OnGetPropertyName)
+    OnGetPropertyName(Sender, Name, Number - static_cast<int32_t>(Properties.size()), Alias);
+  return Name;
+}
+
+TOleString TAddinHelper::GetMethodName(TAddin& Sender, int32_t Number, int32_t Alias) const {
+  if (const TMethodsItem* Entry = MethodAt(Number)) return NameOf(*Entry, Alias);
+  TOleString Name;
+  if (OnGetMethodName)
+    OnGetMethodName(Sender, Name, Number - static_cast<int32_t>(Methods.size()), Alias);
+  return Name;
+}
+
+std::string TAddinHelper::UnknownPropertyName(TAddin& Sender, int32_t Number,
+                                              bool& HasNameEvent) const {
+  HasNameEvent = static_cast<bool>(OnGetPropertyName);
+  if (!HasNameEvent) return {};
+  TOleString Name;
+  OnGetPropertyName(Sender, Name, Number - static_cast<int32_t>(Properties.size()), 0);
+  return platform::ToAnsi(Name);
+}
+
+std::string TAddinHelper::UnknownMethodName(TAddin& Sender, int32_t Number,
+                                            bool& HasNameEvent) const {
+  HasNameEvent = static_cast<bool>(OnGetMethodName);
+  if (!HasNameEvent) return {};
+  TOleString Name;
+  OnGetMethodName(Sender, Name, Number - static_cast<int32_t>(Methods.size()), 0);
+  return platform::ToAnsi(Name);
+}
+
+void TAddinHelper::Fail(const char* Subject, const std::string& MemberName) const {
+  throw TAddinError(std::string(Subject) + " " + ExtensionName + "." + MemberName +
+                    " not handled!");
+}
+
+namespace {
+constexpr const char* GetPropertyFailure = "Getting property";
+constexpr const char* SetPropertyFailure = "Setting property";
+constexpr const char* MethodFailure = "Method";
+}  // namespace
+
+void TAddinHelper::GetProperty(TAddin& Sender, int32_t Number, platform::OleVariant& Value) const {
+  if (const TPropertiesItem* Entry = PropertyAt(Number)) {
+    if (Entry->OnGet) Entry->OnGet(Sender, Value);
+    return;
+  }
+  bool HasName = false, Handled = false;
+  const std::string Name = UnknownPropertyName(Sender, Number, HasName);
+  if (HasName && OnGetProperty) OnGetProperty(Sender, Name, Value, Handled);
+  if (!Handled) Fail(GetPropertyFailure, Name);
+}
+
+void TAddinHelper::SetProperty(TAddin& Sender, int32_t Number, platform::OleVariant& Value) const {
+  if (const TPropertiesItem* Entry = PropertyAt(Number)) {
+    if (Entry->OnSet) Entry->OnSet(Sender, Value);
+    return;
+  }
+  bool HasName = false, Handled = false;
+  const std::string Name = UnknownPropertyName(Sender, Number, HasName);
+  if (HasName && OnSetProperty) OnSetProperty(Sender, Name, Value, Handled);
+  if (!Handled) Fail(SetPropertyFailure, Name);
+}
+
+bool TAddinHelper::IsPropertyReadable(TAddin& Sender, int32_t Number) const {
+  if (const TPropertiesItem* Entry = PropertyAt(Number)) return Entry->IsReadable;
+  // A member no event vouches for is neither readable nor writeable.
+  bool HasName = false, Readable = false;
+  const std::string Name = UnknownPropertyName(Sender, Number, HasName);
+  if (OnIsPropertyReadable) OnIsPropertyReadable(Sender, Name, Readable);
+  return Readable;
+}
+
+bool TAddinHelper::IsPropertyWriteable(TAddin& Sender, int32_t Number) const {
+  if (const TPropertiesItem* Entry = PropertyAt(Number)) return Entry->IsWriteable;
+  bool HasName = false, Writeable = false;
+  const std::string Name = UnknownPropertyName(Sender, Number, HasName);
+  if (OnIsPropertyWriteable) OnIsPropertyWriteable(Sender, Name, Writeable);
+  return Writeable;
+}
+
+int32_t TAddinHelper::GetParamsCount(TAddin& Sender, int32_t Number) const {
+  if (const TMethodsItem* Entry = MethodAt(Number)) return Entry->ParamsCount;
+  bool HasName = false, Handled = false;
+  int32_t Count = 0;
+  const std::string Name = UnknownMethodName(Sender, Number, HasName);
+  if (HasName && OnGetParamsCount) OnGetParamsCount(Sender, Name, Count, Handled);
+  if (!Handled) Fail(MethodFailure, Name);
+  return Count;
+}
+
+bool TAddinHelper::HasReturnValue(TAddin& Sender, int32_t Number) const {
+  if (const TMethodsItem* Entry = MethodAt(Number)) return Entry->ReturnValue;
+  bool HasName = false, Handled = false, HasRetValue = false;
+  const std::string Name = UnknownMethodName(Sender, Number, HasName);
+  if (HasName && OnHasReturnValue) OnHasReturnValue(Sender, Name, HasRetValue, Handled);
+  if (!Handled) Fail(MethodFailure, Name);
+  return HasRetValue;
+}
+
+void TAddinHelper::GetDefaultParam(TAddin& Sender, int32_t Number, int32_t ParamIndex,
+                                   platform::OleVariant& Value) const {
+  if (const TMethodsItem* Entry = MethodAt(Number)) {
+    if (Entry->OnGetDefaultParam) Entry->OnGetDefaultParam(Sender, ParamIndex, Value);
+    return;
+  }
+  bool HasName = false, Handled = false;
+  const std::string Name = UnknownMethodName(Sender, Number, HasName);
+  if (HasName && OnGetDefaultParam) OnGetDefaultParam(Sender, Name, ParamIndex, Value, Handled);
+  if (!Handled) Fail(MethodFailure, Name);
+}
+
+void TAddinHelper::CallAsProc(TAddin& Sender, int32_t Number, TParams& Params) const {
+  if (const TMethodsItem* Entry = MethodAt(Number)) {
+    if (Entry->OnCallAsProc) Entry->OnCallAsProc(Sender, Params);
+    return;
+  }
+  bool HasName = false, Handled = false;
+  const std::string Name = UnknownMethodName(Sender, Number, HasName);
+  if (HasName && OnCallAsProc) OnCallAsProc(Sender, Name, Params, Handled);
+  if (!Handled) Fail(MethodFailure, Name);
+}
+
+void TAddinHelper::CallAsFunc(TAddin& Sender, int32_t Number, TParams& Params,
+                              platform::OleVariant& Value) const {
+  if (const TMethodsItem* Entry = MethodAt(Number)) {
+    if (Entry->OnCallAsFunc) Entry->OnCallAsFunc(Sender, Params, Value);
+    return;
+  }
+  bool HasName = false, Handled = false;
+  const std::string Name = UnknownMethodName(Sender, Number, HasName);
+  if (HasName && OnCallAsFunc) OnCallAsFunc(Sender, Name, Params, Value, Handled);
+  if (!Handled) Fail(MethodFailure, Name);
+}
+
+}  // namespace addin

@@ -1,0 +1,38 @@
+// Late-bound calls on the host's automation objects: the member name is
+// looked up with GetIDsOfNames, then Invoke runs it. A call whose result is
+// used goes as method-or-property-get, a call whose result is dropped as a
+// method, an assignment as a property put. Arguments are given in call order.
+// A failing call throws TAddinError naming the member and the cause.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "platform/OleVariant.h"
+#include "platform/com.h"
+
+namespace addin {
+
+using THostArgs = std::vector<platform::OleVariant>;
+
+platform::OleVariant HostFunction(IDispatch* Object, std::string_view Name, THostArgs Args = {});
+void HostProcedure(IDispatch* Object, std::string_view Name, THostArgs Args = {});
+void HostPut(IDispatch* Object, std::string_view Name, const platform::OleVariant& Value);
+
+// The same on an object held in a variant; a variant without an object fails.
+platform::OleVariant HostFunction(const platform::OleVariant& Object, std::string_view Name,
+                                  THostArgs Args = {});
+void HostProcedure(const platform::OleVariant& Object, std::string_view Name, THostArgs Args = {});
+void HostPut(const platform::OleVariant& Object, std::string_view Name,
+             const platform::OleVariant& Value);
+
+// An argument passed by reference: the host reads and may overwrite Target,
+// which must outlive the call.
+platform::OleVariant ByRef(platform::OleVariant& Target) noexcept;
+
+// The marker of an argument left out.
+inline platform::OleVariant OmittedArg() noexcept {
+  return platform::OleVariant::Omitted();
+}
+
+}  // namespace addin
