@@ -99,7 +99,7 @@ class THandlerSource {
   }
 
   void RequireAllTaken() const {
-    for (const auto& [Name, Handler] : supplied_)
+    for (const auto& [Name, Supplied] : supplied_)
       if (!taken_.count(Name))
         throw addin::TAddinError("Handler " + Name + " belongs to no member of the table");
   }
