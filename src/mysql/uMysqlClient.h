@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "mysql/uMysqlAuthPacket.h"
+#include "mysql/uMysqlCodec.h"
 #include "mysql/uMysqlFieldPacket.h"
 #include "mysql/uMysqlNet.h"
 #include "mysql/uMysqlResult.h"
@@ -171,23 +173,25 @@ class TMysqlClient {
   [[nodiscard]] bool Handshake();
   [[nodiscard]] bool ReadAuthReply();
   [[nodiscard]] bool WriteAuthAnswer(std::span<const std::uint8_t> answer);
-  [[nodiscard]] std::vector<std::uint8_t> PasswordPart() const;
+  [[nodiscard]] TPasswordContext PasswordContext(std::string_view password) const;
   void ResetServerState();
   void CloseTransportIfChanged(bool changed);
 
-  // Commands.
+  // Commands. SendCommand: 0 or -1.
   [[nodiscard]] int SendCommand(TMysqlCommand command, std::span<const std::uint8_t> argument,
                                 bool skipReply, bool retry);
   [[nodiscard]] bool SimpleCommand(TMysqlCommand command, std::span<const std::uint8_t> argument);
   [[nodiscard]] int ReadQueryResult();
-  [[nodiscard]] int ReadResultHeader(std::uint32_t fieldCount);
-  [[nodiscard]] int SendLocalFile(std::string_view fileName);
   [[nodiscard]] bool ApplyOkPacket();
+  [[nodiscard]] int ReadResultHeader(std::uint32_t fieldCount, TPacketReader& header);
+  [[nodiscard]] int SendLocalFile(const std::string& fileName);
+  // Sends the empty packet that ends (or declines) an upload.
+  [[nodiscard]] int RefuseLocalFile();
   [[nodiscard]] std::int32_t SafeRead();
 
   // Result sets.
   [[nodiscard]] bool ReadFieldList(std::uint32_t fieldCount);
-  [[nodiscard]] bool ReadRows(std::vector<TRowValues>& rows);
+  [[nodiscard]] bool ReadRows(std::vector<FieldDescriptor>& fields, std::vector<TRowValues>& rows);
   // 0 a row was read into `values`, 1 end of data, -1 failure.
   [[nodiscard]] int ReadRow(std::size_t columns, TRowValues& values);
   void DrainRows();
@@ -231,9 +235,10 @@ class TMysqlClient {
 
   std::uint32_t pendingFieldCount_ = 0;
   std::vector<FieldDescriptor> pendingFields_;
-  bool hasPendingFields_ = false;
   // The row-by-row result being fed; not owned (see TMysqlResult::session_).
   TMysqlResult* activeResult_ = nullptr;
+  // Set while connecting: a reconnect from inside a connect is refused.
+  bool connecting_ = false;
   // The statement just sent: a local file is sent only when it names it.
   std::string lastStatement_;
 };

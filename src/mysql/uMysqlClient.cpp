@@ -1,0 +1,266 @@
+// TMysqlClient: settings, connecting (greeting, capabilities, authentication,
+// initial database) and closing. Commands are in uMysqlCommands.cpp, result
+// sets in uMysqlResultSet.cpp.
+
+#include "mysql/uMysqlClient.h"
+
+#include "mysql/uMysqlAuthPacket.h"
+#include "mysql/uMysqlGreeting.h"
+#include "mysql/uMysqlNewPassword.h"
+
+namespace {
+constexpr std::uint32_t kSupportedProtocol = 10;
+constexpr std::uint32_t kOldestProtocol = 9;
+constexpr std::uint8_t kOldScrambleRequest = 254;
+constexpr std::size_t kOldSeedPart = 8;
+}  // namespace
+
+TMysqlClient::TMysqlClient() = default;
+
+TMysqlClient::~TMysqlClient() {
+  Close();
+}
+
+// --- Settings ---------------------------------------------------------------
+
+void TMysqlClient::CloseTransportIfChanged(bool changed) {
+  // Only the transport: the next command reconnects with the new value.
+  if (changed && net_.IsOpen()) net_.Close();
+}
+
+void TMysqlClient::SetHost(std::string_view value) {
+  CloseTransportIfChanged(value != host_);
+  host_ = value;
+}
+
+void TMysqlClient::SetUser(std::string_view value) {
+  CloseTransportIfChanged(value != user_);
+  user_ = value;
+}
+
+void TMysqlClient::SetPassword(std::string_view value) {
+  CloseTransportIfChanged(value != password_);
+  password_ = value;
+}
+
+void TMysqlClient::SetUnixSocket(std::string_view value) {
+  CloseTransportIfChanged(value != unixSocket_ && useNamedPipe_);
+  unixSocket_ = value;
+}
+
+void TMysqlClient::SetDb(std::string_view value) {
+  db_ = value;
+  if (net_.IsOpen()) static_cast<void>(SelectDb(std::string(db_)));
+}
+
+void TMysqlClient::SetPort(std::uint32_t value) {
+  CloseTransportIfChanged(value != port_);
+  port_ = value;
+}
+
+void TMysqlClient::SetClientFlag(std::uint32_t value) {
+  CloseTransportIfChanged(value != clientFlag_);
+  clientFlag_ = value;
+}
+
+void TMysqlClient::SetUseNamedPipe(bool value) {
+  CloseTransportIfChanged(value != useNamedPipe_);
+  useNamedPipe_ = value;
+}
+
+void TMysqlClient::SetCompress(bool value) {
+  CloseTransportIfChanged(value != compress_);
+  compress_ = value;
+}
+
+// --- Connecting ---------------------------------------------------------------
+
+bool TMysqlClient::ConnectTo(std::string_view host, std::string_view user,
+                             std::string_view password, std::string_view db, std::uint32_t port,
+                             std::string_view unixSocket, bool trySockets,
+                             std::uint32_t clientFlag) {
+  if (net_.IsOpen()) return true;
+  if (host.empty() && host_.empty()) return false;
+  // Copies first: Connect passes views of the very members assigned here.
+  std::string newHost(host), newUser(user), newPassword(password), newDb(db), newSocket(unixSocket);
+  if (!newHost.empty()) host_ = std::move(newHost);
+  user_ = std::move(newUser);
+  password_ = std::move(newPassword);
+  db_ = std::move(newDb);
+  port_ = port;
+  unixSocket_ = std::move(newSocket);
+  trySockets_ = trySockets;
+  clientFlag_ = clientFlag;
+
+  if (!OpenTransport()) return false;
+  connecting_ = true;
+  const bool connected = Handshake();
+  connecting_ = false;
+  if (!connected) net_.Close();
+  return connected;
+}
+
+bool TMysqlClient::Connect() {
+  return ConnectTo(host_, user_, password_, db_, port_, unixSocket_, trySockets_, clientFlag_);
+}
+
+bool TMysqlClient::Reconnect() {
+  // A reconnect inside a connect (the initial database cannot be selected)
+  // would recurse; a transaction cannot survive a new connection.
+  if (connecting_ || !shouldReconnect_ || (serverStatus_ & SERVER_STATUS_IN_TRANS)) {
+    serverStatus_ &= ~std::uint32_t{SERVER_STATUS_IN_TRANS};
+    return false;
+  }
+  return Connect();
+}
+
+bool TMysqlClient::OpenTransport() {
+  const auto port = static_cast<std::int32_t>(port_);
+  if (useNamedPipe_) {
+    static_cast<void>(
+        net_.Open(VioNamedPipe, host_, unixSocket_, port, connectTimeout_, trySockets_));
+    if (net_.Kind() == VioNamedPipe) {
+      // The endpoint the transport actually used.
+      host_ = ".";
+      unixSocket_ = "MySQL";
+    } else if (net_.IsOpen()) {
+      useNamedPipe_ = false;
+      unixSocket_.clear();
+    }
+  } else {
+    static_cast<void>(net_.Open(VioTcpIp, host_, unixSocket_, port, connectTimeout_, true));
+    unixSocket_.clear();
+  }
+  if (!net_.IsOpen()) return false;
+  protocolVersion_ = kSupportedProtocol;
+  return true;
+}
+
+bool TMysqlClient::Handshake() {
+  if (SafeRead() < 0) return false;
+  const TBytes packet = net_.Payload();
+  protocolVersion_ = packet[0];
+  net_.SetProtocolVersion(protocolVersion_);
+  if (protocolVersion_ != kSupportedProtocol && protocolVersion_ != kOldestProtocol) {
+    net_.SetClientError(ErrProtocolMismatch, {protocolVersion_, kSupportedProtocol});
+    return false;
+  }
+  const auto greeting = ParseGreeting(packet);
+  if (!greeting) {
+    FailMalformed();
+    return false;
+  }
+  serverVersion_ = greeting->ServerVersion;
+  useNewPassword_ = UsesTwoStepAuthentication(serverVersion_);
+  threadId_ = greeting->ThreadId;
+  scrambleSeed_ = greeting->ScrambleSeed;
+  // Capabilities describe this server only; a greeting without them offers none.
+  serverCapabilities_ = greeting->Capabilities.value_or(0);
+  if (greeting->Status) {
+    serverLanguage_ = *greeting->Language;
+    serverStatus_ = *greeting->Status;
+    warningCount_ = 0;
+  }
+  // Without the second seed part the 4.1 scramble cannot be formed.
+  if (!greeting->HasSecondSeedPart && !useNewPassword_)
+    serverCapabilities_ &= ~std::uint32_t{CLIENT_SECURE_CONNECTION};
+
+  clientFlag_ = DeriveClientFlag(clientFlag_, !db_.empty(), serverCapabilities_, compress_);
+
+  const auto auth = BuildAuthPacket({.ClientFlag = clientFlag_,
+                                     .ServerLanguage = static_cast<std::uint8_t>(serverLanguage_),
+                                     .User = user_,
+                                     .Db = db_,
+                                     .Password = PasswordContext(password_)});
+  if (!WriteAuthAnswer(auth) || !ReadAuthReply()) return false;
+
+  net_.SetCompress((clientFlag_ & CLIENT_COMPRESS) != 0);
+  status_ = TMysqlStatus::Ready;
+  if (!db_.empty() && !(serverCapabilities_ & CLIENT_CONNECT_WITH_DB))
+    return SendCommand(COM_INIT_DB, AsBytes(db_), false, false) == 0;
+  return true;
+}
+
+TPasswordContext TMysqlClient::PasswordContext(std::string_view password) const {
+  return {.ServerCapabilities = serverCapabilities_,
+          .UseNewPassword = useNewPassword_,
+          .ScrambleSeed = scrambleSeed_,
+          .Password = password};
+}
+
+bool TMysqlClient::WriteAuthAnswer(std::span<const std::uint8_t> answer) {
+  if (net_.WritePacket(answer) == 0 && net_.Flush() == 0) return true;
+  net_.SetClientError(ErrServerLost);
+  return false;
+}
+
+bool TMysqlClient::ReadAuthReply() {
+  if (SafeRead() < 0) return false;
+  const TBytes reply = net_.Payload();
+  const bool secure = (serverCapabilities_ & CLIENT_SECURE_CONNECTION) != 0;
+  if (useNewPassword_ && secure && reply.size() == SecondStepReplySize && reply[0] != 0) {
+    // Second step of 4.1.0 servers: "*" marks an account with an old-style hash.
+    const std::span<const std::uint8_t, SecondStepReplySize> challenge(reply.data(),
+                                                                       SecondStepReplySize);
+    const TSha1Digest answer = reply[0] == '*' ? SecondStepOldHash(password_, challenge)
+                                               : SecondStepSha1(password_, challenge);
+    return WriteAuthAnswer(answer) && SafeRead() >= 0;
+  }
+  if (!useNewPassword_ && secure && reply.size() == 1 && reply[0] == kOldScrambleRequest) {
+    // The account has an old-style password: answer with the old scramble
+    // (empty for an empty password) and its terminating NUL.
+    std::string answer =
+        ScrambleOld(std::string_view(scrambleSeed_).substr(0, kOldSeedPart), password_);
+    answer.push_back('\0');
+    return WriteAuthAnswer(AsBytes(answer)) && SafeRead() >= 0;
+  }
+  return true;
+}
+
+// --- Closing ------------------------------------------------------------------
+
+void TMysqlClient::ResetServerState() {
+  scrambleSeed_.clear();
+  threadId_ = 0;
+  affectedRows_ = 0;
+  lastInsertId_ = 0;
+  warningCount_ = 0;
+  status_ = TMysqlStatus::Ready;
+  serverVersion_.clear();
+  serverCapabilities_ = 0;
+  serverStatus_ = SERVER_STATUS_AUTOCOMMIT;
+  serverLanguage_ = 0;
+  extraInfo_ = 0;
+  info_.clear();
+}
+
+void TMysqlClient::Close() {
+  ResetServerState();
+  if (net_.IsOpen()) {
+    FreeFields();
+    const bool shouldReconnect = shouldReconnect_;
+    shouldReconnect_ = false;
+    static_cast<void>(SendCommand(COM_QUIT, {}, true, false));
+    net_.Close();
+    shouldReconnect_ = shouldReconnect;
+  }
+  if (activeResult_ != nullptr) {
+    // The result keeps the rows it has and reports end of data on its next read.
+    activeResult_->session_ = nullptr;
+    activeResult_ = nullptr;
+  }
+}
+
+std::int32_t TMysqlClient::SafeRead() {
+  return net_.SafeRead(clientFlag_);
+}
+
+bool TMysqlClient::Layout41() const {
+  return (clientFlag_ & CLIENT_RESERVED) != 0;
+}
+
+void TMysqlClient::FailMalformed() {
+  net_.SetLastErrorNo(ErrMalformedPacket);
+  net_.SetLastError("Malformed packet");
+  net_.Close();
+}

@@ -1,0 +1,288 @@
+// TMysqlClient: sending commands (with automatic reconnection and the single
+// retry), the first answer of a statement, local-file uploads, and the
+// administrative commands.
+
+#include <array>
+#include <utility>
+
+#include "mysql/uMysqlAuthPacket.h"
+#include "mysql/uMysqlClient.h"
+#include "mysql/uMysqlGreeting.h"
+#include "mysql/uMysqlLocalInfile.h"
+#include "mysql/uMysqlReplies.h"
+#include "platform/local_file.h"
+
+namespace {
+
+constexpr std::size_t kLocalFileBlock = 0xF000;
+
+std::array<std::uint8_t, 4> UInt32Argument(std::uint32_t value) {
+  return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+          static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+}
+
+std::string FileMessage(std::string_view format, std::string_view fileName, std::uint32_t code) {
+  return FormatMessage(format, {fileName, code});
+}
+
+// Fills `block` from the file unless the file ends or fails first, so every
+// data packet but the last carries a whole block.
+int ReadBlock(platform::LocalFile& file, std::vector<std::uint8_t>& block, std::uint32_t& error) {
+  std::size_t filled = 0;
+  while (filled < block.size()) {
+    const int count =
+        file.Read(block.data() + filled, static_cast<int>(block.size() - filled), error);
+    if (count < 0) return -1;
+    if (count == 0) break;
+    filled += static_cast<std::size_t>(count);
+  }
+  return static_cast<int>(filled);
+}
+
+}  // namespace
+
+int TMysqlClient::SendCommand(TMysqlCommand command, std::span<const std::uint8_t> argument,
+                              bool skipReply, bool retry) {
+  if (!net_.IsOpen() && !Reconnect()) return -1;
+  if (status_ != TMysqlStatus::Ready) {
+    net_.SetClientError(ErrCommandsOutOfSync);
+    return -1;
+  }
+  net_.SetLastErrorNo(0);
+  net_.SetLastError("");
+  info_.clear();
+  affectedRows_ = 0;
+  lastInsertId_ = 0;
+  warningCount_ = 0;
+
+  net_.Clear();
+  if (net_.WriteCommand(command, argument) != 0) {
+    net_.Close();
+    FreeFields();
+    bool resent = false;
+    if (Reconnect()) {
+      net_.Clear();
+      resent = net_.WriteCommand(command, argument) == 0;
+    }
+    if (!resent) {
+      net_.SetClientError(ErrServerGone);
+      return -1;
+    }
+  }
+  if (skipReply) return 0;
+  if (SafeRead() >= 0) return 0;
+  // Closing resets the server status, so a following reconnect is not held
+  // back by a transaction the lost connection took with it.
+  if (net_.LastErrorNo() == ErrServerLost) Close();
+  if (retry) return SendCommand(command, argument, skipReply, false);
+  return -1;
+}
+
+bool TMysqlClient::SimpleCommand(TMysqlCommand command, std::span<const std::uint8_t> argument) {
+  return SendCommand(command, argument, false, shouldReconnect_) == 0;
+}
+
+// --- Statements -----------------------------------------------------------------
+
+TQueryResult TMysqlClient::Query(std::string_view statement, bool buffered) {
+  TQueryResult outcome;
+  if (statement.empty()) return outcome;
+  if (shouldReconnect_ && !Ping()) return outcome;
+  lastStatement_ = statement;
+  const bool answered =
+      SendCommand(COM_QUERY, AsBytes(lastStatement_), true, shouldReconnect_) == 0 &&
+      ReadQueryResult() == 0;
+  lastStatement_.clear();
+  if (!answered) return outcome;
+  net_.SetLastErrorNo(0);
+  if (buffered) {
+    outcome.Result = StoreResult();
+    static_cast<void>(net_.ShrinkBuffer());
+  } else {
+    outcome.Result = UseResult();
+  }
+  outcome.Ok = net_.LastErrorNo() == 0;
+  return outcome;
+}
+
+int TMysqlClient::ReadQueryResult() {
+  if (SafeRead() < 0) return -1;
+  FreeFields();
+  for (;;) {
+    TPacketReader reader(net_.Payload());
+    const auto fieldCount = reader.ReadLengthCoded32();
+    if (!reader.Ok()) {
+      FailMalformed();
+      return -1;
+    }
+    if (fieldCount == 0) return ApplyOkPacket() ? 0 : -1;
+    if (fieldCount) return ReadResultHeader(*fieldCount, reader);
+
+    // NULL field count: the server asks for a local file.
+    const std::string fileName(UpToNul(AsText(net_.Payload().subspan(1))));
+    const bool requested = StatementNamesLocalFile(lastStatement_, fileName);
+    const int sent = requested ? SendLocalFile(fileName) : RefuseLocalFile();
+    // The server's answer is read in every case, so the stream stays in step.
+    const bool answered = SafeRead() >= 0;
+    if (!requested) {
+      net_.SetLastErrorNo(ErrLocalInfileRejected);
+      net_.SetLastError("The server asked for the local file '" + fileName +
+                        "', which the statement does not name; it was not sent");
+      return -1;
+    }
+    if (!answered || sent != 0) return -1;
+  }
+}
+
+bool TMysqlClient::ApplyOkPacket() {
+  const auto ok =
+      ParseOkPacket(net_.Payload(), Layout41(), (serverCapabilities_ & CLIENT_TRANSACTIONS) != 0);
+  if (!ok) {
+    FailMalformed();
+    return false;
+  }
+  affectedRows_ = ok->AffectedRows;
+  lastInsertId_ = ok->LastInsertId;
+  if (ok->ServerStatus) serverStatus_ = *ok->ServerStatus;
+  warningCount_ = ok->WarningCount;
+  info_ = ok->Info;
+  return true;
+}
+
+int TMysqlClient::ReadResultHeader(std::uint32_t fieldCount, TPacketReader& header) {
+  if (!(serverStatus_ & SERVER_STATUS_AUTOCOMMIT)) serverStatus_ |= SERVER_STATUS_IN_TRANS;
+  extraInfo_ = header.AtEnd() ? 0 : header.ReadLengthCoded().value_or(~std::uint64_t{0});
+  if (!header.Ok()) {
+    FailMalformed();
+    return -1;
+  }
+  if (!ReadFieldList(fieldCount)) return -1;
+  status_ = TMysqlStatus::ResultPending;
+  return 0;
+}
+
+// --- Local files ----------------------------------------------------------------
+
+int TMysqlClient::SendLocalFile(const std::string& fileName) {
+  std::uint32_t error = 0;
+  auto file = platform::LocalFile::OpenForReading(fileName, error);
+  if (!file) {
+    static_cast<void>(RefuseLocalFile());
+    net_.SetLastErrorNo(ErrLocalFileNotFound);
+    net_.SetLastError(FileMessage("File '%s' not found (Errcode: %d)", fileName, error));
+    return -1;
+  }
+  std::vector<std::uint8_t> block(kLocalFileBlock);
+  bool readFailed = false;
+  for (;;) {
+    const int count = ReadBlock(*file, block, error);
+    if (count < 0) {
+      readFailed = true;
+      break;
+    }
+    if (count == 0) break;
+    if (net_.WritePacket({block.data(), static_cast<std::size_t>(count)}) != 0) {
+      net_.SetClientError(ErrServerLost);
+      return -1;
+    }
+    if (static_cast<std::size_t>(count) < block.size()) break;
+  }
+  file.reset();
+  if (RefuseLocalFile() != 0) return -1;
+  if (readFailed) {
+    net_.SetLastErrorNo(ErrLocalFileRead);
+    net_.SetLastError(FileMessage("Error reading file '%s' (Errcode: %d)", fileName, error));
+    return -1;
+  }
+  return 0;
+}
+
+int TMysqlClient::RefuseLocalFile() {
+  // The empty packet ends an upload; alone it says there is nothing to send.
+  if (net_.WritePacket({}) == 0 && net_.Flush() == 0) return 0;
+  net_.SetClientError(ErrServerLost);
+  return -1;
+}
+
+// --- Administrative commands ------------------------------------------------------
+
+bool TMysqlClient::SelectDb(std::string_view name) {
+  if (name.empty()) return false;
+  const std::string database(name);
+  if (!SimpleCommand(COM_INIT_DB, AsBytes(database))) return false;
+  db_ = database;
+  return true;
+}
+
+bool TMysqlClient::CreateDb(std::string_view name) {
+  return !name.empty() && SimpleCommand(COM_CREATE_DB, AsBytes(name));
+}
+
+bool TMysqlClient::DropDb(std::string_view name) {
+  return !name.empty() && SimpleCommand(COM_DROP_DB, AsBytes(name));
+}
+
+bool TMysqlClient::ChangeUser(std::string_view user, std::string_view password,
+                              std::string_view db) {
+  // Reconnect first, so the password is scrambled with the seed of the
+  // connection that carries it.
+  if (!net_.IsOpen() && !Reconnect()) return false;
+  const std::string newUser(user), newPassword(password), newDb(db);
+  const auto argument = BuildChangeUserArgument(newUser, newDb, PasswordContext(newPassword));
+  if (SendCommand(COM_CHANGE_USER, argument, true, shouldReconnect_) != 0) return false;
+  std::string oldUser = std::exchange(user_, newUser);
+  std::string oldPassword = std::exchange(password_, newPassword);
+  std::string oldDb = std::exchange(db_, newDb);
+  if (ReadAuthReply()) return true;
+  user_ = std::move(oldUser);
+  password_ = std::move(oldPassword);
+  db_ = std::move(oldDb);
+  return false;
+}
+
+bool TMysqlClient::Refresh(std::uint32_t options) {
+  return SimpleCommand(COM_REFRESH, UInt32Argument(options));
+}
+
+bool TMysqlClient::Kill(std::uint32_t threadId) {
+  return SimpleCommand(COM_PROCESS_KILL, UInt32Argument(threadId));
+}
+
+bool TMysqlClient::Ping() {
+  return SimpleCommand(COM_PING, {});
+}
+
+bool TMysqlClient::Shutdown() {
+  const bool accepted = SimpleCommand(COM_SHUTDOWN, {});
+  // Closing sends COM_QUIT, which clears the error slot; a refusal stays readable.
+  const std::int32_t errorNo = net_.LastErrorNo();
+  const std::string error = net_.LastError();
+  Close();
+  if (!accepted) {
+    net_.SetLastErrorNo(errorNo);
+    net_.SetLastError(error);
+  }
+  return accepted;
+}
+
+std::string TMysqlClient::Stat() {
+  if (!SimpleCommand(COM_STATISTICS, {})) return {};
+  std::string text(UpToNul(AsText(net_.Payload())));
+  if (text.empty()) net_.SetClientError(ErrWrongHostInfo);
+  return text;
+}
+
+std::unique_ptr<TMysqlResult> TMysqlClient::ListProcesses() {
+  if (!SimpleCommand(COM_PROCESS_INFO, {})) return nullptr;
+  FreeFields();
+  TPacketReader reader(net_.Payload());
+  const auto fieldCount = reader.ReadLengthCoded32();
+  // Anything but a result-set header here leaves the stream in an unknown state.
+  if (!reader.Ok() || fieldCount.value_or(0) == 0) {
+    FailMalformed();
+    return nullptr;
+  }
+  if (!ReadFieldList(*fieldCount)) return nullptr;
+  status_ = TMysqlStatus::ResultPending;
+  return StoreResult();
+}

@@ -1,0 +1,161 @@
+#include "mysql/uMysqlResult.h"
+
+#include <algorithm>
+
+#include "mysql/uMysqlClient.h"
+
+namespace {
+char AsciiUpper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  return std::ranges::equal(a, b, [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
+}
+}  // namespace
+
+TMysqlResult::TMysqlResult(TMysqlClient* session, bool buffered,
+                           std::vector<FieldDescriptor> fields)
+    : session_(session),
+      buffered_(buffered),
+      fields_(std::move(fields)),
+      values_(buffered ? 0 : fields_.size()) {}
+
+TMysqlResult::~TMysqlResult() {
+  if (session_ == nullptr) return;
+  TMysqlClient& session = *session_;
+  // Rows nobody will read are drained so the session can take commands again.
+  if (session.status_ == TMysqlStatus::ReadingRows) {
+    session.DrainRows();
+    Detach();
+  }
+  session.activeResult_ = nullptr;
+}
+
+void TMysqlResult::Detach() {
+  if (session_ != nullptr) session_->DetachResult(*this);
+}
+
+const FieldDescriptor* TMysqlResult::Field(int index) const {
+  if (index < 0 || index >= FieldCount()) return nullptr;
+  return &fields_[static_cast<std::size_t>(index)];
+}
+
+std::optional<std::string_view> TMysqlResult::Value(int index) const {
+  if (index < 0 || index >= FieldCount()) return std::nullopt;
+  const TRowValues* row = &values_;
+  if (buffered_) {
+    if (recNo_ < 0) return std::nullopt;
+    row = &rows_[static_cast<std::size_t>(recNo_)];
+  }
+  const auto& value = (*row)[static_cast<std::size_t>(index)];
+  if (!value) return std::nullopt;
+  return std::string_view(*value);
+}
+
+int TMysqlResult::FieldIndex(std::string_view name, bool exact) const {
+  if (name.empty()) return -1;
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    const std::string& candidate = fields_[i].Name;
+    if (exact ? candidate == name : SameIgnoringAsciiCase(candidate, name))
+      return static_cast<int>(i);
+  }
+  return -1;
+}
+
+const FieldDescriptor* TMysqlResult::FieldByName(std::string_view name, bool exact) const {
+  return Field(FieldIndex(name, exact));
+}
+
+// Buffered results keep the current row at index RecNo (-1: none); the
+// cursor never moves past the last row, EOF only says a move found none.
+
+void TMysqlResult::First() {
+  bof_ = true;
+  if (buffered_ && rowCount_ > 0) {
+    recNo_ = 0;
+    eof_ = false;
+  } else if (buffered_) {
+    recNo_ = -1;
+    eof_ = true;
+  } else {
+    eof_ = rowCount_ == 0;
+  }
+}
+
+void TMysqlResult::Next() {
+  if (buffered_)
+    NextBuffered();
+  else
+    NextRowByRow();
+}
+
+void TMysqlResult::NextBuffered() {
+  if (recNo_ >= 0 && static_cast<std::uint64_t>(recNo_) + 1 < rowCount_) {
+    ++recNo_;
+    eof_ = false;
+  } else {
+    eof_ = true;
+  }
+  bof_ = rowCount_ == 0;
+}
+
+void TMysqlResult::NextRowByRow() {
+  bof_ = rowCount_ == 0;
+  eof_ = false;
+  if (session_ == nullptr) {
+    if (readStatus_ == 0) readStatus_ = -1;
+    eof_ = true;
+    return;
+  }
+  const int read = session_->ReadRow(fields_.size(), values_);
+  if (read == 0) {
+    recNo_ = static_cast<std::int32_t>(rowCount_);
+    ++rowCount_;
+    return;
+  }
+  readStatus_ = read;
+  eof_ = true;
+  Detach();
+}
+
+void TMysqlResult::Prior() {
+  if (buffered_ && recNo_ > 0) {
+    --recNo_;
+    bof_ = false;
+  } else {
+    bof_ = true;
+  }
+  eof_ = rowCount_ == 0;
+}
+
+void TMysqlResult::Last() {
+  if (!buffered_) {
+    LastRowByRow();
+    return;
+  }
+  eof_ = true;
+  bof_ = rowCount_ == 0;
+  recNo_ = static_cast<std::int32_t>(rowCount_) - 1;
+}
+
+void TMysqlResult::LastRowByRow() {
+  eof_ = true;
+  bof_ = rowCount_ == 0;
+  if (session_ == nullptr) {
+    if (readStatus_ == 0) readStatus_ = -1;
+    return;
+  }
+  int read = 0;
+  while ((read = session_->ReadRow(fields_.size(), values_)) == 0) ++rowCount_;
+  readStatus_ = read;
+  recNo_ = static_cast<std::int32_t>(rowCount_) - 1;
+  Detach();
+}
+
+void TMysqlResult::Locate(std::int64_t row) {
+  if (!buffered_ || row < 0 || static_cast<std::uint64_t>(row) >= rowCount_) return;
+  bof_ = false;
+  eof_ = false;
+  recNo_ = static_cast<std::int32_t>(row);
+}

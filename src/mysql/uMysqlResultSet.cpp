@@ -1,0 +1,151 @@
+// TMysqlClient: reading field lists and rows, and turning an announced result
+// set into a buffered or row-by-row TMysqlResult.
+
+#include <new>
+
+#include "mysql/uMysqlClient.h"
+#include "mysql/uMysqlGreeting.h"
+#include "mysql/uMysqlReplies.h"
+
+bool TMysqlClient::ReadFieldList(std::uint32_t fieldCount) {
+  std::vector<FieldDescriptor> fields;
+  const bool longFlags = (serverCapabilities_ & CLIENT_LONG_FLAG) != 0;
+  for (;;) {
+    if (SafeRead() < 0) return false;
+    const TBytes packet = net_.Payload();
+    if (IsEndOfData(packet)) break;
+    // Field packets beyond the announced count are read and dropped.
+    if (fields.size() == fieldCount) continue;
+    auto field = DecodeFieldPacket(packet, Layout41(), longFlags);
+    if (!field) {
+      FailMalformed();
+      return false;
+    }
+    fields.push_back(std::move(*field));
+  }
+  TakeEndOfData();
+  // Fewer descriptions than announced columns: rows could not be matched to
+  // columns (and a huge announced count must not size anything).
+  if (fields.size() != fieldCount) {
+    FailMalformed();
+    return false;
+  }
+  pendingFields_ = std::move(fields);
+  pendingFieldCount_ = fieldCount;
+  return true;
+}
+
+bool TMysqlClient::ReadRows(std::vector<FieldDescriptor>& fields, std::vector<TRowValues>& rows) {
+  for (;;) {
+    if (SafeRead() < 0) return false;
+    const TBytes packet = net_.Payload();
+    if (IsEndOfData(packet)) {
+      TakeEndOfData();
+      return true;
+    }
+    auto values = DecodeRow(packet, fields.size());
+    if (!values) {
+      FailMalformed();
+      return false;
+    }
+    for (std::size_t column = 0; column < fields.size(); ++column) {
+      const auto& value = (*values)[column];
+      if (value && value->size() > fields[column].MaxLength)
+        fields[column].MaxLength = static_cast<std::uint32_t>(value->size());
+    }
+    rows.push_back(std::move(*values));
+  }
+}
+
+int TMysqlClient::ReadRow(std::size_t columns, TRowValues& values) {
+  if (SafeRead() < 0) return -1;
+  const TBytes packet = net_.Payload();
+  if (IsEndOfData(packet)) {
+    TakeEndOfData();
+    return 1;  // the previous row's values stay
+  }
+  auto row = DecodeRow(packet, columns);
+  if (!row) {
+    FailMalformed();
+    return -1;
+  }
+  values = std::move(*row);
+  return 0;
+}
+
+void TMysqlClient::DrainRows() {
+  while (SafeRead() >= 0) {
+    if (IsEndOfData(net_.Payload())) {
+      TakeEndOfData();
+      return;
+    }
+  }
+}
+
+void TMysqlClient::TakeEndOfData() {
+  if (!Layout41()) return;
+  if (const auto end = ParseEndOfData(net_.Payload())) {
+    warningCount_ = end->WarningCount;
+    serverStatus_ = end->ServerStatus;
+  }
+}
+
+void TMysqlClient::FreeFields() {
+  pendingFields_.clear();
+  pendingFieldCount_ = 0;
+}
+
+std::unique_ptr<TMysqlResult> TMysqlClient::StoreResult() {
+  if (pendingFields_.empty()) return nullptr;
+  if (status_ != TMysqlStatus::ResultPending) {
+    net_.SetClientError(ErrCommandsOutOfSync);
+    return nullptr;
+  }
+  std::unique_ptr<TMysqlResult> result;
+  try {
+    result.reset(new TMysqlResult(nullptr, true, std::move(pendingFields_)));
+    if (!ReadRows(result->fields_, result->rows_)) result.reset();
+  } catch (const std::bad_alloc&) {
+    // The rest of the rows are still on their way; only a new connection
+    // gets the stream back in step.
+    result.reset();
+    net_.SetClientError(ErrOutOfMemory);
+    net_.Close();
+  }
+  FreeFields();
+  status_ = TMysqlStatus::Ready;
+  if (!result) return nullptr;
+
+  result->rowCount_ = result->rows_.size();
+  result->readStatus_ = 1;
+  if (!result->rows_.empty()) {
+    result->recNo_ = 0;
+  } else {
+    result->eof_ = true;
+  }
+  affectedRows_ = result->rowCount_;
+  return result;
+}
+
+std::unique_ptr<TMysqlResult> TMysqlClient::UseResult() {
+  if (pendingFields_.empty()) return nullptr;
+  if (status_ != TMysqlStatus::ResultPending) {
+    net_.SetClientError(ErrCommandsOutOfSync);
+    return nullptr;
+  }
+  std::unique_ptr<TMysqlResult> result(new TMysqlResult(this, false, std::move(pendingFields_)));
+  FreeFields();
+  status_ = TMysqlStatus::ReadingRows;
+  activeResult_ = result.get();
+  result->Next();
+  result->bof_ = true;
+  return result;
+}
+
+void TMysqlClient::DetachResult(TMysqlResult& result) {
+  activeResult_ = nullptr;
+  status_ = TMysqlStatus::Ready;
+  if (net_.IsOpen()) static_cast<void>(net_.ShrinkBuffer());
+  affectedRows_ = result.rowCount_;
+  result.session_ = nullptr;
+}

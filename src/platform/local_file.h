@@ -1,0 +1,28 @@
+#pragma once
+// A local file opened for reading only: the upload source of LOAD DATA LOCAL
+// INFILE. Errors are the system's own codes (errno on Linux, GetLastError()
+// on Windows), so messages can show them.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+class LocalFile {
+ public:
+  // Opens `path` exactly as given; nullptr with `error` set on failure.
+  static std::unique_ptr<LocalFile> OpenForReading(const std::string& path, uint32_t& error);
+  ~LocalFile();
+  LocalFile(const LocalFile&) = delete;
+  LocalFile& operator=(const LocalFile&) = delete;
+
+  // Up to `size` bytes: the count read, 0 at end of file, -1 with `error` set.
+  [[nodiscard]] int Read(uint8_t* buffer, int size, uint32_t& error);
+
+ private:
+  explicit LocalFile(std::intptr_t handle) : handle_(handle) {}
+  std::intptr_t handle_;
+};
+
+}  // namespace platform
