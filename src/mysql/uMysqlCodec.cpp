@@ -25,6 +25,7 @@ std::uint32_t TPacketReader::ReadUInt(std::size_t width) {
 }
 
 std::uint64_t TPacketReader::ReadUInt64() {
+  if (!Need(8)) return 0;
   const std::uint64_t low = ReadUInt(4);
   const std::uint64_t high = ReadUInt(4);
   return low | (high << 32);
@@ -57,20 +58,25 @@ std::string_view TPacketReader::ReadRest() {
 
 std::optional<std::uint64_t> TPacketReader::ReadLengthCoded() {
   const std::uint8_t first = ReadByte();
-  if (!ok_) return std::nullopt;
+  std::uint64_t value = first;
   switch (first) {
     case kLengthCodedNull:
       return std::nullopt;
     case 252:
-      return ReadUInt(2);
+      value = ReadUInt(2);
+      break;
     case 253:
-      return ReadUInt(3);
+      value = ReadUInt(3);
+      break;
     case 254:
     case 255:
-      return ReadUInt64();
+      value = ReadUInt64();
+      break;
     default:
-      return first;
+      break;
   }
+  if (!ok_) return std::nullopt;
+  return value;
 }
 
 std::optional<std::uint32_t> TPacketReader::ReadLengthCoded32() {
