@@ -1,0 +1,78 @@
+#pragma once
+// An in-memory peer for the packet layer: reads return the queued chunks one
+// by one (each chunk at most once, so tests choose where the stream is split),
+// writes are recorded, and failures can be injected at any step.
+//
+//   auto [stream, peer] = ScriptedStream::Make();
+//   peer->Reply(bytes); peer->FailRead(platform::IoError::Interrupted);
+//   net.OpenStream(std::move(stream), VioTcpIp);
+//   ... peer->Written() ...
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "platform/byte_stream.h"
+
+using Bytes = std::vector<uint8_t>;
+
+class ScriptedPeer {
+ public:
+  // Bytes the next reads return, exactly this chunk at most per read.
+  void Reply(Bytes chunk) { steps_.push_back({std::move(chunk), platform::IoError::None, false}); }
+  // One read that fails with `error` (-1).
+  void FailRead(platform::IoError error) { steps_.push_back({{}, error, true}); }
+  // The next `count` writes fail with `error`.
+  void FailWrites(int count, platform::IoError error) {
+    failWrites_ = count;
+    writeError_ = error;
+  }
+  // Writes accept at most this many bytes per call (0 = all).
+  void LimitWrites(int bytes) { writeLimit_ = bytes; }
+
+  [[nodiscard]] const Bytes& Written() const { return written_; }
+  void ClearWritten() { written_.clear(); }
+  [[nodiscard]] bool Closed() const { return closed_; }
+  [[nodiscard]] int Reads() const { return reads_; }
+  [[nodiscard]] int Writes() const { return writes_; }
+  [[nodiscard]] bool AllRepliesRead() const { return steps_.empty(); }
+  // Non-blocking switches the transport asked for, in order.
+  [[nodiscard]] const std::vector<bool>& ModeChanges() const { return modeChanges_; }
+
+ private:
+  friend class ScriptedStream;
+  struct Step {
+    Bytes data;
+    platform::IoError error;
+    bool fails;
+  };
+  std::deque<Step> steps_;
+  Bytes written_;
+  std::vector<bool> modeChanges_;
+  int failWrites_ = 0;
+  platform::IoError writeError_ = platform::IoError::Other;
+  int writeLimit_ = 0;
+  int reads_ = 0;
+  int writes_ = 0;
+  bool closed_ = false;
+};
+
+class ScriptedStream final : public platform::ByteStream {
+ public:
+  static std::pair<std::unique_ptr<ScriptedStream>, std::shared_ptr<ScriptedPeer>> Make();
+
+  int Read(uint8_t* buffer, int size) override;
+  int Write(const uint8_t* data, int size) override;
+  int SetNonBlocking(bool on) override;
+  bool WaitReadable(int64_t) override { return !peer_->steps_.empty(); }
+  platform::IoError LastIoError() const override { return lastError_; }
+  void Close() override { peer_->closed_ = true; }
+
+ private:
+  explicit ScriptedStream(std::shared_ptr<ScriptedPeer> peer) : peer_(std::move(peer)) {}
+
+  std::shared_ptr<ScriptedPeer> peer_;
+  platform::IoError lastError_ = platform::IoError::None;
+};

@@ -1,0 +1,19 @@
+#pragma once
+// Byte builders for protocol test data: packets, compressed blocks, text.
+
+#include <cstdint>
+#include <initializer_list>
+#include <string_view>
+#include <vector>
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Text(std::string_view text);
+Bytes Concat(std::initializer_list<Bytes> parts);
+// A packet: 3-byte length, sequence number, payload.
+Bytes Packet(uint8_t sequence, const Bytes& payload);
+// A compressed-protocol block around `data`: zlib-compressed with the
+// uncompressed length in the header when `deflate`, else stored (length 0).
+Bytes CompressedBlock(uint8_t sequence, const Bytes& data, bool deflate);
+// Server error packet payload: 0xFF, number, optional "#" + SQL state, text.
+Bytes ErrorPayload(uint16_t number, std::string_view sqlState, std::string_view text);
