@@ -79,7 +79,9 @@ constexpr std::array<ReverseEntry, 128> kReverse = [] {
 
 char ByteFor(char16_t unit) {
   if (unit < 0x80) return static_cast<char>(unit);
-  const auto it = std::lower_bound(kReverse.begin(), kReverse.end(), ReverseEntry{unit, '\0'});
+  const auto it =
+      std::lower_bound(kReverse.begin(), kReverse.end(), unit,
+                       [](const ReverseEntry& entry, char16_t key) { return entry.first < key; });
   return it != kReverse.end() && it->first == unit ? it->second : '?';
 }
 

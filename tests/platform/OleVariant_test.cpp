@@ -1,0 +1,328 @@
+#include "platform/OleVariant.h"
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "counting_dispatch.h"
+
+namespace {
+
+using platform::OleVariant;
+using platform_test::CountingDispatch;
+
+// Renders a conversion's result, or the message it failed with, so that
+// successes and failures share one table.
+template <typename Convert>
+std::string Outcome(const OleVariant& value, Convert convert) {
+  try {
+    const auto result = convert(value);
+    if constexpr (std::is_same_v<decltype(result), const std::string>) {
+      return result;
+    } else if constexpr (std::is_same_v<decltype(result), const bool>) {
+      return result ? "true" : "false";
+    } else if constexpr (std::is_same_v<decltype(result), const double>) {
+      char buffer[64];
+      return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, result).ptr);
+    } else {
+      return std::to_string(result);
+    }
+  } catch (const platform::OleError& error) {
+    return error.what();
+  }
+}
+
+struct Case {
+  const char* name;
+  OleVariant value;
+  std::string expected;
+};
+
+OleVariant Currency(LONGLONG scaled) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_CY;
+  v.cyVal.int64 = scaled;
+  return OleVariant::Attach(v);
+}
+
+OleVariant Decimal(ULONG low, BYTE scale, bool negative) {
+  VARIANT v;
+  VariantInit(&v);
+  v.decVal.Lo32 = low;
+  v.decVal.scale = scale;
+  v.decVal.sign = negative ? DECIMAL_NEG : 0;
+  v.vt = VT_DECIMAL;
+  return OleVariant::Attach(v);
+}
+
+OleVariant Raw(VARTYPE type, ULONGLONG bits) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = type;
+  v.ullVal = bits;
+  return OleVariant::Attach(v);
+}
+
+void ExpectAll(const std::vector<Case>& cases, auto convert) {
+  for (const Case& c : cases) EXPECT_EQ(Outcome(c.value, convert), c.expected) << c.name;
+}
+
+TEST(OleVariantConversion, ToString) {
+  ExpectAll(
+      {
+          {"empty", OleVariant(), ""},
+          {"int", OleVariant(-5), "-5"},
+          {"int64 min", OleVariant(std::numeric_limits<std::int64_t>::min()),
+           "-9223372036854775808"},
+          {"uint64", Raw(VT_UI8, 18446744073709551615ull), "18446744073709551615"},
+          {"double", OleVariant(0.4375), "0.4375"},
+          {"double shortest", OleVariant(0.1), "0.1"},
+          {"double large", OleVariant(1e20), "1e+20"},
+          {"negative zero", OleVariant(-0.0), "0"},
+          {"true", OleVariant::Boolean(true), "True"},
+          {"false", OleVariant::Boolean(false), "False"},
+          {"text", OleVariant("\xD1\xE5\xF0\xE2\xE5\xF0"), "\xD1\xE5\xF0\xE2\xE5\xF0"},
+          {"date", OleVariant::Date(45351), "2024-02-29"},
+          {"date and time", OleVariant::Date(45351.5), "2024-02-29 12:00:00"},
+          {"date zero", OleVariant::Date(0), "1899-12-30"},
+          {"date before zero", OleVariant::Date(-1.25), "1899-12-29 06:00:00"},
+          {"date rounding to midnight", OleVariant::Date(45351.9999999), "2024-03-01"},
+          {"date out of range", OleVariant::Date(1e10),
+           "Overflow while converting variant of type (Date) into type (String)"},
+          {"currency", Currency(12345), "1.2345"},
+          {"currency whole", Currency(-50000), "-5"},
+          {"decimal", Decimal(12345, 2, true), "-123.45"},
+          {"decimal small", Decimal(5, 3, false), "0.005"},
+          {"null", OleVariant::Null(),
+           "Could not convert variant of type (Null) into type (String)"},
+          {"error", OleVariant::Omitted(),
+           "Could not convert variant of type (Error) into type (String)"},
+          {"object", OleVariant(static_cast<IDispatch*>(nullptr)),
+           "Could not convert variant of type (Dispatch) into type (String)"},
+      },
+      [](const OleVariant& v) { return v.ToString(); });
+}
+
+TEST(OleVariantConversion, ToInt32) {
+  ExpectAll(
+      {
+          {"empty", OleVariant(), "0"},
+          {"text", OleVariant("  42\t"), "42"},
+          {"negative text", OleVariant("-7"), "-7"},
+          {"plus sign", OleVariant("+7"), "7"},
+          {"half to even down", OleVariant("2.5"), "2"},
+          {"half to even up", OleVariant("3.5"), "4"},
+          {"negative half", OleVariant("-2.5"), "-2"},
+          {"above half", OleVariant("2.5000001"), "3"},
+          {"exponent", OleVariant("1e3"), "1000"},
+          {"double", OleVariant(-1.5), "-2"},
+          {"true", OleVariant::Boolean(true), "-1"},
+          {"byte", Raw(VT_UI1, 200), "200"},
+          {"short int", Raw(VT_I1, 0xFF), "-1"},
+          {"currency", Currency(25000), "2"},
+          {"int32 max", OleVariant("2147483647"), "2147483647"},
+          {"int64 above int32", OleVariant(std::int64_t{1} << 40),
+           "Overflow while converting variant of type (Int64) into type (Integer)"},
+          {"text above int32", OleVariant("99999999999"),
+           "Overflow while converting variant of type (String) into type (Integer)"},
+          {"nan", OleVariant(std::nan("")),
+           "Overflow while converting variant of type (Double) into type (Integer)"},
+          {"letters", OleVariant("abc"),
+           "Could not convert variant of type (String) into type (Integer)"},
+          {"empty text", OleVariant(""),
+           "Could not convert variant of type (String) into type (Integer)"},
+          {"inner blank", OleVariant("1 2"),
+           "Could not convert variant of type (String) into type (Integer)"},
+          {"comma", OleVariant("1,5"),
+           "Could not convert variant of type (String) into type (Integer)"},
+          {"null", OleVariant::Null(),
+           "Could not convert variant of type (Null) into type (Integer)"},
+      },
+      [](const OleVariant& v) { return v.ToInt32(); });
+}
+
+TEST(OleVariantConversion, ToInt64) {
+  ExpectAll(
+      {
+          {"max", OleVariant("9223372036854775807"), "9223372036854775807"},
+          {"min", OleVariant("-9223372036854775808"), "-9223372036854775808"},
+          {"leading zeros", OleVariant("000000000000000000000012"), "12"},
+          {"above max", OleVariant("9223372036854775808"),
+           "Overflow while converting variant of type (String) into type (Int64)"},
+          {"far above max", OleVariant("99999999999999999999"),
+           "Overflow while converting variant of type (String) into type (Int64)"},
+          {"rounds past max", OleVariant("9223372036854775807.5"),
+           "Overflow while converting variant of type (String) into type (Int64)"},
+          {"uint64 max", Raw(VT_UI8, 18446744073709551615ull),
+           "Overflow while converting variant of type (UInt64) into type (Int64)"},
+          {"huge exponent", OleVariant("1e400"),
+           "Overflow while converting variant of type (String) into type (Int64)"},
+          {"fraction only", OleVariant(".5"), "0"},
+          {"trailing point", OleVariant("5."), "5"},
+          {"no digits", OleVariant("-."),
+           "Could not convert variant of type (String) into type (Int64)"},
+          {"exponent without digits", OleVariant("1e"),
+           "Could not convert variant of type (String) into type (Int64)"},
+          {"decimal", Decimal(12355, 1, true), "-1236"},
+          {"date", OleVariant::Date(45351.75), "45352"},
+      },
+      [](const OleVariant& v) { return v.ToInt64(); });
+}
+
+TEST(OleVariantConversion, ToDouble) {
+  ExpectAll(
+      {
+          {"empty", OleVariant(), "0"},
+          {"text", OleVariant(" 0.4375 "), "0.4375"},
+          {"exponent", OleVariant("-1.5E-3"), "-0.0015"},
+          {"underflow is zero", OleVariant("1e-400"), "0"},
+          {"overflow", OleVariant("1e400"),
+           "Overflow while converting variant of type (String) into type (Double)"},
+          {"infinity text", OleVariant("inf"),
+           "Could not convert variant of type (String) into type (Double)"},
+          {"hex text", OleVariant("0x10"),
+           "Could not convert variant of type (String) into type (Double)"},
+          {"int64", OleVariant(std::int64_t{1} << 40), "1099511627776"},
+          {"currency", Currency(12345), "1.2345"},
+          {"decimal", Decimal(25, 1, false), "2.5"},
+          {"date", OleVariant::Date(45351.5), "45351.5"},
+          {"error", OleVariant::Error(E_FAIL),
+           "Could not convert variant of type (Error) into type (Double)"},
+      },
+      [](const OleVariant& v) { return v.ToDouble(); });
+}
+
+TEST(OleVariantConversion, ToBool) {
+  ExpectAll(
+      {
+          {"empty", OleVariant(), "false"},
+          {"zero", OleVariant(0), "false"},
+          {"non-zero", OleVariant(-3), "true"},
+          {"fraction", OleVariant(0.1), "true"},
+          {"true text", OleVariant(" true "), "true"},
+          {"false text", OleVariant("FALSE"), "false"},
+          {"numeric text zero", OleVariant("0.0"), "false"},
+          {"numeric text", OleVariant("2"), "true"},
+          {"other text", OleVariant("yes"),
+           "Could not convert variant of type (String) into type (Boolean)"},
+          {"null", OleVariant::Null(),
+           "Could not convert variant of type (Null) into type (Boolean)"},
+      },
+      [](const OleVariant& v) { return v.ToBool(); });
+}
+
+TEST(OleVariantConversion, ReferencesAreFollowed) {
+  LONG number = 41;
+  VARIANT byRef;
+  VariantInit(&byRef);
+  byRef.vt = VT_BYREF | VT_I4;
+  byRef.plVal = &number;
+  const OleVariant intRef = OleVariant::CopyOf(byRef);
+  EXPECT_EQ(intRef.Type(), VT_BYREF | VT_I4);
+  EXPECT_EQ(intRef.ValueType(), VT_I4);
+  EXPECT_EQ(intRef.ToInt32(), 41);
+  number = 42;  // a reference, not a copy
+  EXPECT_EQ(intRef.ToString(), "42");
+
+  OleVariant inner("x");
+  VARIANT variantRef;
+  VariantInit(&variantRef);
+  variantRef.vt = VT_BYREF | VT_VARIANT;
+  variantRef.pvarVal = inner.Get();
+  const OleVariant textRef = OleVariant::CopyOf(variantRef);
+  EXPECT_TRUE(textRef.IsString());
+  EXPECT_EQ(textRef.ToString(), "x");
+
+  const OleVariant copy = textRef.Dereferenced();
+  EXPECT_EQ(copy.Type(), VT_BSTR);
+  EXPECT_NE(copy.Get()->bstrVal, inner.Get()->bstrVal);
+
+  OleVariant omitted = OleVariant::Omitted();
+  variantRef.pvarVal = omitted.Get();
+  EXPECT_TRUE(OleVariant::CopyOf(variantRef).IsError(DISP_E_PARAMNOTFOUND));
+
+  OleVariant null = OleVariant::Null();
+  variantRef.pvarVal = null.Get();
+  EXPECT_EQ(
+      Outcome(OleVariant::CopyOf(variantRef), [](const OleVariant& v) { return v.ToInt64(); }),
+      "Could not convert variant of type (Null) into type (Int64)");
+
+  // A null reference fails cleanly instead of being read.
+  byRef.plVal = nullptr;
+  EXPECT_EQ(Outcome(OleVariant::CopyOf(byRef), [](const OleVariant& v) { return v.ToInt32(); }),
+            "Could not convert variant of type (Integer) into type (Integer)");
+  // So does a reference cycle.
+  VARIANT loop;
+  loop.vt = VT_BYREF | VT_VARIANT;
+  loop.pvarVal = &loop;
+  EXPECT_THROW(OleVariant::CopyOf(loop).ToString(), platform::OleError);
+}
+
+TEST(OleVariant, ConstructorsChooseTheKind) {
+  EXPECT_EQ(OleVariant(5).Type(), VT_I4);
+  EXPECT_EQ(OleVariant(std::int16_t{5}).Type(), VT_I4);
+  EXPECT_EQ(OleVariant(std::uint16_t{5}).Type(), VT_I4);
+  EXPECT_EQ(OleVariant(std::uint32_t{5}).Type(), VT_I8);
+  EXPECT_EQ(OleVariant(std::int64_t{5}).Type(), VT_I8);
+  EXPECT_EQ(OleVariant(5.0).Type(), VT_R8);
+  EXPECT_EQ(OleVariant("5").Type(), VT_BSTR);
+  EXPECT_EQ(OleVariant(std::string("5")).Type(), VT_BSTR);
+  EXPECT_EQ(OleVariant::Date(1).Type(), VT_DATE);
+  EXPECT_EQ(OleVariant::Omitted().Get()->scode, DISP_E_PARAMNOTFOUND);
+  EXPECT_EQ(OleVariant::FromWide(u"Да").ToString(), "\xC4\xE0");
+  EXPECT_TRUE(OleVariant().IsEmpty());
+  EXPECT_TRUE(OleVariant::Null().IsNull());
+  EXPECT_FALSE(OleVariant::Error(E_FAIL).IsError(DISP_E_PARAMNOTFOUND));
+}
+
+TEST(OleVariant, ObjectReferencesFollowTheValue) {
+  CountingDispatch object;
+  {
+    OleVariant held(static_cast<IDispatch*>(&object));
+    EXPECT_EQ(object.References(), 2u);
+    EXPECT_EQ(held.ToDispatch(), &object);
+
+    OleVariant copy = held;
+    EXPECT_EQ(object.References(), 3u);
+    OleVariant moved = std::move(copy);
+    EXPECT_EQ(object.References(), 3u);
+    EXPECT_TRUE(copy.IsEmpty());
+
+    moved = OleVariant(1);  // assignment releases the previous value
+    EXPECT_EQ(object.References(), 2u);
+
+    VARIANT raw = held.Detach();
+    EXPECT_TRUE(held.IsEmpty());
+    EXPECT_EQ(object.References(), 2u);
+    OleVariant adopted = OleVariant::Attach(raw);
+    EXPECT_EQ(raw.vt, VT_EMPTY);
+
+    VARIANT dest;
+    VariantInit(&dest);
+    adopted.CopyTo(&dest);
+    EXPECT_EQ(object.References(), 3u);
+    OleVariant("text").CopyTo(&dest);  // releases the object it held
+    EXPECT_EQ(object.References(), 2u);
+    VariantClear(&dest);
+
+    *adopted.Out() = OleVariant(2).Detach();
+    EXPECT_EQ(object.References(), 1u);
+  }
+  EXPECT_EQ(object.References(), 1u);
+  EXPECT_EQ(Outcome(OleVariant(3), [](const OleVariant& v) { return v.ToDispatch() != nullptr; }),
+            "Could not convert variant of type (Integer) into type (Dispatch)");
+}
+
+TEST(OleVariant, KindNamesOfUnusualKinds) {
+  EXPECT_EQ(OleVariant::KindName(VT_ARRAY | VT_VARIANT), "Array of Variant");
+  EXPECT_EQ(OleVariant::KindName(VT_BYREF | VT_DATE), "Date");
+  EXPECT_EQ(OleVariant::KindName(36), "Type 0x0024");
+}
+
+}  // namespace
