@@ -3,7 +3,8 @@
 namespace connection {
 
 void ReplaceParameter(std::string& statement, std::string_view name, std::string_view value) {
-  const std::string marker = "%" + std::string(name) + "%";
+  std::string marker(1, '%');
+  marker.append(name).push_back('%');
   std::string result;
   size_t from = 0;
   for (size_t at = statement.find(marker); at != std::string::npos;

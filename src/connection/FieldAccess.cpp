@@ -1,0 +1,22 @@
+#include "connection/FieldAccess.h"
+
+#include "connection/FieldValue.h"
+#include "connection/TextNumbers.h"
+
+namespace connection {
+
+int ResolveFieldReference(const TMysqlResult& result, const std::string& reference) {
+  if (const auto index = TextToInt32(reference);
+      index && *index >= 0 && *index < result.FieldCount()) {
+    return *index;
+  }
+  return result.FieldIndex(reference, false);
+}
+
+platform::OleVariant FieldValueAt(const TMysqlResult& result, int index, bool autoType) {
+  const FieldDescriptor* field = result.Field(index);
+  return ConvertFieldValue(field ? field->Type : uint8_t{kTypeNull},
+                           result.Value(index).value_or(""), autoType);
+}
+
+}  // namespace connection

@@ -1,0 +1,120 @@
+// Statements and row navigation: Query keeps what a statement returns as the
+// object's current result, Execute runs one for its effect, and the
+// navigation methods move over the current result.
+#include <string>
+
+#include "addin/HostAutomation.h"
+#include "connection/HandlerValues.h"
+#include "connection/OrbelinModule.h"
+#include "connection/ParameterText.h"
+#include "connection/TDalvora.h"
+
+namespace connection {
+
+namespace {
+
+// Fills %name% markers from a host value list: item i's presentation names
+// the marker, its value (as text) replaces it. Anything but a host object
+// leaves the statement alone, and a failing host call ends the filling
+// quietly with the replacements made so far.
+std::string SubstituteParameters(std::string statement, const platform::OleVariant& list) {
+  if (!list.IsDispatch()) return statement;
+  try {
+    const int32_t count = addin::HostFunction(list, "GetListSize", {addin::OmittedArg()}).ToInt32();
+    for (int32_t i = 1; i <= count; ++i) {
+      platform::OleVariant presentation("");
+      const platform::OleVariant value = addin::HostFunction(
+          list, "GetValue", {platform::OleVariant(i), addin::ByRef(presentation)});
+      ReplaceParameter(statement, presentation.ToString(), value.ToString());
+    }
+  } catch (...) {
+  }
+  return statement;
+}
+
+// The buffered switch is on only for a value equal to the number 1.
+bool AsksForBuffered(const platform::OleVariant& value) {
+  try {
+    return value.ToDouble() == 1.0;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
+
+void TModule::AddinHelperMethodsQueryGetDefaultParam(TAddin&, int32_t Index, TValue& Value) {
+  if (Index == 1) Value = TValue::Null();
+  if (Index == 2) Value = TValue(0);
+}
+
+void TModule::AddinHelperMethodsQueryCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value) {
+  TDalvora& object = TDalvora::Of(Sender);
+  object.ReplaceResult(nullptr);
+  const std::string statement = SubstituteParameters(Param(Params, 0).ToString(), Param(Params, 1));
+  TQueryResult outcome = object.Client().Query(statement, AsksForBuffered(Param(Params, 2)));
+  // A failed statement leaves no current result, even one that came back.
+  if (outcome.Ok) object.ReplaceResult(std::move(outcome.Result));
+  Value = Flag(outcome.Ok);
+}
+
+void TModule::AddinHelperMethodsQueryCallAsProc(TAddin& Sender, TParams& Params) {
+  TValue discarded;
+  AddinHelperMethodsQueryCallAsFunc(Sender, Params, discarded);
+}
+
+void TModule::AddinHelperMethodsExecuteGetDefaultParam(TAddin&, int32_t Index, TValue& Value) {
+  if (Index == 1) Value = TValue::Null();
+}
+
+void TModule::AddinHelperMethodsExecuteCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value) {
+  TMysqlClient& client = TDalvora::Of(Sender).Client();
+  const std::string statement = SubstituteParameters(Param(Params, 0).ToString(), Param(Params, 1));
+  TQueryResult outcome = client.Query(statement, false);
+  // Read before the result goes: draining its rows rewrites the count.
+  Value = outcome.Ok ? Int64Bits(client.AffectedRows()) : TValue(-1);
+}
+
+void TModule::AddinHelperMethodsExecuteCallAsProc(TAddin& Sender, TParams& Params) {
+  TValue discarded;
+  AddinHelperMethodsExecuteCallAsFunc(Sender, Params, discarded);
+}
+
+void TModule::AddinHelperMethodsLastRowReadCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
+  const TMysqlResult* result = TDalvora::Of(Sender).CurrentResult();
+  Value = result ? Flag(result->LastRowRead()) : TValue(-1);
+}
+
+void TModule::AddinHelperMethodsEOFCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
+  const TMysqlResult* result = TDalvora::Of(Sender).CurrentResult();
+  Value = result ? Flag(result->Eof()) : TValue(-1);
+}
+
+void TModule::AddinHelperMethodsBOFCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
+  const TMysqlResult* result = TDalvora::Of(Sender).CurrentResult();
+  Value = result ? Flag(result->Bof()) : TValue(-1);
+}
+
+void TModule::AddinHelperMethodsNextCallAsProc(TAddin& Sender, TParams&) {
+  if (TMysqlResult* result = TDalvora::Of(Sender).CurrentResult()) result->Next();
+}
+
+void TModule::AddinHelperMethodsPriorCallAsProc(TAddin& Sender, TParams&) {
+  if (TMysqlResult* result = TDalvora::Of(Sender).CurrentResult()) result->Prior();
+}
+
+void TModule::AddinHelperMethodsFirstCallAsProc(TAddin& Sender, TParams&) {
+  if (TMysqlResult* result = TDalvora::Of(Sender).CurrentResult()) result->First();
+}
+
+void TModule::AddinHelperMethodsLastCallAsProc(TAddin& Sender, TParams&) {
+  if (TMysqlResult* result = TDalvora::Of(Sender).CurrentResult()) result->Last();
+}
+
+void TModule::AddinHelperMethodsLocateCallAsProc(TAddin& Sender, TParams& Params) {
+  if (TMysqlResult* result = TDalvora::Of(Sender).CurrentResult()) {
+    result->Locate(Param(Params, 0).ToInt64());
+  }
+}
+
+}  // namespace connection

@@ -1,0 +1,178 @@
+#include "connection/TableFill.h"
+
+#include <memory>
+#include <string>
+
+#include "addin/HostAutomation.h"
+#include "connection/FieldAccess.h"
+#include "connection/FieldValue.h"
+#include "connection/HostObjects.h"
+#include "platform/bstr.h"
+
+namespace connection {
+
+namespace {
+
+using platform::OleVariant;
+
+IStatusLine& StatusLineOf(TDalvora& object) {
+  IStatusLine* statusLine = object.StatusLine();
+  if (!statusLine) throw addin::TAddinError("The host offers no status line");
+  return *statusLine;
+}
+
+void ResetStatus(TDalvora& object) {
+  if (FAILED(StatusLineOf(object).ResetStatusLine())) {
+    throw addin::TAddinError("The host refused to reset its status line");
+  }
+}
+
+void ShowStatus(TDalvora& object, const std::string& text) {
+  const platform::Bstr message = platform::Bstr::FromAnsi(text);
+  if (FAILED(StatusLineOf(object).SetStatusLine(message.Get()))) {
+    throw addin::TAddinError("The host refused to show a status line");
+  }
+}
+
+// Writes rows into a host table one line at a time, in the object's dialect.
+class TableWriter {
+ public:
+  TableWriter(const OleVariant& table, bool expressions)
+      : table_(table), expressions_(expressions) {}
+
+  // One column per field, named exactly as the field; the expression dialect
+  // also gets the column type name (empty with AutoType on).
+  void AddColumns(const TMysqlResult& result, bool autoType) {
+    const OleVariant columns = expressions_ ? OleVariant() : addin::HostFunction(table_, "Columns");
+    for (const FieldDescriptor& field : result.Fields()) {
+      if (expressions_) {
+        addin::HostProcedure(table_, "NewColumn",
+                             {OleVariant(field.Name), ColumnTypeName(field.Type, autoType)});
+      } else {
+        addin::HostProcedure(columns, "Add", {OleVariant(field.Name)});
+      }
+    }
+  }
+
+  void NewLine(int32_t line) {
+    if (expressions_) {
+      line_ = OleVariant(line);
+      addin::HostProcedure(table_, "NewLine", {addin::ByRef(line_)});
+    } else {
+      row_ = addin::HostFunction(table_, "Add", {addin::OmittedArg()});
+    }
+  }
+
+  // Column numbers count from 0 here; the expression dialect counts from 1.
+  void Set(int32_t column, const OleVariant& value) {
+    if (expressions_) {
+      addin::HostProcedure(table_, "SetValue",
+                           {addin::ByRef(line_), OleVariant(column + 1), value});
+    } else {
+      addin::HostProcedure(row_, "Set", {OleVariant(column), value});
+    }
+  }
+
+  // Every field into the column of the same position.
+  void SetAll(const TMysqlResult& result, bool autoType) {
+    for (int i = 0; i < result.FieldCount(); ++i) Set(i, FieldValueAt(result, i, autoType));
+  }
+
+  // The table's own columns, each filled from the field of its name, if any.
+  void SetByColumnName(const TMysqlResult& result, bool autoType) {
+    if (expressions_) {
+      const int32_t count = addin::HostFunction(table_, "ColumnCount").ToInt32();
+      for (int32_t c = 1; c <= count; ++c) {
+        const std::string name =
+            addin::HostFunction(table_, "GetColumnParameters", {OleVariant(c)}).ToString();
+        SetFromField(result, c - 1, name, autoType);
+      }
+    } else {
+      const OleVariant columns = addin::HostFunction(table_, "Columns");
+      const int32_t last = addin::HostFunction(columns, "Count").ToInt32() - 1;
+      for (int32_t c = 0; c <= last; ++c) {
+        const OleVariant column = addin::HostFunction(columns, "Get", {OleVariant(c)});
+        SetFromField(result, c, addin::HostFunction(column, "Name").ToString(), autoType);
+      }
+    }
+  }
+
+ private:
+  void SetFromField(const TMysqlResult& result, int32_t column, const std::string& name,
+                    bool autoType) {
+    const int field = result.FieldIndex(name, false);
+    if (field >= 0) Set(column, FieldValueAt(result, field, autoType));
+  }
+
+  const OleVariant& table_;
+  bool expressions_;
+  OleVariant line_;  // the line number, passed by reference (expression dialect)
+  OleVariant row_;   // the row just added (object dialect)
+};
+
+}  // namespace
+
+OleVariant FillTableFromResult(TDalvora& object, const OleVariant& target) {
+  ResetStatus(object);
+  const bool expressions = object.ExpressionDialect();
+  const bool fresh = addin::TAddin::IsOmitted(target);
+  OleVariant table;
+  if (fresh) {
+    table = NewHostObject(object, "ValueTable");
+  } else {
+    table = target.Dereferenced();
+    addin::HostProcedure(table, expressions ? "DeleteLines" : "Clear");
+  }
+  if (TMysqlResult* result = object.CurrentResult()) {
+    // What the host refuses while filling ends the fill; the table keeps
+    // the lines written so far.
+    try {
+      TableWriter writer(table, expressions);
+      if (fresh) writer.AddColumns(*result, object.AutoType());
+      result->First();
+      for (int32_t line = 1; !result->Eof(); ++line, result->Next()) {
+        ShowStatus(object, std::string("Fetching... ").append(std::to_string(line)));
+        writer.NewLine(line);
+        if (fresh) {
+          writer.SetAll(*result, object.AutoType());
+        } else {
+          writer.SetByColumnName(*result, object.AutoType());
+        }
+      }
+      ShowStatus(object, "Fetching... done.");
+    } catch (...) {
+    }
+  }
+  ResetStatus(object);
+  return table;
+}
+
+OleVariant FillTableWithProcesses(TDalvora& object, const OleVariant& target) {
+  const bool expressions = object.ExpressionDialect();
+  OleVariant table;
+  try {
+    if (addin::TAddin::IsOmitted(target)) {
+      table = NewHostObject(object, "ValueTable");
+    } else {
+      table = target.Dereferenced();
+      if (expressions) {
+        addin::HostProcedure(table, "Clear");
+      } else {
+        addin::HostProcedure(addin::HostFunction(table, "Columns"), "Clear");
+      }
+    }
+    const std::unique_ptr<TMysqlResult> processes = object.Client().ListProcesses();
+    if (!processes) return table;
+    TableWriter writer(table, expressions);
+    writer.AddColumns(*processes, object.AutoType());
+    processes->First();
+    for (int32_t line = 1; !processes->Eof(); ++line, processes->Next()) {
+      writer.NewLine(line);
+      writer.SetAll(*processes, object.AutoType());
+    }
+  } catch (...) {
+  }
+  return table;
+}
+
+}  // namespace connection
