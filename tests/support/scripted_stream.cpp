@@ -22,7 +22,7 @@ int ScriptedStream::Read(uint8_t* buffer, int size) {
     return -1;
   }
   const size_t count = std::min(step.data.size(), static_cast<size_t>(size));
-  std::memcpy(buffer, step.data.data(), count);
+  if (count > 0) std::memcpy(buffer, step.data.data(), count);
   step.data.erase(step.data.begin(), step.data.begin() + static_cast<ptrdiff_t>(count));
   if (step.data.empty()) steps.pop_front();
   lastError_ = platform::IoError::None;

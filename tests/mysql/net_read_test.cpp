@@ -1,0 +1,271 @@
+// Packet layer, receiving side, against the scripted in-memory peer.
+#include <gtest/gtest.h>
+
+#include "mysql/uMysqlNet.h"
+#include "support/scripted_stream.h"
+#include "support/wire.h"
+
+namespace {
+
+struct Harness {
+  TMysqlNet net;
+  std::shared_ptr<ScriptedPeer> peer;
+  explicit Harness(bool compress = false) {
+    auto [stream, p] = ScriptedStream::Make();
+    peer = p;
+    EXPECT_EQ(net.OpenStream(std::move(stream), VioTcpIp), 0);
+    net.SetCompress(compress);
+  }
+  Bytes Payload() const { return Bytes(net.Payload().begin(), net.Payload().end()); }
+};
+
+void ExpectLost(Harness& h, int32_t number, const char* name) {
+  EXPECT_EQ(h.net.SafeRead(0), -1) << name;
+  EXPECT_FALSE(h.net.IsOpen()) << name;
+  EXPECT_EQ(h.net.LastErrorNo(), number) << name;
+  EXPECT_EQ(h.net.LastError(), ClientErrorMessage(number)) << name;
+}
+
+TEST(NetRead, PacketIsTerminatedAndSequenceAdvances) {
+  Harness h;
+  h.peer->Reply(Packet(0, Text("hello")));
+  ASSERT_EQ(h.net.SafeRead(0), 5);
+  EXPECT_EQ(h.Payload(), Text("hello"));
+  EXPECT_EQ(h.net.ReadPos()[5], 0);
+  EXPECT_EQ(h.net.SequenceNumber(), 1);
+}
+
+TEST(NetRead, PacketSplitAcrossReads) {
+  const Bytes wire = Packet(0, Text("split me anywhere"));
+  for (size_t cut = 1; cut < wire.size(); ++cut) {
+    Harness h;
+    h.peer->Reply(Bytes(wire.begin(), wire.begin() + cut));
+    h.peer->Reply(Bytes(wire.begin() + cut, wire.end()));
+    ASSERT_EQ(h.net.SafeRead(0), 17) << cut;
+    EXPECT_EQ(h.Payload(), Text("split me anywhere"));
+  }
+}
+
+TEST(NetRead, TruncatedPacketsLoseTheConnection) {
+  const Bytes wire = Packet(0, Text("complete"));
+  for (size_t length = 0; length < wire.size(); ++length) {
+    Harness h;
+    h.peer->Reply(Bytes(wire.begin(), wire.begin() + length));
+    ExpectLost(h, ErrServerLost, ("prefix of " + std::to_string(length)).c_str());
+  }
+}
+
+TEST(NetRead, LostConnectionRows) {
+  using platform::IoError;
+  struct Case {
+    const char* name;
+    uint8_t expected;
+    Bytes wire;
+  } cases[] = {
+      {"sequence 5 when 4 is expected", 4, Packet(5, Text("x"))},
+      {"empty packet", 0, Packet(0, {})},
+      {"end of stream", 0, {}},
+  };
+  for (const auto& c : cases) {
+    Harness h;
+    h.net.SetSequenceNumber(c.expected);
+    if (!c.wire.empty()) h.peer->Reply(c.wire);
+    ExpectLost(h, ErrServerLost, c.name);
+  }
+}
+
+TEST(NetRead, RetryRules) {
+  using platform::IoError;
+  struct Case {
+    const char* name;
+    std::vector<IoError> failures;
+    bool succeeds;
+  } cases[] = {
+      {"would block twice", {IoError::WouldBlock, IoError::WouldBlock}, true},
+      {"would block three times",
+       {IoError::WouldBlock, IoError::WouldBlock, IoError::WouldBlock},
+       false},
+      {"interrupted without limit", std::vector<IoError>(6, IoError::Interrupted), true},
+      {"broken", {IoError::Other}, false},
+  };
+  for (const auto& c : cases) {
+    Harness h;
+    // Two failures before the header, the rest inside the payload: the retry
+    // count covers the whole packet.
+    const Bytes wire = Packet(0, Text("payload"));
+    h.peer->Reply(Bytes(wire.begin(), wire.begin() + 6));
+    for (size_t i = 0; i < c.failures.size(); ++i) h.peer->FailRead(c.failures[i]);
+    h.peer->Reply(Bytes(wire.begin() + 6, wire.end()));
+    if (c.succeeds) {
+      EXPECT_EQ(h.net.SafeRead(0), 7) << c.name;
+    } else {
+      ExpectLost(h, ErrServerLost, c.name);
+    }
+  }
+}
+
+TEST(NetRead, ServerErrorPackets) {
+  struct Case {
+    const char* name;
+    uint32_t protocol;
+    uint32_t flags;
+    Bytes payload;
+    int32_t number;
+    std::string message;
+  } cases[] = {
+      {"4.1 with SQL state", 10, 0x4000, ErrorPayload(1045, "28000", "Access denied"), 1045,
+       "Access denied"},
+      {"SQL state kept without the flag", 10, 0, ErrorPayload(1045, "28000", "Access denied"), 1045,
+       "#28000Access denied"},
+      {"no SQL state", 10, 0x4000, ErrorPayload(1064, "", "syntax"), 1064, "syntax"},
+      {"three bytes", 10, 0x4000, {0xFF, 0x15, 0x04}, 2000, "Unknown MySQL error"},
+      {"one byte", 10, 0, {0xFF}, 2000, "Unknown MySQL error"},
+      {"protocol 9 text", 9, 0, Concat({{0xFF}, Text("old server says no")}), 2000,
+       "old server says no"},
+      {"text cut to 199", 10, 0, ErrorPayload(1105, "", std::string(300, 'e')), 1105,
+       std::string(199, 'e')},
+      {"text ends at a 0 byte", 10, 0, Concat({ErrorPayload(1105, "", "first"), {0}, Text("x")}),
+       1105, "first"},
+      {"truncated SQL state", 10, 0x4000, {0xFF, 0x15, 0x04, '#', '2', '8'}, 1045, ""},
+  };
+  for (const auto& c : cases) {
+    Harness h;
+    h.net.SetProtocolVersion(c.protocol);
+    h.peer->Reply(Packet(0, c.payload));
+    EXPECT_EQ(h.net.SafeRead(c.flags), -1) << c.name;
+    EXPECT_EQ(h.net.LastErrorNo(), c.number) << c.name;
+    EXPECT_EQ(h.net.LastError(), c.message) << c.name;
+    EXPECT_TRUE(h.net.IsOpen()) << c.name << ": an error packet keeps the connection";
+  }
+}
+
+TEST(NetRead, BufferGrowsInPagesAndShrinksOnlyAfterCompressedResults) {
+  for (const bool compress : {false, true}) {
+    Harness h(compress);
+    const Bytes payload(20000, 'p');
+    h.peer->Reply(compress ? CompressedBlock(0, Packet(0, payload), true) : Packet(0, payload));
+    ASSERT_EQ(h.net.SafeRead(0), 20000) << compress;
+    EXPECT_EQ(h.Payload(), payload);
+    EXPECT_EQ(h.net.Capacity(), 20480u);
+    ASSERT_TRUE(h.net.ShrinkBuffer());
+    EXPECT_EQ(h.net.Capacity(), compress ? 8192u : 20480u);
+  }
+}
+
+TEST(NetRead, SixteenMebibyteLimit) {
+  {
+    Harness h;
+    const Bytes largest(0xFFFFFE, 'L');
+    h.peer->Reply(Packet(0, largest));
+    ASSERT_EQ(h.net.SafeRead(0), 0xFFFFFE);
+    EXPECT_EQ(h.net.Capacity(), 0x1000000u);
+    EXPECT_EQ(h.net.Payload().back(), 'L');
+  }
+  {
+    Harness h;
+    h.peer->Reply({0xFF, 0xFF, 0xFF, 0x00});
+    ExpectLost(h, ErrPacketTooLarge, "length field FF FF FF");
+  }
+  {
+    Harness h(true);
+    h.peer->Reply({0x10, 0, 0, 0, 0xFF, 0xFF, 0xFF});  // inflates to 16 MiB - 1
+    ExpectLost(h, ErrPacketTooLarge, "compressed block of 16 MiB");
+  }
+}
+
+TEST(NetRead, CompressedPacketsShareBlocks) {
+  Harness h(true);
+  // The second packet starts right where the first one's terminating 0 goes.
+  h.peer->Reply(
+      CompressedBlock(0, Concat({Packet(0, Text("one")), Packet(0, Text("two"))}), false));
+  ASSERT_EQ(h.net.SafeRead(0), 3);
+  EXPECT_EQ(h.Payload(), Text("one"));
+  EXPECT_EQ(h.net.ReadPos()[3], 0);
+  ASSERT_EQ(h.net.SafeRead(0), 3);
+  EXPECT_EQ(h.Payload(), Text("two"));
+  EXPECT_EQ(h.net.SequenceNumber(), 1) << "one block read";
+}
+
+TEST(NetRead, CompressedPacketSpanningBlocksAtEveryCut) {
+  const Bytes first = Packet(0, Bytes(120, 'a'));
+  const Bytes second = Packet(0, Text("tail packet"));
+  const Bytes data = Concat({first, second});
+  // Cuts inside the first header, inside its payload, right after it, and
+  // inside the second header.
+  for (const size_t cut : {1u, 3u, 4u, 60u, 123u, 124u, 126u, 127u}) {
+    for (const bool deflate : {false, true}) {
+      Harness h(true);
+      h.peer->Reply(CompressedBlock(0, Bytes(data.begin(), data.begin() + cut), deflate));
+      const Bytes rest = CompressedBlock(1, Bytes(data.begin() + cut, data.end()), deflate);
+      // The second block also arrives in awkward pieces.
+      h.peer->Reply(Bytes(rest.begin(), rest.begin() + 2));
+      h.peer->Reply(Bytes(rest.begin() + 2, rest.end()));
+      ASSERT_EQ(h.net.SafeRead(0), 120) << cut << deflate;
+      EXPECT_EQ(h.Payload(), Bytes(120, 'a'));
+      ASSERT_EQ(h.net.SafeRead(0), 11) << cut << deflate;
+      EXPECT_EQ(h.Payload(), Text("tail packet"));
+    }
+  }
+}
+
+TEST(NetRead, CompressedPacketAlmostFillingTheBuffer) {
+  // The first block leaves an incomplete packet of 8191 bytes, one short of
+  // the buffer: the next block header must not be written past the end.
+  const Bytes payload(9000, 'q');
+  const Bytes data = Packet(0, payload);
+  Harness h(true);
+  h.peer->Reply(CompressedBlock(0, Bytes(data.begin(), data.begin() + 8191), false));
+  h.peer->Reply(CompressedBlock(1, Bytes(data.begin() + 8191, data.end()), false));
+  ASSERT_EQ(h.net.SafeRead(0), 9000);
+  EXPECT_EQ(h.Payload(), payload);
+}
+
+TEST(NetRead, ShrinkKeepsPendingDecompressedPackets) {
+  Harness h(true);
+  const Bytes big(10000, 'b');
+  h.peer->Reply(CompressedBlock(0, Concat({Packet(0, big), Packet(0, Text("next"))}), true));
+  ASSERT_EQ(h.net.SafeRead(0), 10000);
+  ASSERT_TRUE(h.net.ShrinkBuffer());
+  EXPECT_GT(h.net.Capacity(), 8192u);
+  ASSERT_EQ(h.net.SafeRead(0), 4);
+  EXPECT_EQ(h.Payload(), Text("next"));
+  ASSERT_TRUE(h.net.ShrinkBuffer());
+  EXPECT_EQ(h.net.Capacity(), 8192u);
+}
+
+TEST(NetRead, BrokenCompressedBlocks) {
+  struct Case {
+    const char* name;
+    Bytes wire;
+  } cases[] = {
+      {"zlib data corrupt", Concat({{5, 0, 0, 0, 20, 0, 0}, Text("junk!")})},
+      {"block sequence wrong", CompressedBlock(3, Packet(0, Text("x")), false)},
+      {"block ends early", Bytes{9, 0, 0, 0, 0, 0, 0, 1, 0}},
+      {"incomplete packet then end", CompressedBlock(0, {5, 0, 0, 0, 'a'}, false)},
+  };
+  for (const auto& c : cases) {
+    Harness h(true);
+    h.peer->Reply(c.wire);
+    ExpectLost(h, ErrServerLost, c.name);
+  }
+}
+
+TEST(NetRead, ErrorPacketInsideCompressedBlock) {
+  Harness h(true);
+  h.peer->Reply(CompressedBlock(0, Packet(0, ErrorPayload(1146, "42S02", "no table")), false));
+  EXPECT_EQ(h.net.SafeRead(0x4000), -1);
+  EXPECT_EQ(h.net.LastErrorNo(), 1146);
+  EXPECT_EQ(h.net.LastError(), "no table");
+  EXPECT_TRUE(h.net.IsOpen());
+}
+
+TEST(NetRead, ClearResetsSequenceButKeepsInput) {
+  Harness h;
+  h.peer->Reply(Concat({Packet(0, Text("a")), Packet(0, Text("b"))}));
+  ASSERT_EQ(h.net.SafeRead(0), 1);
+  h.net.Clear();
+  ASSERT_EQ(h.net.SafeRead(0), 1) << "the second packet is still there, sequence 0 again";
+  EXPECT_EQ(h.Payload(), Text("b"));
+}
+
+}  // namespace
