@@ -224,3 +224,54 @@ TEST(HandshakeFake, SessionStateAfterCloseAndTheNoHostRule) {
 }
 
 }  // namespace
+
+namespace {
+
+// A 4.0 server's result set: old field packets (5 columns), 1-byte
+// end-of-data packets, a status word in the OK packet.
+TEST(HandshakeFake, Pre41ResultSetWithAndWithoutLongFlags) {
+  for (const bool longFlags : {true, false}) {
+    SCOPED_TRACE(longFlags ? "long flags" : "short flags");
+    const std::uint16_t caps = longFlags ? kServer40 : (kServer40 & ~CLIENT_LONG_FLAG);
+    const Bytes flagsColumn = longFlags ? Bytes{3, 0x23, 0x00, 0x02} : Bytes{2, 0x23, 0x02};
+    const Bytes numberField = Concat({{1, 't', 1, 'n'}, {3, 11, 0, 0}, {1, 3}, flagsColumn});
+    const Bytes textField = Concat({{1, 't', 1, 's'}, {3, 8, 0, 0}, {1, 254}, flagsColumn});
+    FakeServer server;
+    ScriptLogin(server, GreetingPayload(10, "4.0.27", caps, GreetingLength::NoSecondSeed));
+    server.Expect(Packet(0, Concat({{COM_QUERY}, Text("SELECT n, s")})))
+        .Send(Packet(1, {2}))
+        .Send(Packet(2, numberField))
+        .Send(Packet(3, textField))
+        .Send(Packet(4, {254}))
+        .Send(Packet(5, Concat({{2, '4', '2'}, {251}})))
+        .Send(Packet(6, {254}));
+    server.Expect(Packet(0, Concat({{COM_QUERY}, Text("SET x=1")})))
+        .Send(Packet(1, {0, 1, 0, 0x03, 0x00}));
+    server.Start();
+    TMysqlClient client;
+    PointAt(client, server);
+    client.SetShouldReconnect(false);
+    ASSERT_TRUE(client.Connect()) << client.LastError();
+    const auto query = client.Query("SELECT n, s", true);
+    ASSERT_TRUE(query.Ok) << client.LastError();
+    ASSERT_TRUE(query.Result);
+    const TMysqlResult& result = *query.Result;
+    ASSERT_EQ(result.FieldCount(), 2);
+    EXPECT_EQ(result.Field(0)->Flags, 0x23u | NUM_FLAG);
+    EXPECT_EQ(result.Field(0)->Decimals, 2u);
+    EXPECT_EQ(result.Field(0)->Length, 11u);
+    EXPECT_EQ(result.Field(1)->Flags, 0x23u);
+    EXPECT_EQ(result.Field(1)->Decimals, 2u);
+    EXPECT_EQ(result.Field(1)->Table, "t");
+    EXPECT_EQ(result.Value(0), "42");
+    EXPECT_EQ(result.Value(1), std::nullopt);
+    EXPECT_TRUE(client.Query("SET x=1", true).Ok);
+    EXPECT_EQ(client.ServerStatus(), 3u) << "old OK packet with a status word";
+    EXPECT_EQ(client.WarningCount(), 0u);
+    client.Close();
+    server.Wait();
+    EXPECT_TRUE(server.Failures().empty()) << server.Failures().front();
+  }
+}
+
+}  // namespace
