@@ -61,10 +61,9 @@ platform::OleVariant Invoke(IDispatch* Object, std::string_view Name, WORD Flags
                       WantResult ? Result.Out() : nullptr, &Info, &ArgErr);
   if (FAILED(hr)) {
     std::string Message = "Host call " + std::string(Name) + " failed (" + HexCode(hr) + ")";
-    if (hr == DISP_E_EXCEPTION) {
-      const std::string Description = TakeDescription(Info);
-      if (!Description.empty()) Message += ": " + Description;
-    }
+    // Some hosts describe also failures other than DISP_E_EXCEPTION.
+    const std::string Description = TakeDescription(Info);
+    if (!Description.empty()) Message += ": " + Description;
     throw TAddinError(Message);
   }
   return Result;

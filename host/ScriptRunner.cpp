@@ -1,0 +1,197 @@
+#include "host/ScriptRunner.h"
+
+#include <cstdio>
+
+#include "host/Utf8.h"
+#include "host/ValueList.h"
+#include "host/ValueTable.h"
+#include "host/ValueText.h"
+
+namespace host {
+
+namespace {
+
+std::string Hex(HRESULT hr) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+  return text;
+}
+
+std::string TypeNameOf(IDispatch* object) {
+  THostObject* hosted = THostObject::From(object);
+  return hosted ? hosted->TypeName() : "object";
+}
+
+// The description of a failed Invoke; the record's strings are freed.
+std::string TakeDescription(EXCEPINFO& info) {
+  if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
+  std::string description = Utf8FromUtf16(platform::ViewOfBstr(info.bstrDescription));
+  SysFreeString(info.bstrSource);
+  SysFreeString(info.bstrDescription);
+  SysFreeString(info.bstrHelpFile);
+  return description;
+}
+
+// An argument that lets the callee read and overwrite the variable.
+platform::OleVariant ByRef(platform::OleVariant& variable) noexcept {
+  VARIANT reference;
+  VariantInit(&reference);
+  reference.vt = VT_VARIANT | VT_BYREF;
+  reference.pvarVal = variable.Get();
+  return platform::OleVariant::Attach(reference);
+}
+
+std::string Joined(const std::vector<std::string>& parts, const char* separator) {
+  std::string out;
+  for (size_t i = 0; i < parts.size(); ++i) out += (i ? separator : "") + parts[i];
+  return out;
+}
+
+}  // namespace
+
+void TScriptRunner::Run(const std::vector<TStatement>& statements) {
+  for (const TStatement& statement : statements) Execute(statement);
+}
+
+void TScriptRunner::Execute(const TStatement& statement) {
+  const int line = statement.Line;
+  switch (statement.Kind) {
+    case TStatement::TKind::Echo:
+      output_(statement.Text);
+      return;
+    case TStatement::TKind::Print:
+      output_(DescribeValue(Evaluate(*statement.Target, line)));
+      return;
+    case TStatement::TKind::Dump:
+      Dump(Evaluate(*statement.Target, line), line);
+      return;
+    case TStatement::TKind::Assign: {
+      // Evaluated first: the old value stays alive during the evaluation.
+      platform::OleVariant value = Evaluate(*statement.Value, line);
+      variables_[statement.Name] = std::move(value);
+      return;
+    }
+    case TStatement::TKind::Put:
+      Invoke(*statement.Target, statement.Name, DISPATCH_PROPERTYPUT, nullptr,
+             statement.Value.get(), false, line);
+      return;
+    case TStatement::TKind::Call:
+      Invoke(*statement.Target->Object, statement.Target->Name, DISPATCH_METHOD,
+             &statement.Target->Args, nullptr, false, line);
+      return;
+  }
+}
+
+platform::OleVariant& TScriptRunner::VariableRef(const std::string& name, int line) {
+  const auto found = variables_.find(name);
+  if (found == variables_.end()) throw TScriptError(line, "unknown variable " + name);
+  return found->second;
+}
+
+platform::OleVariant TScriptRunner::Evaluate(const TExpr& expr, int line) {
+  switch (expr.Kind) {
+    case TExpr::TKind::Literal:
+      return expr.Literal;
+    case TExpr::TKind::Variable:
+      return VariableRef(expr.Name, line);
+    case TExpr::TKind::Member:
+      return Invoke(*expr.Object, expr.Name, DISPATCH_PROPERTYGET, nullptr, nullptr, true, line);
+    case TExpr::TKind::Call:
+      return Invoke(*expr.Object, expr.Name, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &expr.Args,
+                    nullptr, true, line);
+    case TExpr::TKind::Create: {
+      const platform::OleVariant name = Evaluate(*expr.Object, line);
+      try {
+        return host_.CreateObject(name.ToWide());
+      } catch (const std::exception& error) {
+        throw TScriptError(line, error.what());
+      }
+    }
+  }
+  throw TScriptError(line, "unknown expression");
+}
+
+platform::OleVariant TScriptRunner::Invoke(const TExpr& objectExpr, const std::string& member,
+                                           WORD flags, const std::vector<TExprPtr>* args,
+                                           const TExpr* putValue, bool wantResult, int line) {
+  const platform::OleVariant object = Evaluate(objectExpr, line);
+  if (!object.IsDispatch() || !object.ToDispatch())
+    throw TScriptError(line, DescribeValue(object) + " has no members (." + member + ")");
+  IDispatch* target = object.ToDispatch();
+  const std::string typeName = TypeNameOf(target);
+
+  platform::OleString wideName = Utf16FromUtf8(member);
+  LPOLESTR names[] = {wideName.data()};
+  DISPID id = DISPID_UNKNOWN;
+  if (FAILED(target->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)))
+    throw TScriptError(line, typeName + " has no member " + member);
+
+  // Arguments in call order; plain variables go by reference.
+  std::vector<platform::OleVariant> values;
+  if (args) {
+    for (const TExprPtr& arg : *args) {
+      if (!arg)
+        values.push_back(platform::OleVariant::Omitted());
+      else if (arg->Kind == TExpr::TKind::Variable)
+        values.push_back(ByRef(VariableRef(arg->Name, line)));
+      else
+        values.push_back(Evaluate(*arg, line));
+    }
+  }
+  if (putValue) values.push_back(Evaluate(*putValue, line));
+
+  std::vector<VARIANT> reversed;
+  for (auto it = values.rbegin(); it != values.rend(); ++it) reversed.push_back(*it->Get());
+  DISPID putId = DISPID_PROPERTYPUT;
+  DISPPARAMS params{};
+  params.rgvarg = reversed.data();
+  params.cArgs = static_cast<UINT>(reversed.size());
+  if (flags & DISPATCH_PROPERTYPUT) {
+    params.rgdispidNamedArgs = &putId;
+    params.cNamedArgs = 1;
+  }
+  platform::OleVariant result;
+  EXCEPINFO info{};
+  UINT argError = 0;
+  const HRESULT hr = target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                                    wantResult ? result.Out() : nullptr, &info, &argError);
+  if (FAILED(hr)) {
+    const std::string description = TakeDescription(info);
+    if (hr == DISP_E_MEMBERNOTFOUND)
+      throw TScriptError(line, typeName + " has no " +
+                                   (flags & DISPATCH_PROPERTYPUT ? "settable property "
+                                    : flags & DISPATCH_METHOD    ? "method "
+                                                                 : "property ") +
+                                   member);
+    throw TScriptError(line, typeName + "." + member + ": " +
+                                 (description.empty() ? "failed (" + Hex(hr) + ")" : description));
+  }
+  return result;
+}
+
+void TScriptRunner::Dump(const platform::OleVariant& value, int line) {
+  THostObject* hosted = value.IsDispatch() ? THostObject::From(value.ToDispatch()) : nullptr;
+  if (const auto* table = dynamic_cast<const TValueTable*>(hosted)) {
+    const TTableData& data = table->Data();
+    std::vector<std::string> columns;
+    for (const TTableColumn& column : data.Columns) columns.push_back(Utf8FromUtf16(column.Name));
+    output_(columns.empty() ? "columns:" : "columns: " + Joined(columns, " | "));
+    for (size_t l = 0; l < data.Lines.size(); ++l) {
+      std::vector<std::string> cells;
+      for (size_t c = 0; c < data.Columns.size(); ++c)
+        cells.push_back(c < data.Lines[l].size() ? DescribeValue(data.Lines[l][c]) : "EMPTY");
+      output_(std::to_string(l + 1) + ":" + (cells.empty() ? "" : " " + Joined(cells, " | ")));
+    }
+    return;
+  }
+  if (const auto* list = dynamic_cast<const TValueList*>(hosted)) {
+    const auto& items = list->Items();
+    for (size_t i = 0; i < items.size(); ++i)
+      output_(std::to_string(i + 1) + ": " + Utf8FromUtf16(items[i].Presentation) + " = " +
+              DescribeValue(items[i].Value));
+    return;
+  }
+  throw TScriptError(line, "dump needs a ValueTable or a ValueList, not " + DescribeValue(value));
+}
+
+}  // namespace host
