@@ -214,7 +214,38 @@ bool TMysqlClient::ReadAuthReply() {
     answer.push_back('\0');
     return WriteAuthAnswer(AsBytes(answer)) && SafeRead() >= 0;
   }
+  if (reply.size() > 1 && reply[0] == kOldScrambleRequest) return AnswerAuthSwitch(reply);
   return true;
+}
+
+// Servers that know authentication methods by name (MariaDB does so for
+// COM_CHANGE_USER even to clients that never said they do) ask with 254, the
+// method's name and a fresh seed. Taking that request for success would leave
+// the server waiting for an answer and report a refused password as accepted.
+bool TMysqlClient::AnswerAuthSwitch(TBytes request) {
+  TPacketReader reader(request, 1);
+  const std::string method(reader.ReadNulTerminated());
+  const std::string_view seed = UpToNul(AsText(request.subspan(reader.Pos())));
+  const std::string_view password = UpToNul(password_);
+  std::vector<std::uint8_t> answer;
+  if (method == "mysql_native_password") {
+    if (!password.empty()) {
+      const TSha1Digest scramble = Scramble41(AsBytes(seed), password);
+      answer.assign(scramble.begin(), scramble.end());
+    }
+  } else if (method == "mysql_old_password") {
+    if (!password.empty()) {
+      AppendText(answer, ScrambleOld(seed.substr(0, kOldSeedPart), password));
+      answer.push_back(0);
+    }
+  } else {
+    net_.SetLastErrorNo(ErrAuthMethodUnsupported);
+    net_.SetLastError("The server asked for the authentication method '" + method +
+                      "', which this client does not support");
+    net_.Close();
+    return false;
+  }
+  return WriteAuthAnswer(answer) && SafeRead() >= 0;
 }
 
 // --- Closing ------------------------------------------------------------------

@@ -32,6 +32,9 @@ enum class TMysqlStatus : std::uint8_t {
 inline constexpr std::int32_t ErrMalformedPacket = 2027;
 // The server asked for a local file that the statement just sent does not name.
 inline constexpr std::int32_t ErrLocalInfileRejected = 2068;
+// The server asked for an authentication method other than the 4.1 and the
+// old password scrambles.
+inline constexpr std::int32_t ErrAuthMethodUnsupported = 2059;
 // A local file asked for by the server cannot be opened ("File '%s' not found
 // (Errcode: %d)"); a read error part-way records 2 ("Error reading file ...").
 inline constexpr std::int32_t ErrLocalFileNotFound = 29;
@@ -172,6 +175,7 @@ class TMysqlClient {
   [[nodiscard]] bool OpenTransport();
   [[nodiscard]] bool Handshake();
   [[nodiscard]] bool ReadAuthReply();
+  [[nodiscard]] bool AnswerAuthSwitch(TBytes request);
   [[nodiscard]] bool WriteAuthAnswer(std::span<const std::uint8_t> answer);
   [[nodiscard]] TPasswordContext PasswordContext(std::string_view password) const;
   void ResetServerState();

@@ -6,7 +6,9 @@
 #include <filesystem>
 
 #include "client/fake_replies.h"
+#include "mysql/uMysqlCodec.h"
 #include "mysql/uMysqlGreeting.h"
+#include "mysql/uMysqlNewPassword.h"
 
 namespace {
 
@@ -260,6 +262,57 @@ TEST(CommandsFake, MalformedRepliesFailAndClose) {
       s.Finish();
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+Bytes SwitchRequest(std::string_view method, std::string_view seed) {
+  return Concat({{254}, Text(method), {0}, Text(seed), {0}});
+}
+
+TEST(CommandsFake, ChangeUserAnswersAnAuthenticationSwitch) {
+  const std::string seed = "ABCDEFGHIJKLMNOPQRST";
+  const TSha1Digest native = Scramble41(AsBytes(seed), "new-pw");
+  Bytes old = Text(ScrambleOld(std::string_view(seed).substr(0, 8), "new-pw"));
+  old.push_back(0);
+  struct {
+    const char* name;
+    std::string method;
+    Bytes answer;
+  } const cases[] = {
+      {"4.1 method", "mysql_native_password", Bytes(native.begin(), native.end())},
+      {"old method", "mysql_old_password", old},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSession s;
+    s.server.ReceivePacket()
+        .Send(Packet(1, SwitchRequest(c.method, seed)))
+        .Expect(Packet(2, c.answer))
+        .Send(Packet(3, ErrorPayload(1045, "28000", "Access denied")));
+    s.Connect();
+    EXPECT_FALSE(s.client.ChangeUser("other", "new-pw", ""))
+        << "the refusal after the switch counts";
+    EXPECT_EQ(s.client.LastErrorNo(), 1045);
+    EXPECT_EQ(s.client.User(), "tester");
+    s.Finish();
+  }
+}
+
+TEST(CommandsFake, UnknownAuthenticationMethodFailsTheChange) {
+  FakeSession s;
+  s.server.ReceivePacket()
+      .Send(Packet(1, SwitchRequest("client_ed25519", "0123456789")))
+      .DrainUntilClosed();
+  s.Connect();
+  EXPECT_FALSE(s.client.ChangeUser("other", "pw2", "db2"));
+  EXPECT_EQ(s.client.LastErrorNo(), ErrAuthMethodUnsupported);
+  EXPECT_FALSE(s.client.Connected());
+  EXPECT_EQ(s.client.User(), "tester");
+  EXPECT_EQ(s.client.Password(), "pw");
+  s.Finish();
 }
 
 }  // namespace
