@@ -158,7 +158,7 @@ OleVariant OleVariant::Dereferenced() const {
   OleVariant result;
   VARIANT view;
   if (!ResolveReferences(raw_, view))
-    throw OleError("Could not dereference variant of type (" + KindName(ValueType()) + ")");
+    ThrowConversionFailure(ConversionStatus::kMismatch, ValueType(), "Variant");
   ThrowOnFailure(VariantCopy(&result.raw_, &view));
   return result;
 }

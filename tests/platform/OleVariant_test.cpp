@@ -264,6 +264,23 @@ TEST(OleVariantConversion, ReferencesAreFollowed) {
   EXPECT_THROW(OleVariant::CopyOf(loop).ToString(), platform::OleError);
 }
 
+// Text written by ToString must read back to the same number.
+TEST(OleVariantConversion, NumbersSurviveTextRoundTrips) {
+  const double doubles[] = {
+      0.4375, 0.1,  1.0 / 3,       -2.5e-300, 4.9e-324, 1.7976931348623157e308,
+      1e15,   1e16, 123456789.125, -7.0};
+  for (const double value : doubles) {
+    const std::string text = OleVariant(value).ToString();
+    EXPECT_EQ(OleVariant(text).ToDouble(), value) << text;
+  }
+  const std::int64_t integers[] = {0, -1, 2147483648LL, std::numeric_limits<std::int64_t>::max(),
+                                   std::numeric_limits<std::int64_t>::min()};
+  for (const std::int64_t value : integers) {
+    const std::string text = OleVariant(value).ToString();
+    EXPECT_EQ(OleVariant(text).ToInt64(), value) << text;
+  }
+}
+
 TEST(OleVariant, ConstructorsChooseTheKind) {
   EXPECT_EQ(OleVariant(5).Type(), VT_I4);
   EXPECT_EQ(OleVariant(std::int16_t{5}).Type(), VT_I4);
