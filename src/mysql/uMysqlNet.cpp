@@ -287,6 +287,12 @@ int TMysqlNet::ReadRaw() {
   if (header[3] != sequenceNumber_) return -1;
   ++sequenceNumber_;
   const size_t length = Get3(header);
+  // A packet length of 0xFFFFFF announces a continuation packet, which this
+  // client never reassembles: too large, whatever the buffer holds now.
+  if (!compress_ && length == MaxPacketLength) {
+    RecordPacketTooLarge();
+    return -1;
+  }
   rawUncompressedLength_ = compress_ ? Get3(header + 4) : 0;
   const size_t needed = std::max(length, rawUncompressedLength_) + blockOffset_;
   if (needed >= buffer_.size() && !GrowBuffer(needed + 1)) return -1;

@@ -22,6 +22,10 @@ namespace platform {
 // the answer), into network byte order. False with `error` set on failure.
 [[nodiscard]] bool ResolveIPv4(const std::string& host, uint32_t& address, int& error);
 
+// Close drains at most this many reads of this size, one per millisecond.
+inline constexpr int DrainChunk = 65536;
+inline constexpr int MaxDrainRounds = 1000;
+
 class TcpSocket final : public ByteStream {
  public:
   // A new IPv4 stream socket, or nullptr with `error` set.

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <climits>
 #include <thread>
+#include <vector>
 
 #include "platform/socket.h"
 
@@ -156,10 +157,14 @@ void TcpSocket::Close() {
   if (handle_ < 0) return;
   shutdown(Fd(handle_), SHUT_WR);
   SetNonBlocking(true);
-  uint8_t scratch[256];
+  // Drain what the server still sends so the close is orderly, but bounded:
+  // a server in the middle of a 16 MiB reply must not hold the close for
+  // minutes.
+  std::vector<uint8_t> scratch(DrainChunk);
+  int rounds = 0;
   do {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  } while (recv(Fd(handle_), scratch, sizeof scratch, 0) > 0);
+  } while (recv(Fd(handle_), scratch.data(), scratch.size(), 0) > 0 && ++rounds < MaxDrainRounds);
   close(Fd(handle_));
   handle_ = -1;
 }

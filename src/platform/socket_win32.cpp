@@ -7,6 +7,8 @@
 // winsock2.h must come before windows.h.
 #include <windows.h>
 
+#include <vector>
+
 #include "platform/socket.h"
 
 namespace platform {
@@ -167,10 +169,14 @@ void TcpSocket::Close() {
   if (Sock(handle_) == INVALID_SOCKET) return;
   shutdown(Sock(handle_), SD_SEND);
   SetNonBlocking(true);
-  char scratch[256];
+  // Drain what the server still sends so the close is orderly, but bounded:
+  // a server in the middle of a 16 MiB reply must not hold the close for
+  // minutes.
+  std::vector<char> scratch(DrainChunk);
+  int rounds = 0;
   do {
     Sleep(1);
-  } while (recv(Sock(handle_), scratch, sizeof scratch, 0) > 0);
+  } while (recv(Sock(handle_), scratch.data(), DrainChunk, 0) > 0 && ++rounds < MaxDrainRounds);
   closesocket(Sock(handle_));
   handle_ = static_cast<intptr_t>(INVALID_SOCKET);
 }

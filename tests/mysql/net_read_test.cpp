@@ -160,6 +160,10 @@ TEST(NetRead, SixteenMebibyteLimit) {
     ASSERT_EQ(h.net.SafeRead(0), 0xFFFFFE);
     EXPECT_EQ(h.net.Capacity(), 0x1000000u);
     EXPECT_EQ(h.net.Payload().back(), 'L');
+    // The buffer could hold 0xFFFFFF bytes now, but that length announces a
+    // continuation packet: still too large.
+    h.peer->Reply({0xFF, 0xFF, 0xFF, 0x01});
+    ExpectLost(h, ErrPacketTooLarge, "FF FF FF after a 16 MiB buffer");
   }
   {
     Harness h;
