@@ -32,7 +32,9 @@ bool CreationTarget(const platform::OleString& text, platform::OleString& name) 
 
 DISPID TApplication::MemberId(const platform::OleString& name) {
   if (dialect_ == TDialect::Expression) return FindMemberName({"EvalExpr", "CreateObject"}, name);
-  return FindMemberName({"NewObject"}, name) == DISPID_UNKNOWN ? DISPID_UNKNOWN : CreateObject;
+  // NewObject is the object dialect's CreateObject.
+  if (FindMemberName({"NewObject"}, name) == DISPID_UNKNOWN) return DISPID_UNKNOWN;
+  return CreateObject;
 }
 
 void TApplication::Call(DISPID member, WORD flags, const TCallArgs& args,

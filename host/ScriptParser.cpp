@@ -126,7 +126,7 @@ class TLineParser {
     return token;
   }
   void Expect(std::string_view symbol) {
-    if (!PeekSymbol(symbol)) Fail("expected \"" + std::string(symbol) + "\"");
+    if (!PeekSymbol(symbol)) Fail(std::string("expected \"").append(symbol).append("\""));
     Next();
   }
   [[noreturn]] void Fail(const std::string& why) const { throw TScriptError(line_, why); }

@@ -180,7 +180,9 @@ void TScriptRunner::Dump(const platform::OleVariant& value, int line) {
       std::vector<std::string> cells;
       for (size_t c = 0; c < data.Columns.size(); ++c)
         cells.push_back(c < data.Lines[l].size() ? DescribeValue(data.Lines[l][c]) : "EMPTY");
-      output_(std::to_string(l + 1) + ":" + (cells.empty() ? "" : " " + Joined(cells, " | ")));
+      std::string text = std::to_string(l + 1) + ":";
+      if (!cells.empty()) text.append(" ").append(Joined(cells, " | "));
+      output_(text);
     }
     return;
   }
