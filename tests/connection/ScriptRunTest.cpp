@@ -1,0 +1,218 @@
+// Script-level tests: every script under scripts/ runs through orbelin-host
+// and the real add-in library against the MariaDB fixture, in both host
+// dialects, plain and compressed, and over the local endpoint where its
+// header allows. Its output must match scripts/NAME.out (or NAME.MODE.out)
+// exactly; a ${ANY} there matches any text within a line.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/mariadb_fixture.h"
+
+namespace connection {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ScriptRun {
+  std::string Script;   // file name without .txt
+  std::string Dialect;  // expression | object
+  std::string Mode;     // plain | compressed | pipe
+  bool PrivateServer = false;
+
+  std::string Name() const { return Script + "_" + Dialect + "_" + Mode; }
+};
+
+void PrintTo(const ScriptRun& run, std::ostream* out) { *out << run.Name(); }
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> HeaderWords(const std::string& script, const std::string& key) {
+  std::istringstream lines(script);
+  std::string line;
+  const std::string prefix = "# " + key + ":";
+  while (std::getline(lines, line)) {
+    if (!line.starts_with(prefix)) continue;
+    std::istringstream words(line.substr(prefix.size()));
+    std::vector<std::string> result;
+    for (std::string word; words >> word;) result.push_back(word);
+    return result;
+  }
+  return {};
+}
+
+// Every script, in every dialect, in the modes its "# runs:" header names
+// (all three when it names none).
+std::vector<ScriptRun> AllRuns() {
+  std::vector<fs::path> scripts;
+  for (const auto& entry : fs::directory_iterator(ORBELIN_SCRIPT_DIR)) {
+    if (entry.path().extension() == ".txt") scripts.push_back(entry.path());
+  }
+  std::sort(scripts.begin(), scripts.end());
+  std::vector<ScriptRun> runs;
+  for (const fs::path& path : scripts) {
+    const std::string text = ReadFile(path);
+    std::vector<std::string> modes = HeaderWords(text, "runs");
+    if (modes.empty()) modes = {"plain", "compressed", "pipe"};
+    const bool privateServer = HeaderWords(text, "server") == std::vector<std::string>{"private"};
+    for (const char* dialect : {"expression", "object"}) {
+      for (const std::string& mode : modes) {
+        runs.push_back({path.stem().string(), dialect, mode, privateServer});
+      }
+    }
+  }
+  return runs;
+}
+
+std::string Substitute(std::string text, const std::map<std::string, std::string>& variables) {
+  for (const auto& [name, value] : variables) {
+    const std::string marker = "${" + name + "}";
+    for (size_t at = text.find(marker); at != std::string::npos;
+         at = text.find(marker, at + value.size())) {
+      text.replace(at, marker.size(), value);
+    }
+  }
+  return text;
+}
+
+std::map<std::string, std::string> Variables(const ScriptRun& run, const MariaDbServer& server) {
+  const bool compressed = run.Mode == "compressed";
+  return {
+      {"HOST", server.Host},
+      {"PORT", std::to_string(server.Port)},
+      {"DB", server.Database},
+      {"USER", server.Native.User},
+      {"PASSWORD", server.Native.Password},
+      {"OLD_USER", server.Old.User},
+      {"OLD_PASSWORD", server.Old.Password},
+      {"NOPASS_USER", server.NoPass.User},
+      {"COMPRESS", compressed ? "1" : "0"},
+      {"NOT_COMPRESS", compressed ? "0" : "1"},
+      {"PIPE", run.Mode == "pipe" ? "1" : "0"},
+      {"RUN", run.Name()},
+      {"LIST_ADD", run.Dialect == "expression" ? "AddValue" : "Add"},
+  };
+}
+
+struct ProcessOutput {
+  std::string Text;
+  int ExitCode = -1;
+};
+
+ProcessOutput RunHost(const std::string& dialect, const fs::path& script) {
+  const std::string command = std::string("'") + ORBELIN_HOST_PATH + "' --dialect " + dialect +
+                              " --status --addin '" + ORBELIN_ADDIN_PATH + "' '" + script.string() +
+                              "' 2>&1";
+  ProcessOutput output;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return output;
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.Text.append(buffer, n);
+  const int status = pclose(pipe);
+  output.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return output;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+// An expected line with ${ANY} places, as a pattern over the whole line.
+bool LineMatches(const std::string& expected, const std::string& actual) {
+  const std::string any = "${ANY}";
+  if (expected.find(any) == std::string::npos) return expected == actual;
+  std::string pattern;
+  size_t from = 0;
+  for (size_t at = expected.find(any); at != std::string::npos; at = expected.find(any, from)) {
+    for (char c : expected.substr(from, at - from)) {
+      if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) pattern += '\\';
+      pattern += c;
+    }
+    pattern += ".*";
+    from = at + any.size();
+  }
+  for (char c : expected.substr(from)) {
+    if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) pattern += '\\';
+    pattern += c;
+  }
+  return std::regex_match(actual, std::regex(pattern));
+}
+
+class ScriptRunTest : public testing::TestWithParam<ScriptRun> {};
+
+TEST_P(ScriptRunTest, OutputMatches) {
+  const ScriptRun& run = GetParam();
+  std::unique_ptr<PrivateMariaDb> privateServer;
+  std::optional<MariaDbServer> server;
+  if (run.PrivateServer) {
+    privateServer = std::make_unique<PrivateMariaDb>("conn-" + run.Name());
+    server = privateServer->Server();
+  } else {
+    server = SharedMariaDb();
+  }
+  ASSERT_TRUE(server) << "no MariaDB server";
+
+  const auto variables = Variables(run, *server);
+  const fs::path source = fs::path(ORBELIN_SCRIPT_DIR) / (run.Script + ".txt");
+  fs::path expectedPath = fs::path(ORBELIN_SCRIPT_DIR) / (run.Script + "." + run.Mode + ".out");
+  if (!fs::exists(expectedPath))
+    expectedPath = fs::path(ORBELIN_SCRIPT_DIR) / (run.Script + ".out");
+  const fs::path script = fs::path(ORBELIN_SCRIPT_RUN_DIR) / (run.Name() + ".txt");
+  fs::create_directories(script.parent_path());
+  std::ofstream(script, std::ios::binary) << Substitute(ReadFile(source), variables);
+
+  ProcessOutput output;
+  if (run.Mode == "pipe") {
+    LocalPipeLink link(server->Socket);
+    ASSERT_TRUE(link.Ok());
+    output = RunHost(run.Dialect, script);
+  } else {
+    output = RunHost(run.Dialect, script);
+  }
+  EXPECT_EQ(output.ExitCode, 0);
+
+  const auto expected = Lines(Substitute(ReadFile(expectedPath), variables));
+  const auto actual = Lines(output.Text);
+  bool same = expected.size() == actual.size();
+  for (size_t i = 0; same && i < expected.size(); ++i) same = LineMatches(expected[i], actual[i]);
+  if (!same) {
+    std::ofstream(fs::path(ORBELIN_SCRIPT_RUN_DIR) / (run.Name() + ".actual"), std::ios::binary)
+        << output.Text;
+    for (size_t i = 0; i < std::max(expected.size(), actual.size()); ++i) {
+      const std::string e = i < expected.size() ? expected[i] : "<none>";
+      const std::string a = i < actual.size() ? actual[i] : "<none>";
+      if (!LineMatches(e, a)) {
+        ADD_FAILURE() << run.Script << " line " << i + 1 << "\n  expected: " << e
+                      << "\n  actual:   " << a;
+        break;
+      }
+    }
+    FAIL() << "whole output:\n" << output.Text;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripts, ScriptRunTest, testing::ValuesIn(AllRuns()),
+                         [](const testing::TestParamInfo<ScriptRun>& info) {
+                           return info.param.Name();
+                         });
+
+}  // namespace
+}  // namespace connection
