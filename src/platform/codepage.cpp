@@ -13,15 +13,23 @@ int CheckedLength(std::size_t size) {
   return static_cast<int>(size);
 }
 
+// No "best fit": a look-alike such as a full-width apostrophe must not turn
+// into a real quote inside SQL text; unmappable characters become '?'.
+// UTF-8 maps everything and refuses the flag.
+DWORD ConversionFlags() {
+  return GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+}
+
 }  // namespace
 
 std::string ToAnsi(OleStringView text) {
   if (text.empty()) return {};
   const int units = CheckedLength(text.size());
+  const DWORD flags = ConversionFlags();
   const int bytes =
-      WideCharToMultiByte(CP_ACP, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
+      WideCharToMultiByte(CP_ACP, flags, text.data(), units, nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), units, out.data(), bytes, nullptr, nullptr);
+  WideCharToMultiByte(CP_ACP, flags, text.data(), units, out.data(), bytes, nullptr, nullptr);
   return out;
 }
 
