@@ -1,0 +1,54 @@
+// Late-bound calls on host objects, against the host emulator's own objects.
+#include <gtest/gtest.h>
+
+#include "addin/AddinHelper.h"
+#include "addin/HostAutomation.h"
+#include "host/ValueList.h"
+#include "host/ValueTable.h"
+
+namespace {
+
+using platform::OleVariant;
+
+std::string Failure(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const addin::TAddinError& error) {
+    return error.what();
+  }
+  return "(no failure)";
+}
+
+TEST(HostAutomation, CallsWithResultsAndReferences) {
+  OleVariant list = host::Adopt(new host::TValueList(host::TDialect::Expression));
+  addin::HostProcedure(list, "AddValue", {OleVariant(5), OleVariant("id")});
+  EXPECT_EQ(addin::HostFunction(list, "GetListSize", {addin::OmittedArg()}).ToInt32(), 1);
+  OleVariant presentation;
+  const OleVariant value =
+      addin::HostFunction(list, "GetValue", {OleVariant(1), addin::ByRef(presentation)});
+  EXPECT_EQ(value.ToInt32(), 5);
+  EXPECT_EQ(presentation.ToString(), "id");
+}
+
+TEST(HostAutomation, PropertyPutAndObjectsFromCalls) {
+  OleVariant table = host::Adopt(new host::TValueTable(host::TDialect::Object));
+  OleVariant columns = addin::HostFunction(table, "Columns");
+  addin::HostProcedure(columns, "Add", {OleVariant("a")});
+  OleVariant column = addin::HostFunction(columns, "Get", {OleVariant(0)});
+  addin::HostPut(column, "Name", OleVariant("b"));
+  EXPECT_EQ(addin::HostFunction(column, "Name").ToString(), "b");
+}
+
+TEST(HostAutomation, FailuresNameTheMemberAndTheCause) {
+  OleVariant list = host::Adopt(new host::TValueList(host::TDialect::Object));
+  EXPECT_EQ(Failure([&] { addin::HostProcedure(list, "AddValue"); }),
+            "Host object has no member AddValue (0x80020006)");
+  EXPECT_EQ(Failure([&] { addin::HostFunction(list, "GetValue", {OleVariant(3)}); }),
+            "Host call GetValue failed (0x80020009): GetValue: no item 3");
+  EXPECT_EQ(Failure([&] { addin::HostFunction(OleVariant(1), "Count"); }),
+            "Host call Count on a value that is not an object");
+  EXPECT_EQ(Failure([&] { addin::HostProcedure(static_cast<IDispatch*>(nullptr), "Count"); }),
+            "Host call Count on no object");
+}
+
+}  // namespace

@@ -1,0 +1,73 @@
+// The conversion of handler values into kinds the host can hold.
+#include <gtest/gtest.h>
+
+#include "addin/ParameterExchange.h"
+
+namespace {
+
+using platform::OleVariant;
+
+OleVariant Raw(VARTYPE type, uint64_t bits) {
+  VARIANT raw;
+  VariantInit(&raw);
+  raw.vt = type;
+  raw.ullVal = bits;
+  return OleVariant::Attach(raw);
+}
+
+TEST(HostValue, ConvertsKindsTheHostCannotHold) {
+  struct {
+    const char* Name;
+    OleVariant In;
+    VARTYPE Type;
+    const char* Text;
+  } const cases[] = {
+      {"I1", Raw(VT_I1, 0xFF), VT_I4, "-1"},
+      {"UI1", Raw(VT_UI1, 200), VT_I4, "200"},
+      {"UI2", Raw(VT_UI2, 65535), VT_I4, "65535"},
+      {"UI4 fits", Raw(VT_UI4, 2147483647), VT_I4, "2147483647"},
+      {"UI4 too big", Raw(VT_UI4, 2147483648u), VT_R8, "2147483648"},
+      {"I8 fits", OleVariant(int64_t{-2147483648LL}), VT_I4, "-2147483648"},
+      {"I8 too big", OleVariant(int64_t{1} << 40), VT_R8, "1099511627776"},
+      {"I8 too small", OleVariant(-(int64_t{1} << 31) - 1), VT_R8, "-2147483649"},
+      {"I4 unchanged", OleVariant(5), VT_I4, "5"},
+      {"text unchanged", OleVariant("x"), VT_BSTR, "x"},
+      {"null unchanged", OleVariant::Null(), VT_NULL, ""},
+      {"UI8 unchanged", Raw(VT_UI8, 7), VT_UI8, "7"},
+  };
+  for (const auto& c : cases) {
+    const OleVariant out = addin::HostValue(c.In);
+    EXPECT_EQ(out.Type(), c.Type) << c.Name;
+    if (!out.IsNull()) {
+      EXPECT_EQ(out.ToString(), c.Text) << c.Name;
+    }
+  }
+}
+
+TEST(HostValue, ResolvesReferences) {
+  OleVariant target(int64_t{9});
+  VARIANT reference;
+  VariantInit(&reference);
+  reference.vt = VT_VARIANT | VT_BYREF;
+  reference.pvarVal = target.Get();
+  const OleVariant out = addin::HostValue(OleVariant::Attach(reference));
+  EXPECT_EQ(out.Type(), VT_I4);
+  EXPECT_EQ(out.ToInt32(), 9);
+}
+
+TEST(ParamsFromHost, CopiesAnyLowerBound) {
+  SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, -2, 2);
+  OleVariant first("a"), second(2);
+  LONG index = -2;
+  SafeArrayPutElement(array, &index, first.Get());
+  index = -1;
+  SafeArrayPutElement(array, &index, second.Get());
+  const addin::TParams params = addin::ParamsFromHost(array);
+  ASSERT_EQ(params.size(), 2u);
+  EXPECT_EQ(params[0].ToString(), "a");
+  EXPECT_EQ(params[1].ToInt32(), 2);
+  SafeArrayDestroy(array);
+  EXPECT_TRUE(addin::ParamsFromHost(nullptr).empty());
+}
+
+}  // namespace
