@@ -106,6 +106,8 @@ std::map<std::string, std::string> Variables(const ScriptRun& run, const MariaDb
       {"PIPE", run.Mode == "pipe" ? "1" : "0"},
       {"RUN", run.Name()},
       {"LIST_ADD", run.Dialect == "expression" ? "AddValue" : "Add"},
+      {"TABLE_ADD_COLUMN", run.Dialect == "expression" ? "NewColumn" : "Columns.Add"},
+      {"TABLE_COLUMN_COUNT", run.Dialect == "expression" ? "ColumnCount()" : "Columns.Count()"},
   };
 }
 
