@@ -231,3 +231,22 @@ TEST_F(MariaDb, LargeCompressedPacket) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MariaDbPrivate, AServerOfItsOwnStartsAndStops) {
+  int32_t port = 0;
+  {
+    PrivateMariaDb server("mysql-area");
+    ASSERT_TRUE(server.Server()) << "scripts/mariadb-start failed";
+    port = server.Server()->Port;
+    ASSERT_NE(port, SharedMariaDb() ? SharedMariaDb()->Port : 0);
+    TMysqlNet net;
+    ASSERT_EQ(net.Open(VioTcpIp, "127.0.0.1", "", port, 10, true), 0);
+    EXPECT_GT(net.SafeRead(0), 0) << "greeting";
+  }
+  TMysqlNet net;
+  EXPECT_EQ(net.Open(VioTcpIp, "127.0.0.1", "", port, 10, true), -6) << "stopped";
+}
+
+}  // namespace
