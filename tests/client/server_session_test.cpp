@@ -66,11 +66,20 @@ TEST_P(ServerConnect, AuthenticatesAndQueries) {
   EXPECT_FALSE(client.Connected());
 }
 
+std::string ConnectCaseName(
+    const ::testing::TestParamInfo<std::tuple<Account, Transport, bool>>& info) {
+  const char* const accounts[] = {"Native", "Old", "NoPassword"};
+  return std::string(accounts[static_cast<int>(std::get<0>(info.param))]) +
+         (std::get<1>(info.param) == Transport::Tcp ? "Tcp" : "LocalEndpoint") +
+         (std::get<2>(info.param) ? "Compressed" : "Plain");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Server, ServerConnect,
     ::testing::Combine(::testing::Values(Account::Native, Account::Old, Account::NoPassword),
                        ::testing::Values(Transport::Tcp, Transport::LocalEndpoint),
-                       ::testing::Bool()));
+                       ::testing::Bool()),
+    ConnectCaseName);
 
 using ServerSession = ServerTest;
 
