@@ -33,7 +33,9 @@ struct ScriptRun {
   std::string Name() const { return Script + "_" + Dialect + "_" + Mode; }
 };
 
-void PrintTo(const ScriptRun& run, std::ostream* out) { *out << run.Name(); }
+void PrintTo(const ScriptRun& run, std::ostream* out) {
+  *out << run.Name();
+}
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream file(path, std::ios::binary);
