@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "client/fake_replies.h"
 #include "mysql/uMysqlCodec.h"
@@ -313,6 +314,36 @@ TEST(CommandsFake, UnknownAuthenticationMethodFailsTheChange) {
   EXPECT_EQ(s.client.User(), "tester");
   EXPECT_EQ(s.client.Password(), "pw");
   s.Finish();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CommandsFake, LocalFileGoesOutInBlocksOf61440) {
+  const auto path = std::filesystem::temp_directory_path() / "orbelin-client-blocks.bin";
+  std::filesystem::remove(path);
+  {
+    std::ofstream file(path, std::ios::binary);
+    file << std::string(61440 * 2 + 1, 'z');
+  }
+  const std::string statement = "LOAD DATA LOCAL INFILE '" + path.string() + "' INTO TABLE t";
+  FakeSession s;
+  s.server.Expect(Command(COM_QUERY, Text(statement)))
+      .Send(Packet(1, Concat({{251}, Text(path.string())})))
+      .Receive(4 * 4 + 61440 * 2 + 1)
+      .Send(Packet(6, OkPayload(1)));
+  s.Connect();
+  EXPECT_TRUE(s.client.Query(statement, true).Ok) << s.client.LastError();
+  s.Finish();
+  std::filesystem::remove(path);
+  // After the authentication packet: three data packets and the empty end.
+  const auto packets = SplitPackets(s.server.Received());
+  ASSERT_EQ(packets.size(), 5u);
+  EXPECT_EQ(packets[1].size(), 61440u);
+  EXPECT_EQ(packets[2].size(), 61440u);
+  EXPECT_EQ(packets[3], Bytes{'z'});
+  EXPECT_TRUE(packets[4].empty());
 }
 
 }  // namespace
