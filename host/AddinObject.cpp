@@ -40,14 +40,20 @@ TAddinObject::~TAddinObject() {
 }
 
 DISPID TAddinObject::MemberId(const platform::OleString& name) {
-  for (size_t i = 0; i < members_.size(); ++i)
-    if (members_[i].Name == name) return static_cast<DISPID>(i + 1);
+  // Asked again every time: the members beyond the table (field properties)
+  // change with the add-in's state, so a number found earlier may be stale.
   platform::Bstr text(name);
-  TMember member{name};
-  if (extender_->FindProp(text.Get(), &member.Property) != S_OK) member.Property = -1;
-  if (extender_->FindMethod(text.Get(), &member.Method) != S_OK) member.Method = -1;
-  if (member.Property < 0 && member.Method < 0) return DISPID_UNKNOWN;
-  members_.push_back(std::move(member));
+  TMember found{name};
+  if (extender_->FindProp(text.Get(), &found.Property) != S_OK) found.Property = -1;
+  if (extender_->FindMethod(text.Get(), &found.Method) != S_OK) found.Method = -1;
+  if (found.Property < 0 && found.Method < 0) return DISPID_UNKNOWN;
+  for (size_t i = 0; i < members_.size(); ++i) {
+    if (members_[i].Name == name) {
+      members_[i] = std::move(found);
+      return static_cast<DISPID>(i + 1);
+    }
+  }
+  members_.push_back(std::move(found));
   return static_cast<DISPID>(members_.size());
 }
 

@@ -122,6 +122,11 @@ const TCase Cases[] = {
      "s = CreateObject(\"AddIn.Sample\")\ns.Name = \"A\"\nt = s.Twin()\nprint(t)\n"
      "print(t.Name)\nprint(t.Counter)\nprint(s.Counter)\n",
      "OBJ AddIn.Sample\nSTR \"A2\"\nI4 1\nI4 0\n"},
+    // A name is looked up at every use: its number may have changed.
+    {"MembersBeyondTheTable", "",
+     "s = CreateObject(\"AddIn.Sample\")\ns.Bump()\nprint(s._1)\ns.Bump()\nprint(s._1)\n"
+     "print(s._2)\n",
+     "STR \"_1\"\nSTR \"_1\"\nSTR \"_2\"\n"},
     {"EchoAndCommentsOnly", "", "# nothing but text\necho \"héllo, мир\"\n\n", "héllo, мир\n"},
 };
 

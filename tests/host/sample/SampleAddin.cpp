@@ -161,6 +161,21 @@ addin::TAddinHelper BuildTable() {
                            }});
   table.Methods.push_back({ansi(OLESTR("Прибавить")), "Bump", 0, false, nullptr,
                            [](TAddin& s, TParams&) { ++TSample::Of(s).Counter; }, nullptr});
+  // Members beyond the table, like field properties: "_1" to "_<Counter>",
+  // numbered backwards, so a name's number changes with every Bump.
+  table.OnFindProperty = [](TAddin& s, const std::string& name, int32_t& index) {
+    const int32_t count = TSample::Of(s).Counter;
+    for (int32_t n = 1; n <= count; ++n)
+      if (name == "_" + std::to_string(n)) index = count - n;
+  };
+  table.OnGetPropertyName = [](TAddin& s, addin::TOleString& name, int32_t index, int32_t) {
+    const int32_t count = TSample::Of(s).Counter;
+    if (index >= 0 && index < count) name = platform::FromAnsi("_" + std::to_string(count - index));
+  };
+  table.OnGetProperty = [](TAddin&, const std::string& name, OleVariant& value, bool& handled) {
+    value = OleVariant(name);
+    handled = true;
+  };
   return table;
 }
 
