@@ -53,6 +53,8 @@ struct TCase {
   const char* Expected;
 };
 
+void PrintTo(const TCase& c, std::ostream* out) { *out << c.Name; }
+
 class RunnerOutput : public testing::TestWithParam<TCase> {};
 
 TEST_P(RunnerOutput, MatchesExactly) {
@@ -139,6 +141,8 @@ struct TErrorCase {
   const char* Output;  // standard output before the error
   const char* Error;
 };
+
+void PrintTo(const TErrorCase& c, std::ostream* out) { *out << c.Name; }
 
 class RunnerScriptError : public testing::TestWithParam<TErrorCase> {};
 
