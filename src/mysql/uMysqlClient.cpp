@@ -134,6 +134,10 @@ bool TMysqlClient::OpenTransport() {
   }
   if (!net_.IsOpen()) return false;
   protocolVersion_ = kSupportedProtocol;
+  // Rows announced on the old connection never come on this one: a result
+  // still reading them must not read this connection's packets instead.
+  CutOffActiveResult();
+  FreeFields();
   return true;
 }
 
@@ -276,11 +280,14 @@ void TMysqlClient::Close() {
     net_.Close();
     shouldReconnect_ = shouldReconnect;
   }
-  if (activeResult_ != nullptr) {
-    // The result keeps the rows it has and reports end of data on its next read.
-    activeResult_->session_ = nullptr;
-    activeResult_ = nullptr;
-  }
+  CutOffActiveResult();
+}
+
+void TMysqlClient::CutOffActiveResult() {
+  if (activeResult_ == nullptr) return;
+  // The result keeps the rows it has and reports end of data on its next read.
+  activeResult_->session_ = nullptr;
+  activeResult_ = nullptr;
 }
 
 std::int32_t TMysqlClient::SafeRead() {

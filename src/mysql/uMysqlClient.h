@@ -179,6 +179,7 @@ class TMysqlClient {
   [[nodiscard]] bool WriteAuthAnswer(std::span<const std::uint8_t> answer);
   [[nodiscard]] TPasswordContext PasswordContext(std::string_view password) const;
   void ResetServerState();
+  void CutOffActiveResult();
   void CloseTransportIfChanged(bool changed);
 
   // Commands. SendCommand: 0 or -1.

@@ -347,3 +347,37 @@ TEST(CommandsFake, LocalFileGoesOutInBlocksOf61440) {
 }
 
 }  // namespace
+
+namespace {
+
+// A setting change drops the transport under a row-by-row result; the next
+// command reconnects. The result must not read the new connection's packets.
+TEST(CommandsFake, ReconnectCutsOffARowByRowResult) {
+  FakeSession s;
+  s.server.Expect(Command(COM_PING)).Send(Packet(1, OkPayload()));
+  s.server.Expect(Command(COM_QUERY, Text("SELECT v")));
+  s.server.Send(Packet(1, {1}))
+      .Send(Packet(2, Field41Payload("v", 253, 20)))
+      .Send(Packet(3, EofPayload()));
+  s.server.Send(Packet(4, RowPayload({"a"}))).Send(Packet(5, RowPayload({"b"}))).AcceptNext();
+  ScriptLogin(s.server, GreetingPayload(10, "5.0.96", kServer41));
+  // A packet that a result still reading would take for its next row.
+  s.server.Expect(Command(COM_PING))
+      .Send(Packet(1, OkPayload()))
+      .Send(Packet(2, RowPayload({"stray"})));
+  s.Connect(true);
+  auto query = s.client.Query("SELECT v", false);
+  ASSERT_TRUE(query.Result);
+  s.client.SetCompress(true);
+  EXPECT_FALSE(s.client.Connected());
+  EXPECT_TRUE(s.client.Ping()) << s.client.LastError();
+  query.Result->Next();
+  EXPECT_TRUE(query.Result->Eof());
+  EXPECT_EQ(query.Result->ReadStatus(), -1);
+  EXPECT_EQ(query.Result->Value(0), "a");
+  query.Result.reset();
+  EXPECT_EQ(s.client.Status(), TMysqlStatus::Ready);
+  s.Finish();
+}
+
+}  // namespace
