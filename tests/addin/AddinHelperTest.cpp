@@ -1,0 +1,130 @@
+// The member table's own rules: lookup order, numbering beyond the table and
+// the resolution of members that only table-level events know.
+#include <gtest/gtest.h>
+
+#include "TestDalvora.h"
+#include "addin/AddinHelper.h"
+#include "addin/ComPtr.h"
+
+namespace {
+
+using addin::TAddinHelper;
+using platform::OleVariant;
+
+class Helper : public testing::Test {
+ protected:
+  Helper() {
+    table_.ExtensionName = "Ext";
+    table_.Properties.push_back({"b", "a", true, false, nullptr, nullptr});
+    table_.Properties.push_back({"c", "b", false, true, nullptr, nullptr});
+    table_.Methods.push_back({"m", "M", 2, true, nullptr, nullptr, nullptr});
+  }
+
+  std::string Failure(const std::function<void()>& operation) {
+    try {
+      operation();
+    } catch (const addin::TAddinError& error) {
+      return error.what();
+    }
+    return "(handled)";
+  }
+
+  // Methods beyond the table: "Extra" is number 1 (index 0).
+  void AddMethodEvents() {
+    table_.OnFindMethod = [](addin::TAddin&, const std::string& name, int32_t& index) {
+      if (name == "Extra") index = 0;
+    };
+    table_.OnGetMethodName = [](addin::TAddin&, addin::TOleString& name, int32_t index,
+                                int32_t alias) {
+      if (index == 0) name = alias == 0 ? OLESTR("Extra") : OLESTR("Доп");
+    };
+  }
+
+  // The calling object the operations hand to events; not initialised.
+  fake::TTestDalvora* object_ = fake::TTestDalvora::New();
+  addin::TComPtr<ILanguageExtender> holder_ = addin::TComPtr<ILanguageExtender>::Attach(object_);
+  addin::TAddin& sender_ = *object_;
+  TAddinHelper table_;
+};
+
+TEST_F(Helper, EarlierEntryWinsAndNamesAreExact) {
+  // "b" is the English name of entry 1 and the local name of entry 0.
+  EXPECT_EQ(table_.FindProperty(sender_, "b"), 0);
+  EXPECT_EQ(table_.FindProperty(sender_, "a"), 0);
+  EXPECT_EQ(table_.FindProperty(sender_, "c"), 1);
+  EXPECT_EQ(table_.FindProperty(sender_, "A"), -1);
+  EXPECT_EQ(table_.FindMethod(sender_, "Extra"), -1);
+}
+
+TEST_F(Helper, UnsetHandlersSucceedAndLeaveTheValue) {
+  OleVariant value(5);
+  table_.GetProperty(sender_, 0, value);
+  table_.SetProperty(sender_, 1, value);
+  addin::TParams params;
+  table_.CallAsFunc(sender_, 0, params, value);
+  table_.GetDefaultParam(sender_, 0, 1, value);
+  EXPECT_EQ(value.ToInt32(), 5);
+  // The dispatcher checks neither flags nor parameter counts.
+  EXPECT_FALSE(table_.IsPropertyReadable(sender_, 1));
+  EXPECT_FALSE(table_.IsPropertyWriteable(sender_, 0));
+}
+
+TEST_F(Helper, BeyondTheTableWithoutEventsFails) {
+  OleVariant value;
+  addin::TParams params;
+  EXPECT_EQ(Failure([&] { table_.GetProperty(sender_, 2, value); }),
+            "Getting property Ext. not handled!");
+  EXPECT_EQ(Failure([&] { table_.SetProperty(sender_, -1, value); }),
+            "Setting property Ext. not handled!");
+  EXPECT_EQ(Failure([&] { table_.CallAsProc(sender_, 1, params); }), "Method Ext. not handled!");
+  EXPECT_EQ(Failure([&] { table_.GetParamsCount(sender_, 1); }), "Method Ext. not handled!");
+  EXPECT_FALSE(table_.IsPropertyReadable(sender_, 2));
+  EXPECT_TRUE(table_.GetPropertyName(sender_, 2, 0).empty());
+}
+
+TEST_F(Helper, OperationEventWithoutNameEventStillFails) {
+  bool called = false;
+  table_.OnCallAsFunc = [&](addin::TAddin&, const std::string&, addin::TParams&, OleVariant&,
+                            bool& handled) { called = handled = true; };
+  addin::TParams params;
+  OleVariant value;
+  EXPECT_EQ(Failure([&] { table_.CallAsFunc(sender_, 1, params, value); }),
+            "Method Ext. not handled!");
+  EXPECT_FALSE(called);
+}
+
+TEST_F(Helper, MembersBeyondTheTableThroughEvents) {
+  AddMethodEvents();
+  std::vector<std::string> seen;
+  table_.OnGetParamsCount = [&](addin::TAddin&, const std::string& name, int32_t& count,
+                                bool& handled) {
+    seen.push_back("count " + name);
+    count = 4;
+    handled = true;
+  };
+  table_.OnHasReturnValue = [&](addin::TAddin&, const std::string& name, bool& has, bool& handled) {
+    seen.push_back("value " + name);
+    has = true;
+    handled = true;
+  };
+  table_.OnCallAsProc = [&](addin::TAddin&, const std::string& name, addin::TParams& params,
+                            bool& handled) {
+    seen.push_back("proc " + name + " " + std::to_string(params.size()));
+    handled = name == "Extra";
+  };
+  table_.OnGetMethodCount = [](addin::TAddin&, int32_t& count) { ++count; };
+
+  EXPECT_EQ(table_.FindMethod(sender_, "Extra"), 1);
+  EXPECT_EQ(table_.GetMethodCount(sender_), 2);
+  EXPECT_EQ(platform::ToAnsi(table_.GetMethodName(sender_, 1, 1)), platform::ToAnsi(OLESTR("Доп")));
+  EXPECT_EQ(table_.GetParamsCount(sender_, 1), 4);
+  EXPECT_TRUE(table_.HasReturnValue(sender_, 1));
+  addin::TParams params(3);
+  table_.CallAsProc(sender_, 1, params);
+  // Number 2 has no name: the event runs with an empty name and declines.
+  EXPECT_EQ(Failure([&] { table_.CallAsProc(sender_, 2, params); }), "Method Ext. not handled!");
+  EXPECT_EQ(seen,
+            (std::vector<std::string>{"count Extra", "value Extra", "proc Extra 3", "proc  3"}));
+}
+
+}  // namespace
