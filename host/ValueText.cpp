@@ -48,6 +48,13 @@ std::string Hex(uint32_t code) {
   return text;
 }
 
+// Floats in their own shortest text, not that of their double expansion.
+std::string FloatText(float value) {
+  char text[32];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+  return error == std::errc() ? std::string(text, end) : std::string("?");
+}
+
 std::string TypeNameOf(IDispatch* object) {
   if (!object) return "Nothing";
   THostObject* hosted = THostObject::From(object);
@@ -127,7 +134,7 @@ std::string DescribeValue(const platform::OleVariant& original) {
     case VT_UINT:
       return "UINT " + std::to_string(raw.uintVal);
     case VT_R4:
-      return "R4 " + DoubleText(raw.fltVal);
+      return "R4 " + FloatText(raw.fltVal);
     case VT_CY:
       return "CY " + DoubleText(static_cast<double>(raw.cyVal.int64) / 10000.0);
     default:
