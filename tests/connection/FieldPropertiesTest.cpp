@@ -1,0 +1,136 @@
+// The "_" field properties through the host's property requests, against
+// the MariaDB fixture: numbering after the table's 18, names, flags, values,
+// and the failing set.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "addin/AddInLib.h"
+#include "addin/AddinClassId.h"
+#include "addin/ComPtr.h"
+#include "connection/DalvoraServer.h"
+#include "host/Host.h"
+#include "platform/OleVariant.h"
+#include "platform/bstr.h"
+#include "support/mariadb_fixture.h"
+
+namespace connection {
+namespace {
+
+using addin::TComPtr;
+using platform::OleVariant;
+
+class ServerFieldProperties : public testing::Test {
+ protected:
+  void SetUp() override {
+    const auto server = SharedMariaDb();
+    ASSERT_TRUE(server) << "no MariaDB server";
+    TComPtr<IClassFactory> factory;
+    ASSERT_EQ(GetClassObject(addin::CLSID_Dalvora, IID_IClassFactory, factory.Out()), S_OK);
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IInitDone, object_.Out()), S_OK);
+    ASSERT_EQ(object_->Init(host_.Connection()), S_OK);
+    ASSERT_EQ(object_->QueryInterface(IID_ILanguageExtender, extender_.Out()), S_OK);
+    Set("Host", OleVariant(server->Host));
+    Set("Port", OleVariant(server->Port));
+    Set("User", OleVariant(server->Native.User));
+    Set("Password", OleVariant(server->Native.Password));
+    ASSERT_EQ(Call("Connect", {}).ToInt32(), 1);
+  }
+
+  void TearDown() override {
+    if (object_) object_->Done();
+  }
+
+  LONG FindProp(const char* name) {
+    const platform::Bstr text = platform::Bstr::FromAnsi(name);
+    LONG number = -2;
+    extender_->FindProp(text.Get(), &number);
+    return number;
+  }
+
+  std::string PropName(LONG number, LONG alias) {
+    platform::Bstr name;
+    extender_->GetPropName(number, alias, name.Out());
+    return name.ToAnsi();
+  }
+
+  LONG PropCount() {
+    LONG count = 0;
+    extender_->GetNProps(&count);
+    return count;
+  }
+
+  void Set(const char* name, OleVariant value) {
+    EXPECT_EQ(extender_->SetPropVal(FindProp(name), value.Get()), S_OK) << name;
+  }
+
+  OleVariant Call(const char* name, std::vector<OleVariant> args) {
+    const platform::Bstr text = platform::Bstr::FromAnsi(name);
+    LONG number = -1;
+    extender_->FindMethod(text.Get(), &number);
+    SAFEARRAY* params = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(args.size()));
+    for (LONG i = 0; i < static_cast<LONG>(args.size()); ++i) {
+      SafeArrayPutElement(params, &i, args[i].Get());
+    }
+    OleVariant result;
+    EXPECT_EQ(extender_->CallAsFunc(number, result.Get(), &params), S_OK) << name;
+    SafeArrayDestroy(params);
+    return result;
+  }
+
+  std::vector<std::string> log_;
+  host::THost host_{host::TDialect::Expression, false,
+                    [this](const std::string& line) { log_.push_back(line); }};
+  TComPtr<IInitDone> object_;
+  TComPtr<ILanguageExtender> extender_;
+};
+
+TEST_F(ServerFieldProperties, ColumnsAreReadOnlyPropertiesAfterTheTable) {
+  EXPECT_EQ(PropCount(), 18);
+  EXPECT_EQ(FindProp("_id"), -1);
+  ASSERT_EQ(Call("Query", {OleVariant("select 7 as id, 'x' as Name, 8 as ID"), OleVariant::Null(),
+                           OleVariant(1)})
+                .ToInt32(),
+            1);
+
+  EXPECT_EQ(PropCount(), 21);
+  // The first character is dropped whatever it is; case does not matter.
+  EXPECT_EQ(FindProp("_id"), 18);
+  EXPECT_EQ(FindProp("_ID"), 18);
+  EXPECT_EQ(FindProp("xId"), 18);
+  EXPECT_EQ(FindProp("_name"), 19);
+  EXPECT_EQ(FindProp("_nosuch"), -1);
+  EXPECT_EQ(FindProp("Host"), 0);
+  EXPECT_EQ(PropName(18, 0), "_id");
+  EXPECT_EQ(PropName(19, 1), "_Name");
+  EXPECT_EQ(PropName(20, 2), "_ID");
+  EXPECT_EQ(PropName(21, 0), "");
+
+  BOOL flag = -1;
+  extender_->IsPropReadable(19, &flag);
+  EXPECT_EQ(flag, TRUE);
+  extender_->IsPropWritable(19, &flag);
+  EXPECT_EQ(flag, FALSE);
+
+  OleVariant value;
+  EXPECT_EQ(extender_->GetPropVal(19, value.Get()), S_OK);
+  EXPECT_EQ(value.ToString(), "x");
+  // Found again by name: the later ID column shows the first one's value.
+  EXPECT_EQ(extender_->GetPropVal(20, value.Get()), S_OK);
+  EXPECT_EQ(value.ToString(), "7");
+
+  log_.clear();
+  OleVariant five(5);
+  EXPECT_EQ(extender_->SetPropVal(18, five.Get()), S_FALSE);
+  ASSERT_EQ(log_.size(), 1u);
+  EXPECT_EQ(log_[0], "! 1006 AddIn.Dalvora: Setting property Dalvora._id not handled!");
+
+  // A statement without rows leaves no result and no field properties.
+  ASSERT_EQ(Call("Query", {OleVariant("do 1"), OleVariant::Null(), OleVariant(1)}).ToInt32(), 1);
+  EXPECT_EQ(PropCount(), 18);
+  EXPECT_EQ(FindProp("_id"), -1);
+}
+
+}  // namespace
+}  // namespace connection
