@@ -263,6 +263,13 @@ std::optional<NumericText> DecimalNumber(const DECIMAL& d) {
   return text ? ParseNumericText(Widen(*text)) : std::nullopt;
 }
 
+// The number a decimal or a string value stands for; nullopt when a string
+// is no number or a decimal's scale is out of range.
+std::optional<NumericText> NumericTextOf(const VARIANT& v) {
+  if (v.vt == VT_DECIMAL) return DecimalNumber(v.decVal);
+  return ParseNumericText(ViewOfBstr(v.bstrVal));
+}
+
 // ----------------------------------------------------------------- date
 
 constexpr double kFirstDate = -657434.0;      // 0100-01-01
@@ -425,12 +432,9 @@ ConversionStatus ConvertToInt64(const VARIANT& source, std::int64_t& out) {
       return RoundToInt64(v.date, out);
     case VT_CY:
       return CurrencyToInt64(v.cyVal.int64, out);
-    case VT_DECIMAL: {
-      const auto number = DecimalNumber(v.decVal);
-      return number ? TextToInt64(*number, out) : ConversionStatus::kMismatch;
-    }
+    case VT_DECIMAL:
     case VT_BSTR: {
-      const auto number = ParseNumericText(ViewOfBstr(v.bstrVal));
+      const auto number = NumericTextOf(v);
       return number ? TextToInt64(*number, out) : ConversionStatus::kMismatch;
     }
     default:
@@ -467,12 +471,9 @@ ConversionStatus ConvertToDouble(const VARIANT& source, double& out) {
     case VT_CY:
       out = static_cast<double>(v.cyVal.int64) / 10000.0;
       return ConversionStatus::kOk;
-    case VT_DECIMAL: {
-      const auto number = DecimalNumber(v.decVal);
-      return number ? TextToDouble(*number, out) : ConversionStatus::kMismatch;
-    }
+    case VT_DECIMAL:
     case VT_BSTR: {
-      const auto number = ParseNumericText(ViewOfBstr(v.bstrVal));
+      const auto number = NumericTextOf(v);
       return number ? TextToDouble(*number, out) : ConversionStatus::kMismatch;
     }
     default:
