@@ -33,6 +33,33 @@ int ChunkSize(size_t length) {
   return static_cast<int>(std::min<size_t>(length, INT_MAX));
 }
 
+// Moves `length` bytes with `step` (one read or write of at most `chunk`
+// bytes at offset `done`), retrying as long as the transport says a retry can
+// help. A write stalled on a non-blocking transport switches it to blocking.
+template <typename Step>
+bool TransferAll(TMysqlVio& vio, size_t length, int& retries, bool isWrite, Step step) {
+  size_t done = 0;
+  while (done < length) {
+    const int count = step(done, ChunkSize(length - done));
+    if (count > 0) {
+      done += static_cast<size_t>(count);
+      continue;
+    }
+    if (isWrite && retries < MaxRetries && !vio.IsBlocking()) {
+      ++retries;
+      vio.SetBlocking(true);
+      continue;
+    }
+    if (retries < MaxRetries && vio.ShouldRetry()) {
+      ++retries;
+      continue;
+    }
+    if (vio.WasInterrupted()) continue;
+    return false;
+  }
+  return true;
+}
+
 // Restores the transport's blocking mode and the idle state however an I/O
 // routine ends.
 class IoScope {
@@ -216,44 +243,13 @@ size_t TMysqlNet::CompressBlockPayload(std::vector<uint8_t>& block, size_t lengt
 }
 
 bool TMysqlNet::SendAll(const uint8_t* data, size_t length, int& retries) {
-  size_t sent = 0;
-  while (sent < length) {
-    const int written = vio_.Write(data + sent, ChunkSize(length - sent));
-    if (written > 0) {
-      sent += static_cast<size_t>(written);
-      continue;
-    }
-    if (retries < MaxRetries && !vio_.IsBlocking()) {
-      ++retries;
-      vio_.SetBlocking(true);
-      continue;
-    }
-    if (retries < MaxRetries && vio_.ShouldRetry()) {
-      ++retries;
-      continue;
-    }
-    if (vio_.WasInterrupted()) continue;
-    return false;
-  }
-  return true;
+  return TransferAll(vio_, length, retries, true,
+                     [&](size_t done, int chunk) { return vio_.Write(data + done, chunk); });
 }
 
 bool TMysqlNet::ReadFully(uint8_t* target, size_t length, int& retries) {
-  size_t got = 0;
-  while (got < length) {
-    const int count = vio_.Read(target + got, ChunkSize(length - got));
-    if (count > 0) {
-      got += static_cast<size_t>(count);
-      continue;
-    }
-    if (retries < MaxRetries && vio_.ShouldRetry()) {
-      ++retries;
-      continue;
-    }
-    if (vio_.WasInterrupted()) continue;
-    return false;
-  }
-  return true;
+  return TransferAll(vio_, length, retries, false,
+                     [&](size_t done, int chunk) { return vio_.Read(target + done, chunk); });
 }
 
 bool TMysqlNet::GrowBuffer(size_t size) {
