@@ -1,25 +1,18 @@
 #include "host/AddinClass.h"
 
-#include <cstdio>
-
 #include "addin/AddInLib.h"
 #include "addin/AddinClassId.h"
 #include "host/AddinObject.h"
 #include "host/Utf8.h"
 #include "platform/bstr.h"
+#include "platform/dispatch_call.h"
 
 namespace host {
 
 namespace {
 
-std::string HexCode(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-  return text;
-}
-
 void Check(HRESULT hr, const std::string& what) {
-  if (FAILED(hr)) throw THostError(what + " failed (" + HexCode(hr) + ")");
+  if (FAILED(hr)) throw THostError(what + " failed (" + platform::HResultHex(hr) + ")");
 }
 
 using TGetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);

@@ -1,8 +1,7 @@
 #include "host/HostConnection.h"
 
-#include <cstdio>
-
 #include "host/Utf8.h"
+#include "platform/dispatch_call.h"
 
 namespace host {
 
@@ -26,9 +25,7 @@ HRESULT THostConnection::AddError(LPCOLESTR, EXCEPINFO* pExcepInfo) {
     if (pExcepInfo->wCode != 0) {
       code = std::to_string(pExcepInfo->wCode);
     } else {
-      char text[16];
-      std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(pExcepInfo->scode));
-      code = text;
+      code = platform::HResultHex(pExcepInfo->scode);
     }
     output_("! " + code + " " + Utf8FromUtf16(platform::ViewOfBstr(pExcepInfo->bstrSource)) + ": " +
             Utf8FromUtf16(platform::ViewOfBstr(pExcepInfo->bstrDescription)));

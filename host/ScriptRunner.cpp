@@ -1,44 +1,18 @@
 #include "host/ScriptRunner.h"
 
-#include <cstdio>
-
 #include "host/Utf8.h"
 #include "host/ValueList.h"
 #include "host/ValueTable.h"
 #include "host/ValueText.h"
+#include "platform/dispatch_call.h"
 
 namespace host {
 
 namespace {
 
-std::string Hex(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-  return text;
-}
-
 std::string TypeNameOf(IDispatch* object) {
   THostObject* hosted = THostObject::From(object);
   return hosted ? hosted->TypeName() : "object";
-}
-
-// The description of a failed Invoke; the record's strings are freed.
-std::string TakeDescription(EXCEPINFO& info) {
-  if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
-  std::string description = Utf8FromUtf16(platform::ViewOfBstr(info.bstrDescription));
-  SysFreeString(info.bstrSource);
-  SysFreeString(info.bstrDescription);
-  SysFreeString(info.bstrHelpFile);
-  return description;
-}
-
-// An argument that lets the callee read and overwrite the variable.
-platform::OleVariant ByRef(platform::OleVariant& variable) noexcept {
-  VARIANT reference;
-  VariantInit(&reference);
-  reference.vt = VT_VARIANT | VT_BYREF;
-  reference.pvarVal = variable.Get();
-  return platform::OleVariant::Attach(reference);
 }
 
 std::string Joined(const std::vector<std::string>& parts, const char* separator) {
@@ -120,10 +94,8 @@ platform::OleVariant TScriptRunner::Invoke(const TExpr& objectExpr, const std::s
   IDispatch* target = object.ToDispatch();
   const std::string typeName = TypeNameOf(target);
 
-  platform::OleString wideName = Utf16FromUtf8(member);
-  LPOLESTR names[] = {wideName.data()};
   DISPID id = DISPID_UNKNOWN;
-  if (FAILED(target->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)))
+  if (FAILED(platform::DispatchIdOf(target, Utf16FromUtf8(member), id)))
     throw TScriptError(line, typeName + " has no member " + member);
 
   // Arguments in call order; plain variables go by reference.
@@ -133,30 +105,19 @@ platform::OleVariant TScriptRunner::Invoke(const TExpr& objectExpr, const std::s
       if (!arg)
         values.push_back(platform::OleVariant::Omitted());
       else if (arg->Kind == TExpr::TKind::Variable)
-        values.push_back(ByRef(VariableRef(arg->Name, line)));
+        values.push_back(platform::OleVariant::ReferenceTo(VariableRef(arg->Name, line)));
       else
         values.push_back(Evaluate(*arg, line));
     }
   }
   if (putValue) values.push_back(Evaluate(*putValue, line));
 
-  std::vector<VARIANT> reversed;
-  for (auto it = values.rbegin(); it != values.rend(); ++it) reversed.push_back(*it->Get());
-  DISPID putId = DISPID_PROPERTYPUT;
-  DISPPARAMS params{};
-  params.rgvarg = reversed.data();
-  params.cArgs = static_cast<UINT>(reversed.size());
-  if (flags & DISPATCH_PROPERTYPUT) {
-    params.rgdispidNamedArgs = &putId;
-    params.cNamedArgs = 1;
-  }
   platform::OleVariant result;
-  EXCEPINFO info{};
-  UINT argError = 0;
-  const HRESULT hr = target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                                    wantResult ? result.Out() : nullptr, &info, &argError);
+  platform::OleString wideDescription;
+  const HRESULT hr = platform::InvokeDispatch(target, id, flags, values,
+                                              wantResult ? &result : nullptr, wideDescription);
   if (FAILED(hr)) {
-    const std::string description = TakeDescription(info);
+    const std::string description = Utf8FromUtf16(wideDescription);
     if (hr == DISP_E_MEMBERNOTFOUND)
       throw TScriptError(line, typeName + " has no " +
                                    (flags & DISPATCH_PROPERTYPUT ? "settable property "
@@ -164,7 +125,8 @@ platform::OleVariant TScriptRunner::Invoke(const TExpr& objectExpr, const std::s
                                                                  : "property ") +
                                    member);
     throw TScriptError(line, typeName + "." + member + ": " +
-                                 (description.empty() ? "failed (" + Hex(hr) + ")" : description));
+                                 (description.empty() ? "failed (" + platform::HResultHex(hr) + ")"
+                                                      : description));
   }
   return result;
 }

@@ -111,6 +111,14 @@ OleVariant OleVariant::Attach(VARIANT& raw) noexcept {
   return result;
 }
 
+OleVariant OleVariant::ReferenceTo(OleVariant& target) noexcept {
+  VARIANT reference;
+  VariantInit(&reference);
+  reference.vt = VT_VARIANT | VT_BYREF;
+  reference.pvarVal = target.Get();
+  return Attach(reference);
+}
+
 OleVariant::OleVariant(const OleVariant& other) : OleVariant() {
   ThrowOnFailure(VariantCopy(&raw_, const_cast<VARIANT*>(&other.raw_)));
 }

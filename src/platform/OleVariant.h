@@ -74,6 +74,9 @@ class OleVariant {
   static OleVariant Error(SCODE code) noexcept;
   // The marker of an argument the script left out.
   static OleVariant Omitted() noexcept { return Error(DISP_E_PARAMNOTFOUND); }
+  // A by-reference argument: the callee reads and may overwrite `target`,
+  // which must outlive the returned variant.
+  static OleVariant ReferenceTo(OleVariant& target) noexcept;
   static OleVariant FromWide(OleStringView text);
   static OleVariant FromBstr(BSTR text);  // copies
   // A copy of a raw variant as VariantCopy makes it (references stay

@@ -1,0 +1,52 @@
+#include "platform/dispatch_call.h"
+
+#include <cstdio>
+
+#include "platform/codepage.h"
+
+namespace platform {
+
+std::string HResultHex(HRESULT hr) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+  return text;
+}
+
+HRESULT DispatchIdOf(IDispatch* object, OleStringView name, DISPID& id) {
+  // GetIDsOfNames takes writable strings.
+  OleString writable(name);
+  LPOLESTR names[] = {writable.data()};
+  id = DISPID_UNKNOWN;
+  return object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+}
+
+HRESULT InvokeDispatch(IDispatch* object, DISPID id, WORD flags,
+                       const std::vector<OleVariant>& args, OleVariant* result,
+                       OleString& description) {
+  // Invoke takes the arguments last to first.
+  std::vector<VARIANT> reversed;
+  reversed.reserve(args.size());
+  for (auto it = args.rbegin(); it != args.rend(); ++it) reversed.push_back(*it->Get());
+  DISPID putId = DISPID_PROPERTYPUT;
+  DISPPARAMS params{};
+  params.rgvarg = reversed.data();
+  params.cArgs = static_cast<UINT>(reversed.size());
+  if (flags & DISPATCH_PROPERTYPUT) {
+    params.rgdispidNamedArgs = &putId;
+    params.cNamedArgs = 1;
+  }
+  EXCEPINFO info{};
+  UINT argError = 0;
+  const HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                                    result ? result->Out() : nullptr, &info, &argError);
+  if (FAILED(hr)) {
+    if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
+    description = OleString(ViewOfBstr(info.bstrDescription));
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrHelpFile);
+  }
+  return hr;
+}
+
+}  // namespace platform
