@@ -79,6 +79,29 @@ HRESULT TAddin::Guarded(Body&& Run) noexcept {
   return S_FALSE;
 }
 
+template <class Slot, class Compute>
+HRESULT TAddin::GuardedAnswer(Slot* Out, Compute&& Value) noexcept {
+  if (!Out) return E_POINTER;
+  *Out = 0;
+  return Guarded([&] {
+    *Out = static_cast<Slot>(Value());  // a flag becomes TRUE or FALSE
+    return S_OK;
+  });
+}
+
+template <class Fill>
+HRESULT TAddin::GuardedVariant(VARIANT* Out, Fill&& Store) noexcept {
+  if (!Out) return E_POINTER;
+  VariantClear(Out);
+  platform::OleVariant Value;
+  const HRESULT hr = Guarded([&] {
+    Store(Value);
+    return S_OK;
+  });
+  *Out = Value.Detach();
+  return hr;
+}
+
 void TAddin::ReportError(const std::string& Message) noexcept {
   if (!errorLog_) return;
   try {
@@ -174,12 +197,7 @@ HRESULT TAddin::RegisterExtensionAs(BSTR* bstrExtensionName) {
 }
 
 HRESULT TAddin::GetNProps(LONG* plProps) {
-  if (!plProps) return E_POINTER;
-  *plProps = 0;
-  return Guarded([&] {
-    *plProps = Table().GetPropertyCount(*this);
-    return S_OK;
-  });
+  return GuardedAnswer(plProps, [&] { return Table().GetPropertyCount(*this); });
 }
 
 HRESULT TAddin::FindProp(BSTR bstrPropName, LONG* plPropNum) {
@@ -210,16 +228,9 @@ HRESULT TAddin::GetPropName(LONG lPropNum, LONG lPropAlias, BSTR* pbstrPropName)
 }
 
 HRESULT TAddin::GetPropVal(LONG lPropNum, VARIANT* pvarPropVal) {
-  if (!pvarPropVal) return E_POINTER;
-  VariantClear(pvarPropVal);
-  platform::OleVariant Value;
-  const HRESULT hr = Guarded([&] {
+  return GuardedVariant(pvarPropVal, [&](platform::OleVariant& Value) {
     Table().GetProperty(*this, lPropNum, Value);
-    return S_OK;
   });
-  // Also after a failure the host gets what the handler stored before it.
-  *pvarPropVal = Value.Detach();
-  return hr;
 }
 
 HRESULT TAddin::SetPropVal(LONG lPropNum, VARIANT* varPropVal) {
@@ -232,30 +243,16 @@ HRESULT TAddin::SetPropVal(LONG lPropNum, VARIANT* varPropVal) {
 }
 
 HRESULT TAddin::IsPropReadable(LONG lPropNum, BOOL* pboolPropRead) {
-  if (!pboolPropRead) return E_POINTER;
-  *pboolPropRead = FALSE;
-  return Guarded([&] {
-    *pboolPropRead = Table().IsPropertyReadable(*this, lPropNum) ? TRUE : FALSE;
-    return S_OK;
-  });
+  return GuardedAnswer(pboolPropRead, [&] { return Table().IsPropertyReadable(*this, lPropNum); });
 }
 
 HRESULT TAddin::IsPropWritable(LONG lPropNum, BOOL* pboolPropWrite) {
-  if (!pboolPropWrite) return E_POINTER;
-  *pboolPropWrite = FALSE;
-  return Guarded([&] {
-    *pboolPropWrite = Table().IsPropertyWriteable(*this, lPropNum) ? TRUE : FALSE;
-    return S_OK;
-  });
+  return GuardedAnswer(pboolPropWrite,
+                       [&] { return Table().IsPropertyWriteable(*this, lPropNum); });
 }
 
 HRESULT TAddin::GetNMethods(LONG* plMethods) {
-  if (!plMethods) return E_POINTER;
-  *plMethods = 0;
-  return Guarded([&] {
-    *plMethods = Table().GetMethodCount(*this);
-    return S_OK;
-  });
+  return GuardedAnswer(plMethods, [&] { return Table().GetMethodCount(*this); });
 }
 
 HRESULT TAddin::FindMethod(BSTR bstrMethodName, LONG* plMethodNum) {
@@ -277,33 +274,17 @@ HRESULT TAddin::GetMethodName(LONG lMethodNum, LONG lMethodAlias, BSTR* pbstrMet
 }
 
 HRESULT TAddin::GetNParams(LONG lMethodNum, LONG* plParams) {
-  if (!plParams) return E_POINTER;
-  *plParams = 0;
-  return Guarded([&] {
-    *plParams = Table().GetParamsCount(*this, lMethodNum);
-    return S_OK;
-  });
+  return GuardedAnswer(plParams, [&] { return Table().GetParamsCount(*this, lMethodNum); });
 }
 
 HRESULT TAddin::GetParamDefValue(LONG lMethodNum, LONG lParamNum, VARIANT* pvarParamDefValue) {
-  if (!pvarParamDefValue) return E_POINTER;
-  VariantClear(pvarParamDefValue);
-  platform::OleVariant Value;
-  const HRESULT hr = Guarded([&] {
+  return GuardedVariant(pvarParamDefValue, [&](platform::OleVariant& Value) {
     Table().GetDefaultParam(*this, lMethodNum, lParamNum, Value);
-    return S_OK;
   });
-  *pvarParamDefValue = Value.Detach();
-  return hr;
 }
 
 HRESULT TAddin::HasRetVal(LONG lMethodNum, BOOL* pboolRetValue) {
-  if (!pboolRetValue) return E_POINTER;
-  *pboolRetValue = FALSE;
-  return Guarded([&] {
-    *pboolRetValue = Table().HasReturnValue(*this, lMethodNum) ? TRUE : FALSE;
-    return S_OK;
-  });
+  return GuardedAnswer(pboolRetValue, [&] { return Table().HasReturnValue(*this, lMethodNum); });
 }
 
 HRESULT TAddin::CallAsProc(LONG lMethodNum, SAFEARRAY** paParams) {

@@ -109,6 +109,14 @@ class TAddin : public ILanguageExtender,
   // S_FALSE, so no exception leaves through the COM boundary.
   template <class Body>
   HRESULT Guarded(Body&& Run) noexcept;
+  // A count or a flag through the host's slot: E_POINTER without one; the
+  // slot holds zero unless Compute succeeds.
+  template <class Slot, class Compute>
+  HRESULT GuardedAnswer(Slot* Out, Compute&& Value) noexcept;
+  // A value through the host's variant: E_POINTER without one; also after a
+  // failure the host gets what Fill stored before it.
+  template <class Fill>
+  HRESULT GuardedVariant(VARIANT* Out, Fill&& Store) noexcept;
 
   LONG volatile refCount_ = 1;
   const TAddinHelper* memberTable_ = nullptr;
