@@ -136,21 +136,22 @@ void TAddinHelper::SetProperty(TAddin& Sender, int32_t Number, platform::OleVari
   if (!Handled) Fail(SetPropertyFailure, Name);
 }
 
-bool TAddinHelper::IsPropertyReadable(TAddin& Sender, int32_t Number) const {
-  if (const TPropertiesItem* Entry = PropertyAt(Number)) return Entry->IsReadable;
+bool TAddinHelper::PropertyFlag(TAddin& Sender, int32_t Number, bool TPropertiesItem::*Flag,
+                                const TOnIsPropertyFlagEvent& Event) const {
+  if (const TPropertiesItem* Entry = PropertyAt(Number)) return Entry->*Flag;
   // A member no event vouches for is neither readable nor writeable.
-  bool HasName = false, Readable = false;
+  bool HasName = false, Answer = false;
   const std::string Name = UnknownPropertyName(Sender, Number, HasName);
-  if (OnIsPropertyReadable) OnIsPropertyReadable(Sender, Name, Readable);
-  return Readable;
+  if (Event) Event(Sender, Name, Answer);
+  return Answer;
+}
+
+bool TAddinHelper::IsPropertyReadable(TAddin& Sender, int32_t Number) const {
+  return PropertyFlag(Sender, Number, &TPropertiesItem::IsReadable, OnIsPropertyReadable);
 }
 
 bool TAddinHelper::IsPropertyWriteable(TAddin& Sender, int32_t Number) const {
-  if (const TPropertiesItem* Entry = PropertyAt(Number)) return Entry->IsWriteable;
-  bool HasName = false, Writeable = false;
-  const std::string Name = UnknownPropertyName(Sender, Number, HasName);
-  if (OnIsPropertyWriteable) OnIsPropertyWriteable(Sender, Name, Writeable);
-  return Writeable;
+  return PropertyFlag(Sender, Number, &TPropertiesItem::IsWriteable, OnIsPropertyWriteable);
 }
 
 int32_t TAddinHelper::GetParamsCount(TAddin& Sender, int32_t Number) const {

@@ -136,6 +136,10 @@ class TAddinHelper {
   // when the event is unset or gives none. Sets HasNameEvent accordingly.
   std::string UnknownPropertyName(TAddin& Sender, int32_t Number, bool& HasNameEvent) const;
   std::string UnknownMethodName(TAddin& Sender, int32_t Number, bool& HasNameEvent) const;
+  // A property's readable or writeable flag: the table's, or beyond the table
+  // what Event answers for the member's name.
+  bool PropertyFlag(TAddin& Sender, int32_t Number, bool TPropertiesItem::*Flag,
+                    const TOnIsPropertyFlagEvent& Event) const;
   // Raises "<Subject> <ExtensionName>.<MemberName> not handled!".
   [[noreturn]] void Fail(const char* Subject, const std::string& MemberName) const;
 };
