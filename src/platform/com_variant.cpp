@@ -120,44 +120,33 @@ HRESULT Convert(const VARIANT& source, VARTYPE target, VARIANT& result) {
   std::int64_t value = 0;
   if (const auto status = platform::ConvertToInt64(source, value); status != ConversionStatus::kOk)
     return failed(status);
-  const auto fits = [value]<typename T>(T) {
-    return value >= static_cast<std::int64_t>(std::numeric_limits<T>::min()) &&
-           (value < 0 || static_cast<std::uint64_t>(value) <= std::numeric_limits<T>::max());
+  // Stores the value when it lies in the range of Range, else an overflow.
+  const auto store = [value]<typename Range, typename Field>(Range, Field& field) -> HRESULT {
+    if (!(value >= static_cast<std::int64_t>(std::numeric_limits<Range>::min()) &&
+          (value < 0 || static_cast<std::uint64_t>(value) <= std::numeric_limits<Range>::max())))
+      return DISP_E_OVERFLOW;
+    field = static_cast<Field>(value);
+    return S_OK;
   };
   switch (target) {
     case VT_I1:
-      if (!fits(std::int8_t{})) return DISP_E_OVERFLOW;
-      result.cVal = static_cast<CHAR>(value);
-      return S_OK;
+      return store(std::int8_t{}, result.cVal);
     case VT_UI1:
-      if (!fits(std::uint8_t{})) return DISP_E_OVERFLOW;
-      result.bVal = static_cast<BYTE>(value);
-      return S_OK;
+      return store(std::uint8_t{}, result.bVal);
     case VT_I2:
-      if (!fits(std::int16_t{})) return DISP_E_OVERFLOW;
-      result.iVal = static_cast<SHORT>(value);
-      return S_OK;
+      return store(std::int16_t{}, result.iVal);
     case VT_UI2:
-      if (!fits(std::uint16_t{})) return DISP_E_OVERFLOW;
-      result.uiVal = static_cast<USHORT>(value);
-      return S_OK;
+      return store(std::uint16_t{}, result.uiVal);
     case VT_I4:
     case VT_INT:
-      if (!fits(std::int32_t{})) return DISP_E_OVERFLOW;
-      result.lVal = static_cast<LONG>(value);
-      return S_OK;
+      return store(std::int32_t{}, result.lVal);
     case VT_UI4:
     case VT_UINT:
-      if (!fits(std::uint32_t{})) return DISP_E_OVERFLOW;
-      result.ulVal = static_cast<ULONG>(value);
-      return S_OK;
+      return store(std::uint32_t{}, result.ulVal);
     case VT_I8:
-      result.llVal = value;
-      return S_OK;
+      return store(std::int64_t{}, result.llVal);
     case VT_UI8:
-      if (value < 0) return DISP_E_OVERFLOW;
-      result.ullVal = static_cast<ULONGLONG>(value);
-      return S_OK;
+      return store(std::uint64_t{}, result.ullVal);
     default:
       return DISP_E_TYPEMISMATCH;
   }
