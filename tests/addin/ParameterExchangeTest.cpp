@@ -2,18 +2,11 @@
 #include <gtest/gtest.h>
 
 #include "addin/ParameterExchange.h"
+#include "support/raw_variant.h"
 
 namespace {
 
 using platform::OleVariant;
-
-OleVariant Raw(VARTYPE type, uint64_t bits) {
-  VARIANT raw;
-  VariantInit(&raw);
-  raw.vt = type;
-  raw.ullVal = bits;
-  return OleVariant::Attach(raw);
-}
 
 TEST(HostValue, ConvertsKindsTheHostCannotHold) {
   struct {
@@ -22,18 +15,18 @@ TEST(HostValue, ConvertsKindsTheHostCannotHold) {
     VARTYPE Type;
     const char* Text;
   } const cases[] = {
-      {"I1", Raw(VT_I1, 0xFF), VT_I4, "-1"},
-      {"UI1", Raw(VT_UI1, 200), VT_I4, "200"},
-      {"UI2", Raw(VT_UI2, 65535), VT_I4, "65535"},
-      {"UI4 fits", Raw(VT_UI4, 2147483647), VT_I4, "2147483647"},
-      {"UI4 too big", Raw(VT_UI4, 2147483648u), VT_R8, "2147483648"},
+      {"I1", RawVariant(VT_I1, 0xFF), VT_I4, "-1"},
+      {"UI1", RawVariant(VT_UI1, 200), VT_I4, "200"},
+      {"UI2", RawVariant(VT_UI2, 65535), VT_I4, "65535"},
+      {"UI4 fits", RawVariant(VT_UI4, 2147483647), VT_I4, "2147483647"},
+      {"UI4 too big", RawVariant(VT_UI4, 2147483648u), VT_R8, "2147483648"},
       {"I8 fits", OleVariant(int64_t{-2147483648LL}), VT_I4, "-2147483648"},
       {"I8 too big", OleVariant(int64_t{1} << 40), VT_R8, "1099511627776"},
       {"I8 too small", OleVariant(-(int64_t{1} << 31) - 1), VT_R8, "-2147483649"},
       {"I4 unchanged", OleVariant(5), VT_I4, "5"},
       {"text unchanged", OleVariant("x"), VT_BSTR, "x"},
       {"null unchanged", OleVariant::Null(), VT_NULL, ""},
-      {"UI8 unchanged", Raw(VT_UI8, 7), VT_UI8, "7"},
+      {"UI8 unchanged", RawVariant(VT_UI8, 7), VT_UI8, "7"},
   };
   for (const auto& c : cases) {
     const OleVariant out = addin::HostValue(c.In);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "counting_dispatch.h"
+#include "support/raw_variant.h"
 
 namespace {
 
@@ -61,14 +62,6 @@ OleVariant Decimal(ULONG low, BYTE scale, bool negative) {
   return OleVariant::Attach(v);
 }
 
-OleVariant Raw(VARTYPE type, ULONGLONG bits) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = type;
-  v.ullVal = bits;
-  return OleVariant::Attach(v);
-}
-
 void ExpectAll(const std::vector<Case>& cases, auto convert) {
   for (const Case& c : cases) EXPECT_EQ(Outcome(c.value, convert), c.expected) << c.name;
 }
@@ -80,7 +73,7 @@ TEST(OleVariantConversion, ToString) {
           {"int", OleVariant(-5), "-5"},
           {"int64 min", OleVariant(std::numeric_limits<std::int64_t>::min()),
            "-9223372036854775808"},
-          {"uint64", Raw(VT_UI8, 18446744073709551615ull), "18446744073709551615"},
+          {"uint64", RawVariant(VT_UI8, 18446744073709551615ull), "18446744073709551615"},
           {"double", OleVariant(0.4375), "0.4375"},
           {"double shortest", OleVariant(0.1), "0.1"},
           {"double large", OleVariant(1e20), "1e+20"},
@@ -123,8 +116,8 @@ TEST(OleVariantConversion, ToInt32) {
           {"exponent", OleVariant("1e3"), "1000"},
           {"double", OleVariant(-1.5), "-2"},
           {"true", OleVariant::Boolean(true), "-1"},
-          {"byte", Raw(VT_UI1, 200), "200"},
-          {"short int", Raw(VT_I1, 0xFF), "-1"},
+          {"byte", RawVariant(VT_UI1, 200), "200"},
+          {"short int", RawVariant(VT_I1, 0xFF), "-1"},
           {"currency", Currency(25000), "2"},
           {"int32 max", OleVariant("2147483647"), "2147483647"},
           {"int64 above int32", OleVariant(std::int64_t{1} << 40),
@@ -159,7 +152,7 @@ TEST(OleVariantConversion, ToInt64) {
            "Overflow while converting variant of type (String) into type (Int64)"},
           {"rounds past max", OleVariant("9223372036854775807.5"),
            "Overflow while converting variant of type (String) into type (Int64)"},
-          {"uint64 max", Raw(VT_UI8, 18446744073709551615ull),
+          {"uint64 max", RawVariant(VT_UI8, 18446744073709551615ull),
            "Overflow while converting variant of type (UInt64) into type (Int64)"},
           {"huge exponent", OleVariant("1e400"),
            "Overflow while converting variant of type (String) into type (Int64)"},
