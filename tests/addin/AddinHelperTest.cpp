@@ -2,6 +2,7 @@
 // the resolution of members that only table-level events know.
 #include <gtest/gtest.h>
 
+#include "AddinFailure.h"
 #include "TestDalvora.h"
 #include "addin/AddinHelper.h"
 #include "addin/ComPtr.h"
@@ -18,15 +19,6 @@ class Helper : public testing::Test {
     table_.Properties.push_back({"b", "a", true, false, nullptr, nullptr});
     table_.Properties.push_back({"c", "b", false, true, nullptr, nullptr});
     table_.Methods.push_back({"m", "M", 2, true, nullptr, nullptr, nullptr});
-  }
-
-  std::string Failure(const std::function<void()>& operation) {
-    try {
-      operation();
-    } catch (const addin::TAddinError& error) {
-      return error.what();
-    }
-    return "(handled)";
   }
 
   // Methods beyond the table: "Extra" is number 1 (index 0).
@@ -72,12 +64,13 @@ TEST_F(Helper, UnsetHandlersSucceedAndLeaveTheValue) {
 TEST_F(Helper, BeyondTheTableWithoutEventsFails) {
   OleVariant value;
   addin::TParams params;
-  EXPECT_EQ(Failure([&] { table_.GetProperty(sender_, 2, value); }),
+  EXPECT_EQ(AddinFailure([&] { table_.GetProperty(sender_, 2, value); }),
             "Getting property Ext. not handled!");
-  EXPECT_EQ(Failure([&] { table_.SetProperty(sender_, -1, value); }),
+  EXPECT_EQ(AddinFailure([&] { table_.SetProperty(sender_, -1, value); }),
             "Setting property Ext. not handled!");
-  EXPECT_EQ(Failure([&] { table_.CallAsProc(sender_, 1, params); }), "Method Ext. not handled!");
-  EXPECT_EQ(Failure([&] { table_.GetParamsCount(sender_, 1); }), "Method Ext. not handled!");
+  EXPECT_EQ(AddinFailure([&] { table_.CallAsProc(sender_, 1, params); }),
+            "Method Ext. not handled!");
+  EXPECT_EQ(AddinFailure([&] { table_.GetParamsCount(sender_, 1); }), "Method Ext. not handled!");
   EXPECT_FALSE(table_.IsPropertyReadable(sender_, 2));
   EXPECT_TRUE(table_.GetPropertyName(sender_, 2, 0).empty());
 }
@@ -88,7 +81,7 @@ TEST_F(Helper, OperationEventWithoutNameEventStillFails) {
                             bool& handled) { called = handled = true; };
   addin::TParams params;
   OleVariant value;
-  EXPECT_EQ(Failure([&] { table_.CallAsFunc(sender_, 1, params, value); }),
+  EXPECT_EQ(AddinFailure([&] { table_.CallAsFunc(sender_, 1, params, value); }),
             "Method Ext. not handled!");
   EXPECT_FALSE(called);
 }
@@ -122,7 +115,8 @@ TEST_F(Helper, MembersBeyondTheTableThroughEvents) {
   addin::TParams params(3);
   table_.CallAsProc(sender_, 1, params);
   // Number 2 has no name: the event runs with an empty name and declines.
-  EXPECT_EQ(Failure([&] { table_.CallAsProc(sender_, 2, params); }), "Method Ext. not handled!");
+  EXPECT_EQ(AddinFailure([&] { table_.CallAsProc(sender_, 2, params); }),
+            "Method Ext. not handled!");
   EXPECT_EQ(seen,
             (std::vector<std::string>{"count Extra", "value Extra", "proc Extra 3", "proc  3"}));
 }

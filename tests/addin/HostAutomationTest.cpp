@@ -1,6 +1,7 @@
 // Late-bound calls on host objects, against the host emulator's own objects.
 #include <gtest/gtest.h>
 
+#include "AddinFailure.h"
 #include "addin/AddinHelper.h"
 #include "addin/HostAutomation.h"
 #include "host/ValueList.h"
@@ -9,15 +10,6 @@
 namespace {
 
 using platform::OleVariant;
-
-std::string Failure(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const addin::TAddinError& error) {
-    return error.what();
-  }
-  return "(no failure)";
-}
 
 TEST(HostAutomation, CallsWithResultsAndReferences) {
   OleVariant list = host::Adopt(new host::TValueList(host::TDialect::Expression));
@@ -41,13 +33,13 @@ TEST(HostAutomation, PropertyPutAndObjectsFromCalls) {
 
 TEST(HostAutomation, FailuresNameTheMemberAndTheCause) {
   OleVariant list = host::Adopt(new host::TValueList(host::TDialect::Object));
-  EXPECT_EQ(Failure([&] { addin::HostProcedure(list, "AddValue"); }),
+  EXPECT_EQ(AddinFailure([&] { addin::HostProcedure(list, "AddValue"); }),
             "Host object has no member AddValue (0x80020006)");
-  EXPECT_EQ(Failure([&] { addin::HostFunction(list, "GetValue", {OleVariant(3)}); }),
+  EXPECT_EQ(AddinFailure([&] { addin::HostFunction(list, "GetValue", {OleVariant(3)}); }),
             "Host call GetValue failed (0x80020009): GetValue: no item 3");
-  EXPECT_EQ(Failure([&] { addin::HostFunction(OleVariant(1), "Count"); }),
+  EXPECT_EQ(AddinFailure([&] { addin::HostFunction(OleVariant(1), "Count"); }),
             "Host call Count on a value that is not an object");
-  EXPECT_EQ(Failure([&] { addin::HostProcedure(static_cast<IDispatch*>(nullptr), "Count"); }),
+  EXPECT_EQ(AddinFailure([&] { addin::HostProcedure(static_cast<IDispatch*>(nullptr), "Count"); }),
             "Host call Count on no object");
 }
 
