@@ -53,7 +53,9 @@ struct TCase {
   const char* Expected;
 };
 
-void PrintTo(const TCase& c, std::ostream* out) { *out << c.Name; }
+void PrintTo(const TCase& c, std::ostream* out) {
+  *out << c.Name;
+}
 
 class RunnerOutput : public testing::TestWithParam<TCase> {};
 
@@ -142,7 +144,9 @@ struct TErrorCase {
   const char* Error;
 };
 
-void PrintTo(const TErrorCase& c, std::ostream* out) { *out << c.Name; }
+void PrintTo(const TErrorCase& c, std::ostream* out) {
+  *out << c.Name;
+}
 
 class RunnerScriptError : public testing::TestWithParam<TErrorCase> {};
 
