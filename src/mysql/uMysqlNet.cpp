@@ -127,6 +127,9 @@ int TMysqlNet::Close() {
   const int result = vio_.Close();
   std::vector<uint8_t>().swap(buffer_);
   writePos_ = readPos_ = lastLength_ = 0;
+  // Decompressed bytes not yet handed out lived in the freed buffer; a read
+  // before the next Open must find nothing pending rather than touch it.
+  blockLength_ = blockOffset_ = remaining_ = 0;
   return result;
 }
 

@@ -263,6 +263,19 @@ TEST(NetRead, ErrorPacketInsideCompressedBlock) {
   EXPECT_TRUE(h.net.IsOpen());
 }
 
+TEST(NetRead, ReadAfterCloseWithPacketsStillPendingFailsCleanly) {
+  // A session closes its transport (a setting changed) while a row-by-row
+  // result still has decompressed rows pending; the result's next read must
+  // fail as a lost connection, not touch the freed buffer.
+  Harness h(true);
+  h.peer->Reply(
+      CompressedBlock(0, Concat({Packet(0, Text("one")), Packet(0, Text("two"))}), false));
+  ASSERT_EQ(h.net.SafeRead(0), 3);
+  h.net.Close();
+  EXPECT_EQ(h.net.SafeRead(0), -1);
+  EXPECT_EQ(h.net.LastErrorNo(), ErrServerLost);
+}
+
 TEST(NetRead, ClearResetsSequenceButKeepsInput) {
   Harness h;
   h.peer->Reply(Concat({Packet(0, Text("a")), Packet(0, Text("b"))}));
