@@ -74,9 +74,11 @@ std::string DateText(DATE date) {
   // Negative dates count days backwards but the time of day forwards.
   double day = std::trunc(date);
   int64_t seconds = std::llround(std::fabs(date - day) * 86400.0);
+  // Rounding up to midnight moves to the next calendar day, also before
+  // 1899-12-30, where the next day has the next larger day number.
   if (seconds >= 86400) {
     seconds -= 86400;
-    day += date < 0 ? -1 : 1;
+    day += 1;
   }
   int64_t year;
   unsigned month, dayOfMonth;

@@ -20,6 +20,8 @@ TEST(DateText, CalendarAndTimeOfDay) {
       {45351.25 + 1.0 / 86400, "2024-02-29 06:00:01"},
       {45351.9999999, "2024-03-01"},   // rounds to the next midnight
       {-1.25, "1899-12-29 06:00:00"},  // days backwards, time forwards
+      {-1.9999999, "1899-12-30"},      // rounding up goes forward in time
+      {-0.9999999, "1899-12-31"},
       {2958465, "9999-12-31"},
   };
   for (const auto& c : cases) EXPECT_EQ(host::DateText(c.Date), c.Text) << c.Date;
