@@ -20,6 +20,21 @@ const typename Items::value_type* ItemAt(const Items& List, int32_t Number) {
   return &List[static_cast<size_t>(Number)];
 }
 
+// The index among the members beyond the table of a number the host gave.
+// The host may pass any 32-bit number, so the difference wraps around
+// instead of overflowing.
+int32_t IndexBeyond(int32_t Number, size_t Count) {
+  return static_cast<int32_t>(static_cast<uint32_t>(Number) - static_cast<uint32_t>(Count));
+}
+
+// The number of the member an event found beyond the table; -1 when it found
+// none or its index has no 32-bit number.
+int32_t NumberBeyond(int32_t Index, size_t Count) {
+  if (Index < 0) return -1;
+  const int64_t Number = int64_t{Index} + static_cast<int64_t>(Count);
+  return Number <= INT32_MAX ? static_cast<int32_t>(Number) : -1;
+}
+
 template <class Item>
 TOleString NameOf(const Item& Entry, int32_t Alias) {
   return platform::FromAnsi(Alias == 0 ? Entry.Name : Entry.AlternativeName);
@@ -47,14 +62,14 @@ int32_t TAddinHelper::FindProperty(TAddin& Sender, const std::string& Name) cons
   int32_t Index = IndexOfProperty(Name);
   if (Index >= 0) return Index;
   if (OnFindProperty) OnFindProperty(Sender, Name, Index);
-  return Index >= 0 ? Index + static_cast<int32_t>(Properties.size()) : -1;
+  return NumberBeyond(Index, Properties.size());
 }
 
 int32_t TAddinHelper::FindMethod(TAddin& Sender, const std::string& Name) const {
   int32_t Index = IndexOfMethod(Name);
   if (Index >= 0) return Index;
   if (OnFindMethod) OnFindMethod(Sender, Name, Index);
-  return Index >= 0 ? Index + static_cast<int32_t>(Methods.size()) : -1;
+  return NumberBeyond(Index, Methods.size());
 }
 
 int32_t TAddinHelper::GetPropertyCount(TAddin& Sender) const {
@@ -73,15 +88,14 @@ TOleString TAddinHelper::GetPropertyName(TAddin& Sender, int32_t Number, int32_t
   if (const TPropertiesItem* Entry = PropertyAt(Number)) return NameOf(*Entry, Alias);
   TOleString Name;
   if (OnGetPropertyName)
-    OnGetPropertyName(Sender, Name, Number - static_cast<int32_t>(Properties.size()), Alias);
+    OnGetPropertyName(Sender, Name, IndexBeyond(Number, Properties.size()), Alias);
   return Name;
 }
 
 TOleString TAddinHelper::GetMethodName(TAddin& Sender, int32_t Number, int32_t Alias) const {
   if (const TMethodsItem* Entry = MethodAt(Number)) return NameOf(*Entry, Alias);
   TOleString Name;
-  if (OnGetMethodName)
-    OnGetMethodName(Sender, Name, Number - static_cast<int32_t>(Methods.size()), Alias);
+  if (OnGetMethodName) OnGetMethodName(Sender, Name, IndexBeyond(Number, Methods.size()), Alias);
   return Name;
 }
 
@@ -90,7 +104,7 @@ std::string TAddinHelper::UnknownPropertyName(TAddin& Sender, int32_t Number,
   HasNameEvent = static_cast<bool>(OnGetPropertyName);
   if (!HasNameEvent) return {};
   TOleString Name;
-  OnGetPropertyName(Sender, Name, Number - static_cast<int32_t>(Properties.size()), 0);
+  OnGetPropertyName(Sender, Name, IndexBeyond(Number, Properties.size()), 0);
   return platform::ToAnsi(Name);
 }
 
@@ -99,7 +113,7 @@ std::string TAddinHelper::UnknownMethodName(TAddin& Sender, int32_t Number,
   HasNameEvent = static_cast<bool>(OnGetMethodName);
   if (!HasNameEvent) return {};
   TOleString Name;
-  OnGetMethodName(Sender, Name, Number - static_cast<int32_t>(Methods.size()), 0);
+  OnGetMethodName(Sender, Name, IndexBeyond(Number, Methods.size()), 0);
   return platform::ToAnsi(Name);
 }
 

@@ -121,4 +121,25 @@ TEST_F(Helper, MembersBeyondTheTableThroughEvents) {
             (std::vector<std::string>{"count Extra", "value Extra", "proc Extra 3", "proc  3"}));
 }
 
+// The host may pass any 32-bit number; the index the events see wraps
+// around instead of overflowing, and an event's index that has no number
+// is "not found".
+TEST_F(Helper, ExtremeNumbersBeyondTheTable) {
+  std::vector<int32_t> seen;
+  table_.OnGetPropertyName = [&](addin::TAddin&, addin::TOleString&, int32_t index, int32_t) {
+    seen.push_back(index);
+  };
+  table_.OnGetMethodName = table_.OnGetPropertyName;
+  table_.OnFindProperty = [](addin::TAddin&, const std::string&, int32_t& index) {
+    index = INT32_MAX;
+  };
+  OleVariant value;
+  EXPECT_EQ(AddinFailure([&] { table_.GetProperty(sender_, INT32_MIN, value); }),
+            "Getting property Ext. not handled!");
+  EXPECT_TRUE(table_.GetMethodName(sender_, INT32_MIN, 0).empty());
+  EXPECT_FALSE(table_.IsPropertyWriteable(sender_, INT32_MIN + 1));
+  EXPECT_EQ(seen, (std::vector<int32_t>{INT32_MAX - 1, INT32_MAX, INT32_MAX}));
+  EXPECT_EQ(table_.FindProperty(sender_, "far"), -1);
+}
+
 }  // namespace
