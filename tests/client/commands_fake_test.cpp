@@ -381,3 +381,50 @@ TEST(CommandsFake, ReconnectCutsOffARowByRowResult) {
 }
 
 }  // namespace
+
+namespace {
+
+// With compression, several rows arrive in one block and wait decompressed in
+// the packet buffer. A setting change frees that buffer with the transport;
+// the row-by-row result must then end as a lost connection, both when it is
+// moved on and when it is destroyed with rows still unread.
+TEST(CommandsFake, SettingChangeUnderACompressedRowByRowResult) {
+  for (const bool destroyFirst : {false, true}) {
+    SCOPED_TRACE(destroyFirst ? "destroyed" : "moved on");
+    FakeServer server;
+    ScriptLogin(server, GreetingPayload(10, "5.0.96", kServer41 | CLIENT_COMPRESS));
+    const Bytes rows =
+        Concat({Packet(0, {1}), Packet(0, Field41Payload("v", 253, 20)), Packet(0, EofPayload()),
+                Packet(0, RowPayload({"a"})), Packet(0, RowPayload({"b"})),
+                Packet(0, RowPayload({"c"})), Packet(0, EofPayload())});
+    server.Expect(CompressedBlock(0, Command(COM_QUERY, Text("SELECT v")), false))
+        .Send(CompressedBlock(1, rows, false))
+        .DrainUntilClosed();
+    server.Start();
+    TMysqlClient client;
+    PointAt(client, server);
+    client.SetCompress(true);
+    client.SetShouldReconnect(false);
+    ASSERT_TRUE(client.Connect()) << client.LastError();
+    auto query = client.Query("SELECT v", false);
+    ASSERT_TRUE(query.Result) << client.LastError();
+    EXPECT_EQ(query.Result->Value(0), "a");
+    client.SetPort(client.Port() + 1);
+    EXPECT_FALSE(client.Connected());
+    if (destroyFirst) {
+      query.Result.reset();
+    } else {
+      query.Result->Next();
+      EXPECT_TRUE(query.Result->Eof());
+      EXPECT_EQ(query.Result->ReadStatus(), -1);
+      EXPECT_EQ(query.Result->Value(0), "a");
+    }
+    EXPECT_EQ(client.LastErrorNo(), ErrServerLost);
+    EXPECT_EQ(client.Status(), TMysqlStatus::Ready);
+    client.Close();
+    server.Wait();
+    EXPECT_TRUE(server.Failures().empty()) << server.Failures().front();
+  }
+}
+
+}  // namespace
