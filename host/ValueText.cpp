@@ -70,7 +70,9 @@ std::string DoubleText(double value) {
 }
 
 std::string DateText(DATE date) {
-  if (!std::isfinite(date)) return "invalid";
+  // Automation dates run from 0100-01-01 to 9999-12-31; beyond them (and for
+  // NaN) the day number would not even fit the calendar arithmetic.
+  if (!(date >= -657434.0 && date < 2958466.0)) return "invalid";
   // Negative dates count days backwards but the time of day forwards.
   double day = std::trunc(date);
   int64_t seconds = std::llround(std::fabs(date - day) * 86400.0);

@@ -2,6 +2,8 @@
 // easily reach.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "host/Utf8.h"
 #include "host/ValueText.h"
 
@@ -23,6 +25,10 @@ TEST(DateText, CalendarAndTimeOfDay) {
       {-1.9999999, "1899-12-30"},      // rounding up goes forward in time
       {-0.9999999, "1899-12-31"},
       {2958465, "9999-12-31"},
+      {-657434, "0100-01-01"},
+      {2958466, "invalid"},  // outside the automation date range
+      {1e300, "invalid"},
+      {std::nan(""), "invalid"},
   };
   for (const auto& c : cases) EXPECT_EQ(host::DateText(c.Date), c.Text) << c.Date;
 }
