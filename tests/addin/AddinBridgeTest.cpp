@@ -354,4 +354,23 @@ TEST(BridgeBeforeInit, RefusesWithoutTouchingAnything) {
   EXPECT_TRUE(value.IsEmpty());
 }
 
+TEST(AddinIsOmitted, OnlyEmptyNullAndTheOmittedMarker) {
+  OleVariant empty;
+  struct {
+    const char* Name;
+    OleVariant Value;
+    bool Omitted;
+  } const cases[] = {
+      {"empty", OleVariant(), true},
+      {"null", OleVariant::Null(), true},
+      {"omitted marker", OleVariant::Omitted(), true},
+      {"reference to empty", OleVariant::ReferenceTo(empty), true},
+      {"other error", OleVariant::Error(DISP_E_TYPEMISMATCH), false},
+      {"zero", OleVariant(0), false},
+      {"empty text", OleVariant(""), false},
+      {"no object", OleVariant(static_cast<IDispatch*>(nullptr)), false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(addin::TAddin::IsOmitted(c.Value), c.Omitted) << c.Name;
+}
+
 }  // namespace
