@@ -189,4 +189,20 @@ TEST(Runner, MissingAddinLibraryIsReported) {
   EXPECT_TRUE(std::string(buffer, n).starts_with("error: cannot load /nonexistent/lib.so"));
 }
 
+// Without --addin the runner loads the add-in library next to itself; "-"
+// reads the script from standard input.
+TEST(Runner, DefaultAddinAndScriptFromStandardInput) {
+  const std::string command =
+      "printf 'echo \"from stdin\"\\nprint(CreateObject(\"AddIn.Dalvora\"))\\n' | " +
+      std::string(ORBELIN_HOST_PATH) + " - 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  std::string out;
+  char buffer[512];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  const int status = pclose(pipe);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << out;
+  EXPECT_EQ(out, "from stdin\nOBJ AddIn.Dalvora\n");
+}
+
 }  // namespace
