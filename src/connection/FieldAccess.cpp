@@ -5,12 +5,14 @@
 
 namespace connection {
 
-int ResolveFieldReference(const TMysqlResult& result, const std::string& reference) {
-  if (const auto index = TextToInt32(reference);
-      index && *index >= 0 && *index < result.FieldCount()) {
-    return *index;
+TFieldReference ResolveFieldReference(const TMysqlResult& result, const std::string& reference,
+                                      TIndexRange range) {
+  if (const auto index = TextToInt32(reference)) {
+    if (range == TIndexRange::Anything || (*index >= 0 && *index < result.FieldCount())) {
+      return {*index, true};
+    }
   }
-  return result.FieldIndex(reference, false);
+  return {result.FieldIndex(reference, false), false};
 }
 
 platform::OleVariant FieldValueAt(const TMysqlResult& result, int index, bool autoType) {

@@ -8,10 +8,23 @@
 
 namespace connection {
 
-// A field reference as FetchValue and FieldDef read it: a text that is an
-// integer within 0 .. FieldCount - 1 is an index, anything else a name,
-// found with letter case ignored. -1 when no field matches.
-int ResolveFieldReference(const TMysqlResult& result, const std::string& reference);
+// Which integers a field reference may use as an index.
+enum class TIndexRange {
+  Fields,    // only 0 .. FieldCount - 1; any other integer is read as a name
+  Anything,  // every integer, as it stands
+};
+
+// The field a reference names. Index is -1 for a name that matches no field,
+// and may lie outside the fields for an integer taken as it stands.
+struct TFieldReference {
+  int Index;
+  bool ByIndex;  // the text was an integer taken as the index
+};
+
+// A text that converts to an integer (within `range`) is an index; anything
+// else a name, found with letter case ignored.
+TFieldReference ResolveFieldReference(const TMysqlResult& result, const std::string& reference,
+                                      TIndexRange range);
 
 // The value of field `index` in the current row, converted by the field's
 // type under autoType. SQL NULL and a missing row read as the empty text.

@@ -19,6 +19,14 @@ namespace {
   throw addin::TAddinError("Field \"" + reference + "\" not found in the current result");
 }
 
+// The field a reference names; an unknown field is an error for the script.
+const FieldDescriptor& RequireField(const TMysqlResult& result, const std::string& reference,
+                                    int index) {
+  const FieldDescriptor* field = result.Field(index);
+  if (!field) FailUnknownField(reference);
+  return *field;
+}
+
 // The attribute selectors 1 to 4 of FieldDef.
 platform::OleVariant FieldAttribute(const FieldDescriptor& field, int32_t selector) {
   switch (selector) {
@@ -44,8 +52,8 @@ void TModule::AddinHelperMethodsFetchValueCallAsFunc(TAddin& Sender, TParams& Pa
     return;
   }
   const std::string reference = Param(Params, 0).ToString();
-  const int index = ResolveFieldReference(*result, reference);
-  if (index < 0) FailUnknownField(reference);
+  const int index = ResolveFieldReference(*result, reference, TIndexRange::Fields).Index;
+  RequireField(*result, reference, index);
   Value = FieldValueAt(*result, index, object.AutoType());
 }
 
@@ -56,28 +64,18 @@ void TModule::AddinHelperMethodsFieldDefGetDefaultParam(TAddin&, int32_t Index, 
 void TModule::AddinHelperMethodsFieldDefCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value) {
   const TMysqlResult* result = TDalvora::Of(Sender).CurrentResult();
   const std::string reference = Param(Params, 0).ToString();
-  const auto asInteger = TextToInt32(reference);
   if (!result) {
-    Value = asInteger ? TValue("") : TValue(-1);
+    Value = TextToInt32(reference) ? TValue("") : TValue(-1);
     return;
   }
-  // Given an index the answer is the name, given a name the index (or -1).
-  int index;
-  TValue preliminary;
-  if (asInteger && *asInteger >= 0 && *asInteger < result->FieldCount()) {
-    index = *asInteger;
-    preliminary = TValue(result->Field(index)->Name);
-  } else {
-    index = result->FieldIndex(reference, false);
-    preliminary = TValue(index);
-  }
+  const TFieldReference field = ResolveFieldReference(*result, reference, TIndexRange::Fields);
   const int32_t selector = Param(Params, 1).ToInt32();
   if (selector < 1 || selector > 4) {
-    Value = preliminary;
+    // Given an index the answer is the name, given a name the index (or -1).
+    Value = field.ByIndex ? TValue(result->Field(field.Index)->Name) : TValue(field.Index);
     return;
   }
-  if (index < 0) FailUnknownField(reference);
-  Value = FieldAttribute(*result->Field(index), selector);
+  Value = FieldAttribute(RequireField(*result, reference, field.Index), selector);
 }
 
 void TModule::AddinHelperMethodsFieldTypeCallAsFunc(TAddin& Sender, TParams& Params,
@@ -94,11 +92,8 @@ void TModule::AddinHelperMethodsFieldTypeCallAsFunc(TAddin& Sender, TParams& Par
   }
   // Here an integer is taken as the index as it stands, in range or not.
   const std::string reference = Param(Params, 0).ToString();
-  const auto asInteger = TextToInt32(reference);
-  const FieldDescriptor* field =
-      result->Field(asInteger ? *asInteger : result->FieldIndex(reference, false));
-  if (!field) FailUnknownField(reference);
-  Value = ColumnTypeName(field->Type, false);
+  const int index = ResolveFieldReference(*result, reference, TIndexRange::Anything).Index;
+  Value = ColumnTypeName(RequireField(*result, reference, index).Type, false);
 }
 
 void TModule::AddinHelperMethodsFetchRowGetDefaultParam(TAddin&, int32_t, TValue& Value) {
