@@ -292,4 +292,25 @@ TEST_F(ServerNavigation, LoadDataLocalInfile) {
   }
 }
 
+// A request the client did not ask for: the statement hides the upload in an
+// executable comment, which the server runs but the client does not read as
+// a LOAD DATA statement. The file stays home and the stream stays in step.
+TEST_F(ServerNavigation, LocalFileRequestTheStatementDoesNotNameIsRefused) {
+  auto client = NativeSession();
+  ASSERT_TRUE(client->Query("CREATE TEMPORARY TABLE up (line TEXT)", true).Ok);
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("orbelin-client-refused-" + std::to_string(getpid()) + ".txt");
+  {
+    std::ofstream file(path, std::ios::binary);
+    file << "secret\n";
+  }
+  const auto load =
+      client->Query("/*!LOAD DATA LOCAL INFILE '" + path.string() + "' INTO TABLE up */", true);
+  std::filesystem::remove(path);
+  EXPECT_FALSE(load.Ok);
+  EXPECT_EQ(client->LastErrorNo(), ErrLocalInfileRejected) << client->LastError();
+  EXPECT_TRUE(client->Connected());
+  EXPECT_EQ(QueryValue(*client, "SELECT COUNT(*) FROM up"), "0") << "nothing was uploaded";
+}
+
 }  // namespace
