@@ -428,3 +428,35 @@ TEST(CommandsFake, SettingChangeUnderACompressedRowByRowResult) {
 }
 
 }  // namespace
+
+namespace {
+
+// More field packets than the header announced: the surplus is read up to the
+// end of the field list and dropped, and the rows have the announced columns.
+TEST(CommandsFake, SurplusFieldPacketsAreDropped) {
+  for (const bool buffered : {true, false}) {
+    SCOPED_TRACE(buffered ? "buffered" : "row by row");
+    FakeSession s;
+    s.server.Expect(Command(COM_QUERY, Text("SELECT v")))
+        .Send(Packet(1, {1}))
+        .Send(Packet(2, Field41Payload("v", 253, 20)))
+        .Send(Packet(3, Field41Payload("extra", 3, 11)))
+        .Send(Packet(4, EofPayload()))
+        .Send(Packet(5, RowPayload({"a"})))
+        .Send(Packet(6, EofPayload()));
+    s.Connect();
+    const auto query = s.client.Query("SELECT v", buffered);
+    ASSERT_TRUE(query.Ok) << s.client.LastError();
+    ASSERT_TRUE(query.Result);
+    EXPECT_EQ(query.Result->FieldCount(), 1);
+    EXPECT_EQ(query.Result->Field(0)->Name, "v");
+    EXPECT_EQ(query.Result->Value(0), "a");
+    query.Result->Next();
+    EXPECT_TRUE(query.Result->Eof());
+    EXPECT_EQ(query.Result->RowCount(), 1u);
+    EXPECT_EQ(s.client.Status(), TMysqlStatus::Ready);
+    s.Finish();
+  }
+}
+
+}  // namespace
