@@ -28,10 +28,22 @@ bool UsesDedicatedDbCommand(const TMysqlClient& client) {
   return HasVersionNumber(version) && CompareVersions(version, kStatementVersion) < 0;
 }
 
+// The name between backquotes, each backquote in it doubled, so that the
+// statement names exactly the database the script gave (as the dedicated
+// command does) and a name can never end the quoting early.
+std::string QuotedName(const std::string& name) {
+  std::string quoted(1, '`');
+  for (const char c : name) {
+    quoted += c;
+    if (c == '`') quoted += '`';
+  }
+  return quoted += '`';
+}
+
 bool CreateOrDropDb(TMysqlClient& client, const std::string& name, bool create) {
   if (UsesDedicatedDbCommand(client)) return create ? client.CreateDb(name) : client.DropDb(name);
   const std::string statement =
-      std::string(create ? "create database `" : "drop database `") + name + "`;";
+      std::string(create ? "create database " : "drop database ") + QuotedName(name) + ";";
   // The statement yields no rows; any result is released here, and the
   // object's current result is left alone.
   return client.Query(statement, false).Ok;

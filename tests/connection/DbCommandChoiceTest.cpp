@@ -1,5 +1,6 @@
 // CreateDb and DropDb pick the dedicated command or the SQL statement by the
-// server's version number, checked on the wire against a scripted server.
+// server's version number, and quote the name in the statement; checked on
+// the wire against a scripted server.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -33,6 +34,7 @@ const Bytes kOk = {0, 0, 0, 2, 0, 0, 0};
 struct Case {
   const char* version;
   const char* method;
+  const char* database;
   Bytes command;  // the payload the client must send
 };
 
@@ -80,7 +82,7 @@ TEST_P(DbCommandChoice, SendsTheCommandTheVersionCallsFor) {
     return result;
   };
   EXPECT_EQ(call("Connect", platform::OleVariant()).ToInt32(), 1);
-  EXPECT_EQ(call(c.method, platform::OleVariant("x")).ToInt32(), 1);
+  EXPECT_EQ(call(c.method, platform::OleVariant(c.database)).ToInt32(), 1);
 
   EXPECT_EQ(object->Done(), S_OK);
   server.Wait();
@@ -92,14 +94,21 @@ const Bytes kDropCommand = {6, 'x'};
 const Bytes kCreateStatement = Concat({{3}, Text("create database `x`;")});
 const Bytes kDropStatement = Concat({{3}, Text("drop database `x`;")});
 
-INSTANTIATE_TEST_SUITE_P(Versions, DbCommandChoice,
-                         testing::Values(Case{"4.1.22", "CreateDb", kCreateCommand},
-                                         Case{"5.0.83-log", "DropDb", kDropCommand},
-                                         Case{"5.0.84", "CreateDb", kCreateStatement},
-                                         Case{"5.1.30", "DropDb", kDropStatement},
-                                         // Below 5.0.84 as text, far above it as a version.
-                                         Case{"10.1.2", "CreateDb", kCreateStatement},
-                                         Case{"11.4.2-MariaDB", "DropDb", kDropStatement}));
+INSTANTIATE_TEST_SUITE_P(
+    Versions, DbCommandChoice,
+    testing::Values(Case{"4.1.22", "CreateDb", "x", kCreateCommand},
+                    Case{"5.0.83-log", "DropDb", "x", kDropCommand},
+                    Case{"5.0.84", "CreateDb", "x", kCreateStatement},
+                    Case{"5.1.30", "DropDb", "x", kDropStatement},
+                    // Below 5.0.84 as text, far above it as a version.
+                    Case{"10.1.2", "CreateDb", "x", kCreateStatement},
+                    Case{"11.4.2-MariaDB", "DropDb", "x", kDropStatement},
+                    // A backquote in the name is doubled in the statement, so
+                    // the name cannot close the quoting; the command takes it raw.
+                    Case{"10.11.6", "CreateDb", "a`b; x",
+                         Concat({{3}, Text("create database `a``b; x`;")})},
+                    Case{"10.11.6", "DropDb", "`", Concat({{3}, Text("drop database ````;")})},
+                    Case{"4.1.22", "DropDb", "a`b", Concat({{6}, Text("a`b")})}));
 
 }  // namespace
 }  // namespace connection
