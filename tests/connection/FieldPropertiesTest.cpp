@@ -126,10 +126,15 @@ TEST_F(ServerFieldProperties, ColumnsAreReadOnlyPropertiesAfterTheTable) {
   ASSERT_EQ(log_.size(), 1u);
   EXPECT_EQ(log_[0], "! 1006 AddIn.Dalvora: Setting property Dalvora._id not handled!");
 
-  // A statement without rows leaves no result and no field properties.
+  // A statement without rows leaves no result and no field properties; a
+  // number past the table then names nothing and its get fails.
   ASSERT_EQ(Call("Query", {OleVariant("do 1"), OleVariant::Null(), OleVariant(1)}).ToInt32(), 1);
   EXPECT_EQ(PropCount(), 18);
   EXPECT_EQ(FindProp("_id"), -1);
+  log_.clear();
+  EXPECT_EQ(extender_->GetPropVal(18, value.Get()), S_FALSE);
+  ASSERT_EQ(log_.size(), 1u);
+  EXPECT_EQ(log_[0], "! 1006 AddIn.Dalvora: Getting property Dalvora. not handled!");
 }
 
 }  // namespace
