@@ -5,8 +5,6 @@
 // exactly; a ${ANY} there matches any text within a line.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -17,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/HostRun.h"
 #include "support/mariadb_fixture.h"
 
 namespace connection {
@@ -35,13 +34,6 @@ struct ScriptRun {
 
 void PrintTo(const ScriptRun& run, std::ostream* out) {
   *out << run.Name();
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
 }
 
 std::vector<std::string> HeaderWords(const std::string& script, const std::string& key) {
@@ -81,17 +73,6 @@ std::vector<ScriptRun> AllRuns() {
   return runs;
 }
 
-std::string Substitute(std::string text, const std::map<std::string, std::string>& variables) {
-  for (const auto& [name, value] : variables) {
-    const std::string marker = "${" + name + "}";
-    for (size_t at = text.find(marker); at != std::string::npos;
-         at = text.find(marker, at + value.size())) {
-      text.replace(at, marker.size(), value);
-    }
-  }
-  return text;
-}
-
 std::map<std::string, std::string> Variables(const ScriptRun& run, const MariaDbServer& server) {
   const bool compressed = run.Mode == "compressed";
   return {
@@ -111,32 +92,6 @@ std::map<std::string, std::string> Variables(const ScriptRun& run, const MariaDb
       {"TABLE_ADD_COLUMN", run.Dialect == "expression" ? "NewColumn" : "Columns.Add"},
       {"TABLE_COLUMN_COUNT", run.Dialect == "expression" ? "ColumnCount()" : "Columns.Count()"},
   };
-}
-
-struct ProcessOutput {
-  std::string Text;
-  int ExitCode = -1;
-};
-
-ProcessOutput RunHost(const std::string& dialect, const fs::path& script) {
-  const std::string command = std::string("'") + ORBELIN_HOST_PATH + "' --dialect " + dialect +
-                              " --status --addin '" + ORBELIN_ADDIN_PATH + "' '" + script.string() +
-                              "' 2>&1";
-  ProcessOutput output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return output;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.Text.append(buffer, n);
-  const int status = pclose(pipe);
-  output.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return output;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
 }
 
 // An expected line with ${ANY} places, as a pattern over the whole line.
