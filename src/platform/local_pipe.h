@@ -41,7 +41,9 @@ class LocalPipe final : public ByteStream {
   int Write(const uint8_t* data, int size) override;
   // A pipe has no non-blocking mode here: 0 and nothing else.
   int SetNonBlocking(bool) override { return 0; }
-  bool WaitReadable(int64_t) override { return true; }
+  // True when data (or the end of the stream) arrives within `milliseconds`
+  // (negative: no limit).
+  bool WaitReadable(int64_t milliseconds) override;
   IoError LastIoError() const override { return lastIoError_; }
   void Close() override;
 

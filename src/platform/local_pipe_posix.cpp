@@ -1,10 +1,12 @@
 #ifndef _WIN32
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include "platform/local_pipe.h"
@@ -71,6 +73,14 @@ int LocalPipe::Write(const uint8_t* data, int size) {
                  : errno == EINTR ? IoError::Interrupted
                                   : IoError::Other;
   return result < 0 ? -1 : static_cast<int>(result);
+}
+
+bool LocalPipe::WaitReadable(int64_t milliseconds) {
+  pollfd entry{static_cast<int>(handle_), POLLIN, 0};
+  const int limit = milliseconds < 0         ? -1
+                    : milliseconds > INT_MAX ? INT_MAX
+                                             : static_cast<int>(milliseconds);
+  return poll(&entry, 1, limit) > 0;
 }
 
 void LocalPipe::Close() {

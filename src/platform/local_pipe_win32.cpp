@@ -71,6 +71,20 @@ int LocalPipe::Write(const uint8_t* data, int size) {
   return static_cast<int>(count);
 }
 
+bool LocalPipe::WaitReadable(int64_t milliseconds) {
+  // Pipes opened for blocking reads cannot be waited on; peek at the pipe in
+  // short steps until data is there, the pipe breaks or the time is up.
+  const DWORD started = GetTickCount();
+  for (;;) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(Handle(handle_), nullptr, 0, nullptr, &available, nullptr)) return true;
+    if (available > 0) return true;
+    const DWORD elapsed = GetTickCount() - started;
+    if (milliseconds >= 0 && elapsed >= static_cast<uint64_t>(milliseconds)) return false;
+    Sleep(10);
+  }
+}
+
 void LocalPipe::Close() {
   if (Handle(handle_) == INVALID_HANDLE_VALUE) return;
   CloseHandle(Handle(handle_));

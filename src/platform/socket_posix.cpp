@@ -50,6 +50,10 @@ int LastSocketError() {
   return errno;
 }
 
+int TimedOutError() {
+  return ETIMEDOUT;
+}
+
 bool ResolveIPv4(const std::string& host, uint32_t& address, int& error) {
   address = inet_addr(host.c_str());
   if (address != INADDR_NONE) return true;
@@ -119,7 +123,18 @@ int TcpSocket::SetFastSend() {
 
 int TcpSocket::SetKeepAlive(bool on) {
   const int value = on ? 1 : 0;
-  return setsockopt(Fd(handle_), SOL_SOCKET, SO_KEEPALIVE, &value, sizeof value);
+  const int result = setsockopt(Fd(handle_), SOL_SOCKET, SO_KEEPALIVE, &value, sizeof value);
+  if (result != 0 || !on) return result;
+  // Best effort: a system that refuses the tuning keeps its own defaults.
+  const int fd = Fd(handle_);
+  const auto set = [fd](int option, int seconds) {
+    static_cast<void>(setsockopt(fd, IPPROTO_TCP, option, &seconds, sizeof seconds));
+  };
+  set(TCP_KEEPIDLE, KeepAliveIdleSeconds);
+  set(TCP_KEEPINTVL, KeepAliveIntervalSeconds);
+  set(TCP_KEEPCNT, KeepAliveProbes);
+  set(TCP_USER_TIMEOUT, (KeepAliveIdleSeconds + KeepAliveIntervalSeconds * KeepAliveProbes) * 1000);
+  return result;
 }
 
 int TcpSocket::Read(uint8_t* buffer, int size) {
