@@ -29,6 +29,9 @@ void Put3(uint8_t* p, size_t value) {
   p[2] = static_cast<uint8_t>(value >> 16);
 }
 
+// A transfer step that gave up without touching the transport.
+constexpr int StepGaveUp = INT_MIN;
+
 int ChunkSize(size_t length) {
   return static_cast<int>(std::min<size_t>(length, INT_MAX));
 }
@@ -41,6 +44,7 @@ bool TransferAll(TMysqlVio& vio, size_t length, int& retries, bool isWrite, Step
   size_t done = 0;
   while (done < length) {
     const int count = step(done, ChunkSize(length - done));
+    if (count == StepGaveUp) return false;
     if (count > 0) {
       done += static_cast<size_t>(count);
       continue;
@@ -81,6 +85,17 @@ class IoScope {
 
 }  // namespace
 
+TReadDeadlineScope::TReadDeadlineScope(TMysqlNet& net, std::uint32_t seconds)
+    : net_(net), previous_(net.ReadDeadline()) {
+  if (seconds == 0) return;
+  const TClock::time_point deadline = TClock::now() + std::chrono::seconds(seconds);
+  if (!previous_ || deadline < *previous_) net_.SetReadDeadline(deadline);
+}
+
+TReadDeadlineScope::~TReadDeadlineScope() {
+  net_.SetReadDeadline(previous_);
+}
+
 TMysqlNet::TMysqlNet() = default;
 
 TMysqlNet::~TMysqlNet() = default;
@@ -119,6 +134,7 @@ int TMysqlNet::ResetState() {
   savedByte_ = 0;
   activity_ = 0;
   protocolVersion_ = 10;
+  readTimedOut_ = false;
   return 0;
 }
 
@@ -251,12 +267,22 @@ bool TMysqlNet::SendAll(const uint8_t* data, size_t length, int& retries) {
 }
 
 bool TMysqlNet::ReadFully(uint8_t* target, size_t length, int& retries) {
-  return TransferAll(vio_, length, retries, false,
-                     [&](size_t done, int chunk) { return vio_.Read(target + done, chunk); });
+  return TransferAll(vio_, length, retries, false, [&](size_t done, int chunk) {
+    return AwaitData() ? vio_.Read(target + done, chunk) : StepGaveUp;
+  });
+}
+
+bool TMysqlNet::AwaitData() {
+  if (!readDeadline_) return true;
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(*readDeadline_ - TClock::now()).count();
+  if (left > 0 && vio_.WaitForData(left)) return true;
+  readTimedOut_ = true;
+  return false;
 }
 
 bool TMysqlNet::GrowBuffer(size_t size) {
-  if (size >= MaxBufferSize) {
+  if (size >= (compress_ ? 2 * MaxBufferSize : MaxBufferSize)) {
     RecordPacketTooLarge();
     return false;
   }
@@ -273,6 +299,7 @@ bool TMysqlNet::GrowBuffer(size_t size) {
 }
 
 int TMysqlNet::ReadRaw() {
+  readTimedOut_ = false;
   if (!IsOpen()) return -1;
   IoScope scope(vio_, activity_, ActivityReading);
   const size_t headerSize = compress_ ? BlockHeaderSize : PacketHeaderSize;
@@ -318,6 +345,11 @@ int TMysqlNet::ReadCompressedPacket() {
     if (remaining_ >= PacketHeaderSize) {
       const size_t start = blockLength_ - remaining_;
       const size_t length = Get3(buffer_.data() + start);
+      // The limit is the packet's own length, however many blocks carry it.
+      if (length >= MaxPacketLength) {
+        RecordPacketTooLarge();
+        return -1;
+      }
       if (length <= remaining_ - PacketHeaderSize) {
         readPos_ = start + PacketHeaderSize;
         remaining_ -= length + PacketHeaderSize;

@@ -8,10 +8,12 @@
 // a 0 byte is stored right after it so text at the end can be read as a
 // C string. It stays valid until the next read, write or ShrinkBuffer.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -23,10 +25,31 @@
 // Payload length limit of one packet (0xFFFFFF); writes must stay below it.
 inline constexpr size_t MaxPacketLength = 0xFFFFFF;
 // Receive buffer limit (16 MiB); a packet that does not fit below it fails.
+// Compressed reading may hold an incomplete packet and a whole block behind
+// it, so there the buffer may grow to twice that.
 inline constexpr size_t MaxBufferSize = 0x1000000;
 inline constexpr uint32_t InitialBufferSize = 8192;
 // Client capability bit that enables the "#" SQL state in error packets.
 inline constexpr uint32_t ClientProtocol41Layouts = 0x4000;
+
+using TClock = std::chrono::steady_clock;
+
+class TMysqlNet;
+
+// Bounds the packet reads of a scope to `seconds` from now (0: no bound of its
+// own). A nested bound never extends an outer one; the outer one comes back
+// when the scope ends.
+class TReadDeadlineScope {
+ public:
+  TReadDeadlineScope(TMysqlNet& net, std::uint32_t seconds);
+  ~TReadDeadlineScope();
+  TReadDeadlineScope(const TReadDeadlineScope&) = delete;
+  TReadDeadlineScope& operator=(const TReadDeadlineScope&) = delete;
+
+ private:
+  TMysqlNet& net_;
+  std::optional<std::chrono::steady_clock::time_point> previous_;
+};
 
 class TMysqlNet {
  public:
@@ -67,6 +90,13 @@ class TMysqlNet {
   // Gives a grown buffer back (8192 bytes) after a compressed result; false
   // only when re-allocation fails.
   [[nodiscard]] bool ShrinkBuffer();
+
+  // Reads wait for the peer at most until `deadline`; none: as long as the
+  // transport blocks. A read that gives up fails like a lost connection.
+  void SetReadDeadline(std::optional<TClock::time_point> deadline) { readDeadline_ = deadline; }
+  [[nodiscard]] std::optional<TClock::time_point> ReadDeadline() const { return readDeadline_; }
+  // The last failed read gave up at the deadline.
+  [[nodiscard]] bool ReadTimedOut() const { return readTimedOut_; }
 
   void SetCompress(bool on) { compress_ = on; }
   [[nodiscard]] bool Compress() const { return compress_; }
@@ -110,6 +140,7 @@ class TMysqlNet {
   [[nodiscard]] bool SendAll(const uint8_t* data, size_t length, int& retries);
   [[nodiscard]] int ReadRaw();
   [[nodiscard]] bool ReadFully(uint8_t* target, size_t length, int& retries);
+  [[nodiscard]] bool AwaitData();
   [[nodiscard]] bool GrowBuffer(size_t size);
   [[nodiscard]] int ReadCompressedPacket();
   [[nodiscard]] bool UncompressBlock(size_t offset, size_t length, size_t uncompressedLength,
@@ -133,4 +164,6 @@ class TMysqlNet {
   uint8_t savedByte_ = 0;
   size_t rawUncompressedLength_ = 0;  // of the block ReadRaw just read
   uint32_t protocolVersion_ = 10;
+  std::optional<TClock::time_point> readDeadline_;
+  bool readTimedOut_ = false;
 };

@@ -179,6 +179,10 @@ bool TMysqlVio::WaitReadable(uint32_t seconds) {
   return stream_->WaitReadable(static_cast<int64_t>(seconds) * 1000);
 }
 
+bool TMysqlVio::WaitForData(int64_t milliseconds) {
+  return kind_ != VioClosed && stream_->WaitReadable(milliseconds);
+}
+
 bool TMysqlVio::ShouldRetry() const {
   if (kind_ == VioClosed) return false;
   const platform::IoError error = stream_->LastIoError();

@@ -59,6 +59,9 @@ class TMysqlVio {
   int SetBlocking(bool on);
   [[nodiscard]] bool IsBlocking() const { return (modeFlags_ & 1) == 0; }
   [[nodiscard]] bool WaitReadable(uint32_t seconds);
+  // True when data (or the end of the stream) can be read within
+  // `milliseconds`, for a socket and a pipe alike; false when closed.
+  [[nodiscard]] bool WaitForData(int64_t milliseconds);
   // After a failed Read/Write on this thread: interrupted, would block or in
   // progress (and still open).
   [[nodiscard]] bool ShouldRetry() const;

@@ -1,6 +1,8 @@
 // Packet layer, receiving side, against the scripted in-memory peer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "mysql/uMysqlNet.h"
 #include "support/scripted_stream.h"
 #include "support/wire.h"
@@ -172,8 +174,35 @@ TEST(NetRead, SixteenMebibyteLimit) {
   }
   {
     Harness h(true);
-    h.peer->Reply({0x10, 0, 0, 0, 0xFF, 0xFF, 0xFF});  // inflates to 16 MiB - 1
-    ExpectLost(h, ErrPacketTooLarge, "compressed block of 16 MiB");
+    h.peer->Reply(CompressedBlock(0, {0xFF, 0xFF, 0xFF, 0x00, 'x'}, false));
+    ExpectLost(h, ErrPacketTooLarge, "compressed: inner length field FF FF FF");
+  }
+}
+
+// Servers cut the packet stream into blocks of at most 0xFFFFFF bytes, so a
+// large packet arrives in pieces; only the packet's own length counts
+// against the limit, not what is buffered beside it.
+TEST(NetRead, CompressedLargestPacketsReadBack) {
+  for (const size_t length : {size_t{0xFFFFE0}, size_t{0xFFFFFE}}) {
+    SCOPED_TRACE(length);
+    Bytes stream =
+        Concat({Packet(0, Text("lead")), Packet(0, Bytes(length, 'v')), Packet(0, Text("after"))});
+    Harness h(true);
+    uint8_t sequence = 0;
+    for (size_t start = 0; start < stream.size(); start += 0xFFFFFF) {
+      const size_t end = std::min(stream.size(), start + 0xFFFFFF);
+      h.peer->Reply(
+          CompressedBlock(sequence++, Bytes(stream.begin() + start, stream.begin() + end), true));
+    }
+    stream.clear();
+    ASSERT_EQ(h.net.SafeRead(0), 4);
+    ASSERT_EQ(h.net.SafeRead(0), static_cast<int>(length)) << h.net.LastError();
+    EXPECT_EQ(h.net.Payload().front(), 'v');
+    EXPECT_EQ(h.net.Payload().back(), 'v');
+    ASSERT_EQ(h.net.SafeRead(0), 5);
+    EXPECT_EQ(h.Payload(), Text("after"));
+    EXPECT_TRUE(h.net.ShrinkBuffer());
+    EXPECT_EQ(h.net.Capacity(), 8192u) << "the large buffer is given back";
   }
 }
 
