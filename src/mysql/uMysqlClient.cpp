@@ -7,6 +7,7 @@
 #include "mysql/uMysqlAuthPacket.h"
 #include "mysql/uMysqlGreeting.h"
 #include "mysql/uMysqlNewPassword.h"
+#include "platform/socket.h"
 
 namespace {
 constexpr std::uint32_t kSupportedProtocol = 10;
@@ -24,8 +25,13 @@ TMysqlClient::~TMysqlClient() {
 // --- Settings ---------------------------------------------------------------
 
 void TMysqlClient::CloseTransportIfChanged(bool changed) {
+  if (!changed) return;
+  // A deliberate change: the script takes the new connection as it comes,
+  // so a transaction lost before no longer holds reconnection back.
+  transactionLost_ = false;
+  liveSession_ = false;
   // Only the transport: the next command reconnects with the new value.
-  if (changed && net_.IsOpen()) net_.Close();
+  if (net_.IsOpen()) net_.Close();
 }
 
 void TMysqlClient::SetHost(std::string_view value) {
@@ -92,29 +98,73 @@ bool TMysqlClient::ConnectTo(std::string_view host, std::string_view user,
   trySockets_ = trySockets;
   clientFlag_ = clientFlag;
 
+  // The time-out bounds the whole handshake, not only the first byte.
+  const TReadDeadlineScope bound(net_, connectTimeout_);
   if (!OpenTransport()) return false;
   connecting_ = true;
-  const bool connected = Handshake();
+  const bool connected = GuardMemory(false, [this] { return Handshake() && RestoreCharset(); });
   connecting_ = false;
-  if (!connected) net_.Close();
+  if (!connected) {
+    if (net_.ReadTimedOut()) net_.SetClientError(ErrConnect, {host_, platform::TimedOutError()});
+    net_.Close();
+  }
+  liveSession_ = connected;
   return connected;
 }
 
 bool TMysqlClient::Connect() {
+  transactionLost_ = false;
   return ConnectTo(host_, user_, password_, db_, port_, unixSocket_, trySockets_, clientFlag_);
 }
 
 bool TMysqlClient::Reconnect() {
+  transactionLost_ = false;
+  return ReconnectIfAllowed();
+}
+
+bool TMysqlClient::ReconnectIfAllowed() {
   // A reconnect inside a connect (the initial database cannot be selected)
   // would recurse; a transaction cannot survive a new connection.
   if (connecting_ || !shouldReconnect_ || (serverStatus_ & SERVER_STATUS_IN_TRANS)) {
     serverStatus_ &= ~std::uint32_t{SERVER_STATUS_IN_TRANS};
     return false;
   }
-  return Connect();
+  return ConnectTo(host_, user_, password_, db_, port_, unixSocket_, trySockets_, clientFlag_);
+}
+
+bool TMysqlClient::ReconnectAutomatically() {
+  // A new connection would run the next statement outside the transaction
+  // the script believes open (autocommitted, or against an older state).
+  if (transactionLost_) {
+    if (shouldReconnect_) net_.SetClientError(ErrTransactionLost);
+    return false;
+  }
+  return ReconnectIfAllowed();
+}
+
+bool TMysqlClient::EnsureConnected() {
+  if (net_.IsOpen()) return true;
+  NoteLostConnection();
+  return ReconnectAutomatically();
+}
+
+bool TMysqlClient::InTransaction() const {
+  return (serverStatus_ & SERVER_STATUS_IN_TRANS) != 0 ||
+         (serverStatus_ & SERVER_STATUS_AUTOCOMMIT) == 0;
+}
+
+void TMysqlClient::NoteLostConnection() {
+  if (!liveSession_) return;
+  liveSession_ = false;
+  if (!InTransaction()) return;
+  transactionLost_ = true;
+  // The status described the lost connection; an explicit reconnect starts
+  // from a clean one.
+  EndSession();
 }
 
 bool TMysqlClient::OpenTransport() {
+  if (connector_) return OpenConnectorStream();
   const auto port = static_cast<std::int32_t>(port_);
   if (useNamedPipe_) {
     static_cast<void>(
@@ -132,6 +182,23 @@ bool TMysqlClient::OpenTransport() {
     static_cast<void>(net_.Open(VioTcpIp, host_, unixSocket_, port, connectTimeout_, true));
     unixSocket_.clear();
   }
+  return TransportOpened();
+}
+
+bool TMysqlClient::OpenConnectorStream() {
+  std::unique_ptr<platform::ByteStream> stream = connector_();
+  unixSocket_.clear();
+  if (!stream) {
+    net_.SetClientError(ErrConnect, {host_, 0});
+    return false;
+  }
+  if (net_.OpenStream(std::move(stream), VioTcpIp) != 0) return false;
+  // As a TCP connect does, a new stream starts with a clean error slot.
+  ClearError();
+  return TransportOpened();
+}
+
+bool TMysqlClient::TransportOpened() {
   if (!net_.IsOpen()) return false;
   protocolVersion_ = kSupportedProtocol;
   // Rows announced on the old connection never come on this one: a result
@@ -184,6 +251,14 @@ bool TMysqlClient::Handshake() {
   if (!db_.empty() && !(serverCapabilities_ & CLIENT_CONNECT_WITH_DB))
     return SendCommand(COM_INIT_DB, AsBytes(db_), false, false) == 0;
   return true;
+}
+
+bool TMysqlClient::RestoreCharset() {
+  if (charsetStatement_.empty()) return true;
+  // The statement succeeded on an earlier connection of this session; the
+  // new one must read the script's text the same way before anything else.
+  return SendCommand(COM_QUERY, AsBytes(charsetStatement_), true, false) == 0 &&
+         ReadQueryResult() == 0 && status_ == TMysqlStatus::Ready;
 }
 
 TPasswordContext TMysqlClient::PasswordContext(std::string_view password) const {
@@ -271,6 +346,13 @@ void TMysqlClient::ResetServerState() {
 }
 
 void TMysqlClient::Close() {
+  charsetStatement_.clear();
+  transactionLost_ = false;
+  liveSession_ = false;
+  EndSession();
+}
+
+void TMysqlClient::EndSession() {
   ResetServerState();
   if (net_.IsOpen()) {
     FreeFields();
@@ -292,6 +374,35 @@ void TMysqlClient::CutOffActiveResult() {
 
 std::int32_t TMysqlClient::SafeRead() {
   return net_.SafeRead(clientFlag_);
+}
+
+void TMysqlClient::SetError(std::int32_t number, std::string_view message) {
+  net_.SetLastErrorNo(number);
+  net_.SetLastError(message);
+}
+
+void TMysqlClient::FailOutOfMemory() {
+  FreeFields();
+  // A row-by-row result that was reading detaches itself when its read fails.
+  if (activeResult_ == nullptr) status_ = TMysqlStatus::Ready;
+  net_.Close();
+  net_.SetLastErrorNo(ErrOutOfMemory);
+  try {
+    net_.SetLastError(ClientErrorMessage(ErrOutOfMemory));
+  } catch (const std::bad_alloc&) {
+    net_.SetLastError({});
+  }
+}
+
+bool TMysqlClient::RefuseOversized(std::size_t argumentLength) {
+  // The command byte shares the packet with the argument.
+  if (argumentLength + 1 < MaxPacketLength) return false;
+  net_.SetClientError(ErrStatementTooLarge, {argumentLength, MaxPacketLength - 2});
+  return true;
+}
+
+std::uint32_t TMysqlClient::DrainSeconds() const {
+  return connectTimeout_ != 0 ? connectTimeout_ : kDefaultDrainSeconds;
 }
 
 bool TMysqlClient::Layout41() const {

@@ -9,7 +9,9 @@
 // again any number of times; settings survive Close.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,7 +28,7 @@ enum class TMysqlStatus : std::uint8_t {
   ReadingRows = 2,    // a row-by-row result owns the packet stream
 };
 
-// Errors this client records beyond the catalogue of uMysqlErrors.h.
+// Errors this client records beyond the catalogues of uMysqlErrors.h.
 // A packet that ends before its contents do (the connection is closed, since
 // the client can no longer tell where the server's answer ends).
 inline constexpr std::int32_t ErrMalformedPacket = 2027;
@@ -55,6 +57,18 @@ enum TMysqlCommand : std::uint8_t {
   COM_PING = 14,
   COM_CHANGE_USER = 17,
 };
+
+// More columns than any server allows in one result: the header is malformed.
+inline constexpr std::uint32_t kMaxResultColumns = 4096;
+
+// Bounded waits use the connect time-out; where it is 0 (no limit at connect),
+// draining unread rows still stops after this many seconds.
+inline constexpr std::uint32_t kDefaultDrainSeconds = 30;
+
+// Opens the byte stream of one connection in place of the TCP socket or the
+// local pipe the settings name. Tests and fuzzers hand the session scripted
+// peers this way; nullptr counts as a refused connection.
+using TStreamConnector = std::function<std::unique_ptr<platform::ByteStream>()>;
 
 // What Query gives back: the result (none for statements without a result
 // set) and whether the statement succeeded. A row-by-row result whose first
@@ -105,26 +119,41 @@ class TMysqlClient {
   // Rewritten by every greeting: true exactly for "4.1.0" servers.
   [[nodiscard]] bool UseNewPassword() const { return useNewPassword_; }
   void SetUseNewPassword(bool value) { useNewPassword_ = value; }
+  // Every later connect opens its stream through `connector` (none: the
+  // settings' TCP socket or local pipe).
+  void SetConnector(TStreamConnector connector) { connector_ = std::move(connector); }
 
   // --- Session ------------------------------------------------------------
   // Stores the arguments as settings (the host only when not empty) and
   // connects. True at once, changing nothing, when already connected; false
-  // without an error when no host is known at all.
+  // without an error when no host is known at all. ConnectTimeout bounds the
+  // whole handshake (2003 when it runs out). A character set the script
+  // chose earlier in the session is chosen again before this returns; when
+  // that fails, so does the connect.
   [[nodiscard]] bool ConnectTo(std::string_view host, std::string_view user,
                                std::string_view password, std::string_view db, std::uint32_t port,
                                std::string_view unixSocket, bool trySockets,
                                std::uint32_t clientFlag);
-  // ConnectTo with the session's own settings.
+  // ConnectTo with the session's own settings. The script's own connect:
+  // ends the refusal after a transaction was lost.
   [[nodiscard]] bool Connect();
   // Connect, unless ShouldReconnect is off or a transaction is open (then the
-  // in-transaction bit is cleared and false returned without an error).
+  // in-transaction bit is cleared and false returned without an error). The
+  // script's own reconnect: ends the refusal after a transaction was lost.
   [[nodiscard]] bool Reconnect();
-  // Ends the session (COM_QUIT when connected) and resets the server state.
-  // Never fails.
+  // Ends the session (COM_QUIT when connected) and resets the server state;
+  // forgets the character set the script chose. Never fails.
   void Close();
+  // True after the connection was lost while a transaction was open (or
+  // autocommit was off): the session does not reconnect on its own until the
+  // script connects, reconnects, closes or changes a connection setting, and
+  // every command meanwhile fails with ErrTransactionLost.
+  [[nodiscard]] bool TransactionLost() const { return transactionLost_; }
 
   // --- Commands -----------------------------------------------------------
   // Runs a statement. buffered: all rows are read now; otherwise row by row.
+  // A statement too long for one packet is refused before anything is sent
+  // (ErrStatementTooLarge); the connection stays as it was.
   [[nodiscard]] TQueryResult Query(std::string_view statement, bool buffered);
   [[nodiscard]] bool SelectDb(std::string_view name);
   [[nodiscard]] bool CreateDb(std::string_view name);
@@ -134,6 +163,8 @@ class TMysqlClient {
                                 std::string_view db);
   [[nodiscard]] bool Refresh(std::uint32_t options);
   [[nodiscard]] bool Kill(std::uint32_t threadId);
+  // Waits for the answer at most ConnectTimeout seconds (none when 0): a
+  // server that stopped answering counts as a lost connection.
   [[nodiscard]] bool Ping();
   // Closes the session whatever the server answered.
   [[nodiscard]] bool Shutdown();
@@ -152,6 +183,9 @@ class TMysqlClient {
   [[nodiscard]] bool Connected() const { return net_.IsOpen(); }
   [[nodiscard]] std::int32_t LastErrorNo() const { return net_.LastErrorNo(); }
   [[nodiscard]] const std::string& LastError() const { return net_.LastError(); }
+  // Records an error of the layers above (number and message, cut to 200).
+  void SetError(std::int32_t number, std::string_view message);
+  void ClearError() { SetError(0, {}); }
   [[nodiscard]] static std::string_view ClientVersion() { return "4.1.1"; }
   // 0 before the first connect, 10 while a transport opens, then the greeting's.
   [[nodiscard]] int ProtocolVersion() const { return static_cast<int>(protocolVersion_); }
@@ -173,19 +207,60 @@ class TMysqlClient {
 
   // Handshake.
   [[nodiscard]] bool OpenTransport();
+  [[nodiscard]] bool OpenConnectorStream();
+  // The common end of both ways of opening: fresh state for a new stream.
+  [[nodiscard]] bool TransportOpened();
   [[nodiscard]] bool Handshake();
+  [[nodiscard]] bool RestoreCharset();
   [[nodiscard]] bool ReadAuthReply();
   [[nodiscard]] bool AnswerAuthSwitch(TBytes request);
   [[nodiscard]] bool WriteAuthAnswer(std::span<const std::uint8_t> answer);
   [[nodiscard]] TPasswordContext PasswordContext(std::string_view password) const;
   void ResetServerState();
+  // Close without forgetting what the script chose for the session (used
+  // when a lost connection is noticed).
+  void EndSession();
   void CutOffActiveResult();
   void CloseTransportIfChanged(bool changed);
 
+  // Lost connections and transactions.
+  [[nodiscard]] bool InTransaction() const;
+  // The transport was found closed (or failed) without the session closing
+  // it: a transaction open on it is gone.
+  void NoteLostConnection();
+  // Reconnects when ShouldReconnect allows and no transaction is open.
+  [[nodiscard]] bool ReconnectIfAllowed();
+  // The reconnect the session makes on its own before a command; refused
+  // (ErrTransactionLost) after a transaction was lost.
+  [[nodiscard]] bool ReconnectAutomatically();
+  // Open, or reconnected on the session's own: false when neither.
+  [[nodiscard]] bool EnsureConnected();
+  // Out of memory while reading a reply: the stream is out of step.
+  void FailOutOfMemory();
+  // Runs `read` (a step that reads the server's reply); running out of
+  // memory there records 2008, closes the transport and yields `failed`.
+  template <typename Result, typename Read>
+  Result GuardMemory(Result failed, Read read) noexcept {
+    try {
+      return read();
+    } catch (const std::bad_alloc&) {
+      FailOutOfMemory();
+      return failed;
+    }
+  }
+  [[nodiscard]] bool RefuseOversized(std::size_t argumentLength);
+  [[nodiscard]] std::uint32_t DrainSeconds() const;
+
   // Commands. SendCommand: 0 or -1.
+  // replySeconds: the reply is waited for at most that long (0: no bound).
   [[nodiscard]] int SendCommand(TMysqlCommand command, std::span<const std::uint8_t> argument,
-                                bool skipReply, bool retry);
-  [[nodiscard]] bool SimpleCommand(TMysqlCommand command, std::span<const std::uint8_t> argument);
+                                bool skipReply, bool retry, std::uint32_t replySeconds = 0);
+  [[nodiscard]] TQueryResult RunQuery(std::string_view statement, bool buffered);
+  [[nodiscard]] bool RunChangeUser(std::string_view user, std::string_view password,
+                                   std::string_view db);
+  [[nodiscard]] std::unique_ptr<TMysqlResult> ReadProcessList();
+  [[nodiscard]] bool SimpleCommand(TMysqlCommand command, std::span<const std::uint8_t> argument,
+                                   std::uint32_t replySeconds = 0);
   [[nodiscard]] int ReadQueryResult();
   [[nodiscard]] bool ApplyOkPacket();
   [[nodiscard]] int ReadResultHeader(std::uint32_t fieldCount, TPacketReader& header);
@@ -199,6 +274,8 @@ class TMysqlClient {
   [[nodiscard]] bool ReadRows(std::vector<FieldDescriptor>& fields, std::vector<TRowValues>& rows);
   // 0 a row was read into `values`, 1 end of data, -1 failure.
   [[nodiscard]] int ReadRow(std::size_t columns, TRowValues& values);
+  // Reads and drops the rest of a row-by-row result; past DrainSeconds the
+  // connection is closed instead.
   void DrainRows();
   void DetachResult(TMysqlResult& result);
   void TakeEndOfData();
@@ -244,6 +321,12 @@ class TMysqlClient {
   TMysqlResult* activeResult_ = nullptr;
   // Set while connecting: a reconnect from inside a connect is refused.
   bool connecting_ = false;
+  TStreamConnector connector_;
+  // A connection was made and has not been closed on purpose since.
+  bool liveSession_ = false;
+  bool transactionLost_ = false;
+  // The last statement that chose the session's character set.
+  std::string charsetStatement_;
   // The statement just sent: a local file is sent only when it names it.
   std::string lastStatement_;
 };

@@ -10,6 +10,7 @@
 #include "mysql/uMysqlGreeting.h"
 #include "mysql/uMysqlLocalInfile.h"
 #include "mysql/uMysqlReplies.h"
+#include "mysql/uMysqlSessionCharset.h"
 #include "platform/local_file.h"
 
 namespace {
@@ -42,8 +43,10 @@ int ReadBlock(platform::LocalFile& file, std::vector<std::uint8_t>& block, std::
 }  // namespace
 
 int TMysqlClient::SendCommand(TMysqlCommand command, std::span<const std::uint8_t> argument,
-                              bool skipReply, bool retry) {
-  if (!net_.IsOpen() && !Reconnect()) return -1;
+                              bool skipReply, bool retry, std::uint32_t replySeconds) {
+  // Refused before anything else, so a healthy connection stays as it is.
+  if (RefuseOversized(argument.size())) return -1;
+  if (!EnsureConnected()) return -1;
   if (status_ != TMysqlStatus::Ready) {
     net_.SetClientError(ErrCommandsOutOfSync);
     return -1;
@@ -59,34 +62,49 @@ int TMysqlClient::SendCommand(TMysqlCommand command, std::span<const std::uint8_
   if (net_.WriteCommand(command, argument) != 0) {
     net_.Close();
     FreeFields();
+    NoteLostConnection();
     bool resent = false;
-    if (Reconnect()) {
+    if (ReconnectAutomatically()) {
       net_.Clear();
       resent = net_.WriteCommand(command, argument) == 0;
     }
     if (!resent) {
-      net_.SetClientError(ErrServerGone);
+      if (net_.LastErrorNo() != ErrTransactionLost) net_.SetClientError(ErrServerGone);
       return -1;
     }
   }
   if (skipReply) return 0;
-  if (SafeRead() >= 0) return 0;
-  // Closing resets the server status, so a following reconnect is not held
-  // back by a transaction the lost connection took with it.
-  if (net_.LastErrorNo() == ErrServerLost) Close();
-  if (retry) return SendCommand(command, argument, skipReply, false);
+  {
+    const TReadDeadlineScope bound(net_, replySeconds);
+    if (SafeRead() >= 0) return 0;
+  }
+  if (net_.LastErrorNo() == ErrServerLost) {
+    // A transaction open on the lost connection is gone: the retry below
+    // must not run the command on a new one as if nothing happened.
+    NoteLostConnection();
+    // Ending the session resets the server status, so a following reconnect
+    // is not held back by a transaction bit of the lost connection.
+    EndSession();
+  }
+  if (retry) return SendCommand(command, argument, skipReply, false, replySeconds);
   return -1;
 }
 
-bool TMysqlClient::SimpleCommand(TMysqlCommand command, std::span<const std::uint8_t> argument) {
-  return SendCommand(command, argument, false, shouldReconnect_) == 0;
+bool TMysqlClient::SimpleCommand(TMysqlCommand command, std::span<const std::uint8_t> argument,
+                                 std::uint32_t replySeconds) {
+  return SendCommand(command, argument, false, shouldReconnect_, replySeconds) == 0;
 }
 
 // --- Statements -----------------------------------------------------------------
 
 TQueryResult TMysqlClient::Query(std::string_view statement, bool buffered) {
+  return GuardMemory(TQueryResult{}, [&] { return RunQuery(statement, buffered); });
+}
+
+TQueryResult TMysqlClient::RunQuery(std::string_view statement, bool buffered) {
   TQueryResult outcome;
   if (statement.empty()) return outcome;
+  if (RefuseOversized(statement.size())) return outcome;
   if (shouldReconnect_ && !Ping()) return outcome;
   lastStatement_ = statement;
   const bool answered =
@@ -102,6 +120,8 @@ TQueryResult TMysqlClient::Query(std::string_view statement, bool buffered) {
     outcome.Result = UseResult();
   }
   outcome.Ok = net_.LastErrorNo() == 0;
+  if (outcome.Ok && !outcome.Result && ChoosesSessionCharset(statement))
+    charsetStatement_ = statement;
   return outcome;
 }
 
@@ -116,6 +136,10 @@ int TMysqlClient::ReadQueryResult() {
       return -1;
     }
     if (fieldCount == 0) return ApplyOkPacket() ? 0 : -1;
+    if (fieldCount && *fieldCount > kMaxResultColumns) {
+      FailMalformed();
+      return -1;
+    }
     if (fieldCount) return ReadResultHeader(*fieldCount, reader);
 
     // NULL field count: the server asks for a local file.
@@ -224,9 +248,14 @@ bool TMysqlClient::DropDb(std::string_view name) {
 
 bool TMysqlClient::ChangeUser(std::string_view user, std::string_view password,
                               std::string_view db) {
+  return GuardMemory(false, [&] { return RunChangeUser(user, password, db); });
+}
+
+bool TMysqlClient::RunChangeUser(std::string_view user, std::string_view password,
+                                 std::string_view db) {
   // Reconnect first, so the password is scrambled with the seed of the
   // connection that carries it.
-  if (!net_.IsOpen() && !Reconnect()) return false;
+  if (!EnsureConnected()) return false;
   const std::string newUser(user), newPassword(password), newDb(db);
   const auto argument = BuildChangeUserArgument(newUser, newDb, PasswordContext(newPassword));
   if (SendCommand(COM_CHANGE_USER, argument, true, shouldReconnect_) != 0) return false;
@@ -249,7 +278,9 @@ bool TMysqlClient::Kill(std::uint32_t threadId) {
 }
 
 bool TMysqlClient::Ping() {
-  return SimpleCommand(COM_PING, {});
+  // A live server answers a ping at once; one that does not within the
+  // connect time-out is taken for lost, so the next statement cannot hang.
+  return SimpleCommand(COM_PING, {}, connectTimeout_);
 }
 
 bool TMysqlClient::Shutdown() {
@@ -266,19 +297,25 @@ bool TMysqlClient::Shutdown() {
 }
 
 std::string TMysqlClient::Stat() {
-  if (!SimpleCommand(COM_STATISTICS, {})) return {};
-  std::string text(UpToNul(AsText(net_.Payload())));
-  if (text.empty()) net_.SetClientError(ErrWrongHostInfo);
-  return text;
+  return GuardMemory(std::string(), [this] {
+    if (!SimpleCommand(COM_STATISTICS, {})) return std::string();
+    std::string text(UpToNul(AsText(net_.Payload())));
+    if (text.empty()) net_.SetClientError(ErrWrongHostInfo);
+    return text;
+  });
 }
 
 std::unique_ptr<TMysqlResult> TMysqlClient::ListProcesses() {
+  return GuardMemory(std::unique_ptr<TMysqlResult>(), [this] { return ReadProcessList(); });
+}
+
+std::unique_ptr<TMysqlResult> TMysqlClient::ReadProcessList() {
   if (!SimpleCommand(COM_PROCESS_INFO, {})) return nullptr;
   FreeFields();
   TPacketReader reader(net_.Payload());
   const auto fieldCount = reader.ReadLengthCoded32();
   // Anything but a result-set header here leaves the stream in an unknown state.
-  if (!reader.Ok() || fieldCount.value_or(0) == 0) {
+  if (!reader.Ok() || fieldCount.value_or(0) == 0 || *fieldCount > kMaxResultColumns) {
     FailMalformed();
     return nullptr;
   }

@@ -31,6 +31,21 @@ constexpr std::array<std::string_view, 21> Templates = {
     "Got packet bigger than 'max_allowed_packet'",
 };
 
+struct TOwnTemplate {
+  int32_t Number;
+  std::string_view Text;
+};
+
+constexpr std::array<TOwnTemplate, 4> OwnTemplates = {{
+    {ErrTransactionLost,
+     "Lost connection to MySQL server inside a transaction; its changes are gone. Call Connect "
+     "or Reconnect to go on"},
+    {ErrStatementTooLarge,
+     "The statement of %u bytes is larger than a packet can carry (%u bytes); nothing was sent"},
+    {ErrResultCutOff, "The result ended before its last row: its session was closed"},
+    {ErrFillRefused, "The host refused line %d of the table: %-.120s"},
+}};
+
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
@@ -42,6 +57,12 @@ std::string_view ClientErrorMessage(int32_t number) {
       number >= FirstClientError + static_cast<int32_t>(Templates.size()))
     return {};
   return Templates[static_cast<size_t>(number - FirstClientError)];
+}
+
+std::string_view OwnErrorMessage(int32_t number) {
+  for (const TOwnTemplate& entry : OwnTemplates)
+    if (entry.Number == number) return entry.Text;
+  return {};
 }
 
 std::string FormatMessage(std::string_view format, std::initializer_list<TErrorArg> args) {
@@ -96,5 +117,6 @@ std::string FormatMessage(std::string_view format, std::initializer_list<TErrorA
 }
 
 std::string FormatClientError(int32_t number, std::initializer_list<TErrorArg> args) {
-  return FormatMessage(ClientErrorMessage(number), args);
+  const std::string_view classic = ClientErrorMessage(number);
+  return FormatMessage(classic.empty() ? OwnErrorMessage(number) : classic, args);
 }

@@ -31,12 +31,29 @@ enum TMysqlClientError : int32_t {
   ErrPacketTooLarge = 2020,
 };
 
+// Errors of this client beyond the classic catalogue, for situations that
+// client never reported.
+enum TMysqlOwnError : int32_t {
+  // The connection was lost while a transaction was open (or autocommit was
+  // off): the client does not reconnect on its own until the script does.
+  ErrTransactionLost = 2900,
+  // A statement longer than one packet can carry; nothing was sent.
+  ErrStatementTooLarge = 2901,
+  // A row-by-row result was cut off by closing its session before its end.
+  ErrResultCutOff = 2902,
+  // The host refused a line or a value while a table was filled.
+  ErrFillRefused = 2903,
+};
+
 // Recorded (without a message) by the packet layer only; a read failure that
 // carries it is reported as ErrPacketTooLarge.
 inline constexpr int32_t ErrNetPacketTooLarge = 1153;
 
 // The template of a client error 2000-2020; empty for any other number.
 std::string_view ClientErrorMessage(int32_t number);
+// The template of one of this client's own errors (TMysqlOwnError); empty
+// for any other number.
+std::string_view OwnErrorMessage(int32_t number);
 
 // One argument of a template: text for "%-.64s"/"%-.32s", a 32-bit integer
 // for "%d", "%u" and "%lu" (the conversion decides signed or unsigned).
@@ -57,5 +74,5 @@ struct TErrorArg {
 // empty/0, surplus ones are ignored; formatting never fails.
 std::string FormatMessage(std::string_view format, std::initializer_list<TErrorArg> args);
 
-// The catalogue message of `number` filled with `args`.
+// The message of `number` (either catalogue) filled with `args`.
 std::string FormatClientError(int32_t number, std::initializer_list<TErrorArg> args = {});

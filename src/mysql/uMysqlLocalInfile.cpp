@@ -1,69 +1,10 @@
 #include "mysql/uMysqlLocalInfile.h"
 
-#include <cctype>
-#include <optional>
 #include <string>
 
+#include "mysql/uMysqlStatementScanner.h"
+
 namespace {
-
-class TStatementScanner {
- public:
-  explicit TStatementScanner(std::string_view text) : text_(text) {}
-
-  // The next keyword (letters, digits, '_'), upper-cased; empty when the next
-  // token is something else.
-  std::string Keyword() {
-    SkipSpaceAndComments();
-    std::string word;
-    while (pos_ < text_.size() && IsWordChar(text_[pos_]))
-      word += static_cast<char>(std::toupper(static_cast<unsigned char>(text_[pos_++])));
-    return word;
-  }
-
-  // The raw body of a quoted literal (quotes removed, escapes kept) and its quote.
-  std::optional<std::pair<std::string_view, char>> QuotedLiteral() {
-    SkipSpaceAndComments();
-    if (pos_ >= text_.size() || (text_[pos_] != '\'' && text_[pos_] != '"')) return std::nullopt;
-    const char quote = text_[pos_++];
-    const std::size_t start = pos_;
-    while (pos_ < text_.size()) {
-      const char c = text_[pos_];
-      if (c == '\\' && pos_ + 1 < text_.size()) {
-        pos_ += 2;
-      } else if (c == quote && pos_ + 1 < text_.size() && text_[pos_ + 1] == quote) {
-        pos_ += 2;
-      } else if (c == quote) {
-        return std::pair{text_.substr(start, pos_++ - start), quote};
-      } else {
-        ++pos_;
-      }
-    }
-    return std::nullopt;
-  }
-
- private:
-  static bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
-
-  void SkipSpaceAndComments() {
-    while (pos_ < text_.size()) {
-      const std::string_view rest = text_.substr(pos_);
-      if (std::isspace(static_cast<unsigned char>(rest[0]))) {
-        ++pos_;
-      } else if (rest.starts_with("/*")) {
-        const std::size_t end = rest.find("*/", 2);
-        pos_ = end == std::string_view::npos ? text_.size() : pos_ + end + 2;
-      } else if (rest[0] == '#' || rest.starts_with("-- ")) {
-        const std::size_t end = rest.find('\n');
-        pos_ = end == std::string_view::npos ? text_.size() : pos_ + end + 1;
-      } else {
-        return;
-      }
-    }
-  }
-
-  std::string_view text_;
-  std::size_t pos_ = 0;
-};
 
 // A doubled quote stands for one quote in either mode.
 std::string Unquote(std::string_view body, char quote, bool backslashEscapes) {

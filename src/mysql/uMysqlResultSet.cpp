@@ -58,22 +58,27 @@ bool TMysqlClient::ReadRows(std::vector<FieldDescriptor>& fields, std::vector<TR
 }
 
 int TMysqlClient::ReadRow(std::size_t columns, TRowValues& values) {
-  if (SafeRead() < 0) return -1;
-  const TBytes packet = net_.Payload();
-  if (IsEndOfData(packet)) {
-    TakeEndOfData();
-    return 1;  // the previous row's values stay
-  }
-  auto row = DecodeRow(packet, columns);
-  if (!row) {
-    FailMalformed();
-    return -1;
-  }
-  values = std::move(*row);
-  return 0;
+  return GuardMemory(-1, [&] {
+    if (SafeRead() < 0) return -1;
+    const TBytes packet = net_.Payload();
+    if (IsEndOfData(packet)) {
+      TakeEndOfData();
+      return 1;  // the previous row's values stay
+    }
+    auto row = DecodeRow(packet, columns);
+    if (!row) {
+      FailMalformed();
+      return -1;
+    }
+    values = std::move(*row);
+    return 0;
+  });
 }
 
 void TMysqlClient::DrainRows() {
+  // A stalled or endless server must not hold the caller: past the bound the
+  // read fails and closes the connection instead.
+  const TReadDeadlineScope bound(net_, DrainSeconds());
   while (SafeRead() >= 0) {
     if (IsEndOfData(net_.Payload())) {
       TakeEndOfData();
