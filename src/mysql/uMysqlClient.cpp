@@ -14,6 +14,18 @@ constexpr std::uint32_t kSupportedProtocol = 10;
 constexpr std::uint32_t kOldestProtocol = 9;
 constexpr std::uint8_t kOldScrambleRequest = 254;
 constexpr std::size_t kOldSeedPart = 8;
+
+// Sets a flag for a scope, however the scope ends.
+class TFlagScope {
+ public:
+  explicit TFlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+  ~TFlagScope() { flag_ = false; }
+  TFlagScope(const TFlagScope&) = delete;
+  TFlagScope& operator=(const TFlagScope&) = delete;
+
+ private:
+  bool& flag_;
+};
 }  // namespace
 
 TMysqlClient::TMysqlClient() = default;
@@ -85,6 +97,15 @@ bool TMysqlClient::ConnectTo(std::string_view host, std::string_view user,
                              std::string_view password, std::string_view db, std::uint32_t port,
                              std::string_view unixSocket, bool trySockets,
                              std::uint32_t clientFlag) {
+  return GuardMemory(false, [&] {
+    return ConnectWith(host, user, password, db, port, unixSocket, trySockets, clientFlag);
+  });
+}
+
+bool TMysqlClient::ConnectWith(std::string_view host, std::string_view user,
+                               std::string_view password, std::string_view db, std::uint32_t port,
+                               std::string_view unixSocket, bool trySockets,
+                               std::uint32_t clientFlag) {
   if (net_.IsOpen()) return true;
   if (host.empty() && host_.empty()) return false;
   // Copies first: Connect passes views of the very members assigned here.
@@ -101,9 +122,11 @@ bool TMysqlClient::ConnectTo(std::string_view host, std::string_view user,
   // The time-out bounds the whole handshake, not only the first byte.
   const TReadDeadlineScope bound(net_, connectTimeout_);
   if (!OpenTransport()) return false;
-  connecting_ = true;
-  const bool connected = GuardMemory(false, [this] { return Handshake() && RestoreCharset(); });
-  connecting_ = false;
+  bool connected = false;
+  {
+    const TFlagScope connecting(connecting_);
+    connected = Handshake() && RestoreCharset();
+  }
   if (!connected) {
     if (net_.ReadTimedOut()) net_.SetClientError(ErrConnect, {host_, platform::TimedOutError()});
     net_.Close();
@@ -270,7 +293,9 @@ TPasswordContext TMysqlClient::PasswordContext(std::string_view password) const 
 
 bool TMysqlClient::WriteAuthAnswer(std::span<const std::uint8_t> answer) {
   if (net_.WritePacket(answer) == 0 && net_.Flush() == 0) return true;
-  net_.SetClientError(ErrServerLost);
+  // The server still waits for the answer: the stream cannot be used on.
+  if (net_.LastErrorNo() != ErrOutOfMemory) net_.SetClientError(ErrServerLost);
+  net_.Close();
   return false;
 }
 

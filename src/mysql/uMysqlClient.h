@@ -206,6 +206,10 @@ class TMysqlClient {
   friend class TMysqlResult;
 
   // Handshake.
+  [[nodiscard]] bool ConnectWith(std::string_view host, std::string_view user,
+                                 std::string_view password, std::string_view db, std::uint32_t port,
+                                 std::string_view unixSocket, bool trySockets,
+                                 std::uint32_t clientFlag);
   [[nodiscard]] bool OpenTransport();
   [[nodiscard]] bool OpenConnectorStream();
   // The common end of both ways of opening: fresh state for a new stream.

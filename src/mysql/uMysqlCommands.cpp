@@ -69,7 +69,11 @@ int TMysqlClient::SendCommand(TMysqlCommand command, std::span<const std::uint8_
       resent = net_.WriteCommand(command, argument) == 0;
     }
     if (!resent) {
-      if (net_.LastErrorNo() != ErrTransactionLost) net_.SetClientError(ErrServerGone);
+      // The slot already says why when the session may not reconnect or the
+      // command did not fit in memory; otherwise the server is gone.
+      const std::int32_t cause = net_.LastErrorNo();
+      if (cause != ErrTransactionLost && cause != ErrOutOfMemory)
+        net_.SetClientError(ErrServerGone);
       return -1;
     }
   }

@@ -226,6 +226,7 @@ int TMysqlNet::RealWrite(const uint8_t* data, size_t length) {
     try {
       block.resize(BlockHeaderSize + piece);
     } catch (const std::bad_alloc&) {
+      vio_.SetClientError(ErrOutOfMemory);
       return 1;
     }
     std::memcpy(block.data() + BlockHeaderSize, data, piece);
@@ -290,6 +291,7 @@ bool TMysqlNet::GrowBuffer(size_t size) {
   try {
     buffer_.resize(rounded);
   } catch (const std::bad_alloc&) {
+    outOfMemory_ = true;
     return false;
   }
   writePos_ = 0;
@@ -327,6 +329,7 @@ int TMysqlNet::ReadRaw() {
 }
 
 int TMysqlNet::ReadPacket() {
+  outOfMemory_ = false;
   int result;
   if (compress_) {
     result = ReadCompressedPacket();
@@ -390,6 +393,7 @@ bool TMysqlNet::UncompressBlock(size_t offset, size_t length, size_t uncompresse
   try {
     inflated.resize(uncompressedLength);
   } catch (const std::bad_alloc&) {
+    outOfMemory_ = true;
     return false;
   }
   uLongf inflatedLength = static_cast<uLongf>(uncompressedLength);
@@ -404,8 +408,9 @@ bool TMysqlNet::UncompressBlock(size_t offset, size_t length, size_t uncompresse
 int TMysqlNet::SafeRead(uint32_t clientFlags) {
   const int length = ReadPacket();
   if (length <= 0) {
-    const int32_t number =
-        vio_.ErrorNumber == ErrNetPacketTooLarge ? ErrPacketTooLarge : ErrServerLost;
+    const int32_t number = outOfMemory_                               ? ErrOutOfMemory
+                           : vio_.ErrorNumber == ErrNetPacketTooLarge ? ErrPacketTooLarge
+                                                                      : ErrServerLost;
     vio_.Close();
     vio_.SetClientError(number);
     return -1;
@@ -438,7 +443,8 @@ void TMysqlNet::RecordServerError(uint32_t clientFlags) {
   const auto end = std::find(text.begin(), text.end(), uint8_t{0});
   const size_t textLength =
       std::min<size_t>(static_cast<size_t>(end - text.begin()), MaxServerMessage);
-  vio_.ErrorNumber = number;
+  // Number 0 would read as "no error" although the command failed.
+  vio_.ErrorNumber = number != 0 ? number : ErrUnknown;
   vio_.SetErrorMessage(std::string_view(reinterpret_cast<const char*>(text.data()), textLength));
 }
 

@@ -82,8 +82,8 @@ class TMysqlNet {
   [[nodiscard]] int ReadPacket();
   // Next packet that is not an error packet: payload length (>= 1), or -1.
   // A lost connection closes the transport and records 2013 (2020 for an
-  // oversized packet); a server error packet records the server's number and
-  // text and keeps the connection. `clientFlags` bit 0x4000 enables the "#"
+  // oversized packet, 2008 when the packet does not fit in memory); a server error packet records
+  // the server's number and text and keeps the connection. `clientFlags` bit 0x4000 enables the "#"
   // SQL state of 4.1 error packets.
   [[nodiscard]] int SafeRead(uint32_t clientFlags);
 
@@ -166,4 +166,6 @@ class TMysqlNet {
   uint32_t protocolVersion_ = 10;
   std::optional<TClock::time_point> readDeadline_;
   bool readTimedOut_ = false;
+  // The packet being read did not fit in memory (reported as 2008).
+  bool outOfMemory_ = false;
 };

@@ -18,7 +18,7 @@ int ScriptedStream::Read(uint8_t* buffer, int size) {
   ScriptedPeer::Step& step = steps.front();
   if (step.fails) {
     lastError_ = step.error;
-    steps.pop_front();
+    if (!step.stalls) steps.pop_front();
     return -1;
   }
   const size_t count = std::min(step.data.size(), static_cast<size_t>(size));

@@ -5,6 +5,7 @@
 //
 //   auto [stream, peer] = ScriptedStream::Make();
 //   peer->Reply(bytes); peer->FailRead(platform::IoError::Interrupted);
+//   peer->Stall();  // from here on the peer says nothing
 //   net.OpenStream(std::move(stream), VioTcpIp);
 //   ... peer->Written() ...
 
@@ -20,10 +21,17 @@ using Bytes = std::vector<uint8_t>;
 
 class ScriptedPeer {
  public:
+  // Room for what a test writes, so recording it needs no allocation (tests
+  // that make allocations fail must not fail here).
+  ScriptedPeer() { written_.reserve(1 << 16); }
   // Bytes the next reads return, exactly this chunk at most per read.
   void Reply(Bytes chunk) { steps_.push_back({std::move(chunk), platform::IoError::None, false}); }
   // One read that fails with `error` (-1).
   void FailRead(platform::IoError error) { steps_.push_back({{}, error, true}); }
+  // The peer stops answering for good, connection open: every wait for data
+  // times out, and a read without a wait fails as a socket does once its
+  // keep-alive gives up.
+  void Stall() { steps_.push_back({{}, platform::IoError::Other, true, true}); }
   // The next `count` writes fail with `error`.
   void FailWrites(int count, platform::IoError error) {
     failWrites_ = count;
@@ -38,6 +46,10 @@ class ScriptedPeer {
   [[nodiscard]] int Reads() const { return reads_; }
   [[nodiscard]] int Writes() const { return writes_; }
   [[nodiscard]] bool AllRepliesRead() const { return steps_.empty(); }
+  // Everything the peer sent has been read (a stall may follow).
+  [[nodiscard]] bool NothingUnread() const {
+    return steps_.empty() || (steps_.size() == 1 && Stalled());
+  }
   // Non-blocking switches the transport asked for, in order.
   [[nodiscard]] const std::vector<bool>& ModeChanges() const { return modeChanges_; }
 
@@ -47,7 +59,9 @@ class ScriptedPeer {
     Bytes data;
     platform::IoError error;
     bool fails;
+    bool stalls = false;
   };
+  [[nodiscard]] bool Stalled() const { return !steps_.empty() && steps_.front().stalls; }
   std::deque<Step> steps_;
   Bytes written_;
   std::vector<bool> modeChanges_;
@@ -66,7 +80,8 @@ class ScriptedStream final : public platform::ByteStream {
   int Read(uint8_t* buffer, int size) override;
   int Write(const uint8_t* data, int size) override;
   int SetNonBlocking(bool on) override;
-  bool WaitReadable(int64_t) override { return !peer_->steps_.empty(); }
+  // Data and the end of the stream are both readable; only a stall is not.
+  bool WaitReadable(int64_t) override { return !peer_->Stalled(); }
   platform::IoError LastIoError() const override { return lastError_; }
   void Close() override { peer_->closed_ = true; }
 
