@@ -1,10 +1,12 @@
 // The fault sweep: every exchange the session has with a server (the
 // handshake, commands, both result kinds, a local-file upload, a change of
 // user), played against a connection that closes, stalls, or delivers a
-// corrupted byte at every position of what the server sends, plain and
-// compressed. Whatever happens, the operation ends (no hang, nothing thrown),
-// a cut-off exchange is never reported as success, a failure always names its
-// cause, and the next command finds the session in step or reconnects.
+// corrupted byte at every position of what the server sends; plain and
+// compressed; without automatic reconnection, with it, and with it inside a
+// transaction. Whatever happens, the operation ends (no hang, nothing thrown),
+// a cut-off exchange is never reported as success unless a new connection
+// completed it outside any transaction, a failure always names its cause, and
+// the next command finds the session in step or reconnects.
 
 #include <gtest/gtest.h>
 
@@ -15,11 +17,14 @@
 
 #include "client/fake_replies.h"
 #include "client/scripted_session.h"
-#include "mysql/uMysqlNewPassword.h"
+#include "mysql/uMysqlGreeting.h"
 
 namespace {
 
 enum class Fault { Close, Stall, Corrupt };
+enum class Mode { NoReconnect, Reconnect, InTransaction };
+
+constexpr std::uint16_t kInTransaction = SERVER_STATUS_IN_TRANS | SERVER_STATUS_AUTOCOMMIT;
 
 const char* FaultName(Fault fault) {
   switch (fault) {
@@ -33,10 +38,18 @@ const char* FaultName(Fault fault) {
   return "";
 }
 
+// What a server of one mode sends.
+struct Server {
+  ServerScript script;
+  bool pings;  // the session pings before every statement
+  // The ping before a statement, when there is one.
+  Bytes BeforeStatement() const { return pings ? script.Ok() : Bytes{}; }
+};
+
 struct Scenario {
   const char* name;
-  // What the server sends after the login.
-  std::function<Bytes(const ServerScript&)> replies;
+  // What the server sends for the exchange (after the login).
+  std::function<Bytes(const Server&)> replies;
   // Runs the exchange on a connected session: true when the session reported
   // success, after checking that what it reported is complete (and, when
   // `exact`, that it is what the server sent).
@@ -84,11 +97,11 @@ Bytes SwitchRequest() {
 
 std::vector<Scenario> Scenarios() {
   return {
-      {"connect", [](const ServerScript&) { return Bytes{}; },
-       [](TMysqlClient&, bool) { return true; }, true},
-      {"ping", [](const ServerScript& s) { return s.Ok(); },
+      {"connect", [](const Server&) { return Bytes{}; }, [](TMysqlClient&, bool) { return true; },
+       true},
+      {"ping", [](const Server& s) { return s.script.Ok(); },
        [](TMysqlClient& c, bool) { return c.Ping(); }},
-      {"statistics", [](const ServerScript& s) { return s.Reply({Text("Uptime: 5")}); },
+      {"statistics", [](const Server& s) { return s.script.Reply({Text("Uptime: 5")}); },
        [](TMysqlClient& c, bool exact) {
          const std::string text = c.Stat();
          if (text.empty()) return false;
@@ -97,9 +110,12 @@ std::vector<Scenario> Scenarios() {
          }
          return true;
        }},
-      {"select database", [](const ServerScript& s) { return s.Ok(); },
+      {"select database", [](const Server& s) { return s.script.Ok(); },
        [](TMysqlClient& c, bool) { return c.SelectDb("shop"); }},
-      {"statement without rows", [](const ServerScript& s) { return s.Ok(2, 3); },
+      {"statement without rows",
+       [](const Server& s) {
+         return Concat({s.BeforeStatement(), s.script.Ok(3)});
+       },
        [](TMysqlClient& c, bool exact) {
          if (!c.Query("update t set v = 1", true).Ok) return false;
          if (exact) {
@@ -107,11 +123,17 @@ std::vector<Scenario> Scenarios() {
          }
          return true;
        }},
-      {"buffered result", [](const ServerScript& s) { return s.ResultSet(kRows); },
+      {"buffered result",
+       [](const Server& s) {
+         return Concat({s.BeforeStatement(), s.script.ResultSet(kRows)});
+       },
        BufferedRowsComplete},
-      {"row-by-row result", [](const ServerScript& s) { return s.ResultSet(kRows); },
+      {"row-by-row result",
+       [](const Server& s) {
+         return Concat({s.BeforeStatement(), s.script.ResultSet(kRows)});
+       },
        WalkedRowsComplete},
-      {"process list", [](const ServerScript& s) { return s.ResultSet(kRows); },
+      {"process list", [](const Server& s) { return s.script.ResultSet(kRows); },
        [](TMysqlClient& c, bool) {
          const auto processes = c.ListProcesses();
          if (!processes) return false;
@@ -119,9 +141,9 @@ std::vector<Scenario> Scenarios() {
          return true;
        }},
       {"local file upload",
-       [](const ServerScript& s) {
-         return Concat(
-             {s.Reply({Concat({{251}, Text(LocalFile())})}), s.ReplyFrom({OkPayload(2)}, 4, 3)});
+       [](const Server& s) {
+         return Concat({s.BeforeStatement(), s.script.Reply({Concat({{251}, Text(LocalFile())})}),
+                        s.script.ReplyFrom({OkPayload(2)}, 4, 3)});
        },
        [](TMysqlClient& c, bool exact) {
          const auto load =
@@ -133,8 +155,9 @@ std::vector<Scenario> Scenarios() {
          return true;
        }},
       {"change user",
-       [](const ServerScript& s) {
-         return Concat({s.Reply({SwitchRequest()}), s.ReplyFrom({OkPayload()}, 3, 3)});
+       [](const Server& s) {
+         return Concat(
+             {s.script.Reply({SwitchRequest()}), s.script.ReplyFrom({OkPayload()}, 3, 3)});
        },
        [](TMysqlClient& c, bool) {
          if (!c.ChangeUser("other", "new-pw", "")) return false;
@@ -144,110 +167,163 @@ std::vector<Scenario> Scenarios() {
   };
 }
 
-// Connections for the reconnects after the fault: each logs in and answers
-// pings.
-void AddSpareConnections(ScriptedConnections& server, const ServerScript& script) {
-  for (int i = 0; i < 3; ++i) {
-    auto peer = server.Add();
-    peer->Reply(script.Login());
-    for (int ping = 0; ping < 3; ++ping) peer->Reply(script.Ok());
-  }
-}
+struct Sweep {
+  Scenario scenario;
+  bool compress;
+  Mode mode;
 
-void PlayWithFault(const Scenario& scenario, bool compress, const Bytes& wire, std::size_t at,
-                   Fault fault) {
-  const std::size_t greetingSize = 4 + (wire[0] | wire[1] << 8 | wire[2] << 16);
-  const ServerScript script(compress);
-  ScriptedConnections server;
-  auto peer = server.Add();
-  switch (fault) {
-    case Fault::Close:
-      peer->Reply(Bytes(wire.begin(), wire.begin() + static_cast<std::ptrdiff_t>(at)));
-      break;
-    case Fault::Stall:
-      peer->Reply(Bytes(wire.begin(), wire.begin() + static_cast<std::ptrdiff_t>(at)));
-      peer->Stall();
-      break;
-    case Fault::Corrupt: {
-      Bytes corrupted = wire;
-      corrupted[at] ^= 0xFF;
-      peer->Reply(corrupted);
-      break;
+  Server FirstServer() const {
+    return {ServerScript(compress, mode == Mode::InTransaction ? kInTransaction : 2),
+            mode != Mode::NoReconnect};
+  }
+
+  // The first connection's bytes: login, the opening of the transaction,
+  // the exchange. Faults fall on the exchange (on the login for "connect").
+  Bytes Wire(std::size_t& faultsFrom) const {
+    const Server server = FirstServer();
+    Bytes wire = server.script.Login();
+    if (mode == Mode::InTransaction) wire = Concat({wire, server.script.Ok()});
+    faultsFrom = scenario.connects ? 0 : wire.size();
+    return Concat({wire, scenario.replies(server)});
+  }
+
+  // Further connections: each logs in, can play the exchange whole, and then
+  // answers pings.
+  void AddSpareConnections(ScriptedConnections& connections) const {
+    const Server fresh{ServerScript(compress), mode != Mode::NoReconnect};
+    for (int i = 0; i < 3; ++i) {
+      auto peer = connections.Add();
+      peer->Reply(Concat({fresh.script.Login(), scenario.replies(fresh)}));
+      for (int ping = 0; ping < 3; ++ping) peer->Reply(fresh.script.Ok());
     }
   }
-  AddSpareConnections(server, script);
-  TMysqlClient client;
-  server.AttachTo(client, compress);
-  client.SetShouldReconnect(false);
 
-  const bool connected = client.Connect();
-  bool succeeded = connected && scenario.run(client, fault != Fault::Corrupt);
-  if (fault != Fault::Corrupt) {
-    EXPECT_FALSE(succeeded) << "an exchange cut short reported success";
-    EXPECT_TRUE(client.LastErrorNo() == ErrServerLost ||
-                (client.LastErrorNo() == ErrConnect && !connected))
-        << client.LastErrorNo() << " " << client.LastError();
-  } else if (!succeeded) {
-    EXPECT_NE(client.LastErrorNo(), 0) << "a failure names its cause";
-  }
-  // A failure that keeps the connection (a server error) has read the whole
-  // answer. (Not so after a corrupted greeting: it may have changed what the
-  // client expects, such as compression, which no client can tell.)
-  if (!succeeded && client.Connected() && at >= greetingSize) {
-    EXPECT_TRUE(peer->NothingUnread()) << "the session is out of step with the server";
-  }
-
-  // The next command: in step, or a new connection.
-  client.SetShouldReconnect(true);
-  bool pinged = client.Ping();
-  if (!pinged && fault == Fault::Corrupt && client.TransactionLost()) {
-    // A corrupted status can read as an open transaction.
-    EXPECT_EQ(client.LastErrorNo(), ErrTransactionLost);
-    pinged = client.Reconnect() && client.Ping();
-  }
-  EXPECT_TRUE(pinged) << client.LastErrorNo() << " " << client.LastError();
-}
-
-void Sweep(const Scenario& scenario, bool compress) {
-  const ServerScript script(compress);
-  const Bytes wire = Concat({script.Login(), scenario.replies(script)});
-  {
-    SCOPED_TRACE("no fault");
-    ScriptedConnections server;
-    server.Add()->Reply(wire);
-    TMysqlClient client;
-    server.AttachTo(client, compress);
+  // Connects and opens the transaction of its mode, without pings.
+  bool Prepare(TMysqlClient& client) const {
     client.SetShouldReconnect(false);
-    ASSERT_TRUE(client.Connect()) << client.LastError();
-    ASSERT_TRUE(scenario.run(client, true)) << client.LastErrorNo() << " " << client.LastError();
+    if (!client.Connect()) return false;
+    if (mode == Mode::InTransaction && !client.Query("start transaction", true).Ok) return false;
+    client.SetShouldReconnect(mode != Mode::NoReconnect);
+    return true;
   }
-  for (const Fault fault : {Fault::Close, Fault::Stall, Fault::Corrupt}) {
-    for (std::size_t at = 0; at < wire.size(); ++at) {
-      SCOPED_TRACE(std::string(FaultName(fault)) + " at byte " + std::to_string(at) + " of " +
-                   std::to_string(wire.size()));
-      PlayWithFault(scenario, compress, wire, at, fault);
-      if (::testing::Test::HasFailure()) return;  // one report per scenario is enough
+
+  void Play(const Bytes& wire, std::size_t at, Fault fault) const {
+    const std::size_t greetingSize = 4 + (wire[0] | wire[1] << 8 | wire[2] << 16);
+    ScriptedConnections connections;
+    auto peer = connections.Add();
+    switch (fault) {
+      case Fault::Close:
+        peer->Reply(Bytes(wire.begin(), wire.begin() + static_cast<std::ptrdiff_t>(at)));
+        break;
+      case Fault::Stall:
+        peer->Reply(Bytes(wire.begin(), wire.begin() + static_cast<std::ptrdiff_t>(at)));
+        peer->Stall();
+        break;
+      case Fault::Corrupt: {
+        Bytes corrupted = wire;
+        corrupted[at] ^= 0xFF;
+        peer->Reply(corrupted);
+        break;
+      }
+    }
+    AddSpareConnections(connections);
+    TMysqlClient client;
+    connections.AttachTo(client, compress);
+
+    const bool prepared = Prepare(client);
+    if (!scenario.connects) {
+      ASSERT_TRUE(prepared) << client.LastError();
+    }
+    const bool succeeded = prepared && scenario.run(client, fault != Fault::Corrupt);
+    const std::int32_t error = client.LastErrorNo();
+    const bool reconnected = connections.Opened() > 1;
+
+    if (mode == Mode::InTransaction) {
+      EXPECT_FALSE(reconnected) << "a new connection inside a transaction";
+    }
+    if (fault != Fault::Corrupt) {
+      EXPECT_TRUE(!succeeded || reconnected) << "an exchange cut short reported success";
+      if (!succeeded) {
+        EXPECT_TRUE(error == ErrServerLost || error == ErrTransactionLost ||
+                    (error == ErrConnect && !prepared))
+            << error << " " << client.LastError();
+      }
+    } else if (!succeeded) {
+      EXPECT_NE(error, 0) << "a failure names its cause";
+    }
+    // A failure that keeps the connection (a server error) has read the whole
+    // answer. (Not so after a corrupted greeting: it may have changed what the
+    // client expects, such as compression, which no client can tell.)
+    if (!succeeded && client.Connected() && !reconnected && at >= greetingSize) {
+      EXPECT_TRUE(peer->NothingUnread()) << "the session is out of step with the server";
+    }
+
+    // The next command: in step, or a new connection.
+    client.SetShouldReconnect(true);
+    bool pinged = client.Ping();
+    if (!pinged && client.TransactionLost()) {
+      EXPECT_TRUE(mode == Mode::InTransaction || fault == Fault::Corrupt)
+          << "a transaction lost where none was open";
+      EXPECT_EQ(client.LastErrorNo(), ErrTransactionLost);
+      pinged = client.Reconnect() && client.Ping();
+    }
+    EXPECT_TRUE(pinged) << client.LastErrorNo() << " " << client.LastError();
+  }
+
+  void Run() const {
+    std::size_t faultsFrom = 0;
+    const Bytes wire = Wire(faultsFrom);
+    {
+      SCOPED_TRACE("no fault");
+      ScriptedConnections connections;
+      connections.Add()->Reply(wire);
+      TMysqlClient client;
+      connections.AttachTo(client, compress);
+      ASSERT_TRUE(Prepare(client)) << client.LastError();
+      ASSERT_TRUE(scenario.run(client, true)) << client.LastErrorNo() << " " << client.LastError();
+    }
+    for (const Fault fault : {Fault::Close, Fault::Stall, Fault::Corrupt}) {
+      for (std::size_t at = faultsFrom; at < wire.size(); ++at) {
+        SCOPED_TRACE(std::string(FaultName(fault)) + " at byte " + std::to_string(at) + " of " +
+                     std::to_string(wire.size()));
+        Play(wire, at, fault);
+        if (::testing::Test::HasFailure()) return;  // one report per sweep is enough
+      }
     }
   }
-}
+};
 
-class FaultSweep : public ::testing::TestWithParam<std::tuple<std::size_t, bool>> {};
+using SweepParam = std::tuple<std::size_t, bool, Mode>;
+
+class FaultSweep : public ::testing::TestWithParam<SweepParam> {};
 
 TEST_P(FaultSweep, EveryByte) {
-  const auto [index, compress] = GetParam();
-  Sweep(Scenarios()[index], compress);
+  const auto [index, compress, mode] = GetParam();
+  const Scenario scenario = Scenarios()[index];
+  if (scenario.connects && mode == Mode::InTransaction) GTEST_SKIP() << "no transaction yet";
+  Sweep{scenario, compress, mode}.Run();
 }
 
-std::string SweepName(const ::testing::TestParamInfo<std::tuple<std::size_t, bool>>& info) {
+std::string SweepName(const ::testing::TestParamInfo<SweepParam>& info) {
   std::string name = Scenarios()[std::get<0>(info.param)].name;
   for (char& c : name)
     if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-  return name + (std::get<1>(info.param) ? "_compressed" : "_plain");
+  name += std::get<1>(info.param) ? "_compressed" : "_plain";
+  switch (std::get<2>(info.param)) {
+    case Mode::NoReconnect:
+      return name;
+    case Mode::Reconnect:
+      return name + "_reconnecting";
+    case Mode::InTransaction:
+      return name + "_in_transaction";
+  }
+  return name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Exchanges, FaultSweep,
-                         ::testing::Combine(::testing::Range<std::size_t>(0, Scenarios().size()),
-                                            ::testing::Bool()),
-                         SweepName);
+INSTANTIATE_TEST_SUITE_P(
+    Exchanges, FaultSweep,
+    ::testing::Combine(::testing::Range<std::size_t>(0, Scenarios().size()), ::testing::Bool(),
+                       ::testing::Values(Mode::NoReconnect, Mode::Reconnect, Mode::InTransaction)),
+    SweepName);
 
 }  // namespace

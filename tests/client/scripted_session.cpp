@@ -25,7 +25,8 @@ void ScriptedConnections::AttachTo(TMysqlClient& client, bool compress) {
   });
 }
 
-Bytes ServerScript::Login(std::uint16_t status) const {
+Bytes ServerScript::Login() const {
+  const std::uint16_t status = 2;  // a new connection has no transaction
   const std::uint16_t caps = compress_ ? (kServer41 | 0x20) : kServer41;
   Bytes greeting = GreetingPayload(10, "5.0.96", caps);
   // The status word of the greeting (after version, thread id, seed, filler,
@@ -48,12 +49,15 @@ Bytes ServerScript::ReplyFrom(const std::vector<Bytes>& payloads, std::uint8_t f
   return compress_ ? CompressedBlock(block, packets, packets.size() >= 50) : packets;
 }
 
-Bytes ServerScript::ResultSet(const std::vector<std::optional<std::string>>& rows,
-                              std::uint16_t status) const {
-  std::vector<Bytes> payloads{{1}, Field41Payload("v", 253, 20), EofPayload(0, status)};
+Bytes ServerScript::ResultSet(const std::vector<std::optional<std::string>>& rows) const {
+  std::vector<Bytes> payloads{{1}, Field41Payload("v", 253, 20), EofPayload(0, status_)};
   for (const auto& row : rows) payloads.push_back(RowPayload({row}));
-  payloads.push_back(EofPayload(0, status));
+  payloads.push_back(EofPayload(0, status_));
   return Reply(payloads);
+}
+
+Bytes ServerScript::Ok(std::uint64_t affected) const {
+  return Ok(status_, affected);
 }
 
 Bytes ServerScript::Ok(std::uint16_t status, std::uint64_t affected) const {

@@ -37,10 +37,12 @@ class ScriptedConnections {
 // Builds what a 4.1 server sends, plain or in compressed blocks.
 class ServerScript {
  public:
-  explicit ServerScript(bool compress) : compress_(compress) {}
+  // status: the server status word of every OK and end-of-data packet.
+  explicit ServerScript(bool compress, std::uint16_t status = 2)
+      : compress_(compress), status_(status) {}
 
   // Greeting (announcing compression when compressed) and the OK to the login.
-  [[nodiscard]] Bytes Login(std::uint16_t status = 2) const;
+  [[nodiscard]] Bytes Login() const;
   // The reply to one command: packets numbered from 1. Compressed, one block
   // numbered 1 carries them all.
   [[nodiscard]] Bytes Reply(const std::vector<Bytes>& payloads) const;
@@ -49,12 +51,13 @@ class ServerScript {
   [[nodiscard]] Bytes ReplyFrom(const std::vector<Bytes>& payloads, std::uint8_t firstPacket,
                                 std::uint8_t block) const;
   // A result set of one VARCHAR column "v".
-  [[nodiscard]] Bytes ResultSet(const std::vector<std::optional<std::string>>& rows,
-                                std::uint16_t status = 2) const;
-  [[nodiscard]] Bytes Ok(std::uint16_t status = 2, std::uint64_t affected = 0) const;
+  [[nodiscard]] Bytes ResultSet(const std::vector<std::optional<std::string>>& rows) const;
+  [[nodiscard]] Bytes Ok(std::uint64_t affected = 0) const;
+  [[nodiscard]] Bytes Ok(std::uint16_t status, std::uint64_t affected) const;
 
  private:
   bool compress_;
+  std::uint16_t status_;
 };
 
 // The payloads of the commands a session wrote on one connection, after the

@@ -64,7 +64,7 @@ const TransactionCase kTransactions[] = {
 // dies; a second connection is ready for whoever reconnects.
 std::shared_ptr<ScriptedPeer> OpenTransactionThenLoseIt(Session& s, const TransactionCase& c) {
   s.client.SetShouldReconnect(false);
-  s.first->Reply(s.script.Ok(c.status));
+  s.first->Reply(s.script.Ok(c.status, 0));
   s.first->Reply(s.script.Ok(c.status | SERVER_STATUS_IN_TRANS, 1));
   auto second = s.AddConnection();
   EXPECT_TRUE(s.client.Connect());
@@ -107,8 +107,8 @@ TEST(SessionFaults, TransactionLostWhileTheStatementRan) {
     SCOPED_TRACE(c.name);
     Session s;
     s.client.SetShouldReconnect(false);
-    s.first->Reply(s.script.Ok(c.status));
-    s.first->Reply(s.script.Ok(c.status));  // the ping before the insert
+    s.first->Reply(s.script.Ok(c.status, 0));
+    s.first->Reply(s.script.Ok(c.status, 0));  // the ping before the insert
     // The insert's answer never comes: the connection ends.
     s.AddConnection();
     ASSERT_TRUE(s.client.Connect());
