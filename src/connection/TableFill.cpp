@@ -1,6 +1,8 @@
 #include "connection/TableFill.h"
 
+#include <exception>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "addin/HostAutomation.h"
@@ -124,13 +126,18 @@ OleVariant FillTableFromResult(TDalvora& object, const OleVariant& target) {
     addin::HostProcedure(table, expressions ? "DeleteLines" : "Clear");
   }
   if (TMysqlResult* result = object.CurrentResult()) {
+    // A script tells a complete fill by LastErrorNo 0 afterwards, so an
+    // error left by something earlier must not stand for this fill.
+    TMysqlClient& client = object.Client();
+    client.ClearError();
+    int32_t line = 0;
     // What the host refuses while filling ends the fill; the table keeps
-    // the lines written so far.
+    // the lines written so far, and the reason is the last error.
     try {
       TableWriter writer(table, expressions);
       if (fresh) writer.AddColumns(*result, object.AutoType());
       result->First();
-      for (int32_t line = 1; !result->Eof(); ++line, result->Next()) {
+      for (line = 1; !result->Eof(); ++line, result->Next()) {
         ShowStatus(object, std::string("Fetching... ").append(std::to_string(line)));
         writer.NewLine(line);
         if (fresh) {
@@ -140,8 +147,17 @@ OleVariant FillTableFromResult(TDalvora& object, const OleVariant& target) {
         }
       }
       ShowStatus(object, "Fetching... done.");
+    } catch (const std::bad_alloc&) {
+      client.SetError(ErrOutOfMemory, FormatClientError(ErrOutOfMemory));
+    } catch (const std::exception& refusal) {
+      client.SetError(ErrFillRefused, FormatClientError(ErrFillRefused, {line, refusal.what()}));
     } catch (...) {
+      client.SetError(ErrFillRefused, FormatClientError(ErrFillRefused, {line, "unknown failure"}));
     }
+    // Rows that stopped coming: the session recorded why (a lost connection,
+    // no memory), unless the script closed the session under the result.
+    if (result->ReadStatus() < 0 && client.LastErrorNo() == 0)
+      client.SetError(ErrResultCutOff, FormatClientError(ErrResultCutOff));
   }
   ResetStatus(object);
   return table;

@@ -2,7 +2,8 @@
 // and the real add-in library against the MariaDB fixture, in both host
 // dialects, plain and compressed, and over the local endpoint where its
 // header allows. Its output must match scripts/NAME.out (or NAME.MODE.out)
-// exactly; a ${ANY} there matches any text within a line.
+// exactly; a ${ANY} there matches any text within a line, and a line
+// ${ANY LINES} any number of lines.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -115,6 +116,29 @@ bool LineMatches(const std::string& expected, const std::string& actual) {
   return std::regex_match(actual, std::regex(pattern));
 }
 
+// Where the actual output first differs from the expected lines, or nothing
+// when it matches. An expected line "${ANY LINES}" matches any number of
+// lines (none included) up to the expected line after it.
+std::optional<size_t> FirstDifference(const std::vector<std::string>& expected,
+                                      const std::vector<std::string>& actual) {
+  const std::string anyLines = "${ANY LINES}";
+  size_t e = 0;
+  size_t a = 0;
+  while (e < expected.size()) {
+    if (expected[e] == anyLines) {
+      ++e;
+      while (a < actual.size() && (e == expected.size() || !LineMatches(expected[e], actual[a])))
+        ++a;
+      continue;
+    }
+    if (a >= actual.size() || !LineMatches(expected[e], actual[a])) return a;
+    ++e;
+    ++a;
+  }
+  if (a < actual.size()) return a;
+  return std::nullopt;
+}
+
 class ScriptRunTest : public testing::TestWithParam<ScriptRun> {};
 
 TEST_P(ScriptRunTest, OutputMatches) {
@@ -150,21 +174,13 @@ TEST_P(ScriptRunTest, OutputMatches) {
 
   const auto expected = Lines(Substitute(ReadFile(expectedPath), variables));
   const auto actual = Lines(output.Text);
-  bool same = expected.size() == actual.size();
-  for (size_t i = 0; same && i < expected.size(); ++i) same = LineMatches(expected[i], actual[i]);
-  if (!same) {
+  if (const auto difference = FirstDifference(expected, actual)) {
     std::ofstream(fs::path(ORBELIN_SCRIPT_RUN_DIR) / (run.Name() + ".actual"), std::ios::binary)
         << output.Text;
-    for (size_t i = 0; i < std::max(expected.size(), actual.size()); ++i) {
-      const std::string e = i < expected.size() ? expected[i] : "<none>";
-      const std::string a = i < actual.size() ? actual[i] : "<none>";
-      if (!LineMatches(e, a)) {
-        ADD_FAILURE() << run.Script << " line " << i + 1 << "\n  expected: " << e
-                      << "\n  actual:   " << a;
-        break;
-      }
-    }
-    FAIL() << "whole output:\n" << output.Text;
+    const std::string line = *difference < actual.size() ? actual[*difference] : "<none>";
+    FAIL() << run.Script << ": output line " << *difference + 1 << " is not expected there:\n  "
+           << line << "\nwhole output:\n"
+           << output.Text;
   }
 }
 

@@ -57,6 +57,12 @@ PrivateMariaDb::PrivateMariaDb(const std::string& name)
   if (std::system(command.c_str()) == 0) server_ = LoadMariaDbEnv(dir_ + "/server.env");
 }
 
+bool PrivateMariaDb::Restart() {
+  const std::string command = Quote(std::string(ORBELIN_SOURCE_DIR) + "/scripts/mariadb-restart") +
+                              " " + Quote(dir_) + " >/dev/null";
+  return std::system(command.c_str()) == 0;
+}
+
 PrivateMariaDb::~PrivateMariaDb() {
   const std::string command =
       Quote(std::string(ORBELIN_SOURCE_DIR) + "/scripts/mariadb-stop") + " " + Quote(dir_);

@@ -42,6 +42,8 @@ class PrivateMariaDb {
   PrivateMariaDb& operator=(const PrivateMariaDb&) = delete;
 
   [[nodiscard]] const std::optional<MariaDbServer>& Server() const { return server_; }
+  // Stops the server and starts it again on the same data, port and socket.
+  [[nodiscard]] bool Restart();
 
  private:
   std::string dir_;
