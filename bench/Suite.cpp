@@ -7,6 +7,7 @@
 #include <cmath>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -446,6 +447,16 @@ int Suite::Run() {
 
 int RunSuite(const SuiteOptions& options) {
   return Suite(options).Run();
+}
+
+int ServeReplies(const ServerAddress& server) {
+  std::string serverVersion;
+  const ReplayServer replay(RecordReplies(server, {kAllRows, kSomeRows, kOneRow}, serverVersion));
+  std::cout << "port " << replay.Port() << "\n"
+            << "statements:\n  " << kAllRows << "\n  " << kSomeRows << "\n  " << kOneRow
+            << std::endl;
+  std::cin.ignore(std::numeric_limits<std::streamsize>::max());
+  return 0;
 }
 
 }  // namespace bench

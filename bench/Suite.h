@@ -21,4 +21,9 @@ struct SuiteOptions {
 // 0 when every case ran and read what the others read.
 int RunSuite(const SuiteOptions& options);
 
+// Records the replies like RunSuite and serves them until standard input
+// ends, for running a case by hand (under a profiler, say). Prints the port
+// and the statements served.
+int ServeReplies(const ServerAddress& server);
+
 }  // namespace bench

@@ -5,10 +5,12 @@
 //                     [--addin PATH] [--markdown FILE] [--no-strace]
 //   orbelin-bench case NAME --port PORT [--statement TEXT] [--compress]
 //                     [--repeat N] [--addin PATH]
+//   orbelin-bench serve --server-port PORT --user NAME [--host ADDRESS]
 //
 // `run` records the replies of the real server at --server-port, serves them
 // from memory and measures every case; `case` is one measured case, started
-// by `run` in a child process of its own.
+// by `run` in a child process of its own; `serve` only records and serves
+// (until standard input ends), to run a case by hand, under a profiler say.
 #include <unistd.h>
 
 #include <climits>
@@ -37,7 +39,8 @@ int Usage(const std::string& why) {
             << "  orbelin-bench run --server-port PORT --user NAME [--host ADDRESS] [--runs N]\n"
             << "                    [--addin PATH] [--markdown FILE] [--no-strace]\n"
             << "  orbelin-bench case NAME --port PORT [--statement TEXT] [--compress]\n"
-            << "                    [--repeat N] [--addin PATH]\n";
+            << "                    [--repeat N] [--addin PATH]\n"
+            << "  orbelin-bench serve --server-port PORT --user NAME [--host ADDRESS]\n";
   return 2;
 }
 
@@ -70,7 +73,7 @@ int RunCase(int argc, char** argv, const std::string& self) {
   return Usage("no case " + name);
 }
 
-int RunAll(int argc, char** argv, const std::string& self) {
+int RunAll(int argc, char** argv, const std::string& self, bool serveOnly) {
   bench::SuiteOptions options;
   options.Self = self;
   options.AddinPath = DefaultAddin(self);
@@ -96,7 +99,7 @@ int RunAll(int argc, char** argv, const std::string& self) {
   }
   if (options.Server.Port == 0 || options.Server.User.empty())
     return Usage("--server-port and --user are needed");
-  return bench::RunSuite(options);
+  return serveOnly ? bench::ServeReplies(options.Server) : bench::RunSuite(options);
 }
 
 }  // namespace
@@ -105,10 +108,11 @@ int main(int argc, char** argv) {
   const std::string self = SelfPath();
   try {
     if (argc >= 3 && std::string(argv[1]) == "case") return RunCase(argc, argv, self);
-    if (argc >= 2 && std::string(argv[1]) == "run") return RunAll(argc, argv, self);
+    if (argc >= 2 && std::string(argv[1]) == "run") return RunAll(argc, argv, self, false);
+    if (argc >= 2 && std::string(argv[1]) == "serve") return RunAll(argc, argv, self, true);
   } catch (const std::exception& error) {
     std::cerr << "orbelin-bench: " << error.what() << "\n";
     return 1;
   }
-  return Usage("say run or case");
+  return Usage("say run, case or serve");
 }
