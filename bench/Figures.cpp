@@ -71,4 +71,11 @@ std::string CountText(double count) {
   return Format(count < 10 ? "%.2f" : "%.0f", count);
 }
 
+std::string GroupedText(std::uint64_t number) {
+  std::string digits = std::to_string(number);
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+    digits.insert(static_cast<std::size_t>(at), ",");
+  return digits;
+}
+
 }  // namespace bench

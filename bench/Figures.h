@@ -28,5 +28,7 @@ std::string MegabytesText(std::int64_t kb);
 std::string RatioText(double ratio);
 std::string MicrosecondsText(double seconds);
 std::string CountText(double count);
+// "1,000,000"
+std::string GroupedText(std::uint64_t number);
 
 }  // namespace bench

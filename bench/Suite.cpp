@@ -272,25 +272,25 @@ std::string Suite::HostTable() const {
   const double someCells = static_cast<double>(someRows_ * kFieldsPerRow);
   out << "| through orbelin-host's emulator | rows | CPU | per cell | peak "
          "|\n|---|---|---|---|---|\n";
-  out << "| `Query` buffered + `RowsCount` | " << allRows_ << " | " << CpuText(M("host-query"))
-      << " | | " << MegabytesText(M("host-query").PeakKb) << " |\n";
-  out << "| `Query` row by row + `Last` | " << allRows_ << " | " << CpuText(M("host-last"))
-      << " | | " << MegabytesText(M("host-last").PeakKb) << " |\n";
-  out << "| `Query` buffered + `RowsCount` | " << someRows_ << " | "
+  out << "| `Query` buffered + `RowsCount` | " << GroupedText(allRows_) << " | "
+      << CpuText(M("host-query")) << " | | " << MegabytesText(M("host-query").PeakKb) << " |\n";
+  out << "| `Query` row by row + `Last` | " << GroupedText(allRows_) << " | "
+      << CpuText(M("host-last")) << " | | " << MegabytesText(M("host-last").PeakKb) << " |\n";
+  out << "| `Query` buffered + `RowsCount` | " << GroupedText(someRows_) << " | "
       << CpuText(M("host-query-some")) << " | | " << MegabytesText(M("host-query-some").PeakKb)
       << " |\n";
-  out << "| `Query` row by row + `EOF`/`FetchValue`/`Next` loop | " << someRows_ << " | "
-      << CpuText(M("host-loop")) << " | "
+  out << "| `Query` row by row + `EOF`/`FetchValue`/`Next` loop | " << GroupedText(someRows_)
+      << " | " << CpuText(M("host-loop")) << " | "
       << MicrosecondsText((M("host-loop").Cpu - M("idle").Cpu) / someCells) << " | "
       << MegabytesText(M("host-loop").PeakKb) << " |\n";
   for (const auto& [label, key] : {std::pair{"`FetchAll`, `AutoType` off", "host-fetchall"},
                                    std::pair{"`FetchAll`, `AutoType` on", "host-fetchall-auto"}})
-    out << "| " << label << " (after a buffered `Query`) | " << someRows_ << " | "
+    out << "| " << label << " (after a buffered `Query`) | " << GroupedText(someRows_) << " | "
         << CpuText(M(key)) << " | " << MicrosecondsText(FetchAllPerCell(key)) << " fill, "
         << static_cast<int>(FetchAllAddinShare(key) * 100 + 0.5) << "% of it the add-in's | "
         << MegabytesText(M(key).PeakKb) << " |\n";
   out << "| the host alone filling the same table (`NewLine`, `SetValue` with ready values) | "
-      << someRows_ << " | " << CpuText(M("host-baseline")) << " | "
+      << GroupedText(someRows_) << " | " << CpuText(M("host-baseline")) << " | "
       << MicrosecondsText((M("host-baseline").Cpu - M("idle").Cpu) / someCells) << " | "
       << MegabytesText(M("host-baseline").PeakKb) << " |\n";
   return out.str();
@@ -313,7 +313,7 @@ std::string Suite::StatementTable() const {
 
 std::string Suite::SyscallTable() const {
   std::ostringstream out;
-  out << "| reading " << someRows_
+  out << "| reading " << GroupedText(someRows_)
       << " rows | system calls per row | most frequent |\n|---|---|---|\n";
   for (const auto& [label, key] : {std::pair{"orbelin, buffered", "orb-buf-some"},
                                    std::pair{"orbelin, row by row", "orb-rbr-some"},
@@ -358,8 +358,8 @@ std::string Suite::TargetTable() const {
       {"row by row: CPU ≤ 1.0× Connector/C", cpuRatio("orb-rbr", "cc-rbr"), 1.0, ""},
       {"row by row: CPU within 1.5× of the raw floor", cpuRatio("orb-rbr", "floor"), 1.5, ""},
       {"row by row: memory independent of the row count", growthMb, 1.0,
-       MegabytesText(M("orb-rbr-some").PeakKb) + " for " + std::to_string(someRows_) + " rows, " +
-           MegabytesText(M("orb-rbr").PeakKb) + " for " + std::to_string(allRows_)},
+       MegabytesText(M("orb-rbr-some").PeakKb) + " for " + GroupedText(someRows_) + " rows, " +
+           MegabytesText(M("orb-rbr").PeakKb) + " for " + GroupedText(allRows_)},
       {"compressed, buffered: CPU ≤ 1.0× Connector/C", cpuRatio("orb-buf-z", "cc-buf-z"), 1.0, ""},
       {"compressed, row by row: CPU ≤ 1.0× Connector/C", cpuRatio("orb-rbr-z", "cc-rbr-z"), 1.0,
        ""},
@@ -398,7 +398,8 @@ std::string Suite::Report(const std::string& serverVersion, std::size_t plainByt
          "resident set). The server's replies were recorded once and are served from memory "
          "by a replay server in the benchmark process, so the figures are the client's alone. "
          "The table has "
-      << allRows_ << " rows (id INT, a INT, s VARCHAR(40) of 5–40 characters, d DECIMAL(12,2), "
+      << GroupedText(allRows_)
+      << " rows (id INT, a INT, s VARCHAR(40) of 5–40 characters, d DECIMAL(12,2), "
       << "dt DATETIME, f DOUBLE): " << MegabytesText(static_cast<std::int64_t>(plainBytes / 1024))
       << " on the wire, " << MegabytesText(static_cast<std::int64_t>(compressedBytes / 1024))
       << " compressed.\n\n"
