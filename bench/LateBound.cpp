@@ -48,4 +48,11 @@ void LateBound::Procedure(DISPID member, const std::vector<platform::OleVariant>
   Invoke(member, DISPATCH_METHOD, args, nullptr);
 }
 
+void LateBound::RawProcedure(DISPID member, VARIANT* reversedArgs, UINT count) const {
+  DISPPARAMS params{reversedArgs, nullptr, count, 0};
+  const HRESULT hr = dispatch_->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                       &params, nullptr, nullptr, nullptr);
+  if (FAILED(hr)) throw std::runtime_error("call of member " + std::to_string(member) + " failed");
+}
+
 }  // namespace bench

@@ -24,6 +24,10 @@ class LateBound {
   // A call whose result is dropped.
   void Procedure(DISPID member, const std::vector<platform::OleVariant>& args = {}) const;
 
+  // A procedure call with its arguments laid out as Invoke takes them (last
+  // first) and not copied: the least a caller can do for a call.
+  void RawProcedure(DISPID member, VARIANT* reversedArgs, UINT count) const;
+
   [[nodiscard]] const platform::OleVariant& Object() const { return object_; }
 
  private:
