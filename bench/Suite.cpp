@@ -289,7 +289,8 @@ std::string Suite::HostTable() const {
         << CpuText(M(key)) << " | " << MicrosecondsText(FetchAllPerCell(key)) << " fill, "
         << static_cast<int>(FetchAllAddinShare(key) * 100 + 0.5) << "% of it the add-in's | "
         << MegabytesText(M(key).PeakKb) << " |\n";
-  out << "| the host alone filling the same table (`NewLine`, `SetValue` with ready values) | "
+  out << "| the host alone filling the same table (`NewLine`, `SetValue`, arguments laid out once) "
+         "| "
       << GroupedText(someRows_) << " | " << CpuText(M("host-baseline")) << " | "
       << MicrosecondsText((M("host-baseline").Cpu - M("idle").Cpu) / someCells) << " | "
       << MegabytesText(M("host-baseline").PeakKb) << " |\n";
