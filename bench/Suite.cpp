@@ -87,6 +87,14 @@ std::string FirstLineOf(const std::string& path, const std::string& prefix) {
   return "unknown";
 }
 
+// The 1-, 5- and 15-minute load averages.
+std::string LoadAverage() {
+  std::ifstream file("/proc/loadavg");
+  std::string one, five, fifteen;
+  file >> one >> five >> fifteen;
+  return one + " " + five + " " + fifteen;
+}
+
 std::string MachineText(const std::string& serverVersion) {
   utsname names{};
   uname(&names);
@@ -95,7 +103,8 @@ std::string MachineText(const std::string& serverVersion) {
   return "Machine: " + FirstLineOf("/proc/cpuinfo", "model name") + ", " +
          std::to_string(std::thread::hardware_concurrency()) + " cores; " + os + ", Linux " +
          names.release + "; g++ " + __VERSION__ + " (-O3, 64-bit); MariaDB Connector/C " +
-         mysql_get_client_info() + "; replies recorded from MariaDB " + serverVersion + ".";
+         mysql_get_client_info() + "; replies recorded from MariaDB " + serverVersion +
+         ". Load average when the run began (other work on the machine): " + LoadAverage() + ".";
 }
 
 class Suite {
@@ -299,7 +308,7 @@ std::string Suite::HostTable() const {
 
 std::string Suite::StatementTable() const {
   std::ostringstream out;
-  out << "| " << kStatements
+  out << "| " << GroupedText(kStatements)
       << " × one-row `SELECT` on one connection | round trip (wall) | "
          "CPU per statement | system calls per statement |\n|---|---|---|---|\n";
   for (const auto& [label, key] :
