@@ -95,7 +95,7 @@ std::string LoadAverage() {
   return one + " " + five + " " + fifteen;
 }
 
-std::string MachineText(const std::string& serverVersion) {
+std::string MachineText(const std::string& serverVersion, const std::string& load) {
   utsname names{};
   uname(&names);
   std::string os = FirstLineOf("/etc/os-release", "PRETTY_NAME");
@@ -104,7 +104,7 @@ std::string MachineText(const std::string& serverVersion) {
          std::to_string(std::thread::hardware_concurrency()) + " cores; " + os + ", Linux " +
          names.release + "; g++ " + __VERSION__ + " (-O3, 64-bit); MariaDB Connector/C " +
          mysql_get_client_info() + "; replies recorded from MariaDB " + serverVersion +
-         ". Load average when the run began (other work on the machine): " + LoadAverage() + ".";
+         ". Load average when the run began (other work on the machine): " + load + ".";
 }
 
 class Suite {
@@ -136,6 +136,7 @@ class Suite {
   std::map<std::string, Median> medians_;
   std::map<std::string, std::string> digests_;
   std::map<std::string, SyscallCounts> syscalls_;
+  std::string startLoad_;
   std::uint64_t allRows_ = 0;
   std::uint64_t someRows_ = 0;
 };
@@ -413,7 +414,7 @@ std::string Suite::Report(const std::string& serverVersion, std::size_t plainByt
       << "dt DATETIME, f DOUBLE): " << MegabytesText(static_cast<std::int64_t>(plainBytes / 1024))
       << " on the wire, " << MegabytesText(static_cast<std::int64_t>(compressedBytes / 1024))
       << " compressed.\n\n"
-      << MachineText(serverVersion) << "\n\n"
+      << MachineText(serverVersion, startLoad_) << "\n\n"
       << "Reading every row and walking every value (orbelin's protocol client "
          "`TMysqlClient`; Connector/C with `mysql_store_result`/`mysql_use_result`):\n\n"
       << ReadingTable() << "\n"
@@ -429,6 +430,7 @@ std::string Suite::Report(const std::string& serverVersion, std::size_t plainByt
 }
 
 int Suite::Run() {
+  startLoad_ = LoadAverage();
   std::cerr << "recording the replies of " << options_.Server.Host << ":" << options_.Server.Port
             << "\n";
   std::string serverVersion;
