@@ -27,8 +27,7 @@ host::THost MakeHost() {
 class HostSession {
  public:
   explicit HostSession(const CaseArgs& args)
-      : host_(host::TDialect::Expression, false,
-              [](const std::string& line) { std::cerr << line << '\n'; }),
+      : host_(MakeHost()),
         progId_(host_.LoadAddin(args.AddinPath)),
         connection_(host_.CreateObject(platform::FromAnsi(progId_))) {
     connection_.Put(connection_.Id("Host"), OleVariant("127.0.0.1"));
