@@ -1,0 +1,78 @@
+// MariaDB Connector/C, the reference client, doing what the orbelin cases do.
+#include <mysql.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "bench/Cases.h"
+
+namespace bench {
+
+namespace {
+
+struct CloseConnection {
+  void operator()(MYSQL* connection) const { mysql_close(connection); }
+};
+struct FreeResult {
+  void operator()(MYSQL_RES* result) const { mysql_free_result(result); }
+};
+using Connection = std::unique_ptr<MYSQL, CloseConnection>;
+using Result = std::unique_ptr<MYSQL_RES, FreeResult>;
+
+Connection Connect(const CaseArgs& args) {
+  Connection connection(mysql_init(nullptr));
+  if (!connection) throw std::runtime_error("Connector/C: mysql_init failed");
+  if (args.Compress) mysql_options(connection.get(), MYSQL_OPT_COMPRESS, nullptr);
+  if (!mysql_real_connect(connection.get(), "127.0.0.1", kBenchUser, "", nullptr, args.Port,
+                          nullptr, 0))
+    throw std::runtime_error(std::string("Connector/C: connect failed: ") +
+                             mysql_error(connection.get()));
+  return connection;
+}
+
+Result Query(MYSQL* connection, const std::string& statement, bool buffered) {
+  if (mysql_real_query(connection, statement.data(), statement.size()) != 0)
+    throw std::runtime_error(std::string("Connector/C: query failed: ") + mysql_error(connection));
+  Result result(buffered ? mysql_store_result(connection) : mysql_use_result(connection));
+  if (!result) throw std::runtime_error(std::string("Connector/C: ") + mysql_error(connection));
+  return result;
+}
+
+void WalkRows(MYSQL_RES* result, Digest& digest) {
+  const unsigned fields = mysql_num_fields(result);
+  while (MYSQL_ROW row = mysql_fetch_row(result)) {
+    const unsigned long* lengths = mysql_fetch_lengths(result);
+    ++digest.Rows;
+    for (unsigned i = 0; i < fields; ++i)
+      if (row[i] != nullptr) digest.Add(lengths[i]);
+  }
+}
+
+Digest Read(const CaseArgs& args, bool buffered) {
+  const Connection connection = Connect(args);
+  Digest digest;
+  const Result result = Query(connection.get(), args.Statement, buffered);
+  WalkRows(result.get(), digest);
+  return digest;
+}
+
+}  // namespace
+
+Digest ConnectorBuffered(const CaseArgs& args) {
+  return Read(args, true);
+}
+
+Digest ConnectorRowByRow(const CaseArgs& args) {
+  return Read(args, false);
+}
+
+Digest ConnectorStatements(const CaseArgs& args) {
+  const Connection connection = Connect(args);
+  Digest digest;
+  for (int i = 0; i < args.Repeat; ++i)
+    WalkRows(Query(connection.get(), args.Statement, true).get(), digest);
+  return digest;
+}
+
+}  // namespace bench

@@ -1,0 +1,73 @@
+// orbelin's protocol client (TMysqlClient) alone, linked into the benchmark.
+#include <memory>
+#include <stdexcept>
+
+#include "bench/Cases.h"
+#include "mysql/uMysqlClient.h"
+
+namespace bench {
+
+namespace {
+
+std::unique_ptr<TMysqlClient> Connect(const CaseArgs& args, bool reconnect = true) {
+  auto client = std::make_unique<TMysqlClient>();
+  client->SetCompress(args.Compress);
+  client->SetShouldReconnect(reconnect);
+  if (!client->ConnectTo("127.0.0.1", kBenchUser, "", "", args.Port, "", false,
+                         client->ClientFlag()))
+    throw std::runtime_error("orbelin: connect failed: " + client->LastError());
+  return client;
+}
+
+// Visits every row once, the way a script's EOF/Next loop does.
+void WalkRows(TMysqlResult& result, Digest& digest) {
+  const int fields = result.FieldCount();
+  while (!result.Eof()) {
+    ++digest.Rows;
+    for (int i = 0; i < fields; ++i)
+      if (const auto value = result.Value(i)) digest.Add(value->size());
+    result.Next();
+  }
+}
+
+Digest Read(const CaseArgs& args, bool buffered) {
+  const auto client = Connect(args);
+  Digest digest;
+  TQueryResult outcome = client->Query(args.Statement, buffered);
+  if (!outcome.Ok || !outcome.Result)
+    throw std::runtime_error("orbelin: query failed: " + client->LastError());
+  WalkRows(*outcome.Result, digest);
+  return digest;
+}
+
+Digest Statements(const CaseArgs& args, bool reconnect) {
+  const auto client = Connect(args, reconnect);
+  Digest digest;
+  for (int i = 0; i < args.Repeat; ++i) {
+    TQueryResult outcome = client->Query(args.Statement, true);
+    if (!outcome.Ok || !outcome.Result)
+      throw std::runtime_error("orbelin: query failed: " + client->LastError());
+    WalkRows(*outcome.Result, digest);
+  }
+  return digest;
+}
+
+}  // namespace
+
+Digest OrbelinBuffered(const CaseArgs& args) {
+  return Read(args, true);
+}
+
+Digest OrbelinRowByRow(const CaseArgs& args) {
+  return Read(args, false);
+}
+
+Digest OrbelinStatements(const CaseArgs& args) {
+  return Statements(args, true);
+}
+
+Digest OrbelinStatementsNoPing(const CaseArgs& args) {
+  return Statements(args, false);
+}
+
+}  // namespace bench
