@@ -27,7 +27,7 @@ namespace platform {
 
 // Dead-peer detection of connected sockets: the first probe after this much
 // idle time, then one every KeepAliveInterval, given up after KeepAliveProbes
-// unanswered ones; unacknowledged sends give up after the same total.
+// unanswered ones.
 inline constexpr int KeepAliveIdleSeconds = 60;
 inline constexpr int KeepAliveIntervalSeconds = 10;
 inline constexpr int KeepAliveProbes = 6;

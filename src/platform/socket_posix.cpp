@@ -133,7 +133,8 @@ int TcpSocket::SetKeepAlive(bool on) {
   set(TCP_KEEPIDLE, KeepAliveIdleSeconds);
   set(TCP_KEEPINTVL, KeepAliveIntervalSeconds);
   set(TCP_KEEPCNT, KeepAliveProbes);
-  set(TCP_USER_TIMEOUT, (KeepAliveIdleSeconds + KeepAliveIntervalSeconds * KeepAliveProbes) * 1000);
+  // No TCP_USER_TIMEOUT: it would also end a connection whose live server
+  // stops reading for a while (a long LOAD DATA waiting on a lock).
   return result;
 }
 
