@@ -1,7 +1,5 @@
 #include "mysql/uMysqlNet.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -29,27 +27,23 @@ void Put3(uint8_t* p, size_t value) {
   p[2] = static_cast<uint8_t>(value >> 16);
 }
 
-// A transfer step that gave up without touching the transport.
-constexpr int StepGaveUp = INT_MIN;
-
 int ChunkSize(size_t length) {
   return static_cast<int>(std::min<size_t>(length, INT_MAX));
 }
 
-// Moves `length` bytes with `step` (one read or write of at most `chunk`
-// bytes at offset `done`), retrying as long as the transport says a retry can
-// help. A write stalled on a non-blocking transport switches it to blocking.
+// Sends `length` bytes with `step` (one write of at most `chunk` bytes at
+// offset `done`), retrying as long as the transport says a retry can help. A
+// write stalled on a non-blocking transport switches it to blocking.
 template <typename Step>
-bool TransferAll(TMysqlVio& vio, size_t length, int& retries, bool isWrite, Step step) {
+bool TransferAll(TMysqlVio& vio, size_t length, int& retries, Step step) {
   size_t done = 0;
   while (done < length) {
     const int count = step(done, ChunkSize(length - done));
-    if (count == StepGaveUp) return false;
     if (count > 0) {
       done += static_cast<size_t>(count);
       continue;
     }
-    if (isWrite && retries < MaxRetries && !vio.IsBlocking()) {
+    if (retries < MaxRetries && !vio.IsBlocking()) {
       ++retries;
       vio.SetBlocking(true);
       continue;
@@ -118,20 +112,19 @@ int TMysqlNet::OpenStream(std::unique_ptr<platform::ByteStream> stream, TVioKind
 int TMysqlNet::ResetState() {
   try {
     std::vector<uint8_t>(InitialBufferSize).swap(buffer_);
+    std::vector<uint8_t>(InitialBufferSize).swap(out_);
   } catch (const std::bad_alloc&) {
     vio_.Close();
     vio_.SetClientError(ErrOutOfMemory);
     return -1;
   }
+  std::vector<uint8_t>().swap(raw_);
   writePos_ = 0;
-  readPos_ = 0;
-  lastLength_ = 0;
+  start_ = end_ = readPos_ = lastLength_ = 0;
+  rawStart_ = rawEnd_ = 0;
+  byteSaved_ = false;
   sequenceNumber_ = 0;
   compress_ = false;
-  blockLength_ = InitialBufferSize;
-  blockOffset_ = 0;
-  remaining_ = 0;
-  savedByte_ = 0;
   activity_ = 0;
   protocolVersion_ = 10;
   readTimedOut_ = false;
@@ -141,12 +134,30 @@ int TMysqlNet::ResetState() {
 int TMysqlNet::Close() {
   if (!IsOpen()) return 0;
   const int result = vio_.Close();
+  // Whatever was received and not handed out lived in the freed buffers; a
+  // read before the next Open must find nothing pending rather than touch it.
   std::vector<uint8_t>().swap(buffer_);
-  writePos_ = readPos_ = lastLength_ = 0;
-  // Decompressed bytes not yet handed out lived in the freed buffer; a read
-  // before the next Open must find nothing pending rather than touch it.
-  blockLength_ = blockOffset_ = remaining_ = 0;
+  std::vector<uint8_t>().swap(out_);
+  std::vector<uint8_t>().swap(raw_);
+  std::vector<uint8_t>().swap(block_);
+  writePos_ = 0;
+  start_ = end_ = readPos_ = lastLength_ = 0;
+  rawStart_ = rawEnd_ = 0;
+  byteSaved_ = false;
   return result;
+}
+
+void TMysqlNet::SetCompress(bool on) {
+  if (on && !compress_ && start_ != end_) {
+    // Read ahead in plain framing; they are the start of the first block.
+    RestoreSavedByte();
+    raw_.assign(buffer_.begin() + static_cast<std::ptrdiff_t>(start_),
+                buffer_.begin() + static_cast<std::ptrdiff_t>(end_));
+    rawStart_ = 0;
+    rawEnd_ = raw_.size();
+    start_ = end_;
+  }
+  compress_ = on;
 }
 
 void TMysqlNet::Clear() {
@@ -159,12 +170,14 @@ void TMysqlNet::RecordPacketTooLarge() {
   vio_.SetErrorMessage({});
 }
 
+// --- Writing ------------------------------------------------------------------
+
 int TMysqlNet::WritePacket(std::span<const uint8_t> data) {
   if (data.size() >= MaxPacketLength) {
     RecordPacketTooLarge();
     return 1;
   }
-  if (buffer_.empty()) return 1;  // never opened, or closed
+  if (out_.empty()) return 1;  // never opened, or closed
   uint8_t header[PacketHeaderSize];
   Put3(header, data.size());
   // Inside compressed blocks the packets carry 0; the block carries the number.
@@ -180,7 +193,7 @@ int TMysqlNet::WriteCommand(uint8_t command, std::span<const uint8_t> data) {
     RecordPacketTooLarge();
     return 1;
   }
-  if (buffer_.empty()) return 1;
+  if (out_.empty()) return 1;
   uint8_t header[PacketHeaderSize + 1];
   Put3(header, data.size() + 1);
   header[3] = compress_ ? 0 : sequenceNumber_++;
@@ -192,22 +205,22 @@ int TMysqlNet::WriteCommand(uint8_t command, std::span<const uint8_t> data) {
 
 int TMysqlNet::WriteBuffered(const uint8_t* data, size_t length) {
   // A packet larger than the free space goes out in buffer-sized pieces.
-  while (length > buffer_.size() - writePos_) {
-    const size_t piece = buffer_.size() - writePos_;
-    if (piece > 0) std::memcpy(buffer_.data() + writePos_, data, piece);
+  while (length > out_.size() - writePos_) {
+    const size_t piece = out_.size() - writePos_;
+    if (piece > 0) std::memcpy(out_.data() + writePos_, data, piece);
     data += piece;
     length -= piece;
     writePos_ = 0;
-    if (RealWrite(buffer_.data(), buffer_.size()) != 0) return 1;
+    if (RealWrite(out_.data(), out_.size()) != 0) return 1;
   }
-  if (length > 0) std::memcpy(buffer_.data() + writePos_, data, length);
+  if (length > 0) std::memcpy(out_.data() + writePos_, data, length);
   writePos_ += length;
   return 0;
 }
 
 int TMysqlNet::Flush() {
   int result = 0;
-  if (writePos_ > 0) result = RealWrite(buffer_.data(), writePos_);
+  if (writePos_ > 0) result = RealWrite(out_.data(), writePos_);
   writePos_ = 0;
   return result;
 }
@@ -217,69 +230,118 @@ int TMysqlNet::RealWrite(const uint8_t* data, size_t length) {
   IoScope scope(vio_, activity_, ActivityWriting);
   int retries = 0;
   if (!compress_) return SendAll(data, length, retries) ? 0 : 2;
-
-  // A block's length fields hold at most 0xFFFFFF, so a larger write (the
-  // buffer can grow to 16 MiB) goes out as several blocks.
-  while (length > 0) {
+  // A block's length fields hold at most 0xFFFFFF, so a larger write goes out
+  // as several blocks.
+  int result = 0;
+  while (length > 0 && result == 0) {
     const size_t piece = std::min(length, MaxPacketLength);
-    std::vector<uint8_t> block;
-    try {
-      block.resize(BlockHeaderSize + piece);
-    } catch (const std::bad_alloc&) {
-      vio_.SetClientError(ErrOutOfMemory);
-      return 1;
-    }
-    std::memcpy(block.data() + BlockHeaderSize, data, piece);
-    size_t uncompressedLength = 0;
-    const size_t payloadLength = CompressBlockPayload(block, piece, uncompressedLength);
-    Put3(block.data(), payloadLength);
-    block[3] = sequenceNumber_++;
-    Put3(block.data() + 4, uncompressedLength);
-    if (!SendAll(block.data(), BlockHeaderSize + payloadLength, retries)) return 2;
+    if (!WriteBlock(data, piece, retries)) result = outOfMemory_ ? 1 : 2;
     data += piece;
     length -= piece;
   }
-  return 0;
+  // A block of a large statement is not kept for the small ones after it.
+  if (block_.size() > BlockHeaderSize + InitialBufferSize) std::vector<uint8_t>().swap(block_);
+  return result;
 }
 
-size_t TMysqlNet::CompressBlockPayload(std::vector<uint8_t>& block, size_t length,
-                                       size_t& uncompressedLength) {
-  uncompressedLength = 0;
-  if (length < MinCompressLength) return length;
-  uint8_t* payload = block.data() + BlockHeaderSize;
-  std::vector<uint8_t> packed;
+bool TMysqlNet::WriteBlock(const uint8_t* data, size_t length, int& retries) {
+  outOfMemory_ = false;
   try {
-    packed.resize(length * 120 / 100 + 12);
+    if (block_.size() < BlockHeaderSize + length) block_.resize(BlockHeaderSize + length);
   } catch (const std::bad_alloc&) {
-    return length;
+    vio_.SetClientError(ErrOutOfMemory);
+    outOfMemory_ = true;
+    return false;
   }
-  uLongf packedLength = static_cast<uLongf>(packed.size());
-  if (compress(packed.data(), &packedLength, payload, static_cast<uLong>(length)) != Z_OK ||
-      packedLength >= length)
-    return length;  // sent as it is
-  std::memcpy(payload, packed.data(), packedLength);
-  uncompressedLength = length;
-  return packedLength;
+  // Short payloads are never worth compressing, and a compressed form that
+  // is not smaller is never sent: it must fit in length - 1 bytes.
+  size_t payloadLength = 0;
+  if (length >= MinCompressLength)
+    payloadLength =
+        deflater_.Deflate({data, length}, {block_.data() + BlockHeaderSize, length - 1});
+  const size_t uncompressedLength = payloadLength != 0 ? length : 0;
+  if (payloadLength == 0) {
+    std::memcpy(block_.data() + BlockHeaderSize, data, length);
+    payloadLength = length;
+  }
+  Put3(block_.data(), payloadLength);
+  block_[3] = sequenceNumber_++;
+  Put3(block_.data() + 4, uncompressedLength);
+  return SendAll(block_.data(), BlockHeaderSize + payloadLength, retries);
 }
 
 bool TMysqlNet::SendAll(const uint8_t* data, size_t length, int& retries) {
-  return TransferAll(vio_, length, retries, true,
+  return TransferAll(vio_, length, retries,
                      [&](size_t done, int chunk) { return vio_.Write(data + done, chunk); });
 }
 
-bool TMysqlNet::ReadFully(uint8_t* target, size_t length, int& retries) {
-  return TransferAll(vio_, length, retries, false, [&](size_t done, int chunk) {
-    return AwaitData() ? vio_.Read(target + done, chunk) : StepGaveUp;
-  });
+// --- Reading ------------------------------------------------------------------
+
+int TMysqlNet::ReadPacket() {
+  outOfMemory_ = false;
+  readTimedOut_ = false;
+  RestoreSavedByte();
+  lastLength_ = 0;
+  const int result = NextPacket();
+  if (result < 0) return -1;
+  lastLength_ = static_cast<size_t>(result);
+  return result;
 }
 
-bool TMysqlNet::AwaitData() {
-  if (!readDeadline_) return true;
-  const auto left =
-      std::chrono::ceil<std::chrono::milliseconds>(*readDeadline_ - TClock::now()).count();
-  if (left > 0 && vio_.WaitForData(left)) return true;
-  readTimedOut_ = true;
-  return false;
+void TMysqlNet::RestoreSavedByte() {
+  if (byteSaved_) buffer_[readPos_ + lastLength_] = savedByte_;
+  byteSaved_ = false;
+}
+
+int TMysqlNet::NextPacket() {
+  if (!IsOpen()) return -1;
+  IoScope scope(vio_, activity_, ActivityReading);
+  int retries = 0;
+  if (!Fill(PacketHeaderSize, retries)) return -1;
+  const uint8_t* header = buffer_.data() + start_;
+  const size_t length = Get3(header);
+  // Inside compressed blocks the packets' own numbers are not checked.
+  if (!compress_) {
+    if (header[3] != sequenceNumber_) return -1;
+    ++sequenceNumber_;
+  }
+  // A length of 0xFFFFFF announces a continuation packet, which this client
+  // never reassembles: too large, whatever the buffer holds now.
+  if (length >= MaxPacketLength) {
+    RecordPacketTooLarge();
+    return -1;
+  }
+  start_ += PacketHeaderSize;
+  if (!Fill(length, retries)) return -1;
+  readPos_ = start_;
+  start_ += length;
+  // Text at the end of a packet reads as a C string; the byte the 0 covers
+  // (the next packet's first, if it is here already) comes back on the next
+  // read.
+  byteSaved_ = start_ < end_;
+  savedByte_ = buffer_[start_];
+  buffer_[start_] = 0;
+  return static_cast<int>(length);
+}
+
+bool TMysqlNet::Fill(size_t needed, int& retries) {
+  // Room for the bytes needed and the terminating 0 behind them.
+  if (!MakeRoom(needed + 1)) return false;
+  while (end_ - start_ < needed) {
+    if (compress_ ? !ReadBlock(retries) : !ReadSome(buffer_, end_, retries)) return false;
+  }
+  return true;
+}
+
+bool TMysqlNet::MakeRoom(size_t needed) {
+  if (start_ + needed <= buffer_.size()) return true;
+  // What was handed out goes; what is pending moves to the front.
+  if (start_ > 0) {
+    if (end_ > start_) std::memmove(buffer_.data(), buffer_.data() + start_, end_ - start_);
+    end_ -= start_;
+    start_ = 0;
+  }
+  return needed <= buffer_.size() || GrowBuffer(needed);
 }
 
 bool TMysqlNet::GrowBuffer(size_t size) {
@@ -294,115 +356,89 @@ bool TMysqlNet::GrowBuffer(size_t size) {
     outOfMemory_ = true;
     return false;
   }
-  writePos_ = 0;
-  readPos_ = 0;
-  lastLength_ = 0;
   return true;
 }
 
-int TMysqlNet::ReadRaw() {
-  readTimedOut_ = false;
-  if (!IsOpen()) return -1;
-  IoScope scope(vio_, activity_, ActivityReading);
-  const size_t headerSize = compress_ ? BlockHeaderSize : PacketHeaderSize;
-  // Compressed reading keeps an incomplete packet before the block offset;
-  // make sure the header still fits behind it.
-  if (blockOffset_ + headerSize >= buffer_.size() && !GrowBuffer(blockOffset_ + headerSize + 1))
-    return -1;
-  int retries = 0;
-  uint8_t* header = buffer_.data() + blockOffset_;
-  if (!ReadFully(header, headerSize, retries)) return -1;
-  if (header[3] != sequenceNumber_) return -1;
+bool TMysqlNet::ReadBlock(int& retries) {
+  if (!FillRaw(BlockHeaderSize, retries)) return false;
+  const uint8_t* header = raw_.data() + rawStart_;
+  if (header[3] != sequenceNumber_) return false;
   ++sequenceNumber_;
   const size_t length = Get3(header);
-  // A packet length of 0xFFFFFF announces a continuation packet, which this
-  // client never reassembles: too large, whatever the buffer holds now.
-  if (!compress_ && length == MaxPacketLength) {
-    RecordPacketTooLarge();
-    return -1;
+  const size_t uncompressedLength = Get3(header + 4);
+  rawStart_ += BlockHeaderSize;
+  if (!FillRaw(length, retries)) return false;
+  const size_t produced = uncompressedLength != 0 ? uncompressedLength : length;
+  // Behind what is pending, with room for a terminating 0.
+  if (end_ + produced + 1 > buffer_.size()) {
+    const size_t pending = end_ - start_;
+    if (!MakeRoom(pending + produced + 1)) return false;
   }
-  rawUncompressedLength_ = compress_ ? Get3(header + 4) : 0;
-  const size_t needed = std::max(length, rawUncompressedLength_) + blockOffset_;
-  if (needed >= buffer_.size() && !GrowBuffer(needed + 1)) return -1;
-  if (!ReadFully(buffer_.data() + blockOffset_, length, retries)) return -1;
-  return static_cast<int>(length);
-}
-
-int TMysqlNet::ReadPacket() {
-  outOfMemory_ = false;
-  int result;
-  if (compress_) {
-    result = ReadCompressedPacket();
-  } else {
-    result = ReadRaw();
-    readPos_ = blockOffset_;
-    if (result != -1) buffer_[readPos_ + static_cast<size_t>(result)] = 0;
-  }
-  lastLength_ = result > 0 ? static_cast<size_t>(result) : 0;
-  return result;
-}
-
-int TMysqlNet::ReadCompressedPacket() {
-  if (remaining_ > 0) buffer_[blockLength_ - remaining_] = savedByte_;
-  for (;;) {
-    if (remaining_ >= PacketHeaderSize) {
-      const size_t start = blockLength_ - remaining_;
-      const size_t length = Get3(buffer_.data() + start);
-      // The limit is the packet's own length, however many blocks carry it.
-      if (length >= MaxPacketLength) {
-        RecordPacketTooLarge();
-        return -1;
-      }
-      if (length <= remaining_ - PacketHeaderSize) {
-        readPos_ = start + PacketHeaderSize;
-        remaining_ -= length + PacketHeaderSize;
-        savedByte_ = buffer_[readPos_ + length];
-        buffer_[readPos_ + length] = 0;
-        return static_cast<int>(length);
-      }
-    }
-    // The next packet is incomplete: keep its bytes at the buffer start and
-    // append the next block behind them.
-    if (remaining_ > 0) {
-      const size_t start = blockLength_ - remaining_;
-      if (start != 0) std::memmove(buffer_.data(), buffer_.data() + start, remaining_);
-      blockLength_ = remaining_;
-      blockOffset_ = blockLength_;
-    } else {
-      blockLength_ = 0;
-      blockOffset_ = 0;
-    }
-    const int length = ReadRaw();
-    if (length == -1) return -1;
-    size_t inflated = 0;
-    if (!UncompressBlock(blockOffset_, static_cast<size_t>(length), rawUncompressedLength_,
-                         inflated))
-      return -1;
-    blockLength_ += inflated;
-    remaining_ += inflated;
-  }
-}
-
-bool TMysqlNet::UncompressBlock(size_t offset, size_t length, size_t uncompressedLength,
-                                size_t& result) {
+  const std::span<const uint8_t> payload(raw_.data() + rawStart_, length);
   if (uncompressedLength == 0) {
-    result = length;
-    return true;
+    std::memcpy(buffer_.data() + end_, payload.data(), length);
+    end_ += length;
+  } else {
+    const auto inflated = inflater_.Inflate(payload, {buffer_.data() + end_, produced});
+    if (!inflated) {
+      outOfMemory_ = inflater_.OutOfMemory();
+      return false;
+    }
+    end_ += *inflated;
   }
-  std::vector<uint8_t> inflated;
-  try {
-    inflated.resize(uncompressedLength);
-  } catch (const std::bad_alloc&) {
-    outOfMemory_ = true;
-    return false;
-  }
-  uLongf inflatedLength = static_cast<uLongf>(uncompressedLength);
-  if (uncompress(inflated.data(), &inflatedLength, buffer_.data() + offset,
-                 static_cast<uLong>(length)) != Z_OK)
-    return false;
-  std::memcpy(buffer_.data() + offset, inflated.data(), inflatedLength);
-  result = inflatedLength;
+  rawStart_ += length;
   return true;
+}
+
+bool TMysqlNet::FillRaw(size_t needed, int& retries) {
+  if (rawStart_ + needed > raw_.size()) {
+    if (rawStart_ > 0) {
+      if (rawEnd_ > rawStart_)
+        std::memmove(raw_.data(), raw_.data() + rawStart_, rawEnd_ - rawStart_);
+      rawEnd_ -= rawStart_;
+      rawStart_ = 0;
+    }
+    if (needed > raw_.size()) {
+      const size_t rounded =
+          std::max<size_t>(InitialBufferSize, (needed + BufferStep - 1) / BufferStep * BufferStep);
+      try {
+        raw_.resize(rounded);
+      } catch (const std::bad_alloc&) {
+        outOfMemory_ = true;
+        return false;
+      }
+    }
+  }
+  while (rawEnd_ - rawStart_ < needed) {
+    if (!ReadSome(raw_, rawEnd_, retries)) return false;
+  }
+  return true;
+}
+
+bool TMysqlNet::ReadSome(std::vector<uint8_t>& into, size_t& end, int& retries) {
+  for (;;) {
+    if (!AwaitData()) return false;
+    const int count = vio_.Read(into.data() + end, ChunkSize(into.size() - end));
+    if (count > 0) {
+      end += static_cast<size_t>(count);
+      return true;
+    }
+    if (retries < MaxRetries && vio_.ShouldRetry()) {
+      ++retries;
+      continue;
+    }
+    if (vio_.WasInterrupted()) continue;
+    return false;
+  }
+}
+
+bool TMysqlNet::AwaitData() {
+  if (!readDeadline_) return true;
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(*readDeadline_ - TClock::now()).count();
+  if (left > 0 && vio_.WaitForData(left)) return true;
+  readTimedOut_ = true;
+  return false;
 }
 
 int TMysqlNet::SafeRead(uint32_t clientFlags) {
@@ -449,18 +485,19 @@ void TMysqlNet::RecordServerError(uint32_t clientFlags) {
 }
 
 bool TMysqlNet::ShrinkBuffer() {
-  // Decompressed bytes still pending would lie beyond a shrunk buffer; keep
-  // it until they are handed out.
-  if (activity_ != 0 || blockLength_ <= InitialBufferSize || remaining_ > 0 ||
+  // Only compressed reading gives a grown buffer back, and only when nothing
+  // received is pending (it would lie beyond the shrunk buffer).
+  if (activity_ != 0 || !compress_ || start_ != end_ || rawStart_ != rawEnd_ ||
       buffer_.size() <= InitialBufferSize)
     return true;
   try {
-    std::vector<uint8_t>(buffer_.begin(), buffer_.begin() + InitialBufferSize).swap(buffer_);
+    std::vector<uint8_t>(InitialBufferSize).swap(buffer_);
+    std::vector<uint8_t>(InitialBufferSize).swap(raw_);
   } catch (const std::bad_alloc&) {
     return false;
   }
-  writePos_ = 0;
-  readPos_ = 0;
-  lastLength_ = 0;
+  byteSaved_ = false;
+  start_ = end_ = readPos_ = lastLength_ = 0;
+  rawStart_ = rawEnd_ = 0;
   return true;
 }

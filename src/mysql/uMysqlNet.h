@@ -1,8 +1,9 @@
 #pragma once
 // TMysqlNet: MySQL packets over the transport. Frames outgoing data with the
-// 4-byte header and sequence number, reads one packet at a time into one
-// growable buffer, decodes server error packets into the last error, and
-// wraps everything in zlib-compressed blocks once compression is on.
+// 4-byte header and sequence number, reads the incoming stream in large
+// pieces into a growable buffer and hands out one packet at a time, decodes
+// server error packets into the last error, and wraps everything in
+// zlib-compressed blocks once compression is on.
 //
 // The payload of the packet just read is Payload() (also ReadPos()/length);
 // a 0 byte is stored right after it so text at the end can be read as a
@@ -21,6 +22,7 @@
 
 #include "mysql/uMysqlErrors.h"
 #include "mysql/uMysqlVio.h"
+#include "mysql/uMysqlZlib.h"
 
 // Payload length limit of one packet (0xFFFFFF); writes must stay below it.
 inline constexpr size_t MaxPacketLength = 0xFFFFFF;
@@ -87,8 +89,8 @@ class TMysqlNet {
   // SQL state of 4.1 error packets.
   [[nodiscard]] int SafeRead(uint32_t clientFlags);
 
-  // Gives a grown buffer back (8192 bytes) after a compressed result; false
-  // only when re-allocation fails.
+  // Gives a grown buffer back (8192 bytes) after a compressed result when no
+  // received bytes are pending; false only when re-allocation fails.
   [[nodiscard]] bool ShrinkBuffer();
 
   // Reads wait for the peer at most until `deadline`; none: as long as the
@@ -98,7 +100,9 @@ class TMysqlNet {
   // The last failed read gave up at the deadline.
   [[nodiscard]] bool ReadTimedOut() const { return readTimedOut_; }
 
-  void SetCompress(bool on) { compress_ = on; }
+  // Switches the framing of what follows. Bytes already received belong to
+  // the new framing: switched on, they are read as compressed blocks.
+  void SetCompress(bool on);
   [[nodiscard]] bool Compress() const { return compress_; }
 
   // The packet just read.
@@ -133,36 +137,48 @@ class TMysqlNet {
 
   [[nodiscard]] int ResetState();
   void RecordPacketTooLarge();
+  // Writing.
   [[nodiscard]] int WriteBuffered(const uint8_t* data, size_t length);
   [[nodiscard]] int RealWrite(const uint8_t* data, size_t length);
-  [[nodiscard]] static size_t CompressBlockPayload(std::vector<uint8_t>& block, size_t length,
-                                                   size_t& uncompressedLength);
+  [[nodiscard]] bool WriteBlock(const uint8_t* data, size_t length, int& retries);
   [[nodiscard]] bool SendAll(const uint8_t* data, size_t length, int& retries);
-  [[nodiscard]] int ReadRaw();
-  [[nodiscard]] bool ReadFully(uint8_t* target, size_t length, int& retries);
+  // Reading: the packet stream is read in as large pieces as the buffer
+  // takes, and packets are handed out of it in place.
+  [[nodiscard]] int NextPacket();
+  [[nodiscard]] bool Fill(size_t needed, int& retries);
+  [[nodiscard]] bool ReadBlock(int& retries);
+  [[nodiscard]] bool FillRaw(size_t needed, int& retries);
+  [[nodiscard]] bool ReadSome(std::vector<uint8_t>& into, size_t& end, int& retries);
   [[nodiscard]] bool AwaitData();
+  [[nodiscard]] bool MakeRoom(size_t needed);
   [[nodiscard]] bool GrowBuffer(size_t size);
-  [[nodiscard]] int ReadCompressedPacket();
-  [[nodiscard]] bool UncompressBlock(size_t offset, size_t length, size_t uncompressedLength,
-                                     size_t& result);
+  void RestoreSavedByte();
   void RecordServerError(uint32_t clientFlags);
 
   TMysqlVio vio_;
   bool compress_ = false;
   uint8_t activity_ = 0;  // 0 idle, 1 reading, 2 writing
-  std::vector<uint8_t> buffer_;
   uint8_t sequenceNumber_ = 0;
+  // Outgoing packets collect here until a flush or a full buffer sends them.
+  std::vector<uint8_t> out_;
   size_t writePos_ = 0;
+  // The incoming packet stream (compressed: as inflated): bytes start_ to end_
+  // are not handed out yet. The packet just read is at readPos_; the byte
+  // after it, covered by its terminating 0, is kept in savedByte_.
+  std::vector<uint8_t> buffer_;
+  size_t start_ = 0;
+  size_t end_ = 0;
   size_t readPos_ = 0;
   size_t lastLength_ = 0;
-  // Compressed reading: decompressed bytes held at the buffer start, where the
-  // next block goes, how many are not yet handed out, and the byte that the
-  // terminating 0 of the last packet covers.
-  size_t blockLength_ = InitialBufferSize;
-  size_t blockOffset_ = 0;
-  size_t remaining_ = 0;
+  bool byteSaved_ = false;
   uint8_t savedByte_ = 0;
-  size_t rawUncompressedLength_ = 0;  // of the block ReadRaw just read
+  // Compressed reading: the blocks as they come from the transport.
+  std::vector<uint8_t> raw_;
+  size_t rawStart_ = 0;
+  size_t rawEnd_ = 0;
+  TZlibInflater inflater_;
+  TZlibDeflater deflater_;
+  std::vector<uint8_t> block_;  // an outgoing compressed block
   uint32_t protocolVersion_ = 10;
   std::optional<TClock::time_point> readDeadline_;
   bool readTimedOut_ = false;

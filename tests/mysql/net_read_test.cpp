@@ -352,3 +352,36 @@ TEST(NetRead, RandomStreamsNeverReadOutsideTheBuffer) {
 }
 
 }  // namespace
+
+namespace {
+
+// The stream is read in pieces as large as the buffer takes, not a packet (or
+// a header) at a time: a hundred small packets that arrive together cost one
+// read of the transport.
+TEST(NetRead, PacketsThatArriveTogetherCostOneRead) {
+  for (const bool compress : {false, true}) {
+    SCOPED_TRACE(compress ? "compressed" : "plain");
+    Harness h(compress);
+    Bytes packets;
+    for (uint8_t i = 0; i < 100; ++i) packets = Concat({packets, Packet(i, Text("row"))});
+    h.peer->Reply(compress ? CompressedBlock(0, packets, true) : packets);
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(h.net.SafeRead(0), 3) << i;
+    EXPECT_EQ(h.peer->Reads(), 1);
+  }
+}
+
+// The login's answer and the first compressed block may arrive in one piece;
+// what was read ahead in plain framing is the start of that block.
+TEST(NetRead, BytesReadAheadBeforeCompressionAreTheFirstBlock) {
+  Harness h;
+  h.peer->Reply(
+      Concat({Packet(2, Text("ok")), CompressedBlock(0, Packet(0, Text("first")), false)}));
+  h.net.SetSequenceNumber(2);
+  ASSERT_EQ(h.net.SafeRead(0), 2);
+  h.net.SetCompress(true);
+  h.net.SetSequenceNumber(0);
+  ASSERT_EQ(h.net.SafeRead(0), 5);
+  EXPECT_EQ(h.Payload(), Text("first"));
+}
+
+}  // namespace
