@@ -275,9 +275,9 @@ class TMysqlClient {
 
   // Result sets.
   [[nodiscard]] bool ReadFieldList(std::uint32_t fieldCount);
-  [[nodiscard]] bool ReadRows(std::vector<FieldDescriptor>& fields, std::vector<TRowValues>& rows);
-  // 0 a row was read into `values`, 1 end of data, -1 failure.
-  [[nodiscard]] int ReadRow(std::size_t columns, TRowValues& values);
+  [[nodiscard]] bool ReadRows(std::vector<FieldDescriptor>& fields, TRowStore& rows);
+  // 0 a row was read into `row`, 1 end of data, -1 failure.
+  [[nodiscard]] int ReadRow(std::size_t columns, TCurrentRow& row);
   // Reads and drops the rest of a row-by-row result; past DrainSeconds the
   // connection is closed instead.
   void DrainRows();

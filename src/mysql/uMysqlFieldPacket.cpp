@@ -82,14 +82,3 @@ std::optional<FieldDescriptor> DecodeFieldPacket(TBytes packet, bool layout41, b
   field.CatalogLength = TextLength(field.Catalog);
   return field;
 }
-
-std::optional<TRowValues> DecodeRow(TBytes packet, std::size_t columns) {
-  TPacketReader reader(packet);
-  TRowValues values(columns);
-  for (auto& value : values) {
-    const auto text = reader.ReadLengthCodedString();
-    if (!reader.Ok()) return std::nullopt;
-    if (text) value.emplace(*text);
-  }
-  return values;
-}

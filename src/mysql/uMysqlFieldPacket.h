@@ -61,10 +61,3 @@ struct FieldDescriptor {
 // 2-byte instead of 1-byte flags). Fails on a truncated or short column.
 [[nodiscard]] std::optional<FieldDescriptor> DecodeFieldPacket(TBytes packet, bool layout41,
                                                                bool longFlags);
-
-// One row: a value per column, nullopt for SQL NULL.
-using TRowValues = std::vector<std::optional<std::string>>;
-
-// Decodes a row packet of `columns` values. Fails when the packet ends before
-// the last value does.
-[[nodiscard]] std::optional<TRowValues> DecodeRow(TBytes packet, std::size_t columns);

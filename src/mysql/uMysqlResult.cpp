@@ -16,10 +16,7 @@ bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
 
 TMysqlResult::TMysqlResult(TMysqlClient* session, bool buffered,
                            std::vector<FieldDescriptor> fields)
-    : session_(session),
-      buffered_(buffered),
-      fields_(std::move(fields)),
-      values_(buffered ? 0 : fields_.size()) {}
+    : session_(session), buffered_(buffered), fields_(std::move(fields)), rows_(fields_.size()) {}
 
 TMysqlResult::~TMysqlResult() {
   if (session_ == nullptr) return;
@@ -43,14 +40,13 @@ const FieldDescriptor* TMysqlResult::Field(int index) const {
 
 std::optional<std::string_view> TMysqlResult::Value(int index) const {
   if (index < 0 || index >= FieldCount()) return std::nullopt;
-  const TRowValues* row = &values_;
+  TRowRef row = current_.Row();
   if (buffered_) {
     if (recNo_ < 0) return std::nullopt;
-    row = &rows_[static_cast<std::size_t>(recNo_)];
+    row = rows_.Row(static_cast<std::size_t>(recNo_));
   }
-  const auto& value = (*row)[static_cast<std::size_t>(index)];
-  if (!value) return std::nullopt;
-  return std::string_view(*value);
+  if (!row.Present()) return std::nullopt;
+  return row.Value(static_cast<std::size_t>(index));
 }
 
 int TMysqlResult::FieldIndex(std::string_view name, bool exact) const {
@@ -108,7 +104,7 @@ void TMysqlResult::NextRowByRow() {
     eof_ = true;
     return;
   }
-  const int read = session_->ReadRow(fields_.size(), values_);
+  const int read = session_->ReadRow(fields_.size(), current_);
   if (read == 0) {
     recNo_ = static_cast<std::int32_t>(rowCount_);
     ++rowCount_;
@@ -147,7 +143,7 @@ void TMysqlResult::LastRowByRow() {
     return;
   }
   int read = 0;
-  while ((read = session_->ReadRow(fields_.size(), values_)) == 0) ++rowCount_;
+  while ((read = session_->ReadRow(fields_.size(), current_)) == 0) ++rowCount_;
   readStatus_ = read;
   recNo_ = static_cast<std::int32_t>(rowCount_) - 1;
   Detach();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "mysql/uMysqlFieldPacket.h"
+#include "mysql/uMysqlRowStore.h"
 
 class TMysqlClient;
 
@@ -72,8 +73,8 @@ class TMysqlResult {
   TMysqlClient* session_;
   bool buffered_;
   std::vector<FieldDescriptor> fields_;
-  std::vector<TRowValues> rows_;  // buffered rows in arrival order
-  TRowValues values_;             // the current row of a row-by-row result
+  TRowStore rows_;       // buffered rows in arrival order
+  TCurrentRow current_;  // the current row of a row-by-row result
   std::uint64_t rowCount_ = 0;
   std::int32_t recNo_ = -1;
   bool eof_ = false;

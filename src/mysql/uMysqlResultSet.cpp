@@ -35,7 +35,7 @@ bool TMysqlClient::ReadFieldList(std::uint32_t fieldCount) {
   return true;
 }
 
-bool TMysqlClient::ReadRows(std::vector<FieldDescriptor>& fields, std::vector<TRowValues>& rows) {
+bool TMysqlClient::ReadRows(std::vector<FieldDescriptor>& fields, TRowStore& rows) {
   for (;;) {
     if (SafeRead() < 0) return false;
     const TBytes packet = net_.Payload();
@@ -43,21 +43,20 @@ bool TMysqlClient::ReadRows(std::vector<FieldDescriptor>& fields, std::vector<TR
       TakeEndOfData();
       return true;
     }
-    auto values = DecodeRow(packet, fields.size());
-    if (!values) {
+    if (!rows.Append(packet)) {
       FailMalformed();
       return false;
     }
+    const TRowRef row = rows.Row(rows.Count() - 1);
     for (std::size_t column = 0; column < fields.size(); ++column) {
-      const auto& value = (*values)[column];
+      const auto value = row.Value(column);
       if (value && value->size() > fields[column].MaxLength)
         fields[column].MaxLength = static_cast<std::uint32_t>(value->size());
     }
-    rows.push_back(std::move(*values));
   }
 }
 
-int TMysqlClient::ReadRow(std::size_t columns, TRowValues& values) {
+int TMysqlClient::ReadRow(std::size_t columns, TCurrentRow& row) {
   return GuardMemory(-1, [&] {
     if (SafeRead() < 0) return -1;
     const TBytes packet = net_.Payload();
@@ -65,12 +64,10 @@ int TMysqlClient::ReadRow(std::size_t columns, TRowValues& values) {
       TakeEndOfData();
       return 1;  // the previous row's values stay
     }
-    auto row = DecodeRow(packet, columns);
-    if (!row) {
+    if (!row.Assign(packet, columns)) {
       FailMalformed();
       return -1;
     }
-    values = std::move(*row);
     return 0;
   });
 }
@@ -121,9 +118,9 @@ std::unique_ptr<TMysqlResult> TMysqlClient::StoreResult() {
   status_ = TMysqlStatus::Ready;
   if (!result) return nullptr;
 
-  result->rowCount_ = result->rows_.size();
+  result->rowCount_ = result->rows_.Count();
   result->readStatus_ = 1;
-  if (!result->rows_.empty()) {
+  if (result->rows_.Count() > 0) {
     result->recNo_ = 0;
   } else {
     result->eof_ = true;

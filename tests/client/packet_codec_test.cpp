@@ -12,6 +12,7 @@
 #include "mysql/uMysqlFieldPacket.h"
 #include "mysql/uMysqlGreeting.h"
 #include "mysql/uMysqlReplies.h"
+#include "mysql/uMysqlRowStore.h"
 
 namespace {
 
@@ -366,20 +367,52 @@ TEST(FieldPacket, NullColumnsLeaveZerosShortColumnsFail) {
 
 TEST(RowPacket, NullEmptyAndTruncatedValues) {
   const Bytes row = Concat({Lc("1"), {251}, Lc(""), Lc("text")});
-  const auto values = DecodeRow(row, 4);
-  ASSERT_TRUE(values);
-  EXPECT_EQ((*values)[0], "1");
-  EXPECT_EQ((*values)[1], std::nullopt);
-  EXPECT_EQ((*values)[2], "");
-  EXPECT_EQ((*values)[3], "text");
-  EXPECT_FALSE(DecodeRow(row, 5)) << "more columns than values";
-  for (std::size_t length = 0; length < row.size(); ++length)
-    EXPECT_FALSE(DecodeRow(TBytes(row).first(length), 4)) << "truncated to " << length;
+  TCurrentRow current;
+  ASSERT_TRUE(current.Assign(row, 4));
+  const TRowRef values = current.Row();
+  EXPECT_EQ(values.Value(0), "1");
+  EXPECT_EQ(values.Value(1), std::nullopt);
+  EXPECT_EQ(values.Value(2), "");
+  EXPECT_EQ(values.Value(3), "text");
+  EXPECT_EQ(values.Value(3)->data()[4], '\0') << "every value is NUL-terminated";
+  TCurrentRow failing;
+  EXPECT_FALSE(failing.Assign(row, 5)) << "more columns than values";
+  EXPECT_FALSE(failing.Row().Present());
+  for (std::size_t length = 0; length < row.size(); ++length) {
+    EXPECT_FALSE(current.Assign(TBytes(row).first(length), 4)) << "truncated to " << length;
+    EXPECT_EQ(current.Row().Value(3), "text") << "a failed row keeps the one before";
+  }
 
   const Bytes binary = Concat({{3, 'a', 0, 'b'}});
-  const auto withNul = DecodeRow(binary, 1);
-  ASSERT_TRUE(withNul);
-  EXPECT_EQ((*withNul)[0], std::string("a\0b", 3));
+  ASSERT_TRUE(current.Assign(binary, 1));
+  EXPECT_EQ(current.Row().Value(0), std::string_view("a\0b", 3));
+}
+
+// Every length form, and rows large and small side by side in one store.
+TEST(RowPacket, StoreKeepsEveryRowWhole) {
+  const std::string large(70000, 'L');
+  const Bytes wide = Concat({{252, 0x00, 0x01},
+                             Bytes(256, 'w'),
+                             {253, 0x70, 0x11, 0x01},
+                             Text(large),
+                             {254, 3, 0, 0, 0, 0, 0, 0, 0},
+                             Text("abc")});
+  TRowStore store(3);
+  for (int i = 0; i < 1000; ++i) {
+    ASSERT_TRUE(store.Append(Concat({Lc(std::to_string(i)), {251}, Lc("x")})));
+    if (i % 100 == 0) {
+      ASSERT_TRUE(store.Append(wide));
+    }
+  }
+  EXPECT_FALSE(store.Append(Concat({Lc("1"), {251}}))) << "a value short";
+  ASSERT_EQ(store.Count(), 1010u);
+  EXPECT_EQ(store.Row(0).Value(0), "0");
+  EXPECT_EQ(store.Row(1).Value(0)->size(), 256u);
+  EXPECT_EQ(store.Row(1).Value(1), large);
+  EXPECT_EQ(store.Row(1).Value(2), "abc");
+  EXPECT_EQ(store.Row(1009).Value(0), "999");
+  EXPECT_EQ(store.Row(1009).Value(1), std::nullopt);
+  EXPECT_EQ(store.Row(1009).Value(2), "x");
 }
 
 }  // namespace
