@@ -15,19 +15,22 @@ IDispatch* RequireObject(IDispatch* Object, std::string_view Name) {
   return Object;
 }
 
-platform::OleVariant Invoke(IDispatch* Object, std::string_view Name, WORD Flags,
-                            const THostArgs& Args, bool WantResult) {
+DISPID MemberId(IDispatch* Object, std::string_view Name) {
   RequireObject(Object, Name);
   DISPID Id = DISPID_UNKNOWN;
-  HRESULT hr = platform::DispatchIdOf(Object, platform::FromAnsi(Name), Id);
+  const HRESULT hr = platform::DispatchIdOf(Object, platform::FromAnsi(Name), Id);
   if (FAILED(hr))
     throw TAddinError("Host object has no member " + std::string(Name) + " (" +
                       platform::HResultHex(hr) + ")");
+  return Id;
+}
 
+platform::OleVariant InvokeMember(IDispatch* Object, std::string_view Name, DISPID Id, WORD Flags,
+                                  const THostArgs& Args, bool WantResult) {
   platform::OleVariant Result;
   platform::OleString Description;
-  hr = platform::InvokeDispatch(Object, Id, Flags, Args, WantResult ? &Result : nullptr,
-                                Description);
+  const HRESULT hr = platform::InvokeDispatch(Object, Id, Flags, Args,
+                                              WantResult ? &Result : nullptr, Description);
   if (FAILED(hr)) {
     std::string Message =
         "Host call " + std::string(Name) + " failed (" + platform::HResultHex(hr) + ")";
@@ -38,13 +41,20 @@ platform::OleVariant Invoke(IDispatch* Object, std::string_view Name, WORD Flags
   return Result;
 }
 
-}  // namespace
-
-platform::OleVariant HostFunction(IDispatch* Object, std::string_view Name, THostArgs Args) {
-  return Invoke(Object, Name, DISPATCH_METHOD | DISPATCH_PROPERTYGET, Args, true);
+platform::OleVariant Invoke(IDispatch* Object, std::string_view Name, WORD Flags,
+                            const THostArgs& Args, bool WantResult) {
+  return InvokeMember(Object, Name, MemberId(Object, Name), Flags, Args, WantResult);
 }
 
-void HostProcedure(IDispatch* Object, std::string_view Name, THostArgs Args) {
+constexpr WORD FunctionFlags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+
+}  // namespace
+
+platform::OleVariant HostFunction(IDispatch* Object, std::string_view Name, const THostArgs& Args) {
+  return Invoke(Object, Name, FunctionFlags, Args, true);
+}
+
+void HostProcedure(IDispatch* Object, std::string_view Name, const THostArgs& Args) {
   Invoke(Object, Name, DISPATCH_METHOD, Args, false);
 }
 
@@ -62,12 +72,24 @@ IDispatch* ObjectIn(const platform::OleVariant& Holder, std::string_view Name) {
 }  // namespace
 
 platform::OleVariant HostFunction(const platform::OleVariant& Object, std::string_view Name,
-                                  THostArgs Args) {
-  return HostFunction(ObjectIn(Object, Name), Name, std::move(Args));
+                                  const THostArgs& Args) {
+  return HostFunction(ObjectIn(Object, Name), Name, Args);
 }
 
-void HostProcedure(const platform::OleVariant& Object, std::string_view Name, THostArgs Args) {
-  HostProcedure(ObjectIn(Object, Name), Name, std::move(Args));
+void HostProcedure(const platform::OleVariant& Object, std::string_view Name,
+                   const THostArgs& Args) {
+  HostProcedure(ObjectIn(Object, Name), Name, Args);
+}
+
+THostMember::THostMember(const platform::OleVariant& Object, std::string_view Name)
+    : Object_(ObjectIn(Object, Name)), Name_(Name), Id_(MemberId(Object_, Name)) {}
+
+platform::OleVariant THostMember::Function(const THostArgs& Args) const {
+  return InvokeMember(Object_, Name_, Id_, FunctionFlags, Args, true);
+}
+
+void THostMember::Procedure(const THostArgs& Args) const {
+  InvokeMember(Object_, Name_, Id_, DISPATCH_METHOD, Args, false);
 }
 
 void HostPut(const platform::OleVariant& Object, std::string_view Name,

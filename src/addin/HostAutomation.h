@@ -15,16 +15,33 @@ namespace addin {
 
 using THostArgs = std::vector<platform::OleVariant>;
 
-platform::OleVariant HostFunction(IDispatch* Object, std::string_view Name, THostArgs Args = {});
-void HostProcedure(IDispatch* Object, std::string_view Name, THostArgs Args = {});
+platform::OleVariant HostFunction(IDispatch* Object, std::string_view Name,
+                                  const THostArgs& Args = {});
+void HostProcedure(IDispatch* Object, std::string_view Name, const THostArgs& Args = {});
 void HostPut(IDispatch* Object, std::string_view Name, const platform::OleVariant& Value);
 
 // The same on an object held in a variant; a variant without an object fails.
 platform::OleVariant HostFunction(const platform::OleVariant& Object, std::string_view Name,
-                                  THostArgs Args = {});
-void HostProcedure(const platform::OleVariant& Object, std::string_view Name, THostArgs Args = {});
+                                  const THostArgs& Args = {});
+void HostProcedure(const platform::OleVariant& Object, std::string_view Name,
+                   const THostArgs& Args = {});
 void HostPut(const platform::OleVariant& Object, std::string_view Name,
              const platform::OleVariant& Value);
+
+// One member of one host object, looked up once and called as often as
+// needed (filling a table calls the same few members for every cell). The
+// object and the name (a literal) must outlive it.
+class THostMember {
+ public:
+  THostMember(const platform::OleVariant& Object, std::string_view Name);
+  platform::OleVariant Function(const THostArgs& Args = {}) const;
+  void Procedure(const THostArgs& Args = {}) const;
+
+ private:
+  IDispatch* Object_;
+  std::string_view Name_;
+  DISPID Id_;
+};
 
 // An argument passed by reference: the host reads and may overwrite Target,
 // which must outlive the call.

@@ -3,6 +3,7 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "addin/HostAutomation.h"
@@ -37,6 +38,8 @@ void ShowStatus(TDalvora& object, const std::string& text) {
 }
 
 // Writes rows into a host table one line at a time, in the object's dialect.
+// The members called for every line and cell are looked up once: per table,
+// and in the object dialect per row object.
 class TableWriter {
  public:
   TableWriter(const OleVariant& table, bool expressions)
@@ -58,20 +61,23 @@ class TableWriter {
 
   void NewLine(int32_t line) {
     if (expressions_) {
+      if (!newLine_) newLine_.emplace(table_, "NewLine");
+      if (!setValue_) setValue_.emplace(table_, "SetValue");
       line_ = OleVariant(line);
-      addin::HostProcedure(table_, "NewLine", {addin::ByRef(line_)});
+      newLine_->Procedure({addin::ByRef(line_)});
     } else {
-      row_ = addin::HostFunction(table_, "Add", {addin::OmittedArg()});
+      if (!add_) add_.emplace(table_, "Add");
+      row_ = add_->Function({addin::OmittedArg()});
+      setValue_.emplace(row_, "Set");
     }
   }
 
   // Column numbers count from 0 here; the expression dialect counts from 1.
   void Set(int32_t column, const OleVariant& value) {
     if (expressions_) {
-      addin::HostProcedure(table_, "SetValue",
-                           {addin::ByRef(line_), OleVariant(column + 1), value});
+      setValue_->Procedure({addin::ByRef(line_), OleVariant(column + 1), value});
     } else {
-      addin::HostProcedure(row_, "Set", {OleVariant(column), value});
+      setValue_->Procedure({OleVariant(column), value});
     }
   }
 
@@ -110,6 +116,9 @@ class TableWriter {
   bool expressions_;
   OleVariant line_;  // the line number, passed by reference (expression dialect)
   OleVariant row_;   // the row just added (object dialect)
+  std::optional<addin::THostMember> newLine_;   // expression dialect
+  std::optional<addin::THostMember> add_;       // object dialect
+  std::optional<addin::THostMember> setValue_;  // SetValue of the table, or Set of the row
 };
 
 }  // namespace

@@ -23,14 +23,16 @@ HRESULT DispatchIdOf(IDispatch* object, OleStringView name, DISPID& id) {
 HRESULT InvokeDispatch(IDispatch* object, DISPID id, WORD flags,
                        const std::vector<OleVariant>& args, OleVariant* result,
                        OleString& description) {
-  // Invoke takes the arguments last to first.
-  std::vector<VARIANT> reversed;
-  reversed.reserve(args.size());
-  for (auto it = args.rbegin(); it != args.rend(); ++it) reversed.push_back(*it->Get());
+  // Invoke takes the arguments last to first; the usual few need no heap.
+  constexpr size_t LocalArgs = 8;
+  VARIANT local[LocalArgs];
+  std::vector<VARIANT> many(args.size() > LocalArgs ? args.size() : 0);
+  VARIANT* reversed = many.empty() ? local : many.data();
+  for (size_t i = 0; i < args.size(); ++i) reversed[args.size() - 1 - i] = *args[i].Get();
   DISPID putId = DISPID_PROPERTYPUT;
   DISPPARAMS params{};
-  params.rgvarg = reversed.data();
-  params.cArgs = static_cast<UINT>(reversed.size());
+  params.rgvarg = args.empty() ? nullptr : reversed;
+  params.cArgs = static_cast<UINT>(args.size());
   if (flags & DISPATCH_PROPERTYPUT) {
     params.rgdispidNamedArgs = &putId;
     params.cNamedArgs = 1;

@@ -57,9 +57,9 @@ PrivateMariaDb::PrivateMariaDb(const std::string& name)
   if (std::system(command.c_str()) == 0) server_ = LoadMariaDbEnv(dir_ + "/server.env");
 }
 
-bool PrivateMariaDb::Restart() {
+bool PrivateMariaDb::Restart(bool crash) {
   const std::string command = Quote(std::string(ORBELIN_SOURCE_DIR) + "/scripts/mariadb-restart") +
-                              " " + Quote(dir_) + " >/dev/null";
+                              " " + Quote(dir_) + (crash ? " --crash" : "") + " >/dev/null";
   return std::system(command.c_str()) == 0;
 }
 

@@ -42,8 +42,9 @@ class PrivateMariaDb {
   PrivateMariaDb& operator=(const PrivateMariaDb&) = delete;
 
   [[nodiscard]] const std::optional<MariaDbServer>& Server() const { return server_; }
-  // Stops the server and starts it again on the same data, port and socket.
-  [[nodiscard]] bool Restart();
+  // Stops the server and starts it again on the same data, port and socket;
+  // `crash`: kills it at once instead of shutting it down.
+  [[nodiscard]] bool Restart(bool crash = false);
 
  private:
   std::string dir_;
