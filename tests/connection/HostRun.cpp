@@ -2,7 +2,6 @@
 
 #include <sys/wait.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -40,15 +39,16 @@ std::string Substitute(std::string text, const std::map<std::string, std::string
 }
 
 ProcessOutput RunHost(const std::string& dialect, const std::filesystem::path& script) {
-  const std::string command =
-      HostCommand() + " --dialect " + dialect + " --status '" + script.string() + "' 2>&1";
+  // Into a file, not a pipe: under Wine the host may start background
+  // services that inherit its output and would keep a pipe open long after
+  // the host has finished.
+  const std::filesystem::path captured = script.string() + ".output";
+  const std::string command = HostCommand() + " --dialect " + dialect + " --status '" +
+                              script.string() + "' >'" + captured.string() + "' 2>&1 </dev/null";
   ProcessOutput output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return output;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.Text.append(buffer, n);
-  const int status = pclose(pipe);
-  output.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const int status = std::system(command.c_str());
+  output.Text = ReadFile(captured);
+  output.ExitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return output;
 }
 
