@@ -204,7 +204,7 @@ HRESULT TAddin::FindProp(BSTR bstrPropName, LONG* plPropNum) {
   if (!plPropNum) return E_POINTER;
   *plPropNum = -1;
   return Guarded([&] {
-    *plPropNum = Table().FindProperty(*this, platform::AnsiFromBstr(bstrPropName));
+    *plPropNum = Table().FindProperty(*this, platform::ViewOfBstr(bstrPropName));
     return *plPropNum != -1 ? S_OK : S_FALSE;
   });
 }
@@ -259,7 +259,7 @@ HRESULT TAddin::FindMethod(BSTR bstrMethodName, LONG* plMethodNum) {
   if (!plMethodNum) return E_POINTER;
   *plMethodNum = -1;
   return Guarded([&] {
-    *plMethodNum = Table().FindMethod(*this, platform::AnsiFromBstr(bstrMethodName));
+    *plMethodNum = Table().FindMethod(*this, platform::ViewOfBstr(bstrMethodName));
     return *plMethodNum != -1 ? S_OK : S_FALSE;
   });
 }

@@ -7,11 +7,23 @@ namespace addin {
 namespace {
 
 template <class Items>
-int32_t IndexOfName(const Items& List, const std::string& Name) {
+int32_t IndexOfName(const Items& List, platform::OleStringView Name) {
   for (size_t i = 0; i < List.size(); ++i) {
-    if (List[i].Name == Name || List[i].AlternativeName == Name) return static_cast<int32_t>(i);
+    if (platform::FromAnsi(List[i].Name) == Name || List[i].AlternativeName == Name)
+      return static_cast<int32_t>(i);
   }
   return -1;
+}
+
+// A member beyond the table, found by the table-level event; -1 when the
+// event is unset, finds nothing, or the name has no ANSI form.
+int32_t IndexBeyondByName(TAddin& Sender, const TOnFindMemberEvent& Event,
+                          platform::OleStringView Name) {
+  int32_t Index = -1;
+  if (!Event) return Index;
+  if (const std::optional<std::string> Ansi = platform::ToAnsiExactly(Name))
+    Event(Sender, *Ansi, Index);
+  return Index;
 }
 
 template <class Items>
@@ -37,16 +49,16 @@ int32_t NumberBeyond(int32_t Index, size_t Count) {
 
 template <class Item>
 TOleString NameOf(const Item& Entry, int32_t Alias) {
-  return platform::FromAnsi(Alias == 0 ? Entry.Name : Entry.AlternativeName);
+  return Alias == 0 ? platform::FromAnsi(Entry.Name) : Entry.AlternativeName;
 }
 
 }  // namespace
 
-int32_t TAddinHelper::IndexOfProperty(const std::string& Name) const {
+int32_t TAddinHelper::IndexOfProperty(platform::OleStringView Name) const {
   return IndexOfName(Properties, Name);
 }
 
-int32_t TAddinHelper::IndexOfMethod(const std::string& Name) const {
+int32_t TAddinHelper::IndexOfMethod(platform::OleStringView Name) const {
   return IndexOfName(Methods, Name);
 }
 
@@ -58,18 +70,16 @@ const TMethodsItem* TAddinHelper::MethodAt(int32_t Number) const {
   return ItemAt(Methods, Number);
 }
 
-int32_t TAddinHelper::FindProperty(TAddin& Sender, const std::string& Name) const {
-  int32_t Index = IndexOfProperty(Name);
+int32_t TAddinHelper::FindProperty(TAddin& Sender, platform::OleStringView Name) const {
+  const int32_t Index = IndexOfProperty(Name);
   if (Index >= 0) return Index;
-  if (OnFindProperty) OnFindProperty(Sender, Name, Index);
-  return NumberBeyond(Index, Properties.size());
+  return NumberBeyond(IndexBeyondByName(Sender, OnFindProperty, Name), Properties.size());
 }
 
-int32_t TAddinHelper::FindMethod(TAddin& Sender, const std::string& Name) const {
-  int32_t Index = IndexOfMethod(Name);
+int32_t TAddinHelper::FindMethod(TAddin& Sender, platform::OleStringView Name) const {
+  const int32_t Index = IndexOfMethod(Name);
   if (Index >= 0) return Index;
-  if (OnFindMethod) OnFindMethod(Sender, Name, Index);
-  return NumberBeyond(Index, Methods.size());
+  return NumberBeyond(IndexBeyondByName(Sender, OnFindMethod, Name), Methods.size());
 }
 
 int32_t TAddinHelper::GetPropertyCount(TAddin& Sender) const {

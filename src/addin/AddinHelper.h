@@ -64,8 +64,10 @@ using TOnGetMemberCountEvent = std::function<void(TAddin& Sender, int32_t& Count
 using TOnIsPropertyFlagEvent =
     std::function<void(TAddin& Sender, const std::string& PropertyName, bool& Flag)>;
 
+// The local (Russian) names are held in UTF-16, so they match and read back
+// whatever the process's ANSI code page is.
 struct TPropertiesItem {
-  std::string AlternativeName;
+  TOleString AlternativeName;
   std::string Name;
   bool IsReadable = false;
   bool IsWriteable = false;
@@ -74,7 +76,7 @@ struct TPropertiesItem {
 };
 
 struct TMethodsItem {
-  std::string AlternativeName;
+  TOleString AlternativeName;
   std::string Name;
   int32_t ParamsCount = 0;
   bool ReturnValue = false;
@@ -105,14 +107,17 @@ class TAddinHelper {
   TOnIsPropertyFlagEvent OnIsPropertyReadable;
   TOnIsPropertyFlagEvent OnIsPropertyWriteable;
 
-  // Exact, case-sensitive match against Name, then AlternativeName; -1 if none.
-  int32_t IndexOfProperty(const std::string& Name) const;
-  int32_t IndexOfMethod(const std::string& Name) const;
+  // Exact, case-sensitive match against Name, then AlternativeName, compared
+  // as UTF-16; -1 if none.
+  int32_t IndexOfProperty(platform::OleStringView Name) const;
+  int32_t IndexOfMethod(platform::OleStringView Name) const;
 
   // One operation per host request. Numbers outside the table address the
-  // members the table-level events provide (Index = number - count).
-  int32_t FindProperty(TAddin& Sender, const std::string& Name) const;
-  int32_t FindMethod(TAddin& Sender, const std::string& Name) const;
+  // members the table-level events provide (Index = number - count). The
+  // find events get the name in the ANSI code page, and only when the code
+  // page can hold it: a name turned into '?' must not find another member.
+  int32_t FindProperty(TAddin& Sender, platform::OleStringView Name) const;
+  int32_t FindMethod(TAddin& Sender, platform::OleStringView Name) const;
   int32_t GetPropertyCount(TAddin& Sender) const;
   int32_t GetMethodCount(TAddin& Sender) const;
   TOleString GetPropertyName(TAddin& Sender, int32_t Number, int32_t Alias) const;

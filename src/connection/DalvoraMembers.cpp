@@ -2,8 +2,6 @@
 
 #include <set>
 
-#include "platform/codepage.h"
-
 namespace connection {
 
 const std::array<TPropertyDefinition, 18> DalvoraProperties = {{
@@ -126,7 +124,7 @@ addin::TAddinHelper BuildDalvoraMemberTable(const TDalvoraHandlers& Handlers) {
   for (const TPropertyDefinition& Definition : DalvoraProperties) {
     const std::string Prefix = std::string("AddinHelperProperties") + Definition.Name;
     addin::TPropertiesItem Item;
-    Item.AlternativeName = platform::ToAnsi(Definition.AlternativeName);
+    Item.AlternativeName = Definition.AlternativeName;
     Item.Name = Definition.Name;
     Item.IsReadable = Definition.IsReadable;
     Item.IsWriteable = Definition.IsWriteable;
@@ -142,7 +140,7 @@ addin::TAddinHelper BuildDalvoraMemberTable(const TDalvoraHandlers& Handlers) {
   for (const TMethodDefinition& Definition : DalvoraMethods) {
     const std::string Prefix = std::string("AddinHelperMethods") + Definition.Name;
     addin::TMethodsItem Item;
-    Item.AlternativeName = platform::ToAnsi(Definition.AlternativeName);
+    Item.AlternativeName = Definition.AlternativeName;
     Item.Name = Definition.Name;
     Item.ParamsCount = Definition.ParamsCount;
     Item.ReturnValue = Definition.ReturnValue;

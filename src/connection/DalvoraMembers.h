@@ -19,7 +19,7 @@ inline constexpr char DalvoraExtensionName[] = "Dalvora";
 // Every property has a getter; exactly the writeable ones have a setter.
 struct TPropertyDefinition {
   const char* Name;
-  const OLECHAR* AlternativeName;  // UTF-16; stored in the table in the ANSI code page
+  const OLECHAR* AlternativeName;  // UTF-16, as the table holds it
   bool IsReadable;
   bool IsWriteable;
 };

@@ -53,9 +53,11 @@ OleString FromAnsi(std::string_view text) {
 namespace platform {
 namespace {
 
+using HighHalf = std::array<char16_t, 128>;
+
 // Windows-1251, bytes 0x80 to 0xFF. 0x98 has no character in the code page;
 // it maps to U+0098 as Windows does, so every byte survives a round trip.
-constexpr std::array<char16_t, 128> kHighHalf = {
+constexpr HighHalf kCyrillic = {
     0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
     0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,  // 88
     0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
@@ -74,23 +76,52 @@ constexpr std::array<char16_t, 128> kHighHalf = {
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,  // F8
 };
 
-using ReverseEntry = std::pair<char16_t, char>;
-
-// The high half sorted by character, for the UTF-16 to byte direction.
-constexpr std::array<ReverseEntry, 128> kReverse = [] {
-  std::array<ReverseEntry, 128> table{};
-  for (std::size_t i = 0; i < kHighHalf.size(); ++i)
-    table[i] = {kHighHalf[i], static_cast<char>(0x80 + i)};
-  std::sort(table.begin(), table.end());
+// Windows-1252 (Western European): its own characters from 0x80 to 0x9F
+// (the five unassigned bytes map to the same control codes, as on Windows),
+// then Latin-1 from 0xA0.
+constexpr HighHalf kWestern = [] {
+  HighHalf table = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
+      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88
+      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
+      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98
+  };
+  for (std::size_t i = 0x20; i < table.size(); ++i) table[i] = static_cast<char16_t>(0x80 + i);
   return table;
 }();
 
+using ReverseEntry = std::pair<char16_t, char>;
+using Reverse = std::array<ReverseEntry, 128>;
+
+// A high half sorted by character, for the UTF-16 to byte direction.
+constexpr Reverse ReverseOf(const HighHalf& high) {
+  Reverse table{};
+  for (std::size_t i = 0; i < high.size(); ++i) table[i] = {high[i], static_cast<char>(0x80 + i)};
+  std::sort(table.begin(), table.end());
+  return table;
+}
+
+struct CodePageTable {
+  unsigned Number;
+  const HighHalf& High;
+  Reverse Bytes;
+};
+
+const CodePageTable kCodePages[] = {
+    {1251, kCyrillic, ReverseOf(kCyrillic)},
+    {1252, kWestern, ReverseOf(kWestern)},
+};
+
+// The hosts this add-in serves run with code page 1251.
+const CodePageTable* active = &kCodePages[0];
+
 char ByteFor(char16_t unit) {
   if (unit < 0x80) return static_cast<char>(unit);
+  const Reverse& bytes = active->Bytes;
   const auto it =
-      std::lower_bound(kReverse.begin(), kReverse.end(), unit,
+      std::lower_bound(bytes.begin(), bytes.end(), unit,
                        [](const ReverseEntry& entry, char16_t key) { return entry.first < key; });
-  return it != kReverse.end() && it->first == unit ? it->second : '?';
+  return it != bytes.end() && it->first == unit ? it->second : '?';
 }
 
 bool IsHighSurrogate(char16_t unit) {
@@ -118,9 +149,18 @@ OleString FromAnsi(std::string_view text) {
   out.reserve(text.size());
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    out.push_back(byte < 0x80 ? char16_t(byte) : kHighHalf[byte - 0x80]);
+    out.push_back(byte < 0x80 ? char16_t(byte) : active->High[byte - 0x80]);
   }
   return out;
+}
+
+bool SetStandInCodePage(unsigned codePage) {
+  for (const CodePageTable& table : kCodePages) {
+    if (table.Number != codePage) continue;
+    active = &table;
+    return true;
+  }
+  return false;
 }
 
 }  // namespace platform
@@ -135,6 +175,12 @@ OleStringView ViewOfBstr(BSTR text) {
 
 std::string AnsiFromBstr(BSTR text) {
   return ToAnsi(ViewOfBstr(text));
+}
+
+std::optional<std::string> ToAnsiExactly(OleStringView text) {
+  std::string ansi = ToAnsi(text);
+  if (FromAnsi(ansi) != text) return std::nullopt;
+  return ansi;
 }
 
 }  // namespace platform

@@ -167,6 +167,13 @@ bool TcpSocket::WaitReadable(int64_t milliseconds) {
   fd_set readable;
   FD_ZERO(&readable);
   FD_SET(Sock(handle_), &readable);
+  // Windows reports a refused or failed non-blocking connect in the
+  // exception set, never as readable; without it the wait would run the
+  // whole connect time-out. The caller learns the failure from
+  // PendingError, as on systems that wake the reader.
+  fd_set failed;
+  FD_ZERO(&failed);
+  FD_SET(Sock(handle_), &failed);
   timeval limit{};
   timeval* limitPointer = nullptr;
   if (milliseconds >= 0) {
@@ -174,9 +181,9 @@ bool TcpSocket::WaitReadable(int64_t milliseconds) {
     limit.tv_usec = static_cast<long>(milliseconds % 1000 * 1000);
     limitPointer = &limit;
   }
-  const int result = select(0, &readable, nullptr, nullptr, limitPointer);
+  const int result = select(0, &readable, nullptr, &failed, limitPointer);
   if (result == SOCKET_ERROR) lastError_ = WSAGetLastError();
-  return result > 0 && FD_ISSET(Sock(handle_), &readable);
+  return result > 0 && (FD_ISSET(Sock(handle_), &readable) || FD_ISSET(Sock(handle_), &failed));
 }
 
 void TcpSocket::Close() {

@@ -7,6 +7,7 @@
 #include "addin/ComPtr.h"
 #include "platform/bstr.h"
 #include "platform/codepage.h"
+#include "support/stand_in_code_page.h"
 
 namespace {
 
@@ -167,6 +168,24 @@ TEST_F(Bridge, FindsMembersByEitherName) {
     EXPECT_EQ(FindProp(c.Name, c.Property < 0 ? S_FALSE : S_OK), c.Property) << Ansi(c.Name);
     EXPECT_EQ(FindMethod(c.Name, c.Method < 0 ? S_FALSE : S_OK), c.Method) << Ansi(c.Name);
   }
+}
+
+// On a Windows whose ANSI code page is not Cyrillic, every Russian name
+// used to become "?" letters and find the first member of the same length:
+// "Пароль" found Host, "Выполнить" found Status. Compared as UTF-16 they find
+// their own members and read back unchanged, and a spelling with real
+// question marks finds nothing.
+TEST_F(Bridge, RussianNamesKeepTheirMembersUnderAWesternCodePage) {
+  StandInCodePage western(1252);
+  EXPECT_EQ(FindProp(OLESTR("Пароль"), S_OK), 2);
+  EXPECT_EQ(FindProp(OLESTR("Порт"), S_OK), 5);
+  EXPECT_EQ(FindProp(OLESTR("??????"), S_FALSE), -1);
+  EXPECT_EQ(FindMethod(OLESTR("Выполнить"), S_OK), 28);
+  EXPECT_EQ(FindMethod(OLESTR("Состояние"), S_OK), 0);
+  EXPECT_EQ(FindProp(OLESTR("_ж"), S_FALSE), -1);
+  Bstr name;
+  EXPECT_EQ(extender_->GetMethodName(28, 1, name.Out()), S_OK);
+  EXPECT_EQ(name.View(), OLESTR("Выполнить"));
 }
 
 TEST_F(Bridge, NamesCountsAndFlags) {

@@ -6,6 +6,7 @@
 #include "TestDalvora.h"
 #include "addin/AddinHelper.h"
 #include "addin/ComPtr.h"
+#include "support/stand_in_code_page.h"
 
 namespace {
 
@@ -16,9 +17,9 @@ class Helper : public testing::Test {
  protected:
   Helper() {
     table_.ExtensionName = "Ext";
-    table_.Properties.push_back({"b", "a", true, false, nullptr, nullptr});
-    table_.Properties.push_back({"c", "b", false, true, nullptr, nullptr});
-    table_.Methods.push_back({"m", "M", 2, true, nullptr, nullptr, nullptr});
+    table_.Properties.push_back({OLESTR("b"), "a", true, false, nullptr, nullptr});
+    table_.Properties.push_back({OLESTR("c"), "b", false, true, nullptr, nullptr});
+    table_.Methods.push_back({OLESTR("m"), "M", 2, true, nullptr, nullptr, nullptr});
   }
 
   // Methods beyond the table: "Extra" is number 1 (index 0).
@@ -41,11 +42,28 @@ class Helper : public testing::Test {
 
 TEST_F(Helper, EarlierEntryWinsAndNamesAreExact) {
   // "b" is the English name of entry 1 and the local name of entry 0.
-  EXPECT_EQ(table_.FindProperty(sender_, "b"), 0);
-  EXPECT_EQ(table_.FindProperty(sender_, "a"), 0);
-  EXPECT_EQ(table_.FindProperty(sender_, "c"), 1);
-  EXPECT_EQ(table_.FindProperty(sender_, "A"), -1);
-  EXPECT_EQ(table_.FindMethod(sender_, "Extra"), -1);
+  EXPECT_EQ(table_.FindProperty(sender_, OLESTR("b")), 0);
+  EXPECT_EQ(table_.FindProperty(sender_, OLESTR("a")), 0);
+  EXPECT_EQ(table_.FindProperty(sender_, OLESTR("c")), 1);
+  EXPECT_EQ(table_.FindProperty(sender_, OLESTR("A")), -1);
+  EXPECT_EQ(table_.FindMethod(sender_, OLESTR("Extra")), -1);
+}
+
+// A name is handed to a find event in the ANSI code page, and only when the
+// code page can hold it: a '?' spelling could be another member's name.
+TEST_F(Helper, NamesTheCodePageCannotHoldReachNoFindEvent) {
+  std::vector<std::string> asked;
+  table_.OnFindProperty = [&asked](addin::TAddin&, const std::string& name, int32_t& index) {
+    asked.push_back(name);
+    index = 0;
+  };
+  EXPECT_EQ(table_.FindProperty(sender_, OLESTR("_Цена")), 2);
+  {
+    StandInCodePage western(1252);
+    EXPECT_EQ(table_.FindProperty(sender_, OLESTR("_Цена")), -1);
+    EXPECT_EQ(table_.FindProperty(sender_, OLESTR("_café")), 2);
+  }
+  EXPECT_EQ(asked, (std::vector<std::string>{"_\xD6\xE5\xED\xE0", "_caf\xE9"}));
 }
 
 TEST_F(Helper, UnsetHandlersSucceedAndLeaveTheValue) {
@@ -107,7 +125,7 @@ TEST_F(Helper, MembersBeyondTheTableThroughEvents) {
   };
   table_.OnGetMethodCount = [](addin::TAddin&, int32_t& count) { ++count; };
 
-  EXPECT_EQ(table_.FindMethod(sender_, "Extra"), 1);
+  EXPECT_EQ(table_.FindMethod(sender_, OLESTR("Extra")), 1);
   EXPECT_EQ(table_.GetMethodCount(sender_), 2);
   EXPECT_EQ(platform::ToAnsi(table_.GetMethodName(sender_, 1, 1)), platform::ToAnsi(OLESTR("Доп")));
   EXPECT_EQ(table_.GetParamsCount(sender_, 1), 4);
@@ -139,7 +157,7 @@ TEST_F(Helper, ExtremeNumbersBeyondTheTable) {
   EXPECT_TRUE(table_.GetMethodName(sender_, INT32_MIN, 0).empty());
   EXPECT_FALSE(table_.IsPropertyWriteable(sender_, INT32_MIN + 1));
   EXPECT_EQ(seen, (std::vector<int32_t>{INT32_MAX - 1, INT32_MAX, INT32_MAX}));
-  EXPECT_EQ(table_.FindProperty(sender_, "far"), -1);
+  EXPECT_EQ(table_.FindProperty(sender_, OLESTR("far")), -1);
 }
 
 }  // namespace

@@ -9,27 +9,17 @@ namespace {
 
 using connection::BuildDalvoraMemberTable;
 
-std::string Hex(const std::string& bytes) {
-  std::string out;
-  char digits[4];
-  for (unsigned char c : bytes) {
-    std::snprintf(digits, sizeof digits, "%02X", c);
-    out += digits;
-  }
-  return out;
-}
-
 TEST(DalvoraMembers, TableShape) {
   const addin::TAddinHelper table = BuildDalvoraMemberTable(fake::TestHandlers());
   EXPECT_EQ(table.ExtensionName, "Dalvora");
   ASSERT_EQ(table.Properties.size(), 18u);
   ASSERT_EQ(table.Methods.size(), 45u);
-  // Russian names are held in code page 1251.
-  EXPECT_EQ(Hex(table.Properties[0].AlternativeName), "D1E5F0E2E5F0");
-  EXPECT_EQ(table.IndexOfProperty(platform::ToAnsi(OLESTR("ГнездоUnix"))), 3);
-  EXPECT_EQ(table.IndexOfProperty("UseNewPassword"), 17);
-  EXPECT_EQ(table.IndexOfMethod(platform::ToAnsi(OLESTR("ПолучитьПараметрыПоля"))), 32);
-  EXPECT_EQ(table.IndexOfMethod("FetchAll"), 41);
+  // Russian names are held in UTF-16, whatever the ANSI code page.
+  EXPECT_EQ(table.Properties[0].AlternativeName, OLESTR("Сервер"));
+  EXPECT_EQ(table.IndexOfProperty(OLESTR("ГнездоUnix")), 3);
+  EXPECT_EQ(table.IndexOfProperty(OLESTR("UseNewPassword")), 17);
+  EXPECT_EQ(table.IndexOfMethod(OLESTR("ПолучитьПараметрыПоля")), 32);
+  EXPECT_EQ(table.IndexOfMethod(OLESTR("FetchAll")), 41);
 
   struct {
     const char* Name;
@@ -43,7 +33,7 @@ TEST(DalvoraMembers, TableShape) {
       {"FillAll", 1, false, false, true, true}, {"Clone", 0, true, false, false, true},
   };
   for (const auto& m : methods) {
-    const int32_t index = table.IndexOfMethod(m.Name);
+    const int32_t index = table.IndexOfMethod(platform::FromAnsi(m.Name));
     ASSERT_GE(index, 0) << m.Name;
     const addin::TMethodsItem& item = table.Methods[static_cast<size_t>(index)];
     EXPECT_EQ(item.ParamsCount, m.Params) << m.Name;
@@ -65,11 +55,13 @@ TEST(DalvoraMembers, TableShape) {
 TEST(DalvoraMembers, EveryNameIsUnique) {
   const addin::TAddinHelper table = BuildDalvoraMemberTable(fake::TestHandlers());
   for (size_t i = 0; i < table.Properties.size(); ++i) {
-    EXPECT_EQ(table.IndexOfProperty(table.Properties[i].Name), static_cast<int32_t>(i));
+    EXPECT_EQ(table.IndexOfProperty(platform::FromAnsi(table.Properties[i].Name)),
+              static_cast<int32_t>(i));
     EXPECT_EQ(table.IndexOfProperty(table.Properties[i].AlternativeName), static_cast<int32_t>(i));
   }
   for (size_t i = 0; i < table.Methods.size(); ++i) {
-    EXPECT_EQ(table.IndexOfMethod(table.Methods[i].Name), static_cast<int32_t>(i));
+    EXPECT_EQ(table.IndexOfMethod(platform::FromAnsi(table.Methods[i].Name)),
+              static_cast<int32_t>(i));
     EXPECT_EQ(table.IndexOfMethod(table.Methods[i].AlternativeName), static_cast<int32_t>(i));
   }
 }

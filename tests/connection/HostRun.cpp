@@ -2,11 +2,23 @@
 
 #include <sys/wait.h>
 
-#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 namespace connection {
+
+namespace {
+
+// The host program built here with the add-in library built here, unless
+// ORBELIN_TEST_HOST names another command (the Windows build under Wine:
+// "wine .../orbelin-host.exe", which loads the orbelin.dll beside it).
+std::string HostCommand() {
+  if (const char* command = std::getenv("ORBELIN_TEST_HOST")) return command;
+  return std::string("'") + ORBELIN_HOST_PATH + "' --addin '" + ORBELIN_ADDIN_PATH + "'";
+}
+
+}  // namespace
 
 std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
@@ -27,23 +39,26 @@ std::string Substitute(std::string text, const std::map<std::string, std::string
 }
 
 ProcessOutput RunHost(const std::string& dialect, const std::filesystem::path& script) {
-  const std::string command = std::string("'") + ORBELIN_HOST_PATH + "' --dialect " + dialect +
-                              " --status --addin '" + ORBELIN_ADDIN_PATH + "' '" + script.string() +
-                              "' 2>&1";
+  // Into a file, not a pipe: under Wine the host may start background
+  // services that inherit its output and would keep a pipe open long after
+  // the host has finished.
+  const std::filesystem::path captured = script.string() + ".output";
+  const std::string command = HostCommand() + " --dialect " + dialect + " --status '" +
+                              script.string() + "' >'" + captured.string() + "' 2>&1 </dev/null";
   ProcessOutput output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return output;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.Text.append(buffer, n);
-  const int status = pclose(pipe);
-  output.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const int status = std::system(command.c_str());
+  output.Text = ReadFile(captured);
+  output.ExitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return output;
 }
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  for (std::string line; std::getline(stream, line);) {
+    if (line.ends_with('\r')) line.pop_back();  // a Windows program's line end
+    lines.push_back(line);
+  }
   return lines;
 }
 

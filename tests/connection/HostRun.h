@@ -20,9 +20,11 @@ struct ProcessOutput {
 };
 
 // orbelin-host in the given dialect ("expression" or "object"), showing the
-// status line, on one script file.
+// status line, on one script file. ORBELIN_TEST_HOST may name another host
+// command (see HostRun.cpp).
 ProcessOutput RunHost(const std::string& dialect, const std::filesystem::path& script);
 
+// The lines of a text, without their line ends (LF or CR LF).
 std::vector<std::string> Lines(const std::string& text);
 
 }  // namespace connection

@@ -4,8 +4,16 @@
 // header allows. Its output must match scripts/NAME.out (or NAME.MODE.out)
 // exactly; a ${ANY} there matches any text within a line, and a line
 // ${ANY LINES} any number of lines.
+//
+// The Windows build runs the same suite under Wine (scripts/wine-test), with
+// the host command in ORBELIN_TEST_HOST, a relay program serving the local
+// pipe in ORBELIN_TEST_PIPE_RELAY, and ORBELIN_TEST_OUTPUT_VARIANT=windows:
+// where Windows answers differently (system error numbers in messages; the
+// relay reaches the server over TCP, so the server sees 127.0.0.1 rather
+// than localhost), a NAME.windows.MODE.out or NAME.windows.out comes first.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -18,6 +26,7 @@
 
 #include "connection/HostRun.h"
 #include "support/mariadb_fixture.h"
+#include "support/pipe_relay.h"
 
 namespace connection {
 namespace {
@@ -139,6 +148,44 @@ std::optional<size_t> FirstDifference(const std::vector<std::string>& expected,
   return std::nullopt;
 }
 
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+// The first expected output that exists: the platform variant's before the
+// common one, the mode's before the script's.
+fs::path ExpectedOutput(const ScriptRun& run) {
+  const std::string variant = Environment("ORBELIN_TEST_OUTPUT_VARIANT");
+  std::vector<std::string> names;
+  if (!variant.empty()) {
+    names.push_back(run.Script + "." + variant + "." + run.Mode + ".out");
+    names.push_back(run.Script + "." + variant + ".out");
+  }
+  names.push_back(run.Script + "." + run.Mode + ".out");
+  names.push_back(run.Script + ".out");
+  for (const std::string& name : names) {
+    const fs::path path = fs::path(ORBELIN_SCRIPT_DIR) / name;
+    if (fs::exists(path)) return path;
+  }
+  return fs::path(ORBELIN_SCRIPT_DIR) / names.back();
+}
+
+// Runs the host with the local pipe leading to the server: a link to the
+// server's socket, or the relay program under Wine.
+ProcessOutput RunHostOverPipe(const ScriptRun& run, const fs::path& script,
+                              const MariaDbServer& server) {
+  const std::string relay = Environment("ORBELIN_TEST_PIPE_RELAY");
+  if (!relay.empty()) {
+    PipeRelay pipe(relay, server.Port);
+    EXPECT_TRUE(pipe.Ok()) << relay;
+    return RunHost(run.Dialect, script);
+  }
+  LocalPipeLink link(server.Socket);
+  EXPECT_TRUE(link.Ok());
+  return RunHost(run.Dialect, script);
+}
+
 class ScriptRunTest : public testing::TestWithParam<ScriptRun> {};
 
 TEST_P(ScriptRunTest, OutputMatches) {
@@ -155,21 +202,13 @@ TEST_P(ScriptRunTest, OutputMatches) {
 
   const auto variables = Variables(run, *server);
   const fs::path source = fs::path(ORBELIN_SCRIPT_DIR) / (run.Script + ".txt");
-  fs::path expectedPath = fs::path(ORBELIN_SCRIPT_DIR) / (run.Script + "." + run.Mode + ".out");
-  if (!fs::exists(expectedPath))
-    expectedPath = fs::path(ORBELIN_SCRIPT_DIR) / (run.Script + ".out");
+  const fs::path expectedPath = ExpectedOutput(run);
   const fs::path script = fs::path(ORBELIN_SCRIPT_RUN_DIR) / (run.Name() + ".txt");
   fs::create_directories(script.parent_path());
   std::ofstream(script, std::ios::binary) << Substitute(ReadFile(source), variables);
 
-  ProcessOutput output;
-  if (run.Mode == "pipe") {
-    LocalPipeLink link(server->Socket);
-    ASSERT_TRUE(link.Ok());
-    output = RunHost(run.Dialect, script);
-  } else {
-    output = RunHost(run.Dialect, script);
-  }
+  const ProcessOutput output =
+      run.Mode == "pipe" ? RunHostOverPipe(run, script, *server) : RunHost(run.Dialect, script);
   EXPECT_EQ(output.ExitCode, 0);
 
   const auto expected = Lines(Substitute(ReadFile(expectedPath), variables));

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/codepage.h"
+#include "support/stand_in_code_page.h"
 
 namespace {
 
@@ -19,13 +23,23 @@ TEST(CodePage, EveryByteSurvivesARoundTrip) {
   EXPECT_EQ(ToAnsi(wide), all);
 }
 
-// The system's iconv knows Windows-1251 too; the two tables must agree on
-// every byte that has a character (0x98 has none).
-TEST(CodePage, TableAgreesWithTheSystemConverter) {
-  iconv_t converter = iconv_open("UTF-16LE", "CP1251");
+// The system's iconv knows both code pages too; the tables must agree on
+// every byte that has a character there.
+struct TableCase {
+  unsigned CodePage;
+  const char* IconvName;
+  std::vector<int> Unassigned;
+};
+
+class CodePageTable : public testing::TestWithParam<TableCase> {};
+
+TEST_P(CodePageTable, AgreesWithTheSystemConverter) {
+  const TableCase& table = GetParam();
+  StandInCodePage codePage(table.CodePage);
+  iconv_t converter = iconv_open("UTF-16LE", table.IconvName);
   ASSERT_NE(converter, reinterpret_cast<iconv_t>(-1));
   for (int byte = 0; byte < 256; ++byte) {
-    if (byte == 0x98) continue;
+    if (std::count(table.Unassigned.begin(), table.Unassigned.end(), byte)) continue;
     char in = static_cast<char>(byte);
     unsigned char out[4] = {};
     char* inPtr = &in;
@@ -34,8 +48,31 @@ TEST(CodePage, TableAgreesWithTheSystemConverter) {
     ASSERT_NE(iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft), static_cast<size_t>(-1));
     const char16_t expected = static_cast<char16_t>(out[0] | out[1] << 8);
     EXPECT_EQ(FromAnsi(std::string(1, in))[0], expected) << "byte " << byte;
+    EXPECT_EQ(ToAnsi(OleString(1, expected)), std::string(1, in)) << "byte " << byte;
   }
   iconv_close(converter);
+}
+
+INSTANTIATE_TEST_SUITE_P(StandIn, CodePageTable,
+                         testing::Values(TableCase{1251, "CP1251", {0x98}},
+                                         TableCase{1252, "CP1252", {0x81, 0x8D, 0x8F, 0x90, 0x9D}}),
+                         [](const testing::TestParamInfo<TableCase>& info) {
+                           return "cp" + std::to_string(info.param.CodePage);
+                         });
+
+TEST(CodePage, OnlyTheTwoStandInCodePagesExist) {
+  EXPECT_FALSE(platform::SetStandInCodePage(866));
+  EXPECT_EQ(ToAnsi(u"Да"), "\xC4\xE0");  // still 1251
+}
+
+TEST(CodePage, ExactConversionRefusesWhatTheCodePageLacks) {
+  EXPECT_EQ(platform::ToAnsiExactly(u"_Цена"), std::optional<std::string>("_\xD6\xE5\xED\xE0"));
+  EXPECT_EQ(platform::ToAnsiExactly(u"caf\u00E9"), std::nullopt);
+  EXPECT_EQ(platform::ToAnsiExactly(u"?"), std::optional<std::string>("?"));
+  StandInCodePage western(1252);
+  EXPECT_EQ(platform::ToAnsiExactly(u"caf\u00E9"), std::optional<std::string>("caf\xE9"));
+  EXPECT_EQ(platform::ToAnsiExactly(u"Пароль"), std::nullopt);
+  EXPECT_EQ(ToAnsi(u"Пароль"), "??????");
 }
 
 TEST(CodePage, RussianWords) {

@@ -87,19 +87,18 @@ OleVariant Kind(const std::string& kind) {
 addin::TAddinHelper BuildTable() {
   addin::TAddinHelper table;
   table.ExtensionName = "Sample";
-  const auto ansi = [](const OLECHAR* text) { return platform::ToAnsi(text); };
 
   table.Properties.push_back(
-      {ansi(OLESTR("Имя")), "Name", true, true,
+      {OLESTR("Имя"), "Name", true, true,
        [](TAddin& s, OleVariant& v) { v = OleVariant(TSample::Of(s).Name); },
        [](TAddin& s, OleVariant& v) { TSample::Of(s).Name = v.ToString(); }});
-  table.Properties.push_back({ansi(OLESTR("Счетчик")), "Counter", true, false,
+  table.Properties.push_back({OLESTR("Счетчик"), "Counter", true, false,
                               [](TAddin& s, OleVariant& v) { v = TSample::Of(s).Counter; },
                               nullptr});
   table.Properties.push_back(
-      {ansi(OLESTR("Сломано")), "Broken", true, false,
+      {OLESTR("Сломано"), "Broken", true, false,
        [](TAddin&, OleVariant&) { throw addin::TAddinError("Broken property"); }, nullptr});
-  table.Properties.push_back({ansi(OLESTR("Диалект")), "Dialect", true, false,
+  table.Properties.push_back({OLESTR("Диалект"), "Dialect", true, false,
                               [](TAddin& s, OleVariant& v) {
                                 v = OleVariant(s.ExpressionDialect() ? "expression" : "object");
                               },
@@ -107,35 +106,35 @@ addin::TAddinHelper BuildTable() {
 
   const auto swap = [](TAddin&, TParams& p) { std::swap(p[0], p[1]); };
   table.Methods.push_back(
-      {ansi(OLESTR("Сумма")), "Sum", 2, true, nullptr, nullptr,
+      {OLESTR("Сумма"), "Sum", 2, true, nullptr, nullptr,
        [](TAddin&, TParams& p, OleVariant& r) { r = p[0].ToInt32() + p[1].ToInt32(); }});
-  table.Methods.push_back({ansi(OLESTR("Обменять")), "Swap", 2, false, nullptr, swap,
+  table.Methods.push_back({OLESTR("Обменять"), "Swap", 2, false, nullptr, swap,
                            [swap](TAddin& s, TParams& p, OleVariant& r) {
                              swap(s, p);
                              r = 1;
                            }});
   table.Methods.push_back(
-      {ansi(OLESTR("Выбрать")), "Pick", 3, true,
+      {OLESTR("Выбрать"), "Pick", 3, true,
        [](TAddin&, int32_t index, OleVariant& v) {
          if (index == 2) v = OleVariant("two");
        },
        nullptr,
        [](TAddin&, TParams& p, OleVariant& r) { r = p.at(static_cast<size_t>(p[0].ToInt32())); }});
-  table.Methods.push_back({ansi(OLESTR("Испортить")), "Spoil", 1, false, nullptr,
+  table.Methods.push_back({OLESTR("Испортить"), "Spoil", 1, false, nullptr,
                            [](TAddin&, TParams& p) {
                              p[0] = OleVariant("spoiled");
                              throw addin::TAddinError("Spoil failed");
                            },
                            nullptr});
-  table.Methods.push_back({ansi(OLESTR("Вид")), "Kind", 1, true, nullptr, nullptr,
+  table.Methods.push_back({OLESTR("Вид"), "Kind", 1, true, nullptr, nullptr,
                            [](TAddin&, TParams& p, OleVariant& r) { r = Kind(p[0].ToString()); }});
-  table.Methods.push_back({ansi(OLESTR("Расширить")), "Widen", 2, false, nullptr,
+  table.Methods.push_back({OLESTR("Расширить"), "Widen", 2, false, nullptr,
                            [](TAddin&, TParams& p) {
                              p[0] = OleVariant(int64_t{7});
                              p[1] = OleVariant(int64_t{1} << 40);
                            },
                            nullptr});
-  table.Methods.push_back({ansi(OLESTR("Состояние")), "Status", 1, false, nullptr,
+  table.Methods.push_back({OLESTR("Состояние"), "Status", 1, false, nullptr,
                            [](TAddin& s, TParams& p) {
                              const platform::OleString text = p[0].ToWide();
                              BSTR line =
@@ -145,11 +144,11 @@ addin::TAddinHelper BuildTable() {
                              s.StatusLine()->ResetStatusLine();
                            },
                            nullptr});
-  table.Methods.push_back({ansi(OLESTR("Таблица")), "MakeTable", 0, true, nullptr, nullptr,
+  table.Methods.push_back({OLESTR("Таблица"), "MakeTable", 0, true, nullptr, nullptr,
                            [](TAddin& s, TParams&, OleVariant& r) { r = MakeTable(s); }});
-  table.Methods.push_back({ansi(OLESTR("Список")), "MakeList", 0, true, nullptr, nullptr,
+  table.Methods.push_back({OLESTR("Список"), "MakeList", 0, true, nullptr, nullptr,
                            [](TAddin& s, TParams&, OleVariant& r) { r = MakeList(s); }});
-  table.Methods.push_back({ansi(OLESTR("Двойник")), "Twin", 0, true, nullptr, nullptr,
+  table.Methods.push_back({OLESTR("Двойник"), "Twin", 0, true, nullptr, nullptr,
                            [](TAddin& s, TParams&, OleVariant& r) {
                              OleVariant app = s.GetAppDispatch();
                              const char* create =
@@ -159,7 +158,7 @@ addin::TAddinHelper BuildTable() {
                              addin::HostProcedure(twin, "Bump");
                              r = twin;
                            }});
-  table.Methods.push_back({ansi(OLESTR("Прибавить")), "Bump", 0, false, nullptr,
+  table.Methods.push_back({OLESTR("Прибавить"), "Bump", 0, false, nullptr,
                            [](TAddin& s, TParams&) { ++TSample::Of(s).Counter; }, nullptr});
   // Members beyond the table, like field properties: "_1" to "_<Counter>",
   // numbered backwards, so a name's number changes with every Bump.

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# scripts/check-dll must catch what would stop the DLL from loading on
+# Windows XP SP3 or from being found by the host: a Vista-only import, an
+# unknown DLL, an import by ordinal, wrong or extra exports, a missing string
+# 100 and a missing or wrong version resource. Builds small DLLs with the
+# MinGW cross compiler and reads the checker's verdicts.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+check="$here/../../scripts/check-dll"
+cc=i686-w64-mingw32-gcc-win32
+work=$(mktemp -d /tmp/orbelin-check-dll.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+# expect NAME DLL PATTERN...: the check fails and prints every pattern.
+expect() {
+  local name=$1 dll=$2
+  shift 2
+  local out status=0
+  out=$("$check" --version 2.1.4.27 "$dll" 2>&1) || status=$?
+  local ok=1
+  [ "$status" -eq 1 ] || ok=0
+  for pattern in "$@"; do grep -qF -- "$pattern" <<<"$out" || ok=0; done
+  if [ "$ok" -eq 1 ]; then
+    echo "ok   $name"
+  else
+    echo "FAIL $name (exit $status)"
+    sed 's/^/     /' <<<"$out"
+    failures=$((failures + 1))
+  fi
+}
+
+cat >"$work/bad.c" <<'C'
+#include <winsock2.h>
+#include <windows.h>
+HRESULT __stdcall DllCanUnloadNow(void) { return (HRESULT)GetTickCount64(); }
+int Extra(void) { return ntohs(1); }
+C
+cat >"$work/bad.def" <<'DEF'
+EXPORTS
+  DllCanUnloadNow = DllCanUnloadNow@0 @3
+  Extra @7
+DEF
+cat >"$work/version.rc" <<'RC'
+#include <winver.h>
+LANGUAGE 0x09, 0x01
+STRINGTABLE
+BEGIN
+  100 "Dalvora"
+END
+VS_VERSION_INFO VERSIONINFO
+FILEVERSION 1, 0, 0, 0
+PRODUCTVERSION 2, 1, 4, 27
+BEGIN
+  BLOCK "StringFileInfo"
+  BEGIN
+    BLOCK "041904E3"
+    BEGIN
+      VALUE "FileVersion", "1.0\0"
+      VALUE "ProductVersion", "2.1\0"
+      VALUE "ProductName", "Addin.Dalvora\0"
+    END
+  END
+END
+RC
+i686-w64-mingw32-windres "$work/version.rc" -O coff -o "$work/version.o"
+$cc -shared -O1 -o "$work/bad.dll" "$work/bad.c" "$work/bad.def" "$work/version.o" -lws2_32
+expect "a Vista-only import, extra and missing exports, an English string 100, a wrong version" \
+  "$work/bad.dll" \
+  "KERNEL32.dll!GetTickCount64 is not exported by Windows XP SP3" \
+  "ordinal 1 is None, not DllUnregisterServer" \
+  "ordinal 4 is None, not DllGetClassObject" \
+  "unexpected export Extra at ordinal 7" \
+  "string 100 (Russian) is None" \
+  "file version 1.0.0.0, not 2.1.4.27" \
+  "version text FileVersion is '1.0', not '2.1.4.27'"
+
+# A DLL outside the allowlist, a function taken by ordinal only, a function
+# the allowlist does not name.
+printf 'LIBRARY zlib1.dll\nEXPORTS\n  compress\n' >"$work/zlib1.def"
+printf 'LIBRARY oleaut32.dll\nEXPORTS\n  ByNumber @2 NONAME\n' >"$work/ordinal.def"
+i686-w64-mingw32-dlltool -d "$work/zlib1.def" -l "$work/libzlib1.a"
+i686-w64-mingw32-dlltool -d "$work/ordinal.def" -l "$work/libordinal.a"
+cat >"$work/imports.c" <<'C'
+#include <windows.h>
+int compress(void);
+int ByNumber(void);
+int Use(void) { return compress() + ByNumber() + (int)(INT_PTR)GetDesktopWindow(); }
+C
+$cc -shared -O1 -o "$work/imports.dll" "$work/imports.c" "$work/libzlib1.a" "$work/libordinal.a" -luser32
+expect "an unknown DLL, an import by ordinal, an unlisted function, no resources" \
+  "$work/imports.dll" \
+  "zlib1.dll is not a Windows XP SP3 system DLL" \
+  "oleaut32.dll!#2 is not exported by Windows XP SP3" \
+  "USER32.dll!GetDesktopWindow is not exported by Windows XP SP3" \
+  "0 version resources, not 1"
+
+printf 'MZ not really a program' >"$work/broken.dll"
+expect "a file that is no PE image" "$work/broken.dll" "cannot be read as a PE file"
+
+echo "check-dll self-test: $((3 - failures)) passed, $failures failed"
+[ "$failures" -eq 0 ]
