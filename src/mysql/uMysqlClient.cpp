@@ -119,9 +119,11 @@ bool TMysqlClient::ConnectWith(std::string_view host, std::string_view user,
   trySockets_ = trySockets;
   clientFlag_ = clientFlag;
 
-  // The time-out bounds the whole handshake, not only the first byte.
-  const TReadDeadlineScope bound(net_, connectTimeout_);
+  // Opening the transport has its own time-outs (the wait for a busy pipe,
+  // the server's first bytes); from there the time-out bounds the whole
+  // handshake, not only the first byte.
   if (!OpenTransport()) return false;
+  const TReadDeadlineScope bound(net_, connectTimeout_);
   bool connected = false;
   {
     const TFlagScope connecting(connecting_);
