@@ -28,7 +28,9 @@ class TFlagScope {
 };
 }  // namespace
 
-TMysqlClient::TMysqlClient() = default;
+TMysqlClient::TMysqlClient() {
+  net_.SetBeforeBufferChange([this] { KeepActiveRow(); });
+}
 
 TMysqlClient::~TMysqlClient() {
   Close();

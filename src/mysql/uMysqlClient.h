@@ -278,6 +278,10 @@ class TMysqlClient {
   [[nodiscard]] bool ReadRows(std::vector<FieldDescriptor>& fields, TRowStore& rows);
   // 0 a row was read into `row`, 1 end of data, -1 failure.
   [[nodiscard]] int ReadRow(std::size_t columns, TCurrentRow& row);
+  [[nodiscard]] int ReadRowPacket(std::size_t columns, TCurrentRow& row);
+  // The current row of a row-by-row result lies in the packet buffer: it is
+  // copied out before the buffer changes.
+  void KeepActiveRow() noexcept;
   // Reads and drops the rest of a row-by-row result; past DrainSeconds the
   // connection is closed instead.
   void DrainRows();

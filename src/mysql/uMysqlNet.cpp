@@ -110,6 +110,7 @@ int TMysqlNet::OpenStream(std::unique_ptr<platform::ByteStream> stream, TVioKind
 }
 
 int TMysqlNet::ResetState() {
+  BufferWillChange();
   try {
     std::vector<uint8_t>(InitialBufferSize).swap(buffer_);
     std::vector<uint8_t>(InitialBufferSize).swap(out_);
@@ -134,6 +135,7 @@ int TMysqlNet::ResetState() {
 int TMysqlNet::Close() {
   if (!IsOpen()) return 0;
   const int result = vio_.Close();
+  BufferWillChange();
   // Whatever was received and not handed out lived in the freed buffers; a
   // read before the next Open must find nothing pending rather than touch it.
   std::vector<uint8_t>().swap(buffer_);
@@ -295,6 +297,23 @@ void TMysqlNet::RestoreSavedByte() {
 
 int TMysqlNet::NextPacket() {
   if (!IsOpen()) return -1;
+  // Most packets are in the buffer already, with room for their 0 behind.
+  const size_t pending = end_ - start_;
+  if (pending >= PacketHeaderSize) {
+    const uint8_t* header = buffer_.data() + start_;
+    const size_t length = Get3(header);
+    if (length < MaxPacketLength && pending - PacketHeaderSize >= length &&
+        start_ + PacketHeaderSize + length < buffer_.size() &&
+        (compress_ || header[3] == sequenceNumber_)) {
+      if (!compress_) ++sequenceNumber_;
+      start_ += PacketHeaderSize;
+      return HandOut(length);
+    }
+  }
+  return ReadNextPacket();
+}
+
+int TMysqlNet::ReadNextPacket() {
   IoScope scope(vio_, activity_, ActivityReading);
   int retries = 0;
   if (!Fill(PacketHeaderSize, retries)) return -1;
@@ -313,6 +332,10 @@ int TMysqlNet::NextPacket() {
   }
   start_ += PacketHeaderSize;
   if (!Fill(length, retries)) return -1;
+  return HandOut(length);
+}
+
+int TMysqlNet::HandOut(size_t length) {
   readPos_ = start_;
   start_ += length;
   // Text at the end of a packet reads as a C string; the byte the 0 covers
@@ -337,6 +360,7 @@ bool TMysqlNet::MakeRoom(size_t needed) {
   if (start_ + needed <= buffer_.size()) return true;
   // What was handed out goes; what is pending moves to the front.
   if (start_ > 0) {
+    BufferWillChange();
     if (end_ > start_) std::memmove(buffer_.data(), buffer_.data() + start_, end_ - start_);
     end_ -= start_;
     start_ = 0;
@@ -350,6 +374,7 @@ bool TMysqlNet::GrowBuffer(size_t size) {
     return false;
   }
   const size_t rounded = (size + BufferStep - 1) / BufferStep * BufferStep;
+  BufferWillChange();
   try {
     buffer_.resize(rounded);
   } catch (const std::bad_alloc&) {
@@ -490,6 +515,7 @@ bool TMysqlNet::ShrinkBuffer() {
   if (activity_ != 0 || !compress_ || start_ != end_ || rawStart_ != rawEnd_ ||
       buffer_.size() <= InitialBufferSize)
     return true;
+  BufferWillChange();
   try {
     std::vector<uint8_t>(InitialBufferSize).swap(buffer_);
     std::vector<uint8_t>(InitialBufferSize).swap(raw_);

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -110,6 +111,13 @@ class TMysqlNet {
   [[nodiscard]] std::span<const uint8_t> Payload() const {
     return {buffer_.data() + readPos_, lastLength_};
   }
+  // The same, for a caller that terminates values where they lie.
+  [[nodiscard]] std::span<uint8_t> MutablePayload() {
+    return {buffer_.data() + readPos_, lastLength_};
+  }
+  // Whoever keeps pointers into packets already read (a row decoded in
+  // place) is told here before the buffer's contents move or go.
+  void SetBeforeBufferChange(std::function<void()> hook) { beforeBufferChange_ = std::move(hook); }
 
   [[nodiscard]] uint8_t SequenceNumber() const { return sequenceNumber_; }
   void SetSequenceNumber(uint8_t value) { sequenceNumber_ = value; }
@@ -145,6 +153,9 @@ class TMysqlNet {
   // Reading: the packet stream is read in as large pieces as the buffer
   // takes, and packets are handed out of it in place.
   [[nodiscard]] int NextPacket();
+  [[nodiscard]] int ReadNextPacket();
+  // The packet of `length` bytes at start_ is the one just read.
+  int HandOut(size_t length);
   [[nodiscard]] bool Fill(size_t needed, int& retries);
   [[nodiscard]] bool ReadBlock(int& retries);
   [[nodiscard]] bool FillRaw(size_t needed, int& retries);
@@ -153,6 +164,9 @@ class TMysqlNet {
   [[nodiscard]] bool MakeRoom(size_t needed);
   [[nodiscard]] bool GrowBuffer(size_t size);
   void RestoreSavedByte();
+  void BufferWillChange() {
+    if (beforeBufferChange_) beforeBufferChange_();
+  }
   void RecordServerError(uint32_t clientFlags);
 
   TMysqlVio vio_;
@@ -184,4 +198,5 @@ class TMysqlNet {
   bool readTimedOut_ = false;
   // The packet being read did not fit in memory (reported as 2008).
   bool outOfMemory_ = false;
+  std::function<void()> beforeBufferChange_;
 };

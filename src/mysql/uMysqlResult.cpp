@@ -38,17 +38,6 @@ const FieldDescriptor* TMysqlResult::Field(int index) const {
   return &fields_[static_cast<std::size_t>(index)];
 }
 
-std::optional<std::string_view> TMysqlResult::Value(int index) const {
-  if (index < 0 || index >= FieldCount()) return std::nullopt;
-  TRowRef row = current_.Row();
-  if (buffered_) {
-    if (recNo_ < 0) return std::nullopt;
-    row = rows_.Row(static_cast<std::size_t>(recNo_));
-  }
-  if (!row.Present()) return std::nullopt;
-  return row.Value(static_cast<std::size_t>(index));
-}
-
 int TMysqlResult::FieldIndex(std::string_view name, bool exact) const {
   if (name.empty()) return -1;
   for (std::size_t i = 0; i < fields_.size(); ++i) {

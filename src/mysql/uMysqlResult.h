@@ -43,7 +43,13 @@ class TMysqlResult {
   [[nodiscard]] const std::vector<FieldDescriptor>& Fields() const { return fields_; }
   // The current row's value: nullopt for SQL NULL, for an index out of range
   // and when there is no current row. Valid until the cursor moves.
-  [[nodiscard]] std::optional<std::string_view> Value(int index) const;
+  [[nodiscard]] std::optional<std::string_view> Value(int index) const {
+    if (index < 0 || index >= FieldCount()) return std::nullopt;
+    const auto column = static_cast<std::size_t>(index);
+    if (!buffered_) return current_.Present() ? current_.Value(column) : std::nullopt;
+    if (recNo_ < 0) return std::nullopt;
+    return rows_.Row(static_cast<std::size_t>(recNo_)).Value(column);
+  }
   // Column index by name, -1 when none. Not exact: ASCII letters compare
   // without regard to case (no other folding). First match wins.
   [[nodiscard]] int FieldIndex(std::string_view name, bool exact) const;

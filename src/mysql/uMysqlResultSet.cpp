@@ -58,18 +58,28 @@ bool TMysqlClient::ReadRows(std::vector<FieldDescriptor>& fields, TRowStore& row
 
 int TMysqlClient::ReadRow(std::size_t columns, TCurrentRow& row) {
   return GuardMemory(-1, [&] {
-    if (SafeRead() < 0) return -1;
-    const TBytes packet = net_.Payload();
-    if (IsEndOfData(packet)) {
-      TakeEndOfData();
-      return 1;  // the previous row's values stay
-    }
-    if (!row.Assign(packet, columns)) {
-      FailMalformed();
-      return -1;
-    }
-    return 0;
+    const int read = ReadRowPacket(columns, row);
+    // No row follows: the last one must outlive the packet buffer.
+    if (read != 0) row.Keep();
+    return read;
   });
+}
+
+int TMysqlClient::ReadRowPacket(std::size_t columns, TCurrentRow& row) {
+  if (SafeRead() < 0) return -1;
+  if (IsEndOfData(net_.Payload())) {
+    TakeEndOfData();
+    return 1;  // the previous row's values stay
+  }
+  if (!row.Assign(net_.MutablePayload(), columns)) {
+    FailMalformed();
+    return -1;
+  }
+  return 0;
+}
+
+void TMysqlClient::KeepActiveRow() noexcept {
+  if (activeResult_ != nullptr) activeResult_->current_.Keep();
 }
 
 void TMysqlClient::DrainRows() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -50,13 +51,6 @@ std::size_t EncodeRow(TBytes packet, std::size_t columns, std::uint32_t* out) {
 
 }  // namespace
 
-std::optional<std::string_view> TRowRef::Value(std::size_t column) const {
-  const std::uint32_t begin = record_[column];
-  const std::uint32_t end = record_[column + 1];
-  if (begin == end) return std::nullopt;
-  return std::string_view(reinterpret_cast<const char*>(record_) + begin, end - begin - 1);
-}
-
 bool TRowStore::Append(TBytes packet) {
   const std::size_t words = RecordWords(columns_, packet.size());
   if (capacity_ - used_ < words) {
@@ -73,11 +67,68 @@ bool TRowStore::Append(TBytes packet) {
   return true;
 }
 
-bool TCurrentRow::Assign(TBytes packet, std::size_t columns) {
-  const std::size_t words = RecordWords(columns, packet.size());
-  if (decoding_.size() < words) decoding_.resize(words);
-  if (EncodeRow(packet, columns, decoding_.data()) == 0) return false;
-  record_.swap(decoding_);
+bool TCurrentRow::Assign(std::span<std::uint8_t> packet, std::size_t columns) {
+  decoding_.resize(2 * columns);
+  std::size_t pos = 0;
+  const std::size_t size = packet.size();
+  for (std::size_t column = 0; column < columns; ++column) {
+    if (pos == size) return false;
+    const std::uint8_t first = packet[pos++];
+    if (first == kLengthCodedNull) {
+      decoding_[2 * column + 1] = kNull;
+      continue;
+    }
+    std::uint64_t length = first;
+    if (first >= 252) {
+      const std::size_t width = first == 252 ? 2 : first == 253 ? 3 : 8;
+      if (size - pos < width) return false;
+      length = 0;
+      for (std::size_t i = 0; i < width; ++i) length |= std::uint64_t{packet[pos + i]} << (8 * i);
+      pos += width;
+    }
+    if (length > size - pos) return false;
+    decoding_[2 * column] = static_cast<std::uint32_t>(pos);
+    decoding_[2 * column + 1] = static_cast<std::uint32_t>(length);
+    pos += static_cast<std::size_t>(length);
+  }
+  // Every prefix is read: the terminators may go over them now. The byte
+  // behind the packet is its own terminating 0 already.
+  for (std::size_t column = 0; column < columns; ++column) {
+    const std::uint32_t length = decoding_[2 * column + 1];
+    if (length == kNull) continue;
+    const std::size_t end = decoding_[2 * column] + length;
+    if (end < size) packet[end] = 0;
+  }
+  spans_.swap(decoding_);
+  base_ = reinterpret_cast<const char*>(packet.data());
+  inPlace_ = true;
   present_ = true;
   return true;
+}
+
+void TCurrentRow::Keep() noexcept {
+  if (!inPlace_) return;
+  inPlace_ = false;
+  std::size_t bytes = 0;
+  for (std::size_t i = 1; i < spans_.size(); i += 2)
+    if (spans_[i] != kNull) bytes += spans_[i] + 1;
+  std::vector<char> copy;
+  try {
+    copy.resize(bytes);
+  } catch (const std::bad_alloc&) {
+    // Nothing to keep the row in: it is gone rather than left dangling.
+    present_ = false;
+    return;
+  }
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < spans_.size(); i += 2) {
+    const std::uint32_t length = spans_[i + 1];
+    if (length == kNull) continue;
+    std::memcpy(copy.data() + at, base_ + spans_[i], length);
+    copy[at + length] = 0;
+    spans_[i] = static_cast<std::uint32_t>(at);
+    at += length + 1;
+  }
+  owned_.swap(copy);
+  base_ = owned_.data();
 }

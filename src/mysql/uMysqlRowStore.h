@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -21,9 +22,13 @@ class TRowRef {
   TRowRef() = default;
   explicit TRowRef(const std::uint32_t* record) : record_(record) {}
 
-  [[nodiscard]] bool Present() const { return record_ != nullptr; }
   // The value of a column (which must exist): nullopt for SQL NULL.
-  [[nodiscard]] std::optional<std::string_view> Value(std::size_t column) const;
+  [[nodiscard]] std::optional<std::string_view> Value(std::size_t column) const {
+    const std::uint32_t begin = record_[column];
+    const std::uint32_t end = record_[column + 1];
+    if (begin == end) return std::nullopt;
+    return std::string_view(reinterpret_cast<const char*>(record_) + begin, end - begin - 1);
+  }
 
  private:
   const std::uint32_t* record_ = nullptr;
@@ -49,16 +54,35 @@ class TRowStore {
   std::vector<const std::uint32_t*> rows_;
 };
 
-// The current row of a row-by-row result.
+// The current row of a row-by-row result. Rows are decoded where they lie in
+// the packet buffer, and copied into memory of the row's own only when the
+// buffer is about to change under them or no row follows.
 class TCurrentRow {
  public:
-  // Decodes a row packet into the record, replacing the row before; false,
-  // keeping the row before, when the packet ends before its values do.
-  [[nodiscard]] bool Assign(TBytes packet, std::size_t columns);
-  [[nodiscard]] TRowRef Row() const { return TRowRef(present_ ? record_.data() : nullptr); }
+  // Decodes a row packet in place: every value is NUL-terminated where it
+  // lies, over the length prefix of the value after it (read before) or, for
+  // the last one, by the packet's own terminating 0. The row then refers into
+  // the packet until Keep() or the next Assign; false, keeping the row before,
+  // when the packet ends before its values do.
+  [[nodiscard]] bool Assign(std::span<std::uint8_t> packet, std::size_t columns);
+  // Copies a row that refers into a packet into memory of its own (without
+  // memory for it, the row is dropped).
+  void Keep() noexcept;
+  [[nodiscard]] bool Present() const { return present_; }
+  // The value of a column (which must exist): nullopt for SQL NULL.
+  [[nodiscard]] std::optional<std::string_view> Value(std::size_t column) const {
+    const std::uint32_t length = spans_[2 * column + 1];
+    if (length == kNull) return std::nullopt;
+    return std::string_view(base_ + spans_[2 * column], length);
+  }
 
  private:
-  std::vector<std::uint32_t> record_;
-  std::vector<std::uint32_t> decoding_;
+  static constexpr std::uint32_t kNull = 0xFFFFFFFF;
+
+  std::vector<std::uint32_t> spans_;     // per column: where the value begins, its length
+  std::vector<std::uint32_t> decoding_;  // the spans of a row being decoded
+  const char* base_ = nullptr;           // the packet, or owned_
+  std::vector<char> owned_;
+  bool inPlace_ = false;
   bool present_ = false;
 };

@@ -2,11 +2,6 @@
 
 namespace {
 
-void AppendLc(Bytes& out, std::string_view text) {
-  out.push_back(static_cast<std::uint8_t>(text.size()));
-  out.insert(out.end(), text.begin(), text.end());
-}
-
 void AppendLcInt(Bytes& out, std::uint64_t value) {
   if (value < 251) {
     out.push_back(static_cast<std::uint8_t>(value));
@@ -14,6 +9,11 @@ void AppendLcInt(Bytes& out, std::uint64_t value) {
   }
   out.push_back(254);
   for (int i = 0; i < 8; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+void AppendLc(Bytes& out, std::string_view text) {
+  AppendLcInt(out, text.size());
+  out.insert(out.end(), text.begin(), text.end());
 }
 
 }  // namespace

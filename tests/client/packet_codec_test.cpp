@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -365,27 +367,48 @@ TEST(FieldPacket, NullColumnsLeaveZerosShortColumnsFail) {
 
 // --- Rows ---------------------------------------------------------------------------
 
-TEST(RowPacket, NullEmptyAndTruncatedValues) {
+// A row packet as the packet layer hands it out: writable, with a 0 behind it.
+struct PacketCopy {
+  explicit PacketCopy(const Bytes& payload) : bytes(payload) { bytes.push_back(0); }
+  std::span<std::uint8_t> Payload() { return {bytes.data(), bytes.size() - 1}; }
+  Bytes bytes;
+};
+
+TEST(RowPacket, NullEmptyAndTruncatedValuesInPlace) {
   const Bytes row = Concat({Lc("1"), {251}, Lc(""), Lc("text")});
+  PacketCopy packet(row);
   TCurrentRow current;
-  ASSERT_TRUE(current.Assign(row, 4));
-  const TRowRef values = current.Row();
-  EXPECT_EQ(values.Value(0), "1");
-  EXPECT_EQ(values.Value(1), std::nullopt);
-  EXPECT_EQ(values.Value(2), "");
-  EXPECT_EQ(values.Value(3), "text");
-  EXPECT_EQ(values.Value(3)->data()[4], '\0') << "every value is NUL-terminated";
+  ASSERT_TRUE(current.Assign(packet.Payload(), 4));
+  EXPECT_EQ(current.Value(0), "1");
+  EXPECT_EQ(current.Value(1), std::nullopt);
+  EXPECT_EQ(current.Value(2), "");
+  EXPECT_EQ(current.Value(3), "text");
+  for (std::size_t column : {0u, 2u, 3u}) {
+    const auto value = current.Value(column);
+    EXPECT_EQ(value->data()[value->size()], '\0') << "every value is NUL-terminated";
+  }
+  // Copied out, the row no longer needs the packet.
+  current.Keep();
+  std::fill(packet.bytes.begin(), packet.bytes.end(), 'x');
+  EXPECT_EQ(current.Value(0), "1");
+  EXPECT_EQ(current.Value(1), std::nullopt);
+  EXPECT_EQ(current.Value(3), "text");
+  EXPECT_EQ(current.Value(3)->data()[4], '\0');
+
   TCurrentRow failing;
-  EXPECT_FALSE(failing.Assign(row, 5)) << "more columns than values";
-  EXPECT_FALSE(failing.Row().Present());
+  PacketCopy again(row);
+  EXPECT_FALSE(failing.Assign(again.Payload(), 5)) << "more columns than values";
+  EXPECT_FALSE(failing.Present());
+  EXPECT_EQ(again.bytes, Concat({row, {0}})) << "a failed row leaves the packet alone";
   for (std::size_t length = 0; length < row.size(); ++length) {
-    EXPECT_FALSE(current.Assign(TBytes(row).first(length), 4)) << "truncated to " << length;
-    EXPECT_EQ(current.Row().Value(3), "text") << "a failed row keeps the one before";
+    PacketCopy truncated(Bytes(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(length)));
+    EXPECT_FALSE(current.Assign(truncated.Payload(), 4)) << "truncated to " << length;
+    EXPECT_EQ(current.Value(3), "text") << "a failed row keeps the one before";
   }
 
-  const Bytes binary = Concat({{3, 'a', 0, 'b'}});
-  ASSERT_TRUE(current.Assign(binary, 1));
-  EXPECT_EQ(current.Row().Value(0), std::string_view("a\0b", 3));
+  PacketCopy binary(Concat({{3, 'a', 0, 'b'}}));
+  ASSERT_TRUE(current.Assign(binary.Payload(), 1));
+  EXPECT_EQ(current.Value(0), std::string_view("a\0b", 3));
 }
 
 // Every length form, and rows large and small side by side in one store.

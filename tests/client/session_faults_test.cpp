@@ -356,3 +356,64 @@ TEST(SessionFaults, ColumnCountsNoServerSendsAreMalformed) {
 }
 
 }  // namespace
+
+namespace {
+
+// A row-by-row row is read where it lies in the packet buffer; whatever the
+// buffer does next (refills that move what it holds, a larger packet, the
+// next command, closing) the row the result shows stays whole.
+TEST(SessionRows, TheCurrentRowOutlivesItsPacket) {
+  for (const bool compress : {false, true}) {
+    SCOPED_TRACE(compress ? "compressed" : "plain");
+    const ServerScript script(compress);
+    ScriptedConnections server;
+    auto peer = server.Add();
+    peer->Reply(script.Login());
+    const std::string big(20000, 'b');
+    const std::vector<std::optional<std::string>> rows = {"first", big, "third"};
+    const Bytes reply = script.ResultSet(rows);
+    // One byte at a time: every packet needs reads that refill the buffer.
+    for (const std::uint8_t byte : reply) peer->Reply({byte});
+    peer->Reply(script.Ok());  // the ping afterwards
+    TMysqlClient client;
+    server.AttachTo(client, compress);
+    client.SetShouldReconnect(false);
+    ASSERT_TRUE(client.Connect());
+    TQueryResult query = client.Query("select v from t", false);
+    ASSERT_TRUE(query.Ok);
+    EXPECT_EQ(query.Result->Value(0), "first");
+    query.Result->Next();
+    EXPECT_TRUE(query.Result->Value(0) == big) << "the large row";
+    query.Result->Next();
+    EXPECT_EQ(query.Result->Value(0), "third");
+    query.Result->Next();
+    ASSERT_TRUE(query.Result->Eof());
+    EXPECT_EQ(query.Result->Value(0), "third") << "the last row stays after the end of data";
+    EXPECT_TRUE(client.Ping());
+    EXPECT_EQ(query.Result->Value(0), "third") << "and after the next command";
+    client.Close();
+    EXPECT_EQ(query.Result->Value(0), "third") << "and after closing";
+  }
+}
+
+TEST(SessionRows, ClosingUnderAnUnfinishedResultKeepsItsRow) {
+  const ServerScript script(false);
+  ScriptedConnections server;
+  auto peer = server.Add();
+  peer->Reply(script.Login());
+  const Bytes reply = script.ResultSet({"one", "two"});
+  peer->Reply(Bytes(reply.begin(), reply.end() - 9));  // "two" and the end never come
+  TMysqlClient client;
+  server.AttachTo(client);
+  client.SetShouldReconnect(false);
+  ASSERT_TRUE(client.Connect());
+  TQueryResult query = client.Query("select v from t", false);
+  ASSERT_TRUE(query.Ok);
+  client.Close();
+  EXPECT_EQ(query.Result->Value(0), "one");
+  query.Result->Next();
+  EXPECT_TRUE(query.Result->Eof());
+  EXPECT_EQ(query.Result->Value(0), "one");
+}
+
+}  // namespace
