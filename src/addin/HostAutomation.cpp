@@ -26,7 +26,7 @@ DISPID MemberId(IDispatch* Object, std::string_view Name) {
 }
 
 platform::OleVariant InvokeMember(IDispatch* Object, std::string_view Name, DISPID Id, WORD Flags,
-                                  const THostArgs& Args, bool WantResult) {
+                                  std::span<const platform::OleVariant> Args, bool WantResult) {
   platform::OleVariant Result;
   platform::OleString Description;
   const HRESULT hr = platform::InvokeDispatch(Object, Id, Flags, Args,
@@ -84,11 +84,11 @@ void HostProcedure(const platform::OleVariant& Object, std::string_view Name,
 THostMember::THostMember(const platform::OleVariant& Object, std::string_view Name)
     : Object_(ObjectIn(Object, Name)), Name_(Name), Id_(MemberId(Object_, Name)) {}
 
-platform::OleVariant THostMember::Function(const THostArgs& Args) const {
+platform::OleVariant THostMember::Function(std::span<const platform::OleVariant> Args) const {
   return InvokeMember(Object_, Name_, Id_, FunctionFlags, Args, true);
 }
 
-void THostMember::Procedure(const THostArgs& Args) const {
+void THostMember::Procedure(std::span<const platform::OleVariant> Args) const {
   InvokeMember(Object_, Name_, Id_, DISPATCH_METHOD, Args, false);
 }
 

@@ -5,6 +5,7 @@
 // A failing call throws TAddinError naming the member and the cause.
 #pragma once
 
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -34,8 +35,8 @@ void HostPut(const platform::OleVariant& Object, std::string_view Name,
 class THostMember {
  public:
   THostMember(const platform::OleVariant& Object, std::string_view Name);
-  platform::OleVariant Function(const THostArgs& Args = {}) const;
-  void Procedure(const THostArgs& Args = {}) const;
+  platform::OleVariant Function(std::span<const platform::OleVariant> Args = {}) const;
+  void Procedure(std::span<const platform::OleVariant> Args = {}) const;
 
  private:
   IDispatch* Object_;

@@ -64,20 +64,25 @@ class TableWriter {
       if (!newLine_) newLine_.emplace(table_, "NewLine");
       if (!setValue_) setValue_.emplace(table_, "SetValue");
       line_ = OleVariant(line);
-      newLine_->Procedure({addin::ByRef(line_)});
+      const OleVariant args[] = {addin::ByRef(line_)};
+      newLine_->Procedure(args);
     } else {
       if (!add_) add_.emplace(table_, "Add");
-      row_ = add_->Function({addin::OmittedArg()});
+      const OleVariant args[] = {addin::OmittedArg()};
+      row_ = add_->Function(args);
       setValue_.emplace(row_, "Set");
     }
   }
 
   // Column numbers count from 0 here; the expression dialect counts from 1.
-  void Set(int32_t column, const OleVariant& value) {
+  // The value goes to the host as it is, without a copy.
+  void Set(int32_t column, OleVariant value) {
     if (expressions_) {
-      setValue_->Procedure({addin::ByRef(line_), OleVariant(column + 1), value});
+      const OleVariant args[] = {addin::ByRef(line_), OleVariant(column + 1), std::move(value)};
+      setValue_->Procedure(args);
     } else {
-      setValue_->Procedure({OleVariant(column), value});
+      const OleVariant args[] = {OleVariant(column), std::move(value)};
+      setValue_->Procedure(args);
     }
   }
 

@@ -68,39 +68,39 @@ bool TRowStore::Append(TBytes packet) {
 }
 
 bool TCurrentRow::Assign(std::span<std::uint8_t> packet, std::size_t columns) {
-  decoding_.resize(2 * columns);
-  std::size_t pos = 0;
-  const std::size_t size = packet.size();
-  for (std::size_t column = 0; column < columns; ++column) {
-    if (pos == size) return false;
-    const std::uint8_t first = packet[pos++];
-    if (first == kLengthCodedNull) {
-      decoding_[2 * column + 1] = kNull;
-      continue;
-    }
+  if (decoding_.size() != 2 * columns) decoding_.resize(2 * columns);
+  std::uint8_t* const base = packet.data();
+  std::uint8_t* p = base;
+  const std::uint8_t* const end = base + packet.size();
+  std::uint32_t* span = decoding_.data();
+  for (std::size_t column = 0; column < columns; ++column, span += 2) {
+    if (p == end) return false;
+    const std::uint8_t first = *p;
+    // The value before ends where this prefix begins: now that the prefix is
+    // read, its first byte becomes that value's terminator.
+    *p++ = 0;
     std::uint64_t length = first;
-    if (first >= 252) {
+    if (first >= kLengthCodedNull) {
+      if (first == kLengthCodedNull) {
+        span[1] = kNull;
+        continue;
+      }
       const std::size_t width = first == 252 ? 2 : first == 253 ? 3 : 8;
-      if (size - pos < width) return false;
+      if (static_cast<std::size_t>(end - p) < width) return false;
       length = 0;
-      for (std::size_t i = 0; i < width; ++i) length |= std::uint64_t{packet[pos + i]} << (8 * i);
-      pos += width;
+      for (std::size_t i = 0; i < width; ++i) length |= std::uint64_t{p[i]} << (8 * i);
+      p += width;
     }
-    if (length > size - pos) return false;
-    decoding_[2 * column] = static_cast<std::uint32_t>(pos);
-    decoding_[2 * column + 1] = static_cast<std::uint32_t>(length);
-    pos += static_cast<std::size_t>(length);
+    if (length > static_cast<std::uint64_t>(end - p)) return false;
+    span[0] = static_cast<std::uint32_t>(p - base);
+    span[1] = static_cast<std::uint32_t>(length);
+    p += length;
   }
-  // Every prefix is read: the terminators may go over them now. The byte
-  // behind the packet is its own terminating 0 already.
-  for (std::size_t column = 0; column < columns; ++column) {
-    const std::uint32_t length = decoding_[2 * column + 1];
-    if (length == kNull) continue;
-    const std::size_t end = decoding_[2 * column] + length;
-    if (end < size) packet[end] = 0;
-  }
+  // The last value ends at the packet's own terminating 0, or before bytes
+  // the packet carries beyond its values.
+  if (p != end) *p = 0;
   spans_.swap(decoding_);
-  base_ = reinterpret_cast<const char*>(packet.data());
+  base_ = reinterpret_cast<const char*>(base);
   inPlace_ = true;
   present_ = true;
   return true;

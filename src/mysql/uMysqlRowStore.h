@@ -62,8 +62,8 @@ class TCurrentRow {
   // Decodes a row packet in place: every value is NUL-terminated where it
   // lies, over the length prefix of the value after it (read before) or, for
   // the last one, by the packet's own terminating 0. The row then refers into
-  // the packet until Keep() or the next Assign; false, keeping the row before,
-  // when the packet ends before its values do.
+  // the packet until Keep() or the next Assign; false, keeping the row before
+  // (and the packet spoilt), when the packet ends before its values do.
   [[nodiscard]] bool Assign(std::span<std::uint8_t> packet, std::size_t columns);
   // Copies a row that refers into a packet into memory of its own (without
   // memory for it, the row is dropped).

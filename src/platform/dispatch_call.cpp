@@ -1,6 +1,7 @@
 #include "platform/dispatch_call.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "platform/codepage.h"
 
@@ -20,9 +21,8 @@ HRESULT DispatchIdOf(IDispatch* object, OleStringView name, DISPID& id) {
   return object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
 }
 
-HRESULT InvokeDispatch(IDispatch* object, DISPID id, WORD flags,
-                       const std::vector<OleVariant>& args, OleVariant* result,
-                       OleString& description) {
+HRESULT InvokeDispatch(IDispatch* object, DISPID id, WORD flags, std::span<const OleVariant> args,
+                       OleVariant* result, OleString& description) {
   // Invoke takes the arguments last to first; the usual few need no heap.
   constexpr size_t LocalArgs = 8;
   VARIANT local[LocalArgs];

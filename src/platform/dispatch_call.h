@@ -3,8 +3,8 @@
 // with the arguments in call order. Callers turn the HRESULTs into their own
 // messages.
 
+#include <span>
 #include <string>
-#include <vector>
 
 #include "platform/OleVariant.h"
 #include "platform/com.h"
@@ -21,8 +21,7 @@ HRESULT DispatchIdOf(IDispatch* object, OleStringView name, DISPID& id);
 // argument as the value put. `result` may be null when no result is wanted.
 // On failure `description` receives what the callee wrote in its exception
 // record, whose strings are then freed.
-HRESULT InvokeDispatch(IDispatch* object, DISPID id, WORD flags,
-                       const std::vector<OleVariant>& args, OleVariant* result,
-                       OleString& description);
+HRESULT InvokeDispatch(IDispatch* object, DISPID id, WORD flags, std::span<const OleVariant> args,
+                       OleVariant* result, OleString& description);
 
 }  // namespace platform

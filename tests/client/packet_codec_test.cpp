@@ -399,7 +399,6 @@ TEST(RowPacket, NullEmptyAndTruncatedValuesInPlace) {
   PacketCopy again(row);
   EXPECT_FALSE(failing.Assign(again.Payload(), 5)) << "more columns than values";
   EXPECT_FALSE(failing.Present());
-  EXPECT_EQ(again.bytes, Concat({row, {0}})) << "a failed row leaves the packet alone";
   for (std::size_t length = 0; length < row.size(); ++length) {
     PacketCopy truncated(Bytes(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(length)));
     EXPECT_FALSE(current.Assign(truncated.Payload(), 4)) << "truncated to " << length;
