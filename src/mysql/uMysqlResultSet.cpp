@@ -41,17 +41,13 @@ bool TMysqlClient::ReadRows(std::vector<FieldDescriptor>& fields, TRowStore& row
     const TBytes packet = net_.Payload();
     if (IsEndOfData(packet)) {
       TakeEndOfData();
+      for (std::size_t column = 0; column < fields.size(); ++column)
+        fields[column].MaxLength = rows.LongestValues()[column];
       return true;
     }
     if (!rows.Append(packet)) {
       FailMalformed();
       return false;
-    }
-    const TRowRef row = rows.Row(rows.Count() - 1);
-    for (std::size_t column = 0; column < fields.size(); ++column) {
-      const auto value = row.Value(column);
-      if (value && value->size() > fields[column].MaxLength)
-        fields[column].MaxLength = static_cast<std::uint32_t>(value->size());
     }
   }
 }

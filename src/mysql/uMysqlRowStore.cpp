@@ -6,9 +6,9 @@
 
 namespace {
 
-// Buffered rows are stored in blocks of this many 32-bit words (64 KiB),
+// Buffered rows are stored in blocks of this many 32-bit words (256 KiB),
 // or one block of its own for a larger row.
-constexpr std::size_t kBlockWords = 16384;
+constexpr std::size_t kBlockWords = 65536;
 
 // Record words needed at most for a row packet of `length` bytes: the
 // offsets, and the values, which with their NULs never take more bytes than
@@ -17,11 +17,13 @@ std::size_t RecordWords(std::size_t columns, std::size_t length) {
   return columns + 1 + (length + 3) / 4;
 }
 
-// Writes the record of `packet` at `out` (RecordWords long): its size in
-// words, or 0 when the packet ends before its values do. Record layout: word
-// i is the byte offset where value i begins, word i + 1 where it ends (after
-// its NUL); a value that takes no bytes at all is NULL.
-std::size_t EncodeRow(TBytes packet, std::size_t columns, std::uint32_t* out) {
+// Writes the record of `packet` at `out` (RecordWords long), raising the
+// longest value of each column it holds: the record's size in words, or 0
+// when the packet ends before its values do. Record layout: word i is the
+// byte offset where value i begins, word i + 1 where it ends (after its NUL);
+// a value that takes no bytes at all is NULL.
+std::size_t EncodeRow(TBytes packet, std::size_t columns, std::uint32_t* out,
+                      std::uint32_t* longest) {
   auto* bytes = reinterpret_cast<std::uint8_t*>(out);
   std::size_t write = (columns + 1) * 4;
   const std::uint8_t* in = packet.data();
@@ -40,6 +42,7 @@ std::size_t EncodeRow(TBytes packet, std::size_t columns, std::uint32_t* out) {
       in += width;
     }
     if (length > static_cast<std::uint64_t>(end - in)) return 0;
+    if (length > longest[column]) longest[column] = static_cast<std::uint32_t>(length);
     std::memcpy(bytes + write, in, static_cast<std::size_t>(length));
     in += length;
     write += static_cast<std::size_t>(length);
@@ -60,7 +63,7 @@ bool TRowStore::Append(TBytes packet) {
     capacity_ = size;
   }
   std::uint32_t* record = blocks_.back().get() + used_;
-  const std::size_t used = EncodeRow(packet, columns_, record);
+  const std::size_t used = EncodeRow(packet, columns_, record, longest_.data());
   if (used == 0) return false;
   rows_.push_back(record);  // when this throws, the record is simply not kept
   used_ += used;

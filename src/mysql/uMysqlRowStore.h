@@ -37,7 +37,7 @@ class TRowRef {
 // The rows of a buffered result, in arrival order.
 class TRowStore {
  public:
-  explicit TRowStore(std::size_t columns) : columns_(columns) {}
+  explicit TRowStore(std::size_t columns) : columns_(columns), longest_(columns) {}
 
   // Decodes a row packet (one length-coded string per column, 251 for NULL)
   // into a new record: false, storing nothing, when the packet ends before
@@ -45,9 +45,12 @@ class TRowStore {
   [[nodiscard]] bool Append(TBytes packet);
   [[nodiscard]] std::size_t Count() const { return rows_.size(); }
   [[nodiscard]] TRowRef Row(std::size_t index) const { return TRowRef(rows_[index]); }
+  // The length of the longest value of each column so far.
+  [[nodiscard]] const std::vector<std::uint32_t>& LongestValues() const { return longest_; }
 
  private:
   std::size_t columns_;
+  std::vector<std::uint32_t> longest_;
   std::vector<std::unique_ptr<std::uint32_t[]>> blocks_;
   std::size_t used_ = 0;      // words of the last block in use
   std::size_t capacity_ = 0;  // words of the last block

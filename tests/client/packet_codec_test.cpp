@@ -435,6 +435,7 @@ TEST(RowPacket, StoreKeepsEveryRowWhole) {
   EXPECT_EQ(store.Row(1009).Value(0), "999");
   EXPECT_EQ(store.Row(1009).Value(1), std::nullopt);
   EXPECT_EQ(store.Row(1009).Value(2), "x");
+  EXPECT_EQ(store.LongestValues(), (std::vector<std::uint32_t>{256, 70000, 3}));
 }
 
 }  // namespace
