@@ -49,11 +49,14 @@ void WalkRows(MYSQL_RES* result, Digest& digest) {
   }
 }
 
+// Reads the result --repeat times, each time on a new connection.
 Digest Read(const CaseArgs& args, bool buffered) {
-  const Connection connection = Connect(args);
   Digest digest;
-  const Result result = Query(connection.get(), args.Statement, buffered);
-  WalkRows(result.get(), digest);
+  for (int pass = 0; pass < args.Repeat; ++pass) {
+    const Connection connection = Connect(args);
+    const Result result = Query(connection.get(), args.Statement, buffered);
+    WalkRows(result.get(), digest);
+  }
   return digest;
 }
 

@@ -30,13 +30,16 @@ void WalkRows(TMysqlResult& result, Digest& digest) {
   }
 }
 
+// Reads the result --repeat times, each time on a new connection.
 Digest Read(const CaseArgs& args, bool buffered) {
-  const auto client = Connect(args);
   Digest digest;
-  TQueryResult outcome = client->Query(args.Statement, buffered);
-  if (!outcome.Ok || !outcome.Result)
-    throw std::runtime_error("orbelin: query failed: " + client->LastError());
-  WalkRows(*outcome.Result, digest);
+  for (int pass = 0; pass < args.Repeat; ++pass) {
+    const auto client = Connect(args);
+    TQueryResult outcome = client->Query(args.Statement, buffered);
+    if (!outcome.Ok || !outcome.Result)
+      throw std::runtime_error("orbelin: query failed: " + client->LastError());
+    WalkRows(*outcome.Result, digest);
+  }
   return digest;
 }
 
