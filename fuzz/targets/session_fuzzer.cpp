@@ -105,13 +105,13 @@ class TFuzzSession {
           FuzzCheck(AsInt(Call("Connected")) == 1, "a successful Connect leaves it connected");
         break;
       case kQueryBuffered:
-        Call("Query", {kStatements[variant % 8], OleVariant::Null(), 1});
+        Call("Query", {kStatements[variant % kStatements.size()], OleVariant::Null(), 1});
         break;
       case kQueryRowByRow:
-        Call("Query", {kStatements[variant % 8], OleVariant::Null(), 0});
+        Call("Query", {kStatements[variant % kStatements.size()], OleVariant::Null(), 0});
         break;
       case kExecute:
-        Call("Execute", {kStatements[variant % 8]});
+        Call("Execute", {kStatements[variant % kStatements.size()]});
         break;
       case kNext:
         Do("Next");
