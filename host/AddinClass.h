@@ -21,6 +21,8 @@ class TAddinClass {
   // through COM by the ProgID "AddIn." + the library's string resource 100,
   // after the library has registered itself. Throws THostError.
   explicit TAddinClass(const std::string& path);
+  // An add-in linked into this process (tests, fuzzers): its class factory.
+  explicit TAddinClass(addin::TComPtr<IClassFactory> factory) : factory_(std::move(factory)) {}
 
   // "AddIn." + the extension name the last instance registered as.
   const std::string& ProgId() const noexcept { return progId_; }

@@ -28,6 +28,8 @@ class TAddinObject final : public THostObject {
         extender_(std::move(extender)),
         initDone_(std::move(initDone)) {}
   std::string TypeName() const override { return progId_; }
+  // The add-in object itself, for a harness that reaches past the host.
+  ILanguageExtender& Extender() const noexcept { return *extender_.Get(); }
 
  protected:
   ~TAddinObject() override;
