@@ -28,7 +28,7 @@ class TFlagScope {
 };
 }  // namespace
 
-TMysqlClient::TMysqlClient() {
+TMysqlClient::TMysqlClient(std::size_t payloadLimit) : net_(payloadLimit) {
   net_.SetBeforeBufferChange([this] { KeepActiveRow(); });
 }
 
@@ -424,9 +424,10 @@ void TMysqlClient::FailOutOfMemory() {
 }
 
 bool TMysqlClient::RefuseOversized(std::size_t argumentLength) {
-  // The command byte shares the packet with the argument.
-  if (argumentLength + 1 < MaxPacketLength) return false;
-  net_.SetClientError(ErrStatementTooLarge, {argumentLength, MaxPacketLength - 2});
+  // The command byte shares the payload with the argument.
+  const std::size_t limit = net_.PayloadLimit() - 1;
+  if (argumentLength <= limit) return false;
+  net_.SetClientError(ErrStatementTooLarge, {argumentLength, limit});
   return true;
 }
 

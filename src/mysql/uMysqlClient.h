@@ -80,7 +80,9 @@ struct TQueryResult {
 
 class TMysqlClient {
  public:
-  TMysqlClient();
+  // payloadLimit: the largest statement or reply the session takes (tests
+  // use less than the 1 GiB of every real session).
+  explicit TMysqlClient(std::size_t payloadLimit = MaxPayloadLength);
   // Closes the session (COM_QUIT when connected) and cuts off a row-by-row
   // result that is still reading.
   ~TMysqlClient();

@@ -41,7 +41,7 @@ constexpr std::array<TOwnTemplate, 4> OwnTemplates = {{
      "Lost connection to MySQL server inside a transaction; its changes are gone. Call Connect "
      "or Reconnect to go on"},
     {ErrStatementTooLarge,
-     "The statement of %u bytes is larger than a packet can carry (%u bytes); nothing was sent"},
+     "The statement of %u bytes is longer than the %u bytes this client sends; nothing was sent"},
     {ErrResultCutOff, "The result ended before its last row: its session was closed"},
     {ErrFillRefused, "The host refused line %d of the table: %-.120s"},
 }};

@@ -37,7 +37,7 @@ enum TMysqlOwnError : int32_t {
   // The connection was lost while a transaction was open (or autocommit was
   // off): the client does not reconnect on its own until the script does.
   ErrTransactionLost = 2900,
-  // A statement longer than one packet can carry; nothing was sent.
+  // A statement longer than the client's limit (1 GiB); nothing was sent.
   ErrStatementTooLarge = 2901,
   // A row-by-row result was cut off by closing its session before its end.
   ErrResultCutOff = 2902,

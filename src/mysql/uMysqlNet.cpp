@@ -90,7 +90,7 @@ TReadDeadlineScope::~TReadDeadlineScope() {
   net_.SetReadDeadline(previous_);
 }
 
-TMysqlNet::TMysqlNet() = default;
+TMysqlNet::TMysqlNet(size_t payloadLimit) : payloadLimit_(payloadLimit) {}
 
 TMysqlNet::~TMysqlNet() = default;
 
@@ -175,34 +175,44 @@ void TMysqlNet::RecordPacketTooLarge() {
 // --- Writing ------------------------------------------------------------------
 
 int TMysqlNet::WritePacket(std::span<const uint8_t> data) {
-  if (data.size() >= MaxPacketLength) {
+  return WritePieces(nullptr, data);
+}
+
+int TMysqlNet::WriteCommand(uint8_t command, std::span<const uint8_t> data) {
+  if (WritePieces(&command, data) != 0) return 1;
+  return Flush() != 0 ? 1 : 0;
+}
+
+int TMysqlNet::WritePieces(const uint8_t* command, std::span<const uint8_t> data) {
+  const size_t total = data.size() + (command != nullptr ? 1 : 0);
+  if (total > payloadLimit_) {
     RecordPacketTooLarge();
     return 1;
   }
   if (out_.empty()) return 1;  // never opened, or closed
-  uint8_t header[PacketHeaderSize];
-  Put3(header, data.size());
-  // Inside compressed blocks the packets carry 0; the block carries the number.
-  header[3] = compress_ ? 0 : sequenceNumber_++;
-  if (WriteBuffered(header, sizeof header) != 0) return 1;
-  return WriteBuffered(data.data(), data.size()) != 0 ? 1 : 0;
-}
-
-int TMysqlNet::WriteCommand(uint8_t command, std::span<const uint8_t> data) {
-  // The length field holds the code byte too; 0xFFFFFF there would announce a
-  // continuation packet the server would wait for.
-  if (data.size() + 1 >= MaxPacketLength) {
-    RecordPacketTooLarge();
-    return 1;
-  }
-  if (out_.empty()) return 1;
-  uint8_t header[PacketHeaderSize + 1];
-  Put3(header, data.size() + 1);
-  header[3] = compress_ ? 0 : sequenceNumber_++;
-  header[4] = command;
-  if (WriteBuffered(header, sizeof header) != 0 || WriteBuffered(data.data(), data.size()) != 0)
-    return 1;
-  return Flush() != 0 ? 1 : 0;
+  // A payload of 0xFFFFFF bytes or more goes out in pieces of 0xFFFFFF bytes,
+  // each a packet of its own; a shorter piece (empty when nothing is left)
+  // ends it.
+  const uint8_t* next = data.data();
+  size_t left = total;
+  size_t piece = 0;
+  do {
+    piece = std::min(left, MaxPacketLength);
+    uint8_t header[PacketHeaderSize];
+    Put3(header, piece);
+    // Inside compressed blocks the packets carry 0; the block carries the number.
+    header[3] = compress_ ? 0 : sequenceNumber_++;
+    if (WriteBuffered(header, sizeof header) != 0) return 1;
+    size_t bytes = piece;
+    if (left == total && command != nullptr) {
+      if (WriteBuffered(command, 1) != 0) return 1;
+      --bytes;
+    }
+    if (WriteBuffered(next, bytes) != 0) return 1;
+    next += bytes;
+    left -= piece;
+  } while (piece == MaxPacketLength);
+  return 0;
 }
 
 int TMysqlNet::WriteBuffered(const uint8_t* data, size_t length) {
@@ -316,23 +326,34 @@ int TMysqlNet::NextPacket() {
 int TMysqlNet::ReadNextPacket() {
   IoScope scope(vio_, activity_, ActivityReading);
   int retries = 0;
-  if (!Fill(PacketHeaderSize, retries)) return -1;
-  const uint8_t* header = buffer_.data() + start_;
-  const size_t length = Get3(header);
-  // Inside compressed blocks the packets' own numbers are not checked.
-  if (!compress_) {
-    if (header[3] != sequenceNumber_) return -1;
-    ++sequenceNumber_;
+  // A payload of 0xFFFFFF bytes or more comes in pieces of that length, a
+  // shorter one ending it; they are joined where the first one begins, each
+  // piece's header taken out of the way.
+  size_t length = 0;
+  for (;;) {
+    if (!Fill(length + PacketHeaderSize, retries)) return -1;
+    uint8_t* header = buffer_.data() + start_ + length;
+    const size_t piece = Get3(header);
+    // Inside compressed blocks the packets' own numbers are not checked.
+    if (!compress_) {
+      if (header[3] != sequenceNumber_) return -1;
+      ++sequenceNumber_;
+    }
+    if (length + piece > payloadLimit_) {
+      RecordPacketTooLarge();
+      return -1;
+    }
+    if (length == 0) {
+      start_ += PacketHeaderSize;
+    } else {
+      uint8_t* const rest = header + PacketHeaderSize;
+      std::memmove(header, rest, static_cast<size_t>(buffer_.data() + end_ - rest));
+      end_ -= PacketHeaderSize;
+    }
+    if (!Fill(length + piece, retries)) return -1;
+    length += piece;
+    if (piece < MaxPacketLength) return HandOut(length);
   }
-  // A length of 0xFFFFFF announces a continuation packet, which this client
-  // never reassembles: too large, whatever the buffer holds now.
-  if (length >= MaxPacketLength) {
-    RecordPacketTooLarge();
-    return -1;
-  }
-  start_ += PacketHeaderSize;
-  if (!Fill(length, retries)) return -1;
-  return HandOut(length);
 }
 
 int TMysqlNet::HandOut(size_t length) {
@@ -369,7 +390,9 @@ bool TMysqlNet::MakeRoom(size_t needed) {
 }
 
 bool TMysqlNet::GrowBuffer(size_t size) {
-  if (size >= (compress_ ? 2 * MaxBufferSize : MaxBufferSize)) {
+  // The largest payload, and for compressed reading a whole block behind
+  // what of it is here already.
+  if (size > payloadLimit_ + PacketHeaderSize + MaxPacketLength + 1) {
     RecordPacketTooLarge();
     return false;
   }

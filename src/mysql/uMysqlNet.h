@@ -25,12 +25,12 @@
 #include "mysql/uMysqlVio.h"
 #include "mysql/uMysqlZlib.h"
 
-// Payload length limit of one packet (0xFFFFFF); writes must stay below it.
+// The largest piece a packet carries (0xFFFFFF); a payload that long or
+// longer travels as several packets.
 inline constexpr size_t MaxPacketLength = 0xFFFFFF;
-// Receive buffer limit (16 MiB); a packet that does not fit below it fails.
-// Compressed reading may hold an incomplete packet and a whole block behind
-// it, so there the buffer may grow to twice that.
-inline constexpr size_t MaxBufferSize = 0x1000000;
+// The largest payload this client sends or takes (1 GiB, the protocol's own
+// largest max_allowed_packet): a 32-bit process must not try for more.
+inline constexpr size_t MaxPayloadLength = 0x40000000;
 inline constexpr uint32_t InitialBufferSize = 8192;
 // Client capability bit that enables the "#" SQL state in error packets.
 inline constexpr uint32_t ClientProtocol41Layouts = 0x4000;
@@ -56,7 +56,8 @@ class TReadDeadlineScope {
 
 class TMysqlNet {
  public:
-  TMysqlNet();
+  // payloadLimit: the largest payload sent or taken (tests use less).
+  explicit TMysqlNet(size_t payloadLimit = MaxPayloadLength);
   ~TMysqlNet();
   TMysqlNet(const TMysqlNet&) = delete;
   TMysqlNet& operator=(const TMysqlNet&) = delete;
@@ -73,7 +74,7 @@ class TMysqlNet {
   void Clear();
 
   // Buffers one packet (sent by Flush or when the buffer fills): 0, or 1 on
-  // failure. A payload of 16,777,215 bytes or more records 1153, sends nothing.
+  // failure. A payload beyond the limit records 1153 and sends nothing.
   [[nodiscard]] int WritePacket(std::span<const uint8_t> data);
   // One command packet (code byte + data), flushed at once: 0, or 1 on failure.
   [[nodiscard]] int WriteCommand(uint8_t command, std::span<const uint8_t> data);
@@ -124,6 +125,7 @@ class TMysqlNet {
   [[nodiscard]] uint32_t ProtocolVersion() const { return protocolVersion_; }
   void SetProtocolVersion(uint32_t value) { protocolVersion_ = value; }
   [[nodiscard]] size_t Capacity() const { return buffer_.size(); }
+  [[nodiscard]] size_t PayloadLimit() const { return payloadLimit_; }
 
   // The connection's last error (held by the transport).
   [[nodiscard]] int32_t LastErrorNo() const { return vio_.ErrorNumber; }
@@ -146,6 +148,7 @@ class TMysqlNet {
   [[nodiscard]] int ResetState();
   void RecordPacketTooLarge();
   // Writing.
+  [[nodiscard]] int WritePieces(const uint8_t* command, std::span<const uint8_t> data);
   [[nodiscard]] int WriteBuffered(const uint8_t* data, size_t length);
   [[nodiscard]] int RealWrite(const uint8_t* data, size_t length);
   [[nodiscard]] bool WriteBlock(const uint8_t* data, size_t length, int& retries);
@@ -170,6 +173,7 @@ class TMysqlNet {
   void RecordServerError(uint32_t clientFlags);
 
   TMysqlVio vio_;
+  size_t payloadLimit_;
   bool compress_ = false;
   uint8_t activity_ = 0;  // 0 idle, 1 reading, 2 writing
   uint8_t sequenceNumber_ = 0;

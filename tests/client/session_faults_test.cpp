@@ -228,24 +228,28 @@ TEST(SessionFaults, CloseForgetsTheCharacterSet) {
 TEST(SessionFaults, OversizedStatementIsRefusedAndTheConnectionStays) {
   for (const bool compress : {false, true}) {
     SCOPED_TRACE(compress ? "compressed" : "plain");
-    Session s(compress);
-    s.first->Reply(s.script.Ok());  // start transaction
-    s.first->Reply(s.script.Ok());  // ping after the refusal
-    s.client.SetShouldReconnect(false);
-    ASSERT_TRUE(s.client.Connect());
-    ASSERT_TRUE(s.client.Query("start transaction", true).Ok);
-    const std::size_t written = s.first->Written().size();
-    s.client.SetShouldReconnect(true);
-    const std::string statement = "SELECT '" + std::string(0xFFFFFE - 9, 'x') + "'";
-    ASSERT_EQ(statement.size(), 0xFFFFFEu);
-    EXPECT_FALSE(s.client.Query(statement, true).Ok);
-    EXPECT_EQ(s.client.LastErrorNo(), ErrStatementTooLarge);
-    EXPECT_EQ(s.client.LastError(),
-              "The statement of 16777214 bytes is larger than a packet can carry (16777213 "
-              "bytes); nothing was sent");
-    EXPECT_TRUE(s.client.Connected());
-    EXPECT_EQ(s.first->Written().size(), written) << "nothing went out";
-    EXPECT_TRUE(s.client.Ping());
+    const ServerScript script(compress);
+    ScriptedConnections server;
+    auto peer = server.Add();
+    peer->Reply(script.Login());
+    peer->Reply(script.Ok());  // start transaction
+    peer->Reply(script.Ok());  // ping after the refusal
+    // A session that takes statements of 1,000 bytes at most (real ones: 1 GiB).
+    TMysqlClient client(1000);
+    server.AttachTo(client, compress);
+    client.SetShouldReconnect(false);
+    ASSERT_TRUE(client.Connect());
+    ASSERT_TRUE(client.Query("start transaction", true).Ok);
+    const std::size_t written = peer->Written().size();
+    client.SetShouldReconnect(true);
+    EXPECT_FALSE(client.Query(std::string(1000, 'x'), true).Ok);
+    EXPECT_EQ(client.LastErrorNo(), ErrStatementTooLarge);
+    EXPECT_EQ(client.LastError(),
+              "The statement of 1000 bytes is longer than the 999 bytes this client sends; nothing "
+              "was sent");
+    EXPECT_TRUE(client.Connected());
+    EXPECT_EQ(peer->Written().size(), written) << "nothing went out";
+    EXPECT_TRUE(client.Ping());
   }
 }
 

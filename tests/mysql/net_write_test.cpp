@@ -94,26 +94,51 @@ TEST(NetWrite, SequenceNumbersCountAndWrap) {
             Concat({Packet(254, Text("x")), Packet(255, Text("x")), Packet(0, Text("x"))}));
 }
 
-TEST(NetWrite, PacketLimits) {
-  Harness h;
-  h.net.SetLastError("earlier");
-  EXPECT_EQ(h.net.WritePacket(Bytes(MaxPacketLength, 'x')), 1);
-  EXPECT_EQ(h.net.LastErrorNo(), ErrNetPacketTooLarge);
-  EXPECT_EQ(h.net.LastError(), "");
-  EXPECT_EQ(h.peer->Writes(), 0) << "nothing is sent";
-  // With the code byte the length field would read 0xFFFFFF, which announces
-  // a continuation packet: refused as well.
-  EXPECT_EQ(h.net.WriteCommand(3, Bytes(MaxPacketLength - 1, 'x')), 1);
-  EXPECT_EQ(h.peer->Writes(), 0);
+// A payload of 0xFFFFFF bytes or more goes out as pieces of 0xFFFFFF bytes
+// with consecutive numbers, a shorter piece (empty when nothing is left)
+// ending it; the command byte counts as the payload's first byte.
+TEST(NetWrite, LargePayloadsGoOutInPieces) {
+  const auto header = [](size_t length, uint8_t sequence) {
+    return Bytes{static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
+                 static_cast<uint8_t>(length >> 16), sequence};
+  };
+  const auto headerAt = [](const Bytes& written, size_t at) {
+    return Bytes(written.begin() + static_cast<ptrdiff_t>(at),
+                 written.begin() + static_cast<ptrdiff_t>(at + 4));
+  };
+  {
+    Harness h;
+    ASSERT_EQ(h.net.WritePacket(Bytes(MaxPacketLength, 'x')), 0);
+    ASSERT_EQ(h.net.Flush(), 0);
+    const Bytes& written = h.peer->Written();
+    ASSERT_EQ(written.size(), 4 + MaxPacketLength + 4);
+    EXPECT_EQ(headerAt(written, 0), header(MaxPacketLength, 0));
+    EXPECT_EQ(headerAt(written, 4 + MaxPacketLength), header(0, 1)) << "an empty piece ends it";
+  }
+  {
+    Harness h;
+    ASSERT_EQ(h.net.WriteCommand(3, Bytes(MaxPacketLength + 4, 'y')), 0);
+    const Bytes& written = h.peer->Written();
+    ASSERT_EQ(written.size(), 4 + MaxPacketLength + 4 + 5);
+    EXPECT_EQ(headerAt(written, 0), header(MaxPacketLength, 0));
+    EXPECT_EQ(written[4], 3) << "the command byte comes first";
+    EXPECT_EQ(headerAt(written, 4 + MaxPacketLength), header(5, 1));
+    EXPECT_GT(h.peer->Writes(), 1) << "sent in buffer-sized pieces";
+  }
+}
 
-  h.net.SetLastErrorNo(0);
-  const Bytes largest(MaxPacketLength - 1, 'y');
-  ASSERT_EQ(h.net.WritePacket(largest), 0);
-  ASSERT_EQ(h.net.Flush(), 0);
-  EXPECT_EQ(h.peer->Written().size(), largest.size() + 4);
-  EXPECT_EQ(Bytes(h.peer->Written().begin(), h.peer->Written().begin() + 4),
-            (Bytes{0xFE, 0xFF, 0xFF, 0x00}));
-  EXPECT_GT(h.peer->Writes(), 1) << "sent in buffer-sized pieces";
+TEST(NetWrite, PayloadBeyondTheLimitIsRefused) {
+  TMysqlNet net(1000);
+  auto [stream, peer] = ScriptedStream::Make();
+  ASSERT_EQ(net.OpenStream(std::move(stream), VioTcpIp), 0);
+  net.SetLastError("earlier");
+  EXPECT_EQ(net.WritePacket(Bytes(1001, 'x')), 1);
+  EXPECT_EQ(net.LastErrorNo(), ErrNetPacketTooLarge);
+  EXPECT_EQ(net.LastError(), "");
+  EXPECT_EQ(net.WriteCommand(3, Bytes(1000, 'x')), 1) << "the command byte counts";
+  EXPECT_EQ(peer->Writes(), 0) << "nothing is sent";
+  ASSERT_EQ(net.WriteCommand(3, Bytes(999, 'x')), 0);
+  EXPECT_EQ(peer->Written().size(), 4u + 1000u);
 }
 
 TEST(NetWrite, RetryRules) {
