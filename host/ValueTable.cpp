@@ -21,8 +21,8 @@ enum ExpressionMember : DISPID {
   GetColumnParameters
 };
 
-const std::vector<std::string_view> ObjectMembers = {"Clear", "Columns", "Add", "Count"};
-enum ObjectMember : DISPID { ClearLines = 1, Columns, AddLine, LineTotal };
+const std::vector<std::string_view> ObjectMembers = {"Clear", "Columns", "Add", "Count", "Get"};
+enum ObjectMember : DISPID { ClearLines = 1, Columns, AddLine, LineTotal, GetLine };
 
 std::string Text(const platform::OleString& text) {
   return Utf8FromUtf16(text);
@@ -247,6 +247,14 @@ void TValueTable::CallObject(DISPID member, const TCallArgs& args, platform::Ole
       data.Lines.emplace_back(data.Columns.size());
       Answer(result, Adopt(new TTableRow(data_, data.Lines.size() - 1)));
       return;
+    case GetLine: {
+      args.RequireAtMost(1, "Get");
+      const int64_t line = args.Value(0).ToInt64();
+      Require(line >= 0 && static_cast<uint64_t>(line) < data.Lines.size(),
+              "Get: no line " + std::to_string(line));
+      Answer(result, Adopt(new TTableRow(data_, static_cast<size_t>(line))));
+      return;
+    }
     default:  // Count
       Answer(result, Count(data.Lines.size()));
   }

@@ -101,6 +101,7 @@ std::map<std::string, std::string> Variables(const ScriptRun& run, const MariaDb
       {"LIST_ADD", run.Dialect == "expression" ? "AddValue" : "Add"},
       {"TABLE_ADD_COLUMN", run.Dialect == "expression" ? "NewColumn" : "Columns.Add"},
       {"TABLE_COLUMN_COUNT", run.Dialect == "expression" ? "ColumnCount()" : "Columns.Count()"},
+      {"TABLE_FIRST_CELL", run.Dialect == "expression" ? "GetValue(1, 1)" : "Get(0).Get(0)"},
   };
 }
 
