@@ -1,41 +1,24 @@
 #!/usr/bin/env python3
-"""Prints the expected scrambles of auth_vectors.h, computed with hashlib
-rather than by the code under test:
+"""Prints the expected scrambles of auth_vectors.h, computed with hashlib (by
+the functions of the scripted MySQL server) rather than by the code under test:
 
     tests/client/auth_vectors.py > tests/client/auth_vectors.h
 """
 
-import hashlib
+import pathlib
+import sys
 
-
-def sha1(*parts):
-    return hashlib.sha1(b"".join(parts)).digest()
-
-
-def sha256(*parts):
-    return hashlib.sha256(b"".join(parts)).digest()
-
-
-def xor(a, b):
-    return bytes(x ^ y for x, y in zip(a, b))
-
-
-def caching_sha2(nonce, password):
-    stage1 = sha256(password)
-    return xor(stage1, sha256(sha256(stage1), nonce))
-
-
-def native(nonce, password):
-    stage1 = sha1(password)
-    return xor(stage1, sha1(nonce, sha1(stage1)))
-
+# The scrambles as the scripted MySQL server checks them.
+sys.dont_write_bytecode = True
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "support"))
+from fake_mysql_server import caching_sha2_scramble, native_scramble  # noqa: E402
 
 VECTORS = [
-    ("kSha2GreetingPw", caching_sha2, b"abcdefghijklmnopqrst", b"pw"),
-    ("kSha2SwitchNewPw", caching_sha2, b"ABCDEFGHIJKLMNOPQRST", b"new-pw"),
-    ("kSha2GreetingNewPw", caching_sha2, b"abcdefghijklmnopqrst", b"new-pw"),
-    ("kNativeSwitchPw", native, b"ABCDEFGHIJKLMNOPQRST", b"pw"),
-    ("kNativeGreetingPw", native, b"abcdefghijklmnopqrst", b"pw"),
+    ("kSha2GreetingPw", caching_sha2_scramble, b"abcdefghijklmnopqrst", b"pw"),
+    ("kSha2SwitchNewPw", caching_sha2_scramble, b"ABCDEFGHIJKLMNOPQRST", b"new-pw"),
+    ("kSha2GreetingNewPw", caching_sha2_scramble, b"abcdefghijklmnopqrst", b"new-pw"),
+    ("kNativeSwitchPw", native_scramble, b"ABCDEFGHIJKLMNOPQRST", b"pw"),
+    ("kNativeGreetingPw", native_scramble, b"abcdefghijklmnopqrst", b"pw"),
 ]
 
 print("#pragma once")

@@ -104,18 +104,16 @@ def new_nonce():
     return bytes(secrets.choice(alphabet) for _ in range(20))
 
 
-def native_ok(password, nonce, answer):
-    if not password:
-        return answer == b""
-    stored = sha1(sha1(password))
-    return len(answer) == 20 and sha1(xor(answer, sha1(nonce, stored))) == stored
+def native_scramble(nonce, password):
+    """SHA1(password) XOR SHA1(nonce + SHA1(SHA1(password)))."""
+    stage1 = sha1(password)
+    return xor(stage1, sha1(nonce, sha1(stage1)))
 
 
-def sha2_scramble_ok(password, nonce, answer):
-    # The server keeps SHA256(SHA256(password)) and checks the client's
-    # SHA256(password) XOR SHA256(that + nonce) against it.
-    stored = sha256(sha256(password))
-    return len(answer) == 32 and sha256(xor(answer, sha256(stored, nonce))) == stored
+def caching_sha2_scramble(nonce, password):
+    """SHA256(password) XOR SHA256(SHA256(SHA256(password)) + nonce)."""
+    stage1 = sha256(password)
+    return xor(stage1, sha256(sha256(stage1), nonce))
 
 
 def lenenc(value):
@@ -260,7 +258,8 @@ class Session:
                 raise ClientGone()
             answer = self.conn.read_packet()
         if account.plugin == NATIVE:
-            accepted = native_ok(account.password, nonce, answer)
+            accepted = answer == (native_scramble(nonce, account.password) if account.password
+                                  else b"")
         else:
             accepted = self.caching_sha2(account, nonce, answer)
         if not accepted:
@@ -271,7 +270,7 @@ class Session:
     def caching_sha2(self, account, nonce, answer):
         if not answer:
             return not account.password
-        if account.cached and sha2_scramble_ok(account.password, nonce, answer):
+        if account.cached and answer == caching_sha2_scramble(nonce, account.password):
             self.conn.write_packet(bytes([1, FAST_AUTH_OK]))
             return True
         self.conn.write_packet(bytes([1, PERFORM_FULL_AUTH]))
