@@ -12,7 +12,6 @@ constexpr std::size_t kSecondSeedAt = 33;
 // second part is at least 13 bytes (12 and a NUL) and longer when the length
 // the server gives for all of it says so.
 constexpr std::size_t kMinSecondSeedData = 13;
-constexpr std::size_t kFirstSeedData = 8;
 
 // The first `limit` characters of the NUL-terminated text at `offset`.
 std::string SeedPart(TBytes packet, std::size_t offset, std::size_t limit) {
@@ -50,8 +49,8 @@ std::optional<TGreeting> ParseGreeting(TBytes packet) {
     const std::uint32_t highCaps = (packet[v + 20] | std::uint32_t{packet[v + 21]} << 8) << 16;
     if (highCaps & CLIENT_PLUGIN_AUTH) {
       const std::size_t seedData = packet[v + 22];
-      const std::size_t secondPart = seedData > kFirstSeedData + kMinSecondSeedData
-                                         ? seedData - kFirstSeedData
+      const std::size_t secondPart = seedData > kFirstSeedPart + kMinSecondSeedData
+                                         ? seedData - kFirstSeedPart
                                          : kMinSecondSeedData;
       TPacketReader reader(packet, v + kSecondSeedAt + secondPart);
       greeting.AuthMethod = std::string(reader.ReadNulTerminated());
