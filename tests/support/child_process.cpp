@@ -1,5 +1,6 @@
 #include "support/child_process.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -26,7 +27,8 @@ bool AwaitReady(int fd, std::string& said) {
 
 ChildProcess::ChildProcess(const std::string& command) {
   int output[2];
-  if (pipe(output) != 0) return;
+  // Close-on-exec: other programs the test starts must not hold the pipe.
+  if (pipe2(output, O_CLOEXEC) != 0) return;
   const std::string line = "exec " + command;
   pid_ = fork();
   if (pid_ == 0) {
