@@ -15,6 +15,22 @@ void AppendUser(std::vector<std::uint8_t>& out, std::string_view user) {
   out.push_back(0);
 }
 
+void AppendPasswordPart(std::vector<std::uint8_t>& out, const TPasswordContext& password,
+                        const TNamedAuth& named) {
+  if (named.Method.empty()) {
+    const auto part = BuildPasswordPart(password);
+    out.insert(out.end(), part.begin(), part.end());
+    return;
+  }
+  out.push_back(static_cast<std::uint8_t>(named.Answer.size()));
+  out.insert(out.end(), named.Answer.begin(), named.Answer.end());
+}
+
+void AppendMethodName(std::vector<std::uint8_t>& out, const TNamedAuth& named) {
+  AppendText(out, named.Method);
+  out.push_back(0);
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> BuildPasswordPart(const TPasswordContext& context) {
@@ -49,21 +65,30 @@ std::vector<std::uint8_t> BuildAuthPacket(const TAuthPacketInput& input) {
     AppendUInt(packet, 0, 3);
   }
   AppendUser(packet, input.User);
-  const auto password = BuildPasswordPart(input.Password);
-  packet.insert(packet.end(), password.begin(), password.end());
+  AppendPasswordPart(packet, input.Password, input.Named);
   if (!input.Db.empty() && (input.Password.ServerCapabilities & CLIENT_CONNECT_WITH_DB))
     AppendText(packet, input.Db.substr(0, kMaxDbBytes));
-  packet.push_back(0);
+  if (input.Named.Method.empty()) {
+    packet.push_back(0);
+    return packet;
+  }
+  // The server reads a database field whenever the word has the bit.
+  if (input.ClientFlag & CLIENT_CONNECT_WITH_DB) packet.push_back(0);
+  AppendMethodName(packet, input.Named);
   return packet;
 }
 
 std::vector<std::uint8_t> BuildChangeUserArgument(std::string_view user, std::string_view db,
-                                                  const TPasswordContext& password) {
+                                                  const TPasswordContext& password,
+                                                  const TNamedAuth& named, std::uint16_t charset) {
   std::vector<std::uint8_t> argument;
   AppendUser(argument, user);
-  const auto part = BuildPasswordPart(password);
-  argument.insert(argument.end(), part.begin(), part.end());
+  AppendPasswordPart(argument, password, named);
   AppendText(argument, db.substr(0, kMaxDbBytes));
   argument.push_back(0);
+  if (!named.Method.empty()) {
+    AppendUInt(argument, charset, 2);
+    AppendMethodName(argument, named);
+  }
   return argument;
 }

@@ -3,6 +3,7 @@
 // change-user command, which carries the same user and password parts.
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -21,20 +22,33 @@ inline constexpr std::size_t kMaxDbBytes = 64;
 // 4.1.0 two-step scheme: eight "x" and a NUL; old scramble: 8 characters and a NUL.
 std::vector<std::uint8_t> BuildPasswordPart(const TPasswordContext& context);
 
+// Plugin authentication (4.1 layout only): the method named in the packet and
+// its answer, which is sent after its length in place of the password part.
+// No method: the classic packet.
+struct TNamedAuth {
+  std::string_view Method;
+  std::span<const std::uint8_t> Answer;
+};
+
 struct TAuthPacketInput {
-  std::uint32_t ClientFlag = 0;  // the final, derived word
+  std::uint32_t ClientFlag = 0;  // the word sent
   std::uint8_t ServerLanguage = 0;
   std::string_view User;
   std::string_view Db;
   TPasswordContext Password;
+  TNamedAuth Named = {};
 };
 
 // The 4.1 layout (32-byte header) when ClientFlag has CLIENT_RESERVED, the old
 // one (5-byte header) otherwise. Db travels only to servers with
-// CLIENT_CONNECT_WITH_DB.
+// CLIENT_CONNECT_WITH_DB. A named method follows the database field, which is
+// then NUL-terminated whenever ClientFlag has CLIENT_CONNECT_WITH_DB.
 std::vector<std::uint8_t> BuildAuthPacket(const TAuthPacketInput& input);
 
 // The COM_CHANGE_USER argument: user, password part, database (up to 64
-// bytes) and a final NUL.
+// bytes) and a NUL; with a named method then the character set to begin
+// with (2 bytes) and the method's name with a NUL.
 std::vector<std::uint8_t> BuildChangeUserArgument(std::string_view user, std::string_view db,
-                                                  const TPasswordContext& password);
+                                                  const TPasswordContext& password,
+                                                  const TNamedAuth& named = {},
+                                                  std::uint16_t charset = 0);

@@ -12,8 +12,6 @@
 namespace {
 constexpr std::uint32_t kSupportedProtocol = 10;
 constexpr std::uint32_t kOldestProtocol = 9;
-constexpr std::uint8_t kOldScrambleRequest = 254;
-constexpr std::size_t kOldSeedPart = 8;
 
 // Sets a flag for a scope, however the scope ends.
 class TFlagScope {
@@ -219,7 +217,7 @@ bool TMysqlClient::OpenConnectorStream() {
     net_.SetClientError(ErrConnect, {host_, 0});
     return false;
   }
-  if (net_.OpenStream(std::move(stream), VioTcpIp) != 0) return false;
+  if (net_.OpenStream(std::move(stream), connectorKind_) != 0) return false;
   // As a TCP connect does, a new stream starts with a clean error slot.
   ClearError();
   return TransportOpened();
@@ -265,13 +263,7 @@ bool TMysqlClient::Handshake() {
     serverCapabilities_ &= ~std::uint32_t{CLIENT_SECURE_CONNECTION};
 
   clientFlag_ = DeriveClientFlag(clientFlag_, !db_.empty(), serverCapabilities_, compress_);
-
-  const auto auth = BuildAuthPacket({.ClientFlag = clientFlag_,
-                                     .ServerLanguage = static_cast<std::uint8_t>(serverLanguage_),
-                                     .User = user_,
-                                     .Db = db_,
-                                     .Password = PasswordContext(password_)});
-  if (!WriteAuthAnswer(auth) || !ReadAuthReply()) return false;
+  if (!Authenticate(greeting->AuthMethod)) return false;
 
   net_.SetCompress((clientFlag_ & CLIENT_COMPRESS) != 0);
   status_ = TMysqlStatus::Ready;
@@ -288,75 +280,6 @@ bool TMysqlClient::RestoreCharset() {
          ReadQueryResult() == 0 && status_ == TMysqlStatus::Ready;
 }
 
-TPasswordContext TMysqlClient::PasswordContext(std::string_view password) const {
-  return {.ServerCapabilities = serverCapabilities_,
-          .UseNewPassword = useNewPassword_,
-          .ScrambleSeed = scrambleSeed_,
-          .Password = password};
-}
-
-bool TMysqlClient::WriteAuthAnswer(std::span<const std::uint8_t> answer) {
-  if (net_.WritePacket(answer) == 0 && net_.Flush() == 0) return true;
-  // The server still waits for the answer: the stream cannot be used on.
-  if (net_.LastErrorNo() != ErrOutOfMemory) net_.SetClientError(ErrServerLost);
-  net_.Close();
-  return false;
-}
-
-bool TMysqlClient::ReadAuthReply() {
-  if (SafeRead() < 0) return false;
-  const TBytes reply = net_.Payload();
-  const bool secure = (serverCapabilities_ & CLIENT_SECURE_CONNECTION) != 0;
-  if (useNewPassword_ && secure && reply.size() == SecondStepReplySize && reply[0] != 0) {
-    // Second step of 4.1.0 servers: "*" marks an account with an old-style hash.
-    const std::span<const std::uint8_t, SecondStepReplySize> challenge(reply.data(),
-                                                                       SecondStepReplySize);
-    const TSha1Digest answer = reply[0] == '*' ? SecondStepOldHash(password_, challenge)
-                                               : SecondStepSha1(password_, challenge);
-    return WriteAuthAnswer(answer) && SafeRead() >= 0;
-  }
-  if (!useNewPassword_ && secure && reply.size() == 1 && reply[0] == kOldScrambleRequest) {
-    // The account has an old-style password: answer with the old scramble
-    // (empty for an empty password) and its terminating NUL.
-    std::string answer =
-        ScrambleOld(std::string_view(scrambleSeed_).substr(0, kOldSeedPart), password_);
-    answer.push_back('\0');
-    return WriteAuthAnswer(AsBytes(answer)) && SafeRead() >= 0;
-  }
-  if (reply.size() > 1 && reply[0] == kOldScrambleRequest) return AnswerAuthSwitch(reply);
-  return true;
-}
-
-// Servers that know authentication methods by name (MariaDB does so for
-// COM_CHANGE_USER even to clients that never said they do) ask with 254, the
-// method's name and a fresh seed. Taking that request for success would leave
-// the server waiting for an answer and report a refused password as accepted.
-bool TMysqlClient::AnswerAuthSwitch(TBytes request) {
-  TPacketReader reader(request, 1);
-  const std::string method(reader.ReadNulTerminated());
-  const std::string_view seed = UpToNul(AsText(request.subspan(reader.Pos())));
-  const std::string_view password = UpToNul(password_);
-  std::vector<std::uint8_t> answer;
-  if (method == "mysql_native_password") {
-    if (!password.empty()) {
-      const TSha1Digest scramble = Scramble41(AsBytes(seed), password);
-      answer.assign(scramble.begin(), scramble.end());
-    }
-  } else if (method == "mysql_old_password") {
-    if (!password.empty()) {
-      AppendText(answer, ScrambleOld(seed.substr(0, kOldSeedPart), password));
-      answer.push_back(0);
-    }
-  } else {
-    net_.SetLastErrorNo(ErrAuthMethodUnsupported);
-    net_.SetLastError("The server asked for the authentication method '" + method +
-                      "', which this client does not support");
-    net_.Close();
-    return false;
-  }
-  return WriteAuthAnswer(answer) && SafeRead() >= 0;
-}
-
 // --- Closing ------------------------------------------------------------------
 
 void TMysqlClient::ResetServerState() {
@@ -370,6 +293,7 @@ void TMysqlClient::ResetServerState() {
   serverCapabilities_ = 0;
   serverStatus_ = SERVER_STATUS_AUTOCOMMIT;
   serverLanguage_ = 0;
+  namedAuthMethod_.reset();
   extraInfo_ = 0;
   info_.clear();
 }

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mysql/uMysqlAuthMethod.h"
 #include "mysql/uMysqlAuthPacket.h"
 #include "mysql/uMysqlCodec.h"
 #include "mysql/uMysqlFieldPacket.h"
@@ -34,9 +35,12 @@ enum class TMysqlStatus : std::uint8_t {
 inline constexpr std::int32_t ErrMalformedPacket = 2027;
 // The server asked for a local file that the statement just sent does not name.
 inline constexpr std::int32_t ErrLocalInfileRejected = 2068;
-// The server asked for an authentication method other than the 4.1 and the
-// old password scrambles.
+// The server asked for an authentication method this client cannot do
+// (nothing of the password is sent then).
 inline constexpr std::int32_t ErrAuthMethodUnsupported = 2059;
+// A method this client knows could not be carried out here: no SHA-256 on
+// the system, or a public key of the server that cannot be used.
+inline constexpr std::int32_t ErrAuthMethodFailed = 2061;
 // A local file asked for by the server cannot be opened ("File '%s' not found
 // (Errcode: %d)"); a read error part-way records 2 ("Error reading file ...").
 inline constexpr std::int32_t ErrLocalFileNotFound = 29;
@@ -122,8 +126,11 @@ class TMysqlClient {
   [[nodiscard]] bool UseNewPassword() const { return useNewPassword_; }
   void SetUseNewPassword(bool value) { useNewPassword_ = value; }
   // Every later connect opens its stream through `connector` (none: the
-  // settings' TCP socket or local pipe).
-  void SetConnector(TStreamConnector connector) { connector_ = std::move(connector); }
+  // settings' TCP socket or local pipe), taken as a transport of `kind`.
+  void SetConnector(TStreamConnector connector, TVioKind kind = VioTcpIp) {
+    connector_ = std::move(connector);
+    connectorKind_ = kind;
+  }
 
   // --- Session ------------------------------------------------------------
   // Stores the arguments as settings (the host only when not empty) and
@@ -218,8 +225,34 @@ class TMysqlClient {
   [[nodiscard]] bool TransportOpened();
   [[nodiscard]] bool Handshake();
   [[nodiscard]] bool RestoreCharset();
-  [[nodiscard]] bool ReadAuthReply();
+
+  // Authentication (uMysqlAuthentication.cpp). The method of the client's
+  // first answer and the nonce it answered decide which further steps the
+  // server may ask for.
+  struct TAuthStart {
+    TAuthMethod Method = TAuthMethod::NativePassword;
+    std::string Nonce;
+  };
+  // The client's first answer: with plugin authentication the connection's
+  // method and its scramble; otherwise the classic password part.
+  struct TAuthOpening {
+    TAuthStart Start;
+    std::vector<std::uint8_t> Answer;
+    bool Named = false;
+    [[nodiscard]] TNamedAuth AsNamed() const;
+  };
+  // Sends the authentication packet (naming a method when the greeting
+  // offered plugin authentication) and reads the exchange to its end.
+  [[nodiscard]] bool Authenticate(const std::optional<std::string>& namedMethod);
+  // None (recorded, transport closed) when the scramble cannot be formed.
+  [[nodiscard]] std::optional<TAuthOpening> OpenAuthentication(std::string_view password);
+  [[nodiscard]] bool ReadAuthReply(const TAuthStart& start);
   [[nodiscard]] bool AnswerAuthSwitch(TBytes request);
+  // The packet just read answers the client's scramble for `start`.
+  [[nodiscard]] bool ContinueAuthentication(const TAuthStart& start);
+  [[nodiscard]] bool SendCachingSha2Password(const std::string& nonce);
+  // Records ErrAuthMethodFailed and closes the transport.
+  [[nodiscard]] bool FailAuthMethod(TAuthMethod method, std::string_view why);
   [[nodiscard]] bool WriteAuthAnswer(std::span<const std::uint8_t> answer);
   [[nodiscard]] TPasswordContext PasswordContext(std::string_view password) const;
   void ResetServerState();
@@ -332,6 +365,9 @@ class TMysqlClient {
   // Set while connecting: a reconnect from inside a connect is refused.
   bool connecting_ = false;
   TStreamConnector connector_;
+  TVioKind connectorKind_ = VioTcpIp;
+  // The method named at connect when plugin authentication is in use.
+  std::optional<TAuthMethod> namedAuthMethod_;
   // A connection was made and has not been closed on purpose since.
   bool liveSession_ = false;
   bool transactionLost_ = false;

@@ -261,12 +261,18 @@ bool TMysqlClient::RunChangeUser(std::string_view user, std::string_view passwor
   // connection that carries it.
   if (!EnsureConnected()) return false;
   const std::string newUser(user), newPassword(password), newDb(db);
-  const auto argument = BuildChangeUserArgument(newUser, newDb, PasswordContext(newPassword));
+  const auto opening = OpenAuthentication(newPassword);
+  if (!opening) return false;
+  // Named methods: the connection's character set is given again, as the
+  // server reads the method's name only after it.
+  const auto argument =
+      BuildChangeUserArgument(newUser, newDb, PasswordContext(newPassword), opening->AsNamed(),
+                              static_cast<std::uint16_t>(serverLanguage_));
   if (SendCommand(COM_CHANGE_USER, argument, true, shouldReconnect_) != 0) return false;
   std::string oldUser = std::exchange(user_, newUser);
   std::string oldPassword = std::exchange(password_, newPassword);
   std::string oldDb = std::exchange(db_, newDb);
-  if (ReadAuthReply()) return true;
+  if (ReadAuthReply(opening->Start)) return true;
   user_ = std::move(oldUser);
   password_ = std::move(oldPassword);
   db_ = std::move(oldDb);

@@ -7,6 +7,11 @@ constexpr std::size_t kSecondSeedPart = 12;
 constexpr std::size_t kCapabilitiesEnd = 16;  // capabilities need V + 16 bytes
 constexpr std::size_t kStatusBlockEnd = 33;   // language and status need V + 33
 constexpr std::size_t kSecondSeedEnd = 45;    // the second seed part needs V + 45
+constexpr std::size_t kSecondSeedAt = 33;
+// With plugin authentication the method's name follows the seed data, whose
+// second part is at least 13 bytes (12 and a NUL) and longer when the length
+// the server gives for all of it says so.
+constexpr std::size_t kMinSecondSeedData = 13;
 
 // The first `limit` characters of the NUL-terminated text at `offset`.
 std::string SeedPart(TBytes packet, std::size_t offset, std::size_t limit) {
@@ -39,8 +44,17 @@ std::optional<TGreeting> ParseGreeting(TBytes packet) {
     greeting.Status = packet[v + 18] | (std::uint32_t{packet[v + 19]} << 8);
   }
   if (length >= v + kSecondSeedEnd) {
-    greeting.ScrambleSeed += SeedPart(packet, v + 33, kSecondSeedPart);
+    greeting.ScrambleSeed += SeedPart(packet, v + kSecondSeedAt, kSecondSeedPart);
     greeting.HasSecondSeedPart = true;
+    const std::uint32_t highCaps = (packet[v + 20] | std::uint32_t{packet[v + 21]} << 8) << 16;
+    if (highCaps & CLIENT_PLUGIN_AUTH) {
+      const std::size_t seedData = packet[v + 22];
+      const std::size_t secondPart = seedData > kFirstSeedPart + kMinSecondSeedData
+                                         ? seedData - kFirstSeedPart
+                                         : kMinSecondSeedData;
+      TPacketReader reader(packet, v + kSecondSeedAt + secondPart);
+      greeting.AuthMethod = std::string(reader.ReadNulTerminated());
+    }
   }
   return greeting;
 }

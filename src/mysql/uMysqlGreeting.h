@@ -28,6 +28,9 @@ enum TClientCapability : std::uint32_t {
   CLIENT_SECURE_CONNECTION = 0x8000,
   CLIENT_MULTI_STATEMENTS = 0x10000,
   CLIENT_MULTI_RESULTS = 0x20000,
+  // Authentication methods are named (greeting, authentication packet, the
+  // server's requests to switch methods).
+  CLIENT_PLUGIN_AUTH = 0x80000,
 };
 
 // The bits this client always asks for (the default ClientFlag 0xE285).
@@ -50,10 +53,14 @@ struct TGreeting {
   std::optional<std::uint32_t> Language;
   std::optional<std::uint32_t> Status;
   bool HasSecondSeedPart = false;
+  // Present when the server offers plugin authentication: the method it
+  // named (empty when it named none).
+  std::optional<std::string> AuthMethod;
 };
 
 // Decodes a greeting of protocol 9 or 10. Fails when the packet ends before
-// the first part of the scramble seed.
+// the first part of the scramble seed. Capabilities holds the low 16 bits of
+// the server's word; of the high ones only plugin authentication is read.
 [[nodiscard]] std::optional<TGreeting> ParseGreeting(TBytes packet);
 
 // True for the 4.1.0 servers that authenticate in two steps.

@@ -20,6 +20,10 @@ inline constexpr const char* LocalPipeDirectory = "/tmp/orbelin-pipe";
 // `\\<host>\pipe\<name>` on Windows; the mapped socket path on Linux.
 std::string LocalPipePath(const std::string& host, const std::string& name);
 
+// True where the endpoint is a Unix domain socket, which never leaves the
+// machine; false where it is a named pipe, which may lead to another host.
+bool LocalPipeIsUnixSocket();
+
 class LocalPipe final : public ByteStream {
  public:
   enum class OpenResult { Opened, Busy, Failed };

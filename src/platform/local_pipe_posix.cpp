@@ -17,6 +17,10 @@ std::string LocalPipePath(const std::string& /*host*/, const std::string& name) 
   return std::string(LocalPipeDirectory) + "/" + name;
 }
 
+bool LocalPipeIsUnixSocket() {
+  return true;
+}
+
 std::unique_ptr<LocalPipe> LocalPipe::Open(const std::string& path, OpenResult& result,
                                            uint32_t& error) {
   sockaddr_un address{};

@@ -21,6 +21,10 @@ std::string LocalPipePath(const std::string& host, const std::string& name) {
   return "\\\\" + host + "\\pipe\\" + name;
 }
 
+bool LocalPipeIsUnixSocket() {
+  return false;
+}
+
 std::unique_ptr<LocalPipe> LocalPipe::Open(const std::string& path, OpenResult& result,
                                            uint32_t& error) {
   const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,

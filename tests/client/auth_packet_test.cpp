@@ -12,16 +12,11 @@
 #include "mysql/uMysqlGreeting.h"
 #include "mysql/uMysqlLocalInfile.h"
 #include "mysql/uMysqlNewPassword.h"
+#include "support/wire.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
 const std::string kSeed = "abcdefghijklmnopqrst";
-
-Bytes Text(std::string_view text) {
-  return Bytes(text.begin(), text.end());
-}
 
 Bytes Scramble41Part(std::string_view password) {
   const TSha1Digest scramble = Scramble41(AsBytes(kSeed), password);
@@ -94,6 +89,51 @@ TEST(AuthPacket, OldLayoutLimitsAndDatabaseRule) {
   const Bytes withoutDb = BuildAuthPacket(
       {.ClientFlag = 0x2085, .User = "", .Db = db, .Password = {0x2004, false, kSeed, ""}});
   EXPECT_EQ(withoutDb, (Bytes{0x85, 0x20, 0, 0, 0, 0, 0, 0}));
+}
+
+// A named method replaces the password part by its answer and follows the
+// database field, which is NUL-terminated whenever the word has
+// CLIENT_CONNECT_WITH_DB (the server reads it then, empty or not).
+TEST(AuthPacket, NamedMethod) {
+  const Bytes answer(32, 0xAB);
+  const TNamedAuth named{"caching_sha2_password", answer};
+  const TPasswordContext password{0xA28D, false, kSeed, "pw"};
+  struct {
+    const char* name;
+    std::uint32_t flag;
+    std::string_view db;
+    Bytes database;  // between the answer and the method's name
+  } const cases[] = {
+      {"with a database", 0x8E28D, "shop", Concat({Text("shop"), {0}})},
+      {"the bit without a database", 0x8E28D, "", {0}},
+      {"no database", 0x8E285, "", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes packet = BuildAuthPacket(
+        {.ClientFlag = c.flag, .User = "root", .Db = c.db, .Password = password, .Named = named});
+    const Bytes expected = Concat({Bytes(packet.begin(), packet.begin() + 32),
+                                   Text("root"),
+                                   {0},
+                                   {32},
+                                   answer,
+                                   c.database,
+                                   Text("caching_sha2_password"),
+                                   {0}});
+    EXPECT_EQ(packet, expected);
+    EXPECT_EQ(packet[2], 0x08) << "the method bit is in the word sent";
+  }
+  // The change of user gives the character set before the method's name.
+  EXPECT_EQ(BuildChangeUserArgument("bob", "shop", password, named, 255),
+            Concat({Text("bob"),
+                    {0},
+                    {32},
+                    answer,
+                    Text("shop"),
+                    {0},
+                    {255, 0},
+                    Text("caching_sha2_password"),
+                    {0}}));
 }
 
 TEST(ChangeUserArgument, CutsTheDatabaseTo64Bytes) {

@@ -1,5 +1,7 @@
 #include "client/fake_replies.h"
 
+#include "mysql/uMysqlGreeting.h"
+
 namespace {
 
 void AppendLcInt(Bytes& out, std::uint64_t value) {
@@ -28,6 +30,16 @@ Bytes GreetingPayload(std::uint8_t protocol, std::string_view version, std::uint
                 Bytes(13, 0)});
   if (length == GreetingLength::NoSecondSeed) return out;
   return Concat({out, Text(kSeedPart2), {0}});
+}
+
+Bytes PluginGreetingPayload(std::string_view version, std::string_view method, std::uint16_t caps) {
+  Bytes out = GreetingPayload(10, version, caps);
+  // After protocol, version, thread id, seed, filler, capabilities, language
+  // and status: the upper capability word and the length of the seed data.
+  const std::size_t upperCaps = 1 + version.size() + 1 + 4 + 8 + 1 + 2 + 1 + 2;
+  out[upperCaps] = CLIENT_PLUGIN_AUTH >> 16;
+  out[upperCaps + 2] = 21;
+  return Concat({out, Text(method), {0}});
 }
 
 Bytes OkPayload(std::uint64_t affected, std::uint64_t insertId, std::uint16_t status,

@@ -10,6 +10,7 @@
 
 #include "mysql/uMysqlClient.h"
 #include "support/fake_server.h"
+#include "support/rsa_public_key.h"
 #include "support/wire.h"
 
 // Capability words of the fake servers: a 4.1 server (no compression), and a
@@ -28,6 +29,12 @@ inline constexpr std::string_view kSeedPart2 = "ijklmnopqrst";
 
 Bytes GreetingPayload(std::uint8_t protocol, std::string_view version, std::uint16_t caps,
                       GreetingLength length = GreetingLength::Full);
+// The greeting of a server with plugin authentication (MySQL 5.5 and later,
+// MariaDB): 4.1 capabilities, CLIENT_PLUGIN_AUTH in the upper word, the seed
+// "abcdefghijklmnopqrst" and the name of `method`.
+Bytes PluginGreetingPayload(std::string_view version, std::string_view method,
+                            std::uint16_t caps = kServer41);
+
 Bytes OkPayload(std::uint64_t affected = 0, std::uint64_t insertId = 0, std::uint16_t status = 2,
                 std::uint16_t warnings = 0, std::string_view info = "");
 Bytes EofPayload(std::uint16_t warnings = 0, std::uint16_t status = 2);

@@ -55,6 +55,7 @@ struct Scenario {
   // `exact`, that it is what the server sent).
   std::function<bool(TMysqlClient&, bool exact)> run;
   bool connects = false;  // the exchange is the connect itself
+  Bytes (ServerScript::*login)() const = &ServerScript::Login;
 };
 
 const std::vector<std::optional<std::string>> kRows = {"alpha", std::nullopt, "gamma"};
@@ -95,10 +96,18 @@ Bytes SwitchRequest() {
   return Concat({{254}, Text("mysql_native_password"), {0}, Text("ABCDEFGHIJKLMNOPQRST"), {0}});
 }
 
+bool ChangedUser(TMysqlClient& c, bool) {
+  if (!c.ChangeUser("other", "new-pw", "")) return false;
+  EXPECT_EQ(c.User(), "other");
+  return true;
+}
+
 std::vector<Scenario> Scenarios() {
   return {
       {"connect", [](const Server&) { return Bytes{}; }, [](TMysqlClient&, bool) { return true; },
        true},
+      {"connect with full authentication", [](const Server&) { return Bytes{}; },
+       [](TMysqlClient&, bool) { return true; }, true, &ServerScript::LoginWithFullAuthentication},
       {"ping", [](const Server& s) { return s.script.Ok(); },
        [](TMysqlClient& c, bool) { return c.Ping(); }},
       {"statistics", [](const Server& s) { return s.script.Reply({Text("Uptime: 5")}); },
@@ -159,11 +168,9 @@ std::vector<Scenario> Scenarios() {
          return Concat(
              {s.script.Reply({SwitchRequest()}), s.script.ReplyFrom({OkPayload()}, 3, 3)});
        },
-       [](TMysqlClient& c, bool) {
-         if (!c.ChangeUser("other", "new-pw", "")) return false;
-         EXPECT_EQ(c.User(), "other");
-         return true;
-       }},
+       ChangedUser},
+      {"change user with full authentication",
+       [](const Server& s) { return s.script.ChangeUserWithFullAuthentication(); }, ChangedUser},
   };
 }
 
@@ -181,7 +188,7 @@ struct Sweep {
   // the exchange. Faults fall on the exchange (on the login for "connect").
   Bytes Wire(std::size_t& faultsFrom) const {
     const Server server = FirstServer();
-    Bytes wire = server.script.Login();
+    Bytes wire = (server.script.*scenario.login)();
     if (mode == Mode::InTransaction) wire = Concat({wire, server.script.Ok()});
     faultsFrom = scenario.connects ? 0 : wire.size();
     return Concat({wire, scenario.replies(server)});
@@ -193,7 +200,7 @@ struct Sweep {
     const Server fresh{ServerScript(compress), mode != Mode::NoReconnect};
     for (int i = 0; i < 3; ++i) {
       auto peer = connections.Add();
-      peer->Reply(Concat({fresh.script.Login(), scenario.replies(fresh)}));
+      peer->Reply(Concat({(fresh.script.*scenario.login)(), scenario.replies(fresh)}));
       for (int ping = 0; ping < 3; ++ping) peer->Reply(fresh.script.Ok());
     }
   }

@@ -49,6 +49,9 @@ std::vector<Exchange> Exchanges() {
          return Concat({s.Reply({request}), s.ReplyFrom({OkPayload()}, 3, 3)});
        },
        [](TMysqlClient& c) { return c.ChangeUser("other", "pw2", ""); }},
+      {"change user with full authentication",
+       [](const ServerScript& s) { return s.ChangeUserWithFullAuthentication(); },
+       [](TMysqlClient& c) { return c.ChangeUser("other", "pw2", ""); }},
   };
 }
 

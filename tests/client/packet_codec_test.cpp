@@ -228,6 +228,41 @@ TEST(Greeting, FullShortAndMalformedGreetings) {
   }
 }
 
+// Plugin authentication: the upper capability word, the length of all seed
+// data, and the method's name after it.
+TEST(Greeting, NamedMethod) {
+  const std::string_view version = "8.4.3";
+  const std::size_t upperCaps = 1 + version.size() + 1 + 4 + 8 + 1 + 2 + 3;
+  struct {
+    const char* name;
+    std::uint8_t upperCaps;
+    std::uint8_t seedData;
+    Bytes after;  // after the second seed part and its NUL
+    std::optional<std::string> method;
+  } const cases[] = {
+      {"MySQL 8.4", 0x08, 21, Concat({Text("caching_sha2_password"), {0}}),
+       "caching_sha2_password"},
+      {"no plugin authentication", 0x00, 21, Concat({Text("caching_sha2_password"), {0}}),
+       std::nullopt},
+      {"the name without its NUL", 0x08, 21, Text("mysql_native_password"),
+       "mysql_native_password"},
+      {"no name", 0x08, 21, {}, ""},
+      {"longer seed data", 0x08, 25, Concat({Bytes(4, 'z'), Text("dialog"), {0}}), "dialog"},
+      {"seed data shorter than the parts", 0x08, 0, Concat({Text("dialog"), {0}}), "dialog"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes greeting = Concat({Greeting10(version, 0xF7FF), c.after});
+    greeting[upperCaps] = c.upperCaps;
+    greeting[upperCaps + 2] = c.seedData;
+    const auto parsed = ParseGreeting(greeting);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->AuthMethod, c.method);
+    EXPECT_EQ(parsed->ScrambleSeed, "abcdefghijklmnopqrst");
+    EXPECT_EQ(parsed->Capabilities, 0xF7FFu) << "the script sees the lower word";
+  }
+}
+
 TEST(Greeting, TwoStepServersAreThe410Ones) {
   EXPECT_TRUE(UsesTwoStepAuthentication("4.1.0-alpha"));
   EXPECT_FALSE(UsesTwoStepAuthentication("4.1.1"));

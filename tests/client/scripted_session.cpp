@@ -10,19 +10,21 @@ std::shared_ptr<ScriptedPeer> ScriptedConnections::Add() {
   return peer;
 }
 
-void ScriptedConnections::AttachTo(TMysqlClient& client, bool compress) {
+void ScriptedConnections::AttachTo(TMysqlClient& client, bool compress, TVioKind kind) {
   client.SetHost("scripted");
   client.SetUser("tester");
   client.SetPassword("pw");
   client.SetCompress(compress);
   client.SetConnectTimeout(5);
-  client.SetConnector([this]() -> std::unique_ptr<platform::ByteStream> {
-    if (pending_.empty()) return nullptr;
-    ++opened_;
-    auto stream = std::move(pending_.front());
-    pending_.pop_front();
-    return stream;
-  });
+  client.SetConnector(
+      [this]() -> std::unique_ptr<platform::ByteStream> {
+        if (pending_.empty()) return nullptr;
+        ++opened_;
+        auto stream = std::move(pending_.front());
+        pending_.pop_front();
+        return stream;
+      },
+      kind);
 }
 
 Bytes ServerScript::Login() const {
@@ -35,6 +37,28 @@ Bytes ServerScript::Login() const {
   greeting[statusAt] = static_cast<std::uint8_t>(status);
   greeting[statusAt + 1] = static_cast<std::uint8_t>(status >> 8);
   return Concat({Packet(0, greeting), Packet(2, OkPayload(0, 0, status))});
+}
+
+namespace {
+
+// The server's public key in answer to the client's request.
+Bytes KeyPayload() {
+  return Concat({{1}, Text(kServerPublicKeyPem)});
+}
+
+}  // namespace
+
+Bytes ServerScript::LoginWithFullAuthentication() const {
+  const std::uint16_t caps = compress_ ? (kServer41 | 0x20) : kServer41;
+  return Concat({Packet(0, PluginGreetingPayload("8.4.3", "caching_sha2_password", caps)),
+                 Packet(2, {1, 4}), Packet(4, KeyPayload()), Packet(6, OkPayload())});
+}
+
+Bytes ServerScript::ChangeUserWithFullAuthentication() const {
+  const Bytes request =
+      Concat({{254}, Text("caching_sha2_password"), {0}, Text("ABCDEFGHIJKLMNOPQRST"), {0}});
+  return Concat({Reply({request}), ReplyFrom({{1, 4}}, 3, 3), ReplyFrom({KeyPayload()}, 5, 5),
+                 ReplyFrom({OkPayload()}, 7, 7)});
 }
 
 Bytes ServerScript::Reply(const std::vector<Bytes>& payloads) const {

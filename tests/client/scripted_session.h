@@ -23,9 +23,10 @@ class ScriptedConnections {
  public:
   // The peer of the next connection the session opens.
   std::shared_ptr<ScriptedPeer> Add();
-  // Points the session at these connections (settings for a 4.1 login);
-  // a connect beyond the prepared ones is refused.
-  void AttachTo(TMysqlClient& client, bool compress = false);
+  // Points the session at these connections (settings for a 4.1 login),
+  // which it takes for transports of `kind`; a connect beyond the prepared
+  // ones is refused.
+  void AttachTo(TMysqlClient& client, bool compress = false, TVioKind kind = VioTcpIp);
   [[nodiscard]] int Opened() const { return opened_; }
   [[nodiscard]] std::size_t Unused() const { return pending_.size(); }
 
@@ -43,6 +44,12 @@ class ServerScript {
 
   // Greeting (announcing compression when compressed) and the OK to the login.
   [[nodiscard]] Bytes Login() const;
+  // The same as MySQL 8.4 does it: a greeting naming caching_sha2_password,
+  // full authentication over TCP (the request for it, the public key), the OK.
+  [[nodiscard]] Bytes LoginWithFullAuthentication() const;
+  // The replies to COM_CHANGE_USER of an account with caching_sha2_password:
+  // the switch to it, full authentication, the OK.
+  [[nodiscard]] Bytes ChangeUserWithFullAuthentication() const;
   // The reply to one command: packets numbered from 1. Compressed, one block
   // numbered 1 carries them all.
   [[nodiscard]] Bytes Reply(const std::vector<Bytes>& payloads) const;

@@ -3,7 +3,10 @@
 // dialects, plain and compressed, and over the local endpoint where its
 // header allows. Its output must match scripts/NAME.out (or NAME.MODE.out)
 // exactly; a ${ANY} there matches any text within a line, and a line
-// ${ANY LINES} any number of lines.
+// ${ANY LINES} any number of lines. A script whose header names versions of
+// the scripted MySQL server ("# server: mysql-8.4.3 mysql-9.1.0") runs
+// against that server instead, once per version, which must have found
+// nothing wrong in what the add-in sent.
 //
 // The Windows build runs the same suite under Wine (scripts/wine-test), with
 // the host command in ORBELIN_TEST_HOST, a relay program serving the local
@@ -25,6 +28,7 @@
 #include <vector>
 
 #include "connection/HostRun.h"
+#include "support/fake_mysql_server.h"
 #include "support/mariadb_fixture.h"
 #include "support/pipe_relay.h"
 
@@ -38,8 +42,16 @@ struct ScriptRun {
   std::string Dialect;  // expression | object
   std::string Mode;     // plain | compressed | pipe
   bool PrivateServer = false;
+  std::string MysqlVersion;  // the scripted MySQL server's, instead of MariaDB
 
-  std::string Name() const { return Script + "_" + Dialect + "_" + Mode; }
+  std::string Name() const {
+    std::string name = Script + "_" + Dialect + "_" + Mode;
+    if (MysqlVersion.empty()) return name;
+    name += "_mysql";
+    for (const char c : MysqlVersion)
+      if (c != '.') name += c;
+    return name;
+  }
 };
 
 void PrintTo(const ScriptRun& run, std::ostream* out) {
@@ -73,10 +85,16 @@ std::vector<ScriptRun> AllRuns() {
     const std::string text = ReadFile(path);
     std::vector<std::string> modes = HeaderWords(text, "runs");
     if (modes.empty()) modes = {"plain", "compressed", "pipe"};
-    const bool privateServer = HeaderWords(text, "server") == std::vector<std::string>{"private"};
+    const std::vector<std::string> servers = HeaderWords(text, "server");
+    const bool privateServer = servers == std::vector<std::string>{"private"};
+    std::vector<std::string> mysqlVersions;
+    for (const std::string& word : servers)
+      if (word.starts_with("mysql-")) mysqlVersions.push_back(word.substr(6));
+    if (mysqlVersions.empty()) mysqlVersions.push_back("");
     for (const char* dialect : {"expression", "object"}) {
       for (const std::string& mode : modes) {
-        runs.push_back({path.stem().string(), dialect, mode, privateServer});
+        for (const std::string& version : mysqlVersions)
+          runs.push_back({path.stem().string(), dialect, mode, privateServer, version});
       }
     }
   }
@@ -98,6 +116,7 @@ std::map<std::string, std::string> Variables(const ScriptRun& run, const MariaDb
       {"NOT_COMPRESS", compressed ? "0" : "1"},
       {"PIPE", run.Mode == "pipe" ? "1" : "0"},
       {"RUN", run.Name()},
+      {"MYSQL_VERSION", run.MysqlVersion},
       {"LIST_ADD", run.Dialect == "expression" ? "AddValue" : "Add"},
       {"TABLE_ADD_COLUMN", run.Dialect == "expression" ? "NewColumn" : "Columns.Add"},
       {"TABLE_COLUMN_COUNT", run.Dialect == "expression" ? "ColumnCount()" : "Columns.Count()"},
@@ -192,8 +211,16 @@ class ScriptRunTest : public testing::TestWithParam<ScriptRun> {};
 TEST_P(ScriptRunTest, OutputMatches) {
   const ScriptRun& run = GetParam();
   std::unique_ptr<PrivateMariaDb> privateServer;
+  std::unique_ptr<FakeMysqlServer> mysql;
   std::optional<MariaDbServer> server;
-  if (run.PrivateServer) {
+  if (!run.MysqlVersion.empty()) {
+    mysql = std::make_unique<FakeMysqlServer>(run.MysqlVersion);
+    ASSERT_TRUE(mysql->Ok()) << "the scripted MySQL server did not start";
+    server.emplace();
+    server->Host = "127.0.0.1";
+    server->Port = mysql->Port();
+    server->Socket = mysql->Socket();
+  } else if (run.PrivateServer) {
     privateServer = std::make_unique<PrivateMariaDb>("conn-" + run.Name());
     server = privateServer->Server();
   } else {
@@ -211,6 +238,10 @@ TEST_P(ScriptRunTest, OutputMatches) {
   const ProcessOutput output =
       run.Mode == "pipe" ? RunHostOverPipe(run, script, *server) : RunHost(run.Dialect, script);
   EXPECT_EQ(output.ExitCode, 0);
+  if (mysql) {
+    for (const std::string& violation : mysql->Violations())
+      ADD_FAILURE() << "the scripted MySQL server noted: " << violation;
+  }
 
   const auto expected = Lines(Substitute(ReadFile(expectedPath), variables));
   const auto actual = Lines(output.Text);

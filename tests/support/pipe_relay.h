@@ -5,10 +5,10 @@
 // the local pipe endpoint meanwhile (see LocalPipeLink), so test runs on the
 // same machine take turns.
 
-#include <sys/types.h>
-
+#include <optional>
 #include <string>
 
+#include "support/child_process.h"
 #include "support/mariadb_fixture.h"
 
 class PipeRelay {
@@ -16,14 +16,10 @@ class PipeRelay {
   // Runs `command` with the server's TCP port appended, and waits until the
   // relay says it is ready.
   PipeRelay(const std::string& command, int port);
-  ~PipeRelay();
-  PipeRelay(const PipeRelay&) = delete;
-  PipeRelay& operator=(const PipeRelay&) = delete;
 
-  [[nodiscard]] bool Ok() const { return ok_; }
+  [[nodiscard]] bool Ok() const { return relay_ && relay_->Ok(); }
 
  private:
   LocalPipeLink lock_{""};
-  pid_t pid_ = -1;
-  bool ok_ = false;
+  std::optional<ChildProcess> relay_;
 };
