@@ -6,30 +6,40 @@
 
 namespace {
 
-// Buffered rows are stored in blocks of this many 32-bit words (256 KiB),
-// or one block of its own for a larger row.
-constexpr std::size_t kBlockWords = 65536;
+// Buffered rows are stored in blocks of 256 KiB, or a block of its own for
+// a larger row.
+constexpr std::size_t kBlockBytes = 262144;
+// Records begin at multiples of this, for their offsets.
+constexpr std::size_t kRecordAlignment = 4;
+// A record whose bytes stay below this takes 16-bit offsets.
+constexpr std::size_t kNarrowRecord = 65536;
 
-// Record words needed at most for a row packet of `length` bytes: the
-// offsets, and the values, which with their NULs never take more bytes than
-// their length prefixes and texts did in the packet.
-std::size_t RecordWords(std::size_t columns, std::size_t length) {
-  return columns + 1 + (length + 3) / 4;
+std::size_t Aligned(std::size_t bytes) {
+  return (bytes + kRecordAlignment - 1) / kRecordAlignment * kRecordAlignment;
 }
 
-// Writes the record of `packet` at `out` (RecordWords long), raising the
-// longest value of each column it holds: the record's size in words, or 0
-// when the packet ends before its values do. Record layout: word i is the
-// byte offset where value i begins, word i + 1 where it ends (after its NUL);
-// a value that takes no bytes at all is NULL.
-std::size_t EncodeRow(TBytes packet, std::size_t columns, std::uint32_t* out,
+// Record bytes needed at most for a row packet of `length` bytes with offsets
+// of `width` bytes: the offsets, and the values, which with their NULs never
+// take more bytes than their length prefixes and texts did in the packet.
+std::size_t RecordBytes(std::size_t columns, std::size_t length, std::size_t width) {
+  return (columns + 1) * width + length;
+}
+
+// Writes the record of `packet` at `out` (RecordBytes long), raising the
+// longest value of each column it holds: the record's size in bytes, or 0
+// when the packet ends before its values do.
+template <typename Offset>
+std::size_t EncodeRow(TBytes packet, std::size_t columns, unsigned char* out,
                       std::uint32_t* longest) {
-  auto* bytes = reinterpret_cast<std::uint8_t*>(out);
-  std::size_t write = (columns + 1) * 4;
+  std::size_t write = (columns + 1) * sizeof(Offset);
+  const auto offset = [out](std::size_t index, std::size_t value) {
+    const auto narrow = static_cast<Offset>(value);
+    std::memcpy(out + index * sizeof(Offset), &narrow, sizeof(Offset));
+  };
   const std::uint8_t* in = packet.data();
   const std::uint8_t* const end = in + packet.size();
   for (std::size_t column = 0; column < columns; ++column) {
-    out[column] = static_cast<std::uint32_t>(write);
+    offset(column, write);
     if (in == end) return 0;
     const std::uint8_t first = *in++;
     std::uint64_t length = first;
@@ -43,30 +53,37 @@ std::size_t EncodeRow(TBytes packet, std::size_t columns, std::uint32_t* out,
     }
     if (length > static_cast<std::uint64_t>(end - in)) return 0;
     if (length > longest[column]) longest[column] = static_cast<std::uint32_t>(length);
-    std::memcpy(bytes + write, in, static_cast<std::size_t>(length));
+    std::memcpy(out + write, in, static_cast<std::size_t>(length));
     in += length;
     write += static_cast<std::size_t>(length);
-    bytes[write++] = 0;
+    out[write++] = 0;
   }
-  out[columns] = static_cast<std::uint32_t>(write);
-  return (write + 3) / 4;
+  offset(columns, write);
+  return write;
 }
 
 }  // namespace
 
 bool TRowStore::Append(TBytes packet) {
-  const std::size_t words = RecordWords(columns_, packet.size());
-  if (capacity_ - used_ < words) {
-    const std::size_t size = std::max(kBlockWords, words);
-    blocks_.push_back(std::make_unique_for_overwrite<std::uint32_t[]>(size));
+  const bool wide = RecordBytes(columns_, packet.size(), 2) >= kNarrowRecord;
+  const std::size_t bytes = Aligned(RecordBytes(columns_, packet.size(), wide ? 4 : 2));
+  if (capacity_ - used_ < bytes) {
+    const std::size_t size = std::max(kBlockBytes, bytes);
+    blocks_.push_back(std::make_unique_for_overwrite<unsigned char[]>(size));
     used_ = 0;
     capacity_ = size;
   }
-  std::uint32_t* record = blocks_.back().get() + used_;
-  const std::size_t used = EncodeRow(packet, columns_, record, longest_.data());
+  if (count_ % kIndexChunk == 0 && count_ / kIndexChunk == index_.size())
+    index_.push_back(std::make_unique_for_overwrite<std::uintptr_t[]>(kIndexChunk));
+  unsigned char* record = blocks_.back().get() + used_;
+  const std::size_t used =
+      wide ? EncodeRow<std::uint32_t>(packet, columns_, record, longest_.data())
+           : EncodeRow<std::uint16_t>(packet, columns_, record, longest_.data());
   if (used == 0) return false;
-  rows_.push_back(record);  // when this throws, the record is simply not kept
-  used_ += used;
+  index_[count_ / kIndexChunk][count_ % kIndexChunk] =
+      reinterpret_cast<std::uintptr_t>(record) | (wide ? 1 : 0);
+  ++count_;
+  used_ += Aligned(used);
   return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <span>
@@ -15,26 +16,41 @@
 
 #include "mysql/uMysqlCodec.h"
 
-// A row record, read only; it stays valid while its store or current row
-// holds it.
+// A stored row record, read only; it stays valid while its store lives. A
+// record is its value offsets, 16-bit when the whole record stays below
+// 64 KiB and 32-bit otherwise, then the values: offset i is where value i
+// begins, offset i + 1 where it ends (after its NUL); a value that takes no
+// bytes at all is NULL.
 class TRowRef {
  public:
-  TRowRef() = default;
-  explicit TRowRef(const std::uint32_t* record) : record_(record) {}
+  TRowRef(const unsigned char* record, bool wide) : record_(record), wide_(wide) {}
 
   // The value of a column (which must exist): nullopt for SQL NULL.
   [[nodiscard]] std::optional<std::string_view> Value(std::size_t column) const {
-    const std::uint32_t begin = record_[column];
-    const std::uint32_t end = record_[column + 1];
+    const std::uint32_t begin = Offset(column);
+    const std::uint32_t end = Offset(column + 1);
     if (begin == end) return std::nullopt;
     return std::string_view(reinterpret_cast<const char*>(record_) + begin, end - begin - 1);
   }
 
  private:
-  const std::uint32_t* record_ = nullptr;
+  [[nodiscard]] std::uint32_t Offset(std::size_t index) const {
+    if (wide_) {
+      std::uint32_t offset;
+      std::memcpy(&offset, record_ + 4 * index, 4);
+      return offset;
+    }
+    std::uint16_t offset;
+    std::memcpy(&offset, record_ + 2 * index, 2);
+    return offset;
+  }
+
+  const unsigned char* record_;
+  bool wide_;
 };
 
-// The rows of a buffered result, in arrival order.
+// The rows of a buffered result, in arrival order: records back to back in
+// large blocks, found through an index that grows in chunks (no copying).
 class TRowStore {
  public:
   explicit TRowStore(std::size_t columns) : columns_(columns), longest_(columns) {}
@@ -43,18 +59,26 @@ class TRowStore {
   // into a new record: false, storing nothing, when the packet ends before
   // its values do. Running out of memory throws std::bad_alloc.
   [[nodiscard]] bool Append(TBytes packet);
-  [[nodiscard]] std::size_t Count() const { return rows_.size(); }
-  [[nodiscard]] TRowRef Row(std::size_t index) const { return TRowRef(rows_[index]); }
+  [[nodiscard]] std::size_t Count() const { return count_; }
+  [[nodiscard]] TRowRef Row(std::size_t index) const {
+    const std::uintptr_t entry = index_[index / kIndexChunk][index % kIndexChunk];
+    return TRowRef(reinterpret_cast<const unsigned char*>(entry & ~std::uintptr_t{1}),
+                   (entry & 1) != 0);
+  }
   // The length of the longest value of each column so far.
   [[nodiscard]] const std::vector<std::uint32_t>& LongestValues() const { return longest_; }
 
  private:
+  static constexpr std::size_t kIndexChunk = 65536;
+
   std::size_t columns_;
   std::vector<std::uint32_t> longest_;
-  std::vector<std::unique_ptr<std::uint32_t[]>> blocks_;
-  std::size_t used_ = 0;      // words of the last block in use
-  std::size_t capacity_ = 0;  // words of the last block
-  std::vector<const std::uint32_t*> rows_;
+  std::vector<std::unique_ptr<unsigned char[]>> blocks_;
+  std::size_t used_ = 0;      // bytes of the last block in use
+  std::size_t capacity_ = 0;  // bytes of the last block
+  // Where each record begins, its lowest bit set for 32-bit offsets.
+  std::vector<std::unique_ptr<std::uintptr_t[]>> index_;
+  std::size_t count_ = 0;
 };
 
 // The current row of a row-by-row result. Rows are decoded where they lie in
