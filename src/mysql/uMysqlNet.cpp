@@ -10,6 +10,8 @@ namespace {
 constexpr size_t PacketHeaderSize = 4;
 constexpr size_t BlockHeaderSize = 7;
 constexpr size_t BufferStep = 4096;
+// The size a buffer grows to for a stream that keeps it full.
+constexpr size_t StreamingBufferSize = 65536;
 constexpr int MaxRetries = 2;
 // Payloads shorter than this are never worth compressing.
 constexpr size_t MinCompressLength = 50;
@@ -129,6 +131,7 @@ int TMysqlNet::ResetState() {
   activity_ = 0;
   protocolVersion_ = 10;
   readTimedOut_ = false;
+  fullReads_ = 0;
   return 0;
 }
 
@@ -369,6 +372,11 @@ int TMysqlNet::HandOut(size_t length) {
 }
 
 bool TMysqlNet::Fill(size_t needed, int& retries) {
+  // A stream that keeps filling the buffer (the rows of a large result, not
+  // one large packet) is read in larger pieces from its next packet on.
+  if (needed == PacketHeaderSize && fullReads_ >= 2 && buffer_.size() < StreamingBufferSize &&
+      !GrowBuffer(StreamingBufferSize))
+    return false;
   // Room for the bytes needed and the terminating 0 behind them.
   if (!MakeRoom(needed + 1)) return false;
   while (end_ - start_ < needed) {
@@ -446,9 +454,10 @@ bool TMysqlNet::FillRaw(size_t needed, int& retries) {
       rawEnd_ -= rawStart_;
       rawStart_ = 0;
     }
-    if (needed > raw_.size()) {
+    const size_t wanted = fullReads_ >= 2 ? std::max(needed, StreamingBufferSize) : needed;
+    if (wanted > raw_.size()) {
       const size_t rounded =
-          std::max<size_t>(InitialBufferSize, (needed + BufferStep - 1) / BufferStep * BufferStep);
+          std::max<size_t>(InitialBufferSize, (wanted + BufferStep - 1) / BufferStep * BufferStep);
       try {
         raw_.resize(rounded);
       } catch (const std::bad_alloc&) {
@@ -466,9 +475,11 @@ bool TMysqlNet::FillRaw(size_t needed, int& retries) {
 bool TMysqlNet::ReadSome(std::vector<uint8_t>& into, size_t& end, int& retries) {
   for (;;) {
     if (!AwaitData()) return false;
-    const int count = vio_.Read(into.data() + end, ChunkSize(into.size() - end));
+    const int room = ChunkSize(into.size() - end);
+    const int count = vio_.Read(into.data() + end, room);
     if (count > 0) {
       end += static_cast<size_t>(count);
+      fullReads_ = count == room ? fullReads_ + 1 : 0;
       return true;
     }
     if (retries < MaxRetries && vio_.ShouldRetry()) {

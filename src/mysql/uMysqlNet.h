@@ -200,6 +200,8 @@ class TMysqlNet {
   uint32_t protocolVersion_ = 10;
   std::optional<TClock::time_point> readDeadline_;
   bool readTimedOut_ = false;
+  // Reads of the transport in a row that took all the room they were given.
+  int fullReads_ = 0;
   // The packet being read did not fit in memory (reported as 2008).
   bool outOfMemory_ = false;
   std::function<void()> beforeBufferChange_;

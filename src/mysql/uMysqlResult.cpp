@@ -58,10 +58,10 @@ const FieldDescriptor* TMysqlResult::FieldByName(std::string_view name, bool exa
 void TMysqlResult::First() {
   bof_ = true;
   if (buffered_ && rowCount_ > 0) {
-    recNo_ = 0;
+    MoveTo(0);
     eof_ = false;
   } else if (buffered_) {
-    recNo_ = -1;
+    MoveTo(-1);
     eof_ = true;
   } else {
     eof_ = rowCount_ == 0;
@@ -77,7 +77,7 @@ void TMysqlResult::Next() {
 
 void TMysqlResult::NextBuffered() {
   if (recNo_ >= 0 && static_cast<std::uint64_t>(recNo_) + 1 < rowCount_) {
-    ++recNo_;
+    MoveTo(recNo_ + 1);
     eof_ = false;
   } else {
     eof_ = true;
@@ -106,7 +106,7 @@ void TMysqlResult::NextRowByRow() {
 
 void TMysqlResult::Prior() {
   if (buffered_ && recNo_ > 0) {
-    --recNo_;
+    MoveTo(recNo_ - 1);
     bof_ = false;
   } else {
     bof_ = true;
@@ -121,7 +121,7 @@ void TMysqlResult::Last() {
   }
   eof_ = true;
   bof_ = rowCount_ == 0;
-  recNo_ = static_cast<std::int32_t>(rowCount_) - 1;
+  MoveTo(static_cast<std::int32_t>(rowCount_) - 1);
 }
 
 void TMysqlResult::LastRowByRow() {
@@ -142,5 +142,10 @@ void TMysqlResult::Locate(std::int64_t row) {
   if (!buffered_ || row < 0 || static_cast<std::uint64_t>(row) >= rowCount_) return;
   bof_ = false;
   eof_ = false;
-  recNo_ = static_cast<std::int32_t>(row);
+  MoveTo(static_cast<std::int32_t>(row));
+}
+
+void TMysqlResult::MoveTo(std::int32_t recNo) {
+  recNo_ = recNo;
+  row_ = recNo < 0 ? TRowRef() : rows_.Row(static_cast<std::size_t>(recNo));
 }

@@ -68,6 +68,8 @@ class TMysqlResult {
 
   TMysqlResult(TMysqlClient* session, bool buffered, std::vector<FieldDescriptor> fields);
 
+  // A buffered result's move to row `recNo` (-1: none).
+  void MoveTo(std::int32_t recNo);
   void NextBuffered();
   void NextRowByRow();
   void LastRowByRow();
@@ -80,6 +82,7 @@ class TMysqlResult {
   bool buffered_;
   std::vector<FieldDescriptor> fields_;
   TRowStore rows_;       // buffered rows in arrival order
+  TRowRef row_;          // the current one of them
   TCurrentRow current_;  // the current row of a row-by-row result
   std::uint64_t rowCount_ = 0;
   std::int32_t recNo_ = -1;

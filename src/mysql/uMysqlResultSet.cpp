@@ -127,7 +127,7 @@ std::unique_ptr<TMysqlResult> TMysqlClient::StoreResult() {
   result->rowCount_ = result->rows_.Count();
   result->readStatus_ = 1;
   if (result->rows_.Count() > 0) {
-    result->recNo_ = 0;
+    result->MoveTo(0);
   } else {
     result->eof_ = true;
   }

@@ -23,6 +23,7 @@
 // bytes at all is NULL.
 class TRowRef {
  public:
+  TRowRef() = default;
   TRowRef(const unsigned char* record, bool wide) : record_(record), wide_(wide) {}
 
   // The value of a column (which must exist): nullopt for SQL NULL.
@@ -45,8 +46,8 @@ class TRowRef {
     return offset;
   }
 
-  const unsigned char* record_;
-  bool wide_;
+  const unsigned char* record_ = nullptr;
+  bool wide_ = false;
 };
 
 // The rows of a buffered result, in arrival order: records back to back in

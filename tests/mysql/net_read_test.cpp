@@ -432,3 +432,20 @@ TEST(NetRead, BytesReadAheadBeforeCompressionAreTheFirstBlock) {
 }
 
 }  // namespace
+
+namespace {
+
+// A stream that keeps the buffer full (the rows of a large result) is read
+// in larger pieces once that shows; one large packet alone does not do it.
+TEST(NetRead, StreamsAreReadInLargerPieces) {
+  Harness h;
+  Bytes stream;
+  for (int i = 0; i < 2000; ++i)
+    stream = Concat({stream, Packet(static_cast<uint8_t>(i), Bytes(100, 'r'))});
+  h.peer->Reply(stream);
+  for (int i = 0; i < 2000; ++i) ASSERT_EQ(h.net.SafeRead(0), 100) << i;
+  EXPECT_EQ(h.net.Capacity(), 65536u);
+  EXPECT_LT(h.peer->Reads(), 10) << "208,000 bytes in pieces of 8 KiB would take 26 reads";
+}
+
+}  // namespace
