@@ -446,7 +446,7 @@ std::string Suite::Report(const std::string& serverVersion, std::size_t plainByt
       << HostTable() << "\n"
       << StatementTable() << "\n";
   if (options_.CountSyscalls) out << SyscallTable() << "\n";
-  out << "Targets of issue 10:\n\n" << TargetTable();
+  out << "Targets:\n\n" << TargetTable();
   return out.str();
 }
 
