@@ -13,7 +13,7 @@ namespace bench {
 
 namespace {
 
-using platform::OleVariant;
+using platform::TOleVariant;
 
 constexpr int kBuffered = 1;
 constexpr int kRowByRow = 0;
@@ -30,10 +30,10 @@ class HostSession {
       : host_(MakeHost()),
         progId_(host_.LoadAddin(args.AddinPath)),
         connection_(host_.CreateObject(platform::FromAnsi(progId_))) {
-    connection_.Put(connection_.Id("Host"), OleVariant("127.0.0.1"));
-    connection_.Put(connection_.Id("Port"), OleVariant(static_cast<int>(args.Port)));
-    connection_.Put(connection_.Id("User"), OleVariant(kBenchUser));
-    connection_.Put(connection_.Id("Compress"), OleVariant(args.Compress ? 1 : 0));
+    connection_.Put(connection_.Id("Host"), TOleVariant("127.0.0.1"));
+    connection_.Put(connection_.Id("Port"), TOleVariant(static_cast<int>(args.Port)));
+    connection_.Put(connection_.Id("User"), TOleVariant(kBenchUser));
+    connection_.Put(connection_.Id("Compress"), TOleVariant(args.Compress ? 1 : 0));
     if (connection_.Function(connection_.Id("Connect")).ToInt32() != 1)
       throw std::runtime_error("host: Connect failed: " + Text("LastError"));
   }
@@ -42,8 +42,8 @@ class HostSession {
   host::THost& Host() { return host_; }
 
   void Query(const std::string& statement, int buffered) const {
-    const OleVariant ok = connection_.Function(
-        connection_.Id("Query"), {OleVariant(statement), OleVariant::Null(), buffered});
+    const TOleVariant ok = connection_.Function(
+        connection_.Id("Query"), {TOleVariant(statement), TOleVariant::Null(), buffered});
     if (ok.ToInt32() != 1) throw std::runtime_error("host: Query failed: " + Text("LastError"));
   }
 
@@ -62,16 +62,16 @@ class HostSession {
   LateBound connection_;
 };
 
-std::size_t TextLength(const OleVariant& value) {
+std::size_t TextLength(const TOleVariant& value) {
   return value.IsString() ? SysStringLen(value.Get()->bstrVal) : 0;
 }
 
 Digest FetchAll(const CaseArgs& args, bool autoType) {
   HostSession session(args);
   const LateBound& connection = session.Connection();
-  connection.Put(connection.Id("AutoType"), OleVariant(autoType ? 1 : 0));
+  connection.Put(connection.Id("AutoType"), TOleVariant(autoType ? 1 : 0));
   session.Query(args.Statement, kBuffered);
-  const OleVariant table = connection.Function(connection.Id("FetchAll"));
+  const TOleVariant table = connection.Function(connection.Id("FetchAll"));
   const auto* filled =
       dynamic_cast<const host::TValueTable*>(host::THostObject::From(table.ToDispatch()));
   if (filled == nullptr) throw std::runtime_error("host: FetchAll gave no value table");
@@ -126,12 +126,12 @@ Digest HostFetchAllAutoType(const CaseArgs& args) {
 
 Digest HostFillBaseline(const CaseArgs& args) {
   // Texts of the lengths the result's columns have on average.
-  const OleVariant cells[] = {OleVariant("100000"),
-                              OleVariant("554401"),
-                              OleVariant("c4ca4238a0b923820dcc5"),
-                              OleVariant("49988.11"),
-                              OleVariant("2020-01-02 03:04:05"),
-                              OleVariant("14285.7142857")};
+  const TOleVariant cells[] = {TOleVariant("100000"),
+                              TOleVariant("554401"),
+                              TOleVariant("c4ca4238a0b923820dcc5"),
+                              TOleVariant("49988.11"),
+                              TOleVariant("2020-01-02 03:04:05"),
+                              TOleVariant("14285.7142857")};
   host::THost host = MakeHost();
   Digest digest;
   {
@@ -140,15 +140,15 @@ Digest HostFillBaseline(const CaseArgs& args) {
     const DISPID newLine = table.Id("NewLine");
     const DISPID setValue = table.Id("SetValue");
     for (const char* name : {"id", "a", "s", "d", "dt", "f"})
-      table.Procedure(newColumn, {OleVariant(name), OleVariant("")});
+      table.Procedure(newColumn, {TOleVariant(name), TOleVariant("")});
     // The arguments are laid out once and only their numbers change, so the
     // figure is the host's work for each call and next to nothing else.
-    OleVariant line(0);
-    OleVariant lineRef = OleVariant::ReferenceTo(line);
-    OleVariant column(0);
+    TOleVariant line(0);
+    TOleVariant lineRef = TOleVariant::ReferenceTo(line);
+    TOleVariant column(0);
     VARIANT setArgs[3] = {*cells[0].Get(), *column.Get(), *line.Get()};
     for (int number = 1; number <= args.Repeat; ++number) {
-      line = OleVariant(number);
+      line = TOleVariant(number);
       table.RawProcedure(newLine, lineRef.Get(), 1);
       setArgs[2] = *line.Get();
       for (int i = 0; i < 6; ++i) {

@@ -8,7 +8,7 @@
 
 namespace bench {
 
-LateBound::LateBound(platform::OleVariant object)
+LateBound::LateBound(platform::TOleVariant object)
     : object_(std::move(object)), dispatch_(object_.ToDispatch()) {}
 
 DISPID LateBound::Id(std::string_view name) const {
@@ -18,33 +18,33 @@ DISPID LateBound::Id(std::string_view name) const {
   return id;
 }
 
-void LateBound::Invoke(DISPID member, WORD flags, const std::vector<platform::OleVariant>& args,
-                       platform::OleVariant* result) const {
-  platform::OleString description;
+void LateBound::Invoke(DISPID member, WORD flags, const std::vector<platform::TOleVariant>& args,
+                       platform::TOleVariant* result) const {
+  platform::TOleString description;
   const HRESULT hr = platform::InvokeDispatch(dispatch_, member, flags, args, result, description);
   if (FAILED(hr))
     throw std::runtime_error("call of member " + std::to_string(member) +
                              " failed: " + platform::ToAnsi(description));
 }
 
-platform::OleVariant LateBound::Get(DISPID member) const {
-  platform::OleVariant result;
+platform::TOleVariant LateBound::Get(DISPID member) const {
+  platform::TOleVariant result;
   Invoke(member, DISPATCH_PROPERTYGET, {}, &result);
   return result;
 }
 
-void LateBound::Put(DISPID member, const platform::OleVariant& value) const {
+void LateBound::Put(DISPID member, const platform::TOleVariant& value) const {
   Invoke(member, DISPATCH_PROPERTYPUT, {value}, nullptr);
 }
 
-platform::OleVariant LateBound::Function(DISPID member,
-                                         const std::vector<platform::OleVariant>& args) const {
-  platform::OleVariant result;
+platform::TOleVariant LateBound::Function(DISPID member,
+                                         const std::vector<platform::TOleVariant>& args) const {
+  platform::TOleVariant result;
   Invoke(member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args, &result);
   return result;
 }
 
-void LateBound::Procedure(DISPID member, const std::vector<platform::OleVariant>& args) const {
+void LateBound::Procedure(DISPID member, const std::vector<platform::TOleVariant>& args) const {
   Invoke(member, DISPATCH_METHOD, args, nullptr);
 }
 

@@ -13,28 +13,28 @@ namespace bench {
 
 class LateBound {
  public:
-  explicit LateBound(platform::OleVariant object);
+  explicit LateBound(platform::TOleVariant object);
 
   [[nodiscard]] DISPID Id(std::string_view name) const;
-  [[nodiscard]] platform::OleVariant Get(DISPID member) const;
-  void Put(DISPID member, const platform::OleVariant& value) const;
+  [[nodiscard]] platform::TOleVariant Get(DISPID member) const;
+  void Put(DISPID member, const platform::TOleVariant& value) const;
   // A call whose result is used (method or property get).
-  [[nodiscard]] platform::OleVariant Function(
-      DISPID member, const std::vector<platform::OleVariant>& args = {}) const;
+  [[nodiscard]] platform::TOleVariant Function(
+      DISPID member, const std::vector<platform::TOleVariant>& args = {}) const;
   // A call whose result is dropped.
-  void Procedure(DISPID member, const std::vector<platform::OleVariant>& args = {}) const;
+  void Procedure(DISPID member, const std::vector<platform::TOleVariant>& args = {}) const;
 
   // A procedure call with its arguments laid out as Invoke takes them (last
   // first) and not copied: the least a caller can do for a call.
   void RawProcedure(DISPID member, VARIANT* reversedArgs, UINT count) const;
 
-  [[nodiscard]] const platform::OleVariant& Object() const { return object_; }
+  [[nodiscard]] const platform::TOleVariant& Object() const { return object_; }
 
  private:
-  void Invoke(DISPID member, WORD flags, const std::vector<platform::OleVariant>& args,
-              platform::OleVariant* result) const;
+  void Invoke(DISPID member, WORD flags, const std::vector<platform::TOleVariant>& args,
+              platform::TOleVariant* result) const;
 
-  platform::OleVariant object_;
+  platform::TOleVariant object_;
   IDispatch* dispatch_;
 };
 

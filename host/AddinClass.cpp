@@ -22,7 +22,7 @@ using TRegisterServer = HRESULT(STDAPICALLTYPE*)();
 
 TAddinClass::TAddinClass(const std::string& path) {
   try {
-    library_ = std::make_unique<platform::DynamicLibrary>(path);
+    library_ = std::make_unique<platform::TDynamicLibrary>(path);
   } catch (const std::exception& error) {
     throw THostError(error.what());
   }
@@ -46,7 +46,7 @@ TAddinClass::TAddinClass(const std::string& path) {
 #endif
 }
 
-platform::OleVariant TAddinClass::Create(IDispatch* hostConnection) {
+platform::TOleVariant TAddinClass::Create(IDispatch* hostConnection) {
   addin::TComPtr<IUnknown> object;
   Check(factory_->CreateInstance(nullptr, IID_IUnknown, object.Out()), "CreateInstance");
   addin::TComPtr<ILanguageExtender> extender;
@@ -56,7 +56,7 @@ platform::OleVariant TAddinClass::Create(IDispatch* hostConnection) {
   Check(object->QueryInterface(IID_IInitDone, initDone.Out()), "asking the add-in for IInitDone");
 
   Check(initDone->Init(hostConnection), "Init");
-  platform::Bstr name;
+  platform::TBstr name;
   try {
     SAFEARRAY* info = SafeArrayCreateVector(VT_VARIANT, 0, 1);
     if (!info) throw THostError("out of memory for GetInfo");

@@ -28,11 +28,11 @@ class TAddinClass {
   const std::string& ProgId() const noexcept { return progId_; }
 
   // A new, initialised instance wrapped for scripts. Throws THostError.
-  platform::OleVariant Create(IDispatch* hostConnection);
+  platform::TOleVariant Create(IDispatch* hostConnection);
 
  private:
   // Declared first so the factory is released before the library unloads.
-  std::unique_ptr<platform::DynamicLibrary> library_;
+  std::unique_ptr<platform::TDynamicLibrary> library_;
   addin::TComPtr<IClassFactory> factory_;
   std::string progId_;
 };

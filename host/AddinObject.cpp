@@ -19,14 +19,14 @@ class TParamArray {
   ~TParamArray() { SafeArrayDestroy(array_); }
 
   SAFEARRAY** Out() noexcept { return &array_; }
-  void Put(LONG index, platform::OleVariant value) {
+  void Put(LONG index, platform::TOleVariant value) {
     SafeArrayPutElement(array_, &index, value.Get());
   }
-  platform::OleVariant Get(LONG index) const {
+  platform::TOleVariant Get(LONG index) const {
     VARIANT element;
     VariantInit(&element);
     SafeArrayGetElement(array_, &index, &element);
-    return platform::OleVariant::Attach(element);
+    return platform::TOleVariant::Attach(element);
   }
 
  private:
@@ -39,10 +39,10 @@ TAddinObject::~TAddinObject() {
   if (initDone_) initDone_->Done();
 }
 
-DISPID TAddinObject::MemberId(const platform::OleString& name) {
+DISPID TAddinObject::MemberId(const platform::TOleString& name) {
   // Asked again every time: the members beyond the table (field properties)
   // change with the add-in's state, so a number found earlier may be stale.
-  platform::Bstr text(name);
+  platform::TBstr text(name);
   TMember found{name};
   if (extender_->FindProp(text.Get(), &found.Property) != S_OK) found.Property = -1;
   if (extender_->FindMethod(text.Get(), &found.Method) != S_OK) found.Method = -1;
@@ -58,7 +58,7 @@ DISPID TAddinObject::MemberId(const platform::OleString& name) {
 }
 
 void TAddinObject::Call(DISPID id, WORD flags, const TCallArgs& args,
-                        platform::OleVariant* result) {
+                        platform::TOleVariant* result) {
   if (id < 1 || static_cast<size_t>(id) > members_.size())
     throw TMemberNotFound("unknown member number");
   const TMember member = members_[static_cast<size_t>(id - 1)];
@@ -66,7 +66,7 @@ void TAddinObject::Call(DISPID id, WORD flags, const TCallArgs& args,
 
   if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
     if (member.Property < 0) throw TMemberNotFound(progId_ + " has no property " + name);
-    platform::OleVariant value = args.Value(args.Count() ? args.Count() - 1 : 0);
+    platform::TOleVariant value = args.Value(args.Count() ? args.Count() - 1 : 0);
     extender_->SetPropVal(member.Property, value.Get());
     return;
   }
@@ -75,7 +75,7 @@ void TAddinObject::Call(DISPID id, WORD flags, const TCallArgs& args,
     return;
   }
   if ((flags & DISPATCH_PROPERTYGET) && member.Property >= 0 && args.Count() == 0) {
-    platform::OleVariant value;
+    platform::TOleVariant value;
     extender_->GetPropVal(member.Property, value.Out());
     if (result) *result = std::move(value);
     return;
@@ -85,7 +85,7 @@ void TAddinObject::Call(DISPID id, WORD flags, const TCallArgs& args,
 }
 
 void TAddinObject::CallMethod(const TMember& member, const TCallArgs& args,
-                              platform::OleVariant* result) {
+                              platform::TOleVariant* result) {
   LONG count = 0;
   if (extender_->GetNParams(member.Method, &count) != S_OK || count < 0) count = 0;
   if (args.Count() > static_cast<size_t>(count))
@@ -99,15 +99,15 @@ void TAddinObject::CallMethod(const TMember& member, const TCallArgs& args,
       params.Put(i, args.Value(position));
       continue;
     }
-    platform::OleVariant fallback;
+    platform::TOleVariant fallback;
     if (extender_->GetParamDefValue(member.Method, i, fallback.Out()) != S_OK || fallback.IsEmpty())
-      fallback = platform::OleVariant::Omitted();
+      fallback = platform::TOleVariant::Omitted();
     params.Put(i, std::move(fallback));
   }
 
   HRESULT hr;
   if (result) {
-    platform::OleVariant value;
+    platform::TOleVariant value;
     hr = extender_->CallAsFunc(member.Method, value.Out(), params.Out());
     *result = std::move(value);
   } else {

@@ -33,17 +33,17 @@ class TAddinObject final : public THostObject {
 
  protected:
   ~TAddinObject() override;
-  DISPID MemberId(const platform::OleString& name) override;
+  DISPID MemberId(const platform::TOleString& name) override;
   void Call(DISPID member, WORD flags, const TCallArgs& args,
-            platform::OleVariant* result) override;
+            platform::TOleVariant* result) override;
 
  private:
   struct TMember {
-    platform::OleString Name;
+    platform::TOleString Name;
     LONG Property = -1;
     LONG Method = -1;
   };
-  void CallMethod(const TMember& member, const TCallArgs& args, platform::OleVariant* result);
+  void CallMethod(const TMember& member, const TCallArgs& args, platform::TOleVariant* result);
 
   std::string progId_;
   addin::TComPtr<ILanguageExtender> extender_;

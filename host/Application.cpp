@@ -5,9 +5,9 @@
 namespace host {
 
 namespace {
-enum Member : DISPID { EvalExpr = 1, CreateObject };
+enum TApplicationMember : DISPID { EvalExpr = 1, CreateObject };
 
-platform::OleString Trimmed(const platform::OleString& text) {
+platform::TOleString Trimmed(const platform::TOleString& text) {
   size_t first = 0, last = text.size();
   while (first < last && (text[first] == ' ' || text[first] == '\t')) ++first;
   while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t')) --last;
@@ -16,21 +16,21 @@ platform::OleString Trimmed(const platform::OleString& text) {
 
 // The class name of `CreateObject("name")` (or the Russian spelling), or
 // nothing when the text has another form.
-bool CreationTarget(const platform::OleString& text, platform::OleString& name) {
+bool CreationTarget(const platform::TOleString& text, platform::TOleString& name) {
   for (const char* function : {"CreateObject(\"", "СоздатьОбъект(\""}) {
-    const platform::OleString prefix = Utf16FromUtf8(function);
-    const platform::OleString suffix = Utf16FromUtf8("\")");
+    const platform::TOleString prefix = Utf16FromUtf8(function);
+    const platform::TOleString suffix = Utf16FromUtf8("\")");
     if (text.size() > prefix.size() + suffix.size() && text.starts_with(prefix) &&
         text.ends_with(suffix)) {
       name = text.substr(prefix.size(), text.size() - prefix.size() - suffix.size());
-      return name.find(OLECHAR('"')) == platform::OleString::npos;
+      return name.find(OLECHAR('"')) == platform::TOleString::npos;
     }
   }
   return false;
 }
 }  // namespace
 
-DISPID TApplication::MemberId(const platform::OleString& name) {
+DISPID TApplication::MemberId(const platform::TOleString& name) {
   if (dialect_ == TDialect::Expression) return FindMemberName({"EvalExpr", "CreateObject"}, name);
   // NewObject is the object dialect's CreateObject.
   if (FindMemberName({"NewObject"}, name) == DISPID_UNKNOWN) return DISPID_UNKNOWN;
@@ -38,18 +38,18 @@ DISPID TApplication::MemberId(const platform::OleString& name) {
 }
 
 void TApplication::Call(DISPID member, WORD flags, const TCallArgs& args,
-                        platform::OleVariant* result) {
+                        platform::TOleVariant* result) {
   if (flags & DISPATCH_PROPERTYPUT) throw TMemberNotFound("the application has no properties");
   args.RequireAtMost(1, member == EvalExpr ? "EvalExpr" : "CreateObject");
-  platform::OleVariant value =
+  platform::TOleVariant value =
       member == EvalExpr ? Evaluate(ArgText(args, 0)) : create_(ArgText(args, 0));
   if (result) *result = std::move(value);
 }
 
-platform::OleVariant TApplication::Evaluate(const platform::OleString& expression) {
-  const platform::OleString text = Trimmed(expression);
-  if (text == Utf16FromUtf8("1-1")) return platform::OleVariant(0);
-  platform::OleString name;
+platform::TOleVariant TApplication::Evaluate(const platform::TOleString& expression) {
+  const platform::TOleString text = Trimmed(expression);
+  if (text == Utf16FromUtf8("1-1")) return platform::TOleVariant(0);
+  platform::TOleString name;
   if (CreationTarget(text, name)) return create_(name);
   throw THostError("EvalExpr cannot evaluate " + Utf8FromUtf16(text));
 }

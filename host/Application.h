@@ -13,7 +13,7 @@ namespace host {
 class TApplication final : public THostObject {
  public:
   // Makes "ValueTable", "ValueList" or "AddIn.<name>"; throws THostError.
-  using TCreate = std::function<platform::OleVariant(const platform::OleString& name)>;
+  using TCreate = std::function<platform::TOleVariant(const platform::TOleString& name)>;
 
   TApplication(TDialect dialect, TCreate create) : dialect_(dialect), create_(std::move(create)) {}
   // Owned by the host session, which outlives every add-in object.
@@ -21,13 +21,13 @@ class TApplication final : public THostObject {
   std::string TypeName() const override { return "Application"; }
 
  protected:
-  DISPID MemberId(const platform::OleString& name) override;
+  DISPID MemberId(const platform::TOleString& name) override;
   void Call(DISPID member, WORD flags, const TCallArgs& args,
-            platform::OleVariant* result) override;
+            platform::TOleVariant* result) override;
   bool DeleteOnLastRelease() const noexcept override { return false; }
 
  private:
-  platform::OleVariant Evaluate(const platform::OleString& expression);
+  platform::TOleVariant Evaluate(const platform::TOleString& expression);
 
   TDialect dialect_;
   TCreate create_;

@@ -20,7 +20,7 @@ bool SameText(const std::string& a, const std::string& b) {
 THost::THost(TDialect dialect, bool showStatus, TOutput output)
     : dialect_(dialect),
       application_(std::make_unique<TApplication>(
-          dialect, [this](const platform::OleString& name) { return CreateObject(name); })),
+          dialect, [this](const platform::TOleString& name) { return CreateObject(name); })),
       connection_(
           std::make_unique<THostConnection>(application_.get(), std::move(output), showStatus)) {}
 
@@ -34,7 +34,7 @@ std::string THost::LoadAddin(const std::string& path) {
   return classes_.back()->ProgId();
 }
 
-platform::OleVariant THost::CreateObject(const platform::OleString& name) {
+platform::TOleVariant THost::CreateObject(const platform::TOleString& name) {
   const std::string text = Utf8FromUtf16(name);
   if (SameText(text, "ValueTable")) return Adopt(new TValueTable(dialect_));
   if (SameText(text, "ValueList")) return Adopt(new TValueList(dialect_));

@@ -29,7 +29,7 @@ class THost {
 
   // "ValueTable", "ValueList" or the ProgID of a loaded add-in (letter case
   // ignored). Throws THostError for any other name.
-  platform::OleVariant CreateObject(const platform::OleString& name);
+  platform::TOleVariant CreateObject(const platform::TOleString& name);
 
   TDialect Dialect() const noexcept { return dialect_; }
   IDispatch* Application() noexcept { return application_.get(); }

@@ -53,15 +53,15 @@ HRESULT THostConnection::ResetStatusLine() {
   }
 }
 
-DISPID THostConnection::MemberId(const platform::OleString& name) {
+DISPID THostConnection::MemberId(const platform::TOleString& name) {
   return FindMemberName({"AppDispatch"}, name);
 }
 
 void THostConnection::Call(DISPID, WORD flags, const TCallArgs& args,
-                           platform::OleVariant* result) {
+                           platform::TOleVariant* result) {
   if (flags & DISPATCH_PROPERTYPUT) throw TMemberNotFound("AppDispatch cannot be set");
   args.RequireAtMost(0, "AppDispatch");
-  if (result) *result = platform::OleVariant(application_);
+  if (result) *result = platform::TOleVariant(application_);
 }
 
 }  // namespace host

@@ -35,9 +35,9 @@ class THostConnection final : public THostObject, public IErrorLog, public IStat
   HRESULT STDMETHODCALLTYPE ResetStatusLine() override;
 
  protected:
-  DISPID MemberId(const platform::OleString& name) override;
+  DISPID MemberId(const platform::TOleString& name) override;
   void Call(DISPID member, WORD flags, const TCallArgs& args,
-            platform::OleVariant* result) override;
+            platform::TOleVariant* result) override;
   bool DeleteOnLastRelease() const noexcept override { return false; }
 
  private:

@@ -14,7 +14,7 @@ OLECHAR AsciiLower(OLECHAR c) {
   return c >= 'A' && c <= 'Z' ? static_cast<OLECHAR>(c - 'A' + 'a') : c;
 }
 
-bool SameName(std::string_view ascii, const platform::OleString& name) {
+bool SameName(std::string_view ascii, const platform::TOleString& name) {
   if (ascii.size() != name.size()) return false;
   for (size_t i = 0; i < ascii.size(); ++i)
     if (AsciiLower(static_cast<OLECHAR>(ascii[i])) != AsciiLower(name[i])) return false;
@@ -25,7 +25,7 @@ void FillException(EXCEPINFO* info, const std::string& description) {
   if (!info) return;
   *info = EXCEPINFO{};
   info->bstrSource = SysAllocString(OLESTR("Host"));
-  const platform::OleString text = Utf16FromUtf8(description);
+  const platform::TOleString text = Utf16FromUtf8(description);
   info->bstrDescription = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
   info->scode = DISP_E_EXCEPTION;
 }
@@ -45,16 +45,16 @@ bool TCallArgs::IsOmitted(size_t index) const noexcept {
   return arg->vt == VT_ERROR && arg->scode == DISP_E_PARAMNOTFOUND;
 }
 
-platform::OleVariant TCallArgs::Value(size_t index) const {
-  if (index >= args_.size()) return platform::OleVariant::Omitted();
-  return platform::OleVariant::CopyOf(*args_[index]).Dereferenced();
+platform::TOleVariant TCallArgs::Value(size_t index) const {
+  if (index >= args_.size()) return platform::TOleVariant::Omitted();
+  return platform::TOleVariant::CopyOf(*args_[index]).Dereferenced();
 }
 
 bool TCallArgs::IsByRef(size_t index) const noexcept {
   return index < args_.size() && args_[index]->vt == (VT_VARIANT | VT_BYREF);
 }
 
-void TCallArgs::WriteBack(size_t index, const platform::OleVariant& value) const {
+void TCallArgs::WriteBack(size_t index, const platform::TOleVariant& value) const {
   if (IsByRef(index)) value.CopyTo(args_[index]->pvarVal);
 }
 
@@ -113,7 +113,7 @@ HRESULT THostObject::GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCI
   HRESULT hr = S_OK;
   for (UINT i = 0; i < cNames; ++i) {
     try {
-      rgDispId[i] = MemberId(platform::OleString(rgszNames[i] ? rgszNames[i] : OLESTR("")));
+      rgDispId[i] = MemberId(platform::TOleString(rgszNames[i] ? rgszNames[i] : OLESTR("")));
     } catch (...) {
       rgDispId[i] = DISPID_UNKNOWN;
     }
@@ -126,7 +126,7 @@ HRESULT THostObject::Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFlags, DISP
                             VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT*) {
   try {
     const TCallArgs args(pDispParams);
-    platform::OleVariant result;
+    platform::TOleVariant result;
     Call(dispIdMember, wFlags, args, pVarResult ? &result : nullptr);
     if (pVarResult) {
       VariantClear(pVarResult);
@@ -147,19 +147,19 @@ HRESULT THostObject::Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFlags, DISP
   }
 }
 
-platform::OleVariant Adopt(THostObject* created) {
-  platform::OleVariant holder(static_cast<IDispatch*>(created));
+platform::TOleVariant Adopt(THostObject* created) {
+  platform::TOleVariant holder(static_cast<IDispatch*>(created));
   created->Release();  // the creation reference; the variant keeps its own
   return holder;
 }
 
-DISPID FindMemberName(const std::vector<std::string_view>& names, const platform::OleString& name) {
+DISPID FindMemberName(const std::vector<std::string_view>& names, const platform::TOleString& name) {
   for (size_t i = 0; i < names.size(); ++i)
     if (SameName(names[i], name)) return static_cast<DISPID>(i + 1);
   return DISPID_UNKNOWN;
 }
 
-platform::OleString ArgText(const TCallArgs& args, size_t index) {
+platform::TOleString ArgText(const TCallArgs& args, size_t index) {
   return args.Value(index).ToWide();
 }
 

@@ -47,10 +47,10 @@ class TCallArgs {
   // Absent, or the marker of an argument left out.
   bool IsOmitted(size_t index) const noexcept;
   // The value with references resolved; an absent argument is the marker.
-  platform::OleVariant Value(size_t index) const;
+  platform::TOleVariant Value(size_t index) const;
   bool IsByRef(size_t index) const noexcept;
   // Writes into a by-reference argument; a by-value one is left alone.
-  void WriteBack(size_t index, const platform::OleVariant& value) const;
+  void WriteBack(size_t index, const platform::TOleVariant& value) const;
   // At most `maximum` arguments, or TBadParamCount naming the member.
   void RequireAtMost(size_t maximum, std::string_view member) const;
 
@@ -88,10 +88,10 @@ class THostObject : public IDispatch {
   virtual ~THostObject() = default;
 
   // The member's number (1 and up), or DISPID_UNKNOWN when there is none.
-  virtual DISPID MemberId(const platform::OleString& name) = 0;
+  virtual DISPID MemberId(const platform::TOleString& name) = 0;
   // Runs a member. `result` is null when the caller drops the result.
   virtual void Call(DISPID member, WORD flags, const TCallArgs& args,
-                    platform::OleVariant* result) = 0;
+                    platform::TOleVariant* result) = 0;
   // Objects owned by the host session itself are not deleted by Release.
   virtual bool DeleteOnLastRelease() const noexcept { return true; }
 
@@ -100,13 +100,13 @@ class THostObject : public IDispatch {
 };
 
 // A variant holding the only reference to a newly made host object.
-platform::OleVariant Adopt(THostObject* created);
+platform::TOleVariant Adopt(THostObject* created);
 
 // Members named by a fixed list of English names; the number of a member is
 // its position in the list plus 1.
-DISPID FindMemberName(const std::vector<std::string_view>& names, const platform::OleString& name);
+DISPID FindMemberName(const std::vector<std::string_view>& names, const platform::TOleString& name);
 
 // Text from an argument, for names and expressions.
-platform::OleString ArgText(const TCallArgs& args, size_t index);
+platform::TOleString ArgText(const TCallArgs& args, size_t index);
 
 }  // namespace host

@@ -175,16 +175,16 @@ class TLineParser {
     const TToken token = Next();
     switch (token.Kind) {
       case TToken::TKind::Text:
-        expr->Literal = platform::OleVariant::FromWide(Utf16FromUtf8(token.Text));
+        expr->Literal = platform::TOleVariant::FromWide(Utf16FromUtf8(token.Text));
         return expr;
       case TToken::TKind::Number:
         expr->Literal = Number(token.Text);
         return expr;
       case TToken::TKind::Name:
         if (token.Text == "Null") {
-          expr->Literal = platform::OleVariant::Null();
+          expr->Literal = platform::TOleVariant::Null();
         } else if (token.Text == "Empty") {
-          expr->Literal = platform::OleVariant::Empty();
+          expr->Literal = platform::TOleVariant::Empty();
         } else if ((token.Text == "CreateObject" || token.Text == "СоздатьОбъект") &&
                    PeekSymbol("(")) {
           Next();
@@ -202,22 +202,22 @@ class TLineParser {
     }
   }
 
-  platform::OleVariant Number(const std::string& text) const {
+  platform::TOleVariant Number(const std::string& text) const {
     const char* begin = text.data();
     const char* end = text.data() + text.size();
     if (text.find('.') != std::string::npos) {
       double value = 0;
       const auto [stop, error] = std::from_chars(begin, end, value);
       if (error != std::errc() || stop != end) Fail("bad number " + text);
-      return platform::OleVariant(value);
+      return platform::TOleVariant(value);
     }
     int64_t value = 0;
     const auto [stop, error] = std::from_chars(begin, end, value);
     if (error != std::errc() || stop != end) Fail("bad integer " + text);
     if (value >= std::numeric_limits<int32_t>::min() &&
         value <= std::numeric_limits<int32_t>::max())
-      return platform::OleVariant(static_cast<int32_t>(value));
-    return platform::OleVariant(value);
+      return platform::TOleVariant(static_cast<int32_t>(value));
+    return platform::TOleVariant(value);
   }
 
   std::vector<TToken> tokens_;

@@ -41,7 +41,7 @@ void TScriptRunner::Execute(const TStatement& statement) {
       return;
     case TStatement::TKind::Assign: {
       // Evaluated first: the old value stays alive during the evaluation.
-      platform::OleVariant value = Evaluate(*statement.Value, line);
+      platform::TOleVariant value = Evaluate(*statement.Value, line);
       variables_[statement.Name] = std::move(value);
       return;
     }
@@ -56,13 +56,13 @@ void TScriptRunner::Execute(const TStatement& statement) {
   }
 }
 
-platform::OleVariant& TScriptRunner::VariableRef(const std::string& name, int line) {
+platform::TOleVariant& TScriptRunner::VariableRef(const std::string& name, int line) {
   const auto found = variables_.find(name);
   if (found == variables_.end()) throw TScriptError(line, "unknown variable " + name);
   return found->second;
 }
 
-platform::OleVariant TScriptRunner::Evaluate(const TExpr& expr, int line) {
+platform::TOleVariant TScriptRunner::Evaluate(const TExpr& expr, int line) {
   switch (expr.Kind) {
     case TExpr::TKind::Literal:
       return expr.Literal;
@@ -74,7 +74,7 @@ platform::OleVariant TScriptRunner::Evaluate(const TExpr& expr, int line) {
       return Invoke(*expr.Object, expr.Name, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &expr.Args,
                     nullptr, true, line);
     case TExpr::TKind::Create: {
-      const platform::OleVariant name = Evaluate(*expr.Object, line);
+      const platform::TOleVariant name = Evaluate(*expr.Object, line);
       try {
         return host_.CreateObject(name.ToWide());
       } catch (const std::exception& error) {
@@ -85,10 +85,10 @@ platform::OleVariant TScriptRunner::Evaluate(const TExpr& expr, int line) {
   throw TScriptError(line, "unknown expression");
 }
 
-platform::OleVariant TScriptRunner::Invoke(const TExpr& objectExpr, const std::string& member,
+platform::TOleVariant TScriptRunner::Invoke(const TExpr& objectExpr, const std::string& member,
                                            WORD flags, const std::vector<TExprPtr>* args,
                                            const TExpr* putValue, bool wantResult, int line) {
-  const platform::OleVariant object = Evaluate(objectExpr, line);
+  const platform::TOleVariant object = Evaluate(objectExpr, line);
   if (!object.IsDispatch() || !object.ToDispatch())
     throw TScriptError(line, DescribeValue(object) + " has no members (." + member + ")");
   IDispatch* target = object.ToDispatch();
@@ -99,21 +99,21 @@ platform::OleVariant TScriptRunner::Invoke(const TExpr& objectExpr, const std::s
     throw TScriptError(line, typeName + " has no member " + member);
 
   // Arguments in call order; plain variables go by reference.
-  std::vector<platform::OleVariant> values;
+  std::vector<platform::TOleVariant> values;
   if (args) {
     for (const TExprPtr& arg : *args) {
       if (!arg)
-        values.push_back(platform::OleVariant::Omitted());
+        values.push_back(platform::TOleVariant::Omitted());
       else if (arg->Kind == TExpr::TKind::Variable)
-        values.push_back(platform::OleVariant::ReferenceTo(VariableRef(arg->Name, line)));
+        values.push_back(platform::TOleVariant::ReferenceTo(VariableRef(arg->Name, line)));
       else
         values.push_back(Evaluate(*arg, line));
     }
   }
   if (putValue) values.push_back(Evaluate(*putValue, line));
 
-  platform::OleVariant result;
-  platform::OleString wideDescription;
+  platform::TOleVariant result;
+  platform::TOleString wideDescription;
   const HRESULT hr = platform::InvokeDispatch(target, id, flags, values,
                                               wantResult ? &result : nullptr, wideDescription);
   if (FAILED(hr)) {
@@ -131,7 +131,7 @@ platform::OleVariant TScriptRunner::Invoke(const TExpr& objectExpr, const std::s
   return result;
 }
 
-void TScriptRunner::Dump(const platform::OleVariant& value, int line) {
+void TScriptRunner::Dump(const platform::TOleVariant& value, int line) {
   THostObject* hosted = value.IsDispatch() ? THostObject::From(value.ToDispatch()) : nullptr;
   if (const auto* table = dynamic_cast<const TValueTable*>(hosted)) {
     const TTableData& data = table->Data();

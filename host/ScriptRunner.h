@@ -24,17 +24,17 @@ class TScriptRunner {
 
  private:
   void Execute(const TStatement& statement);
-  platform::OleVariant Evaluate(const TExpr& expr, int line);
-  platform::OleVariant& VariableRef(const std::string& name, int line);
+  platform::TOleVariant Evaluate(const TExpr& expr, int line);
+  platform::TOleVariant& VariableRef(const std::string& name, int line);
   // Invokes a member on the object the expression gives.
-  platform::OleVariant Invoke(const TExpr& objectExpr, const std::string& member, WORD flags,
+  platform::TOleVariant Invoke(const TExpr& objectExpr, const std::string& member, WORD flags,
                               const std::vector<TExprPtr>* args, const TExpr* putValue,
                               bool wantResult, int line);
-  void Dump(const platform::OleVariant& value, int line);
+  void Dump(const platform::TOleVariant& value, int line);
 
   THost& host_;
   TOutput output_;
-  std::map<std::string, platform::OleVariant> variables_;
+  std::map<std::string, platform::TOleVariant> variables_;
 };
 
 }  // namespace host

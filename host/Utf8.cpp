@@ -3,9 +3,9 @@
 namespace host {
 
 namespace {
-constexpr char32_t Replacement = 0xFFFD;
+constexpr char32_t kReplacement = 0xFFFD;
 
-void AppendUtf16(platform::OleString& out, char32_t code) {
+void AppendUtf16(platform::TOleString& out, char32_t code) {
   if (code >= 0x10000) {
     code -= 0x10000;
     out.push_back(static_cast<OLECHAR>(0xD800 + (code >> 10)));
@@ -34,8 +34,8 @@ void AppendUtf8(std::string& out, char32_t code) {
 }
 }  // namespace
 
-platform::OleString Utf16FromUtf8(std::string_view text) {
-  platform::OleString out;
+platform::TOleString Utf16FromUtf8(std::string_view text) {
+  platform::TOleString out;
   size_t i = 0;
   while (i < text.size()) {
     const auto lead = static_cast<unsigned char>(text[i]);
@@ -54,7 +54,7 @@ platform::OleString Utf16FromUtf8(std::string_view text) {
     }
     const char32_t minimum = extra == 1 ? 0x80 : extra == 2 ? 0x800 : 0x10000;
     if (!valid || code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-      out.push_back(static_cast<OLECHAR>(Replacement));
+      out.push_back(static_cast<OLECHAR>(kReplacement));
       ++i;
       continue;
     }
@@ -64,7 +64,7 @@ platform::OleString Utf16FromUtf8(std::string_view text) {
   return out;
 }
 
-std::string Utf8FromUtf16(platform::OleStringView text) {
+std::string Utf8FromUtf16(platform::TOleStringView text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
     char32_t code = static_cast<char16_t>(text[i]);
@@ -75,7 +75,7 @@ std::string Utf8FromUtf16(platform::OleStringView text) {
         ++i;
       }
     }
-    if (code >= 0xD800 && code <= 0xDFFF) code = Replacement;
+    if (code >= 0xD800 && code <= 0xDFFF) code = kReplacement;
     AppendUtf8(out, code);
   }
   return out;

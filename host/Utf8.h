@@ -9,8 +9,8 @@
 namespace host {
 
 // Malformed sequences become U+FFFD.
-platform::OleString Utf16FromUtf8(std::string_view text);
+platform::TOleString Utf16FromUtf8(std::string_view text);
 // Unpaired surrogates become U+FFFD.
-std::string Utf8FromUtf16(platform::OleStringView text);
+std::string Utf8FromUtf16(platform::TOleStringView text);
 
 }  // namespace host

@@ -8,8 +8,8 @@
 namespace host {
 
 struct TListItem {
-  platform::OleVariant Value;
-  platform::OleString Presentation;
+  platform::TOleVariant Value;
+  platform::TOleString Presentation;
 };
 
 class TValueList final : public THostObject {
@@ -19,9 +19,9 @@ class TValueList final : public THostObject {
   const std::vector<TListItem>& Items() const noexcept { return items_; }
 
  protected:
-  DISPID MemberId(const platform::OleString& name) override;
+  DISPID MemberId(const platform::TOleString& name) override;
   void Call(DISPID member, WORD flags, const TCallArgs& args,
-            platform::OleVariant* result) override;
+            platform::TOleVariant* result) override;
 
  private:
   TDialect dialect_;

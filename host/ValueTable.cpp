@@ -6,10 +6,10 @@ namespace host {
 
 namespace {
 
-const std::vector<std::string_view> ExpressionMembers = {
+const std::vector<std::string_view> kExpressionMembers = {
     "DeleteLines", "Clear",     "NewColumn",          "NewLine", "SetValue", "GetValue",
     "ColumnCount", "LineCount", "GetColumnParameters"};
-enum ExpressionMember : DISPID {
+enum TExpressionMember : DISPID {
   DeleteLines = 1,
   ClearAll,
   NewColumn,
@@ -21,10 +21,10 @@ enum ExpressionMember : DISPID {
   GetColumnParameters
 };
 
-const std::vector<std::string_view> ObjectMembers = {"Clear", "Columns", "Add", "Count", "Get"};
-enum ObjectMember : DISPID { ClearLines = 1, Columns, AddLine, LineTotal, GetLine };
+const std::vector<std::string_view> kObjectMembers = {"Clear", "Columns", "Add", "Count", "Get"};
+enum TObjectMember : DISPID { ClearLines = 1, Columns, AddLine, LineTotal, GetLine };
 
-std::string Text(const platform::OleString& text) {
+std::string Text(const platform::TOleString& text) {
   return Utf8FromUtf16(text);
 }
 
@@ -44,9 +44,9 @@ size_t LineIndex(const TTableData& data, const TCallArgs& args, size_t index,
 // A column given by 1-based number or by name.
 size_t ColumnIndex(const TTableData& data, const TCallArgs& args, size_t index,
                    std::string_view member) {
-  const platform::OleVariant column = args.Value(index);
+  const platform::TOleVariant column = args.Value(index);
   if (column.IsString()) {
-    const platform::OleString name = column.ToWide();
+    const platform::TOleString name = column.ToWide();
     for (size_t c = 0; c < data.Columns.size(); ++c)
       if (data.Columns[c].Name == name) return c;
     throw THostError(std::string(member) + ": no column " + Text(name));
@@ -57,22 +57,22 @@ size_t ColumnIndex(const TTableData& data, const TCallArgs& args, size_t index,
   return static_cast<size_t>(number - 1);
 }
 
-platform::OleVariant& Cell(TTableData& data, size_t line, size_t column) {
-  std::vector<platform::OleVariant>& cells = data.Lines[line];
+platform::TOleVariant& Cell(TTableData& data, size_t line, size_t column) {
+  std::vector<platform::TOleVariant>& cells = data.Lines[line];
   if (cells.size() < data.Columns.size()) cells.resize(data.Columns.size());
   return cells[column];
 }
 
-void AddColumn(TTableData& data, platform::OleString name, platform::OleString type) {
+void AddColumn(TTableData& data, platform::TOleString name, platform::TOleString type) {
   data.Columns.push_back({std::move(name), std::move(type)});
   for (auto& cells : data.Lines) cells.resize(data.Columns.size());
 }
 
-platform::OleVariant Count(size_t count) {
-  return platform::OleVariant(static_cast<LONG>(count));
+platform::TOleVariant Count(size_t count) {
+  return platform::TOleVariant(static_cast<LONG>(count));
 }
 
-void Answer(platform::OleVariant* result, platform::OleVariant value) {
+void Answer(platform::TOleVariant* result, platform::TOleVariant value) {
   if (result) *result = std::move(value);
 }
 
@@ -83,16 +83,16 @@ class TTableRow final : public THostObject {
   std::string TypeName() const override { return "ValueTableRow"; }
 
  protected:
-  DISPID MemberId(const platform::OleString& name) override {
+  DISPID MemberId(const platform::TOleString& name) override {
     return FindMemberName({"Set", "Get"}, name);
   }
-  void Call(DISPID member, WORD, const TCallArgs& args, platform::OleVariant* result) override {
+  void Call(DISPID member, WORD, const TCallArgs& args, platform::TOleVariant* result) override {
     Require(line_ < data_->Lines.size(), "the row no longer belongs to its table");
     args.RequireAtMost(member == 1 ? 2 : 1, member == 1 ? "Set" : "Get");
     const int64_t column = args.Value(0).ToInt64();
     Require(column >= 0 && static_cast<uint64_t>(column) < data_->Columns.size(),
             "no column " + std::to_string(column));
-    platform::OleVariant& cell = Cell(*data_, line_, static_cast<size_t>(column));
+    platform::TOleVariant& cell = Cell(*data_, line_, static_cast<size_t>(column));
     if (member == 1)
       cell = args.Value(1);
     else
@@ -112,16 +112,16 @@ class TColumnObject final : public THostObject {
   std::string TypeName() const override { return "ValueTableColumn"; }
 
  protected:
-  DISPID MemberId(const platform::OleString& name) override {
+  DISPID MemberId(const platform::TOleString& name) override {
     return FindMemberName({"Name"}, name);
   }
-  void Call(DISPID, WORD flags, const TCallArgs& args, platform::OleVariant* result) override {
+  void Call(DISPID, WORD flags, const TCallArgs& args, platform::TOleVariant* result) override {
     Require(column_ < data_->Columns.size(), "the column no longer belongs to its table");
     if (flags & DISPATCH_PROPERTYPUT) {
       data_->Columns[column_].Name = ArgText(args, 0);
       return;
     }
-    Answer(result, platform::OleVariant::FromWide(data_->Columns[column_].Name));
+    Answer(result, platform::TOleVariant::FromWide(data_->Columns[column_].Name));
   }
 
  private:
@@ -136,15 +136,15 @@ class TColumnsObject final : public THostObject {
   std::string TypeName() const override { return "ValueTableColumns"; }
 
  protected:
-  DISPID MemberId(const platform::OleString& name) override {
+  DISPID MemberId(const platform::TOleString& name) override {
     return FindMemberName({"Add", "Clear", "Count", "Get"}, name);
   }
-  void Call(DISPID member, WORD, const TCallArgs& args, platform::OleVariant* result) override {
+  void Call(DISPID member, WORD, const TCallArgs& args, platform::TOleVariant* result) override {
     switch (member) {
       case 1:  // Add(name, [type...])
         args.RequireAtMost(4, "Columns.Add");
         AddColumn(*data_, ArgText(args, 0),
-                  args.IsOmitted(1) ? platform::OleString() : ArgText(args, 1));
+                  args.IsOmitted(1) ? platform::TOleString() : ArgText(args, 1));
         Answer(result, MakeColumn(data_->Columns.size() - 1));
         return;
       case 2:  // Clear
@@ -164,7 +164,7 @@ class TColumnsObject final : public THostObject {
   }
 
  private:
-  platform::OleVariant MakeColumn(size_t column) { return Adopt(new TColumnObject(data_, column)); }
+  platform::TOleVariant MakeColumn(size_t column) { return Adopt(new TColumnObject(data_, column)); }
   std::shared_ptr<TTableData> data_;
 };
 
@@ -173,12 +173,12 @@ class TColumnsObject final : public THostObject {
 TValueTable::TValueTable(TDialect dialect)
     : dialect_(dialect), data_(std::make_shared<TTableData>()) {}
 
-DISPID TValueTable::MemberId(const platform::OleString& name) {
-  return FindMemberName(dialect_ == TDialect::Expression ? ExpressionMembers : ObjectMembers, name);
+DISPID TValueTable::MemberId(const platform::TOleString& name) {
+  return FindMemberName(dialect_ == TDialect::Expression ? kExpressionMembers : kObjectMembers, name);
 }
 
 void TValueTable::Call(DISPID member, WORD flags, const TCallArgs& args,
-                       platform::OleVariant* result) {
+                       platform::TOleVariant* result) {
   if (flags & DISPATCH_PROPERTYPUT) throw TMemberNotFound("ValueTable has no settable members");
   if (dialect_ == TDialect::Expression)
     CallExpression(member, args, result);
@@ -187,7 +187,7 @@ void TValueTable::Call(DISPID member, WORD flags, const TCallArgs& args,
 }
 
 void TValueTable::CallExpression(DISPID member, const TCallArgs& args,
-                                 platform::OleVariant* result) {
+                                 platform::TOleVariant* result) {
   TTableData& data = *data_;
   switch (member) {
     case DeleteLines:
@@ -200,7 +200,7 @@ void TValueTable::CallExpression(DISPID member, const TCallArgs& args,
     case NewColumn:
       args.RequireAtMost(6, "NewColumn");
       AddColumn(data, ArgText(args, 0),
-                args.IsOmitted(1) ? platform::OleString() : ArgText(args, 1));
+                args.IsOmitted(1) ? platform::TOleString() : ArgText(args, 1));
       return;
     case NewLine:
       args.RequireAtMost(1, "NewLine");
@@ -227,13 +227,13 @@ void TValueTable::CallExpression(DISPID member, const TCallArgs& args,
     default: {  // GetColumnParameters(column, [type by reference])
       args.RequireAtMost(7, "GetColumnParameters");
       const TTableColumn& column = data.Columns[ColumnIndex(data, args, 0, "GetColumnParameters")];
-      args.WriteBack(1, platform::OleVariant::FromWide(column.TypeName));
-      Answer(result, platform::OleVariant::FromWide(column.Name));
+      args.WriteBack(1, platform::TOleVariant::FromWide(column.TypeName));
+      Answer(result, platform::TOleVariant::FromWide(column.Name));
     }
   }
 }
 
-void TValueTable::CallObject(DISPID member, const TCallArgs& args, platform::OleVariant* result) {
+void TValueTable::CallObject(DISPID member, const TCallArgs& args, platform::TOleVariant* result) {
   TTableData& data = *data_;
   switch (member) {
     case ClearLines:

@@ -13,14 +13,14 @@
 namespace host {
 
 struct TTableColumn {
-  platform::OleString Name;
-  platform::OleString TypeName;  // as NewColumn gave it; may be empty
+  platform::TOleString Name;
+  platform::TOleString TypeName;  // as NewColumn gave it; may be empty
 };
 
 struct TTableData {
   std::vector<TTableColumn> Columns;
   // Each line has a cell per column; columns added later start empty.
-  std::vector<std::vector<platform::OleVariant>> Lines;
+  std::vector<std::vector<platform::TOleVariant>> Lines;
 };
 
 class TValueTable final : public THostObject {
@@ -30,13 +30,13 @@ class TValueTable final : public THostObject {
   const TTableData& Data() const noexcept { return *data_; }
 
  protected:
-  DISPID MemberId(const platform::OleString& name) override;
+  DISPID MemberId(const platform::TOleString& name) override;
   void Call(DISPID member, WORD flags, const TCallArgs& args,
-            platform::OleVariant* result) override;
+            platform::TOleVariant* result) override;
 
  private:
-  void CallExpression(DISPID member, const TCallArgs& args, platform::OleVariant* result);
-  void CallObject(DISPID member, const TCallArgs& args, platform::OleVariant* result);
+  void CallExpression(DISPID member, const TCallArgs& args, platform::TOleVariant* result);
+  void CallObject(DISPID member, const TCallArgs& args, platform::TOleVariant* result);
 
   TDialect dialect_;
   std::shared_ptr<TTableData> data_;

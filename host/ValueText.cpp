@@ -97,8 +97,8 @@ std::string DateText(DATE date) {
   return out;
 }
 
-std::string DescribeValue(const platform::OleVariant& original) {
-  const platform::OleVariant value = original.IsByRef() ? original.Dereferenced() : original;
+std::string DescribeValue(const platform::TOleVariant& original) {
+  const platform::TOleVariant value = original.IsByRef() ? original.Dereferenced() : original;
   const VARIANT& raw = *value.Get();
   switch (raw.vt) {
     case VT_EMPTY:

@@ -10,7 +10,7 @@
 
 namespace host {
 
-std::string DescribeValue(const platform::OleVariant& value);
+std::string DescribeValue(const platform::TOleVariant& value);
 
 // "yyyy-mm-dd", with " hh:nn:ss" when the time of day is not midnight.
 std::string DateText(DATE date);

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr int ScriptFailure = 2;
+constexpr int kScriptFailure = 2;
 
 struct TOptions {
   host::TDialect Dialect = host::TDialect::Expression;
@@ -28,7 +28,7 @@ int Usage(const std::string& why) {
   std::cerr << "error: " << why << "\n"
             << "usage: orbelin-host [--dialect expression|object] [--status] [--addin PATH] "
                "SCRIPT\n";
-  return ScriptFailure;
+  return kScriptFailure;
 }
 
 std::string DefaultAddinPath() {
@@ -94,11 +94,11 @@ int main(int argc, char** argv) {
   } catch (const host::TScriptError& error) {
     std::cout.flush();
     std::cerr << "error: line " << error.Line << ": " << error.what() << "\n";
-    return ScriptFailure;
+    return kScriptFailure;
   } catch (const std::exception& error) {
     std::cout.flush();
     std::cerr << "error: " << error.what() << "\n";
-    return ScriptFailure;
+    return kScriptFailure;
   }
   std::cout.flush();
   return 0;

@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TMysqlClient client;
   // One connection only: a reconnect finds the server refusing.
   client.SetConnector(
-      [&stream]() -> std::unique_ptr<platform::ByteStream> { return std::move(stream); });
+      [&stream]() -> std::unique_ptr<platform::TByteStream> { return std::move(stream); });
   client.SetHost("fuzz");
   client.SetUser("user");
   client.SetPassword((options & kAuthEmptyPassword) ? "" : "secret");

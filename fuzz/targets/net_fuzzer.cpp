@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   net.SetCompress((control[0] & 1) != 0);
 
   if (control.size() == 1) {
-    for (int i = 0; i < kDefaultReads && ReadStep(net, ClientProtocol41Layouts); ++i) {
+    for (int i = 0; i < kDefaultReads && ReadStep(net, kClientProtocol41Layouts); ++i) {
     }
     return 0;
   }
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool open = true;
     switch (step % 4) {
       case 0:
-        open = ReadStep(net, ClientProtocol41Layouts);
+        open = ReadStep(net, kClientProtocol41Layouts);
         break;
       case 1:
         open = ReadStep(net, 0);

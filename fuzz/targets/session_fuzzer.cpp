@@ -28,7 +28,7 @@
 
 namespace {
 
-using platform::OleVariant;
+using platform::TOleVariant;
 
 constexpr std::size_t kMaxSteps = 48;
 // A result walk stops here even if the rows do not end.
@@ -40,23 +40,23 @@ bool Tracing() {
   return tracing;
 }
 
-std::string Shown(const OleVariant& value) {
+std::string Shown(const TOleVariant& value) {
   try {
     return value.IsDispatch() ? "<object>" : value.ToString();
   } catch (...) {
-    return "<" + OleVariant::KindName(value.ValueType()) + ">";
+    return "<" + TOleVariant::KindName(value.ValueType()) + ">";
   }
 }
 
-void Trace(const char* name, const std::vector<OleVariant>& args, HRESULT hr,
-           const OleVariant* result) {
+void Trace(const char* name, const std::vector<TOleVariant>& args, HRESULT hr,
+           const TOleVariant* result) {
   std::string line = name;
-  for (const OleVariant& arg : args) line += " " + Shown(arg);
+  for (const TOleVariant& arg : args) line += " " + Shown(arg);
   if (result) line += " -> " + Shown(*result);
   std::fprintf(stderr, "%s%s\n", line.c_str(), FAILED(hr) ? " (failed)" : "");
 }
 
-std::int32_t AsInt(const OleVariant& value) {
+std::int32_t AsInt(const TOleVariant& value) {
   try {
     return value.ToInt32();
   } catch (...) {
@@ -79,7 +79,7 @@ class TFuzzSession {
         dynamic_cast<host::TAddinObject*>(host::THostObject::From(object_.ToDispatch()));
     FuzzCheck(wrapper != nullptr, "the host wraps the add-in object");
     auto& dalvora = connection::TDalvora::Of(static_cast<addin::TAddin&>(wrapper->Extender()));
-    dalvora.Client().SetConnector([this]() -> std::unique_ptr<platform::ByteStream> {
+    dalvora.Client().SetConnector([this]() -> std::unique_ptr<platform::TByteStream> {
       if (Tracing()) std::fprintf(stderr, "(connection %zu opens)\n", nextConnection_ + 1);
       if (nextConnection_ == connections_.size()) return nullptr;
       auto made = ScriptedStream::Make();
@@ -105,10 +105,10 @@ class TFuzzSession {
           FuzzCheck(AsInt(Call("Connected")) == 1, "a successful Connect leaves it connected");
         break;
       case kQueryBuffered:
-        Call("Query", {kStatements[variant % kStatements.size()], OleVariant::Null(), 1});
+        Call("Query", {kStatements[variant % kStatements.size()], TOleVariant::Null(), 1});
         break;
       case kQueryRowByRow:
-        Call("Query", {kStatements[variant % kStatements.size()], OleVariant::Null(), 0});
+        Call("Query", {kStatements[variant % kStatements.size()], TOleVariant::Null(), 0});
         break;
       case kExecute:
         Call("Execute", {kStatements[variant % kStatements.size()]});
@@ -156,36 +156,36 @@ class TFuzzSession {
  private:
   // The host's way: a call whose result is used is CallAsFunc, one whose
   // result is dropped (`result` null) CallAsProc.
-  void Invoke(const char* name, WORD flags, const std::vector<OleVariant>& args,
-              OleVariant* result) {
+  void Invoke(const char* name, WORD flags, const std::vector<TOleVariant>& args,
+              TOleVariant* result) {
     IDispatch* dispatch = object_.ToDispatch();
     DISPID id = DISPID_UNKNOWN;
     FuzzCheck(SUCCEEDED(platform::DispatchIdOf(dispatch, platform::FromAnsi(name), id)),
               "every member used is known");
-    platform::OleString description;
+    platform::TOleString description;
     // A failure the add-in reports goes to the host's error log, as it should.
     const HRESULT hr = platform::InvokeDispatch(dispatch, id, flags, args, result, description);
     if (Tracing()) Trace(name, args, hr, result);
   }
 
-  OleVariant Call(const char* name, const std::vector<OleVariant>& args = {}) {
-    OleVariant result;
+  TOleVariant Call(const char* name, const std::vector<TOleVariant>& args = {}) {
+    TOleVariant result;
     Invoke(name, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args, &result);
     return result;
   }
-  void Do(const char* name, const std::vector<OleVariant>& args = {}) {
+  void Do(const char* name, const std::vector<TOleVariant>& args = {}) {
     Invoke(name, DISPATCH_METHOD, args, nullptr);
   }
-  OleVariant Get(const char* name) {
-    OleVariant result;
+  TOleVariant Get(const char* name) {
+    TOleVariant result;
     Invoke(name, DISPATCH_PROPERTYGET, {}, &result);
     return result;
   }
-  void Set(const char* name, const OleVariant& value) {
+  void Set(const char* name, const TOleVariant& value) {
     Invoke(name, DISPATCH_PROPERTYPUT, {value}, nullptr);
   }
 
-  OleVariant NewTable() { return host_.CreateObject(platform::FromAnsi("ValueTable")); }
+  TOleVariant NewTable() { return host_.CreateObject(platform::FromAnsi("ValueTable")); }
 
   // Every row to the end, each field read as a value, the first row's
   // fields also described.
@@ -279,8 +279,8 @@ class TFuzzSession {
   std::size_t nextConnection_ = 0;
   // Released before the host and the connections: releasing it ends the
   // session, which may still talk to the last connection.
-  OleVariant object_;
-  OleVariant table_;
+  TOleVariant object_;
+  TOleVariant table_;
 };
 
 }  // namespace

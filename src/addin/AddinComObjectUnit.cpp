@@ -93,7 +93,7 @@ template <class Fill>
 HRESULT TAddin::GuardedVariant(VARIANT* Out, Fill&& Store) noexcept {
   if (!Out) return E_POINTER;
   VariantClear(Out);
-  platform::OleVariant Value;
+  platform::TOleVariant Value;
   const HRESULT hr = Guarded([&] {
     Store(Value);
     return S_OK;
@@ -105,10 +105,10 @@ HRESULT TAddin::GuardedVariant(VARIANT* Out, Fill&& Store) noexcept {
 void TAddin::ReportError(const std::string& Message) noexcept {
   if (!errorLog_) return;
   try {
-    platform::Bstr Source = platform::Bstr::FromAnsi("AddIn." + ExtensionName());
-    platform::Bstr Description = platform::Bstr::FromAnsi(Message);
+    platform::TBstr Source = platform::TBstr::FromAnsi("AddIn." + ExtensionName());
+    platform::TBstr Description = platform::TBstr::FromAnsi(Message);
     EXCEPINFO Record{};
-    Record.wCode = AddinErrorCode;
+    Record.wCode = kAddinErrorCode;
     Record.bstrSource = Source.Get();
     Record.bstrDescription = Description.Get();
     // The record and its strings stay ours; the log copies what it keeps.
@@ -118,13 +118,13 @@ void TAddin::ReportError(const std::string& Message) noexcept {
   }
 }
 
-platform::OleVariant TAddin::GetAppDispatch() {
-  platform::OleVariant App = HostFunction(hostConnection_.Get(), "AppDispatch");
+platform::TOleVariant TAddin::GetAppDispatch() {
+  platform::TOleVariant App = HostFunction(hostConnection_.Get(), "AppDispatch");
   if (expressionDialect_ && App.IsDispatch() && App.ToDispatch()) App.ToDispatch()->AddRef();
   return App;
 }
 
-bool TAddin::IsOmitted(const platform::OleVariant& Value) noexcept {
+bool TAddin::IsOmitted(const platform::TOleVariant& Value) noexcept {
   return Value.IsEmpty() || Value.IsNull() || Value.IsError(DISP_E_PARAMNOTFOUND);
 }
 
@@ -151,7 +151,7 @@ HRESULT TAddin::Done() {
 HRESULT TAddin::GetInfo(SAFEARRAY** pInfo) {
   if (!pInfo || !*pInfo) return E_POINTER;
   // The version is a string on purpose: the host reads it as text.
-  platform::OleVariant Version("2000");
+  platform::TOleVariant Version("2000");
   LONG Index = 0;
   SafeArrayPutElement(*pInfo, &Index, Version.Get());
   return S_OK;
@@ -159,7 +159,7 @@ HRESULT TAddin::GetInfo(SAFEARRAY** pInfo) {
 
 HRESULT TAddin::DoInit() {
   expressionDialect_ = false;
-  platform::OleVariant App;
+  platform::TOleVariant App;
   try {
     App = HostFunction(hostConnection_.Get(), "AppDispatch");
   } catch (...) {
@@ -171,7 +171,7 @@ HRESULT TAddin::DoInit() {
   AppObject->AddRef();
   expressionDialect_ = true;
   try {
-    HostProcedure(AppObject, "EvalExpr", {platform::OleVariant("1-1")});
+    HostProcedure(AppObject, "EvalExpr", {platform::TOleVariant("1-1")});
   } catch (...) {
     AppObject->Release();
     expressionDialect_ = false;
@@ -189,7 +189,7 @@ HRESULT TAddin::RegisterExtensionAs(BSTR* bstrExtensionName) {
   if (!bstrExtensionName) return E_POINTER;
   return Guarded([&] {
     const std::string Name = Table().ExtensionName;
-    platform::Bstr Replacement = platform::Bstr::FromAnsi(Name);
+    platform::TBstr Replacement = platform::TBstr::FromAnsi(Name);
     SysFreeString(*bstrExtensionName);
     *bstrExtensionName = Replacement.Detach();
     return S_OK;
@@ -211,8 +211,8 @@ HRESULT TAddin::FindProp(BSTR bstrPropName, LONG* plPropNum) {
 
 namespace {
 // Replaces the host's string with a name; S_FALSE when the name is empty.
-HRESULT GiveName(BSTR* Slot, const platform::OleString& Name) {
-  platform::Bstr Text(Name);
+HRESULT GiveName(BSTR* Slot, const platform::TOleString& Name) {
+  platform::TBstr Text(Name);
   *Slot = Text.Detach();
   return Name.empty() ? S_FALSE : S_OK;
 }
@@ -228,7 +228,7 @@ HRESULT TAddin::GetPropName(LONG lPropNum, LONG lPropAlias, BSTR* pbstrPropName)
 }
 
 HRESULT TAddin::GetPropVal(LONG lPropNum, VARIANT* pvarPropVal) {
-  return GuardedVariant(pvarPropVal, [&](platform::OleVariant& Value) {
+  return GuardedVariant(pvarPropVal, [&](platform::TOleVariant& Value) {
     Table().GetProperty(*this, lPropNum, Value);
   });
 }
@@ -236,7 +236,7 @@ HRESULT TAddin::GetPropVal(LONG lPropNum, VARIANT* pvarPropVal) {
 HRESULT TAddin::SetPropVal(LONG lPropNum, VARIANT* varPropVal) {
   if (!varPropVal) return E_POINTER;
   return Guarded([&] {
-    platform::OleVariant Value = platform::OleVariant::CopyOf(*varPropVal);
+    platform::TOleVariant Value = platform::TOleVariant::CopyOf(*varPropVal);
     Table().SetProperty(*this, lPropNum, Value);
     return S_OK;
   });
@@ -278,7 +278,7 @@ HRESULT TAddin::GetNParams(LONG lMethodNum, LONG* plParams) {
 }
 
 HRESULT TAddin::GetParamDefValue(LONG lMethodNum, LONG lParamNum, VARIANT* pvarParamDefValue) {
-  return GuardedVariant(pvarParamDefValue, [&](platform::OleVariant& Value) {
+  return GuardedVariant(pvarParamDefValue, [&](platform::TOleVariant& Value) {
     Table().GetDefaultParam(*this, lMethodNum, lParamNum, Value);
   });
 }
@@ -303,7 +303,7 @@ HRESULT TAddin::CallAsFunc(LONG lMethodNum, VARIANT* pvarRetValue, SAFEARRAY** p
     SAFEARRAY* Array = paParams ? *paParams : nullptr;
     TParams Params = ParamsFromHost(Array);
     // The handler starts from the return value as the host passed it.
-    platform::OleVariant Value = platform::OleVariant::CopyOf(*pvarRetValue);
+    platform::TOleVariant Value = platform::TOleVariant::CopyOf(*pvarRetValue);
     Table().CallAsFunc(*this, lMethodNum, Params, Value);
     ParamsToHost(Array, Params);
     VariantClear(pvarRetValue);

@@ -16,7 +16,7 @@
 namespace addin {
 
 // Error code of every entry the add-in writes to the host's error log.
-inline constexpr WORD AddinErrorCode = 1006;
+inline constexpr WORD kAddinErrorCode = 1006;
 
 class TAddin : public ILanguageExtender,
                public IInitDone,
@@ -79,10 +79,10 @@ class TAddin : public ILanguageExtender,
   // The host's application object. In the expression dialect one further
   // reference is taken on it for every call and kept: that host hands out
   // the object without a reference of the caller's own.
-  platform::OleVariant GetAppDispatch();
+  platform::TOleVariant GetAppDispatch();
 
   // Empty, null, or the marker of an argument the script left out.
-  static bool IsOmitted(const platform::OleVariant& Value) noexcept;
+  static bool IsOmitted(const platform::TOleVariant& Value) noexcept;
 
   IStatusLine* StatusLine() const noexcept { return statusLine_.Get(); }
   IErrorLog* ErrorLog() const noexcept { return errorLog_.Get(); }

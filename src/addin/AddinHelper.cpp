@@ -7,7 +7,7 @@ namespace addin {
 namespace {
 
 template <class Items>
-int32_t IndexOfName(const Items& List, platform::OleStringView Name) {
+int32_t IndexOfName(const Items& List, platform::TOleStringView Name) {
   for (size_t i = 0; i < List.size(); ++i) {
     if (platform::FromAnsi(List[i].Name) == Name || List[i].AlternativeName == Name)
       return static_cast<int32_t>(i);
@@ -18,7 +18,7 @@ int32_t IndexOfName(const Items& List, platform::OleStringView Name) {
 // A member beyond the table, found by the table-level event; -1 when the
 // event is unset, finds nothing, or the name has no ANSI form.
 int32_t IndexBeyondByName(TAddin& Sender, const TOnFindMemberEvent& Event,
-                          platform::OleStringView Name) {
+                          platform::TOleStringView Name) {
   int32_t Index = -1;
   if (!Event) return Index;
   if (const std::optional<std::string> Ansi = platform::ToAnsiExactly(Name))
@@ -54,11 +54,11 @@ TOleString NameOf(const Item& Entry, int32_t Alias) {
 
 }  // namespace
 
-int32_t TAddinHelper::IndexOfProperty(platform::OleStringView Name) const {
+int32_t TAddinHelper::IndexOfProperty(platform::TOleStringView Name) const {
   return IndexOfName(Properties, Name);
 }
 
-int32_t TAddinHelper::IndexOfMethod(platform::OleStringView Name) const {
+int32_t TAddinHelper::IndexOfMethod(platform::TOleStringView Name) const {
   return IndexOfName(Methods, Name);
 }
 
@@ -70,13 +70,13 @@ const TMethodsItem* TAddinHelper::MethodAt(int32_t Number) const {
   return ItemAt(Methods, Number);
 }
 
-int32_t TAddinHelper::FindProperty(TAddin& Sender, platform::OleStringView Name) const {
+int32_t TAddinHelper::FindProperty(TAddin& Sender, platform::TOleStringView Name) const {
   const int32_t Index = IndexOfProperty(Name);
   if (Index >= 0) return Index;
   return NumberBeyond(IndexBeyondByName(Sender, OnFindProperty, Name), Properties.size());
 }
 
-int32_t TAddinHelper::FindMethod(TAddin& Sender, platform::OleStringView Name) const {
+int32_t TAddinHelper::FindMethod(TAddin& Sender, platform::TOleStringView Name) const {
   const int32_t Index = IndexOfMethod(Name);
   if (Index >= 0) return Index;
   return NumberBeyond(IndexBeyondByName(Sender, OnFindMethod, Name), Methods.size());
@@ -133,12 +133,12 @@ void TAddinHelper::Fail(const char* Subject, const std::string& MemberName) cons
 }
 
 namespace {
-constexpr const char* GetPropertyFailure = "Getting property";
-constexpr const char* SetPropertyFailure = "Setting property";
-constexpr const char* MethodFailure = "Method";
+constexpr const char* kGetPropertyFailure = "Getting property";
+constexpr const char* kSetPropertyFailure = "Setting property";
+constexpr const char* kMethodFailure = "Method";
 }  // namespace
 
-void TAddinHelper::GetProperty(TAddin& Sender, int32_t Number, platform::OleVariant& Value) const {
+void TAddinHelper::GetProperty(TAddin& Sender, int32_t Number, platform::TOleVariant& Value) const {
   if (const TPropertiesItem* Entry = PropertyAt(Number)) {
     if (Entry->OnGet) Entry->OnGet(Sender, Value);
     return;
@@ -146,10 +146,10 @@ void TAddinHelper::GetProperty(TAddin& Sender, int32_t Number, platform::OleVari
   bool HasName = false, Handled = false;
   const std::string Name = UnknownPropertyName(Sender, Number, HasName);
   if (HasName && OnGetProperty) OnGetProperty(Sender, Name, Value, Handled);
-  if (!Handled) Fail(GetPropertyFailure, Name);
+  if (!Handled) Fail(kGetPropertyFailure, Name);
 }
 
-void TAddinHelper::SetProperty(TAddin& Sender, int32_t Number, platform::OleVariant& Value) const {
+void TAddinHelper::SetProperty(TAddin& Sender, int32_t Number, platform::TOleVariant& Value) const {
   if (const TPropertiesItem* Entry = PropertyAt(Number)) {
     if (Entry->OnSet) Entry->OnSet(Sender, Value);
     return;
@@ -157,7 +157,7 @@ void TAddinHelper::SetProperty(TAddin& Sender, int32_t Number, platform::OleVari
   bool HasName = false, Handled = false;
   const std::string Name = UnknownPropertyName(Sender, Number, HasName);
   if (HasName && OnSetProperty) OnSetProperty(Sender, Name, Value, Handled);
-  if (!Handled) Fail(SetPropertyFailure, Name);
+  if (!Handled) Fail(kSetPropertyFailure, Name);
 }
 
 bool TAddinHelper::PropertyFlag(TAddin& Sender, int32_t Number, bool TPropertiesItem::*Flag,
@@ -184,7 +184,7 @@ int32_t TAddinHelper::GetParamsCount(TAddin& Sender, int32_t Number) const {
   int32_t Count = 0;
   const std::string Name = UnknownMethodName(Sender, Number, HasName);
   if (HasName && OnGetParamsCount) OnGetParamsCount(Sender, Name, Count, Handled);
-  if (!Handled) Fail(MethodFailure, Name);
+  if (!Handled) Fail(kMethodFailure, Name);
   return Count;
 }
 
@@ -193,12 +193,12 @@ bool TAddinHelper::HasReturnValue(TAddin& Sender, int32_t Number) const {
   bool HasName = false, Handled = false, HasRetValue = false;
   const std::string Name = UnknownMethodName(Sender, Number, HasName);
   if (HasName && OnHasReturnValue) OnHasReturnValue(Sender, Name, HasRetValue, Handled);
-  if (!Handled) Fail(MethodFailure, Name);
+  if (!Handled) Fail(kMethodFailure, Name);
   return HasRetValue;
 }
 
 void TAddinHelper::GetDefaultParam(TAddin& Sender, int32_t Number, int32_t ParamIndex,
-                                   platform::OleVariant& Value) const {
+                                   platform::TOleVariant& Value) const {
   if (const TMethodsItem* Entry = MethodAt(Number)) {
     if (Entry->OnGetDefaultParam) Entry->OnGetDefaultParam(Sender, ParamIndex, Value);
     return;
@@ -206,7 +206,7 @@ void TAddinHelper::GetDefaultParam(TAddin& Sender, int32_t Number, int32_t Param
   bool HasName = false, Handled = false;
   const std::string Name = UnknownMethodName(Sender, Number, HasName);
   if (HasName && OnGetDefaultParam) OnGetDefaultParam(Sender, Name, ParamIndex, Value, Handled);
-  if (!Handled) Fail(MethodFailure, Name);
+  if (!Handled) Fail(kMethodFailure, Name);
 }
 
 void TAddinHelper::CallAsProc(TAddin& Sender, int32_t Number, TParams& Params) const {
@@ -217,11 +217,11 @@ void TAddinHelper::CallAsProc(TAddin& Sender, int32_t Number, TParams& Params) c
   bool HasName = false, Handled = false;
   const std::string Name = UnknownMethodName(Sender, Number, HasName);
   if (HasName && OnCallAsProc) OnCallAsProc(Sender, Name, Params, Handled);
-  if (!Handled) Fail(MethodFailure, Name);
+  if (!Handled) Fail(kMethodFailure, Name);
 }
 
 void TAddinHelper::CallAsFunc(TAddin& Sender, int32_t Number, TParams& Params,
-                              platform::OleVariant& Value) const {
+                              platform::TOleVariant& Value) const {
   if (const TMethodsItem* Entry = MethodAt(Number)) {
     if (Entry->OnCallAsFunc) Entry->OnCallAsFunc(Sender, Params, Value);
     return;
@@ -229,7 +229,7 @@ void TAddinHelper::CallAsFunc(TAddin& Sender, int32_t Number, TParams& Params,
   bool HasName = false, Handled = false;
   const std::string Name = UnknownMethodName(Sender, Number, HasName);
   if (HasName && OnCallAsFunc) OnCallAsFunc(Sender, Name, Params, Value, Handled);
-  if (!Handled) Fail(MethodFailure, Name);
+  if (!Handled) Fail(kMethodFailure, Name);
 }
 
 }  // namespace addin

@@ -27,35 +27,35 @@ class TAddinError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-using TOleString = platform::OleString;
-using TParams = std::vector<platform::OleVariant>;
+using TOleString = platform::TOleString;
+using TParams = std::vector<platform::TOleVariant>;
 
 // Handlers of one table entry.
-using TOnGetPropertyEvent = std::function<void(TAddin& Sender, platform::OleVariant& Value)>;
-using TOnSetPropertyEvent = std::function<void(TAddin& Sender, platform::OleVariant& Value)>;
+using TOnGetPropertyEvent = std::function<void(TAddin& Sender, platform::TOleVariant& Value)>;
+using TOnSetPropertyEvent = std::function<void(TAddin& Sender, platform::TOleVariant& Value)>;
 using TOnGetDefaultParamEvent =
-    std::function<void(TAddin& Sender, int32_t Index, platform::OleVariant& Value)>;
+    std::function<void(TAddin& Sender, int32_t Index, platform::TOleVariant& Value)>;
 using TOnCallAsProcEvent = std::function<void(TAddin& Sender, TParams& Params)>;
 using TOnCallAsFuncEvent =
-    std::function<void(TAddin& Sender, TParams& Params, platform::OleVariant& Value)>;
+    std::function<void(TAddin& Sender, TParams& Params, platform::TOleVariant& Value)>;
 
 // Table-level events for members beyond the table.
 using TOnGetUnknownPropertyEvent = std::function<void(
-    TAddin& Sender, const std::string& PropertyName, platform::OleVariant& Value, bool& Handled)>;
+    TAddin& Sender, const std::string& PropertyName, platform::TOleVariant& Value, bool& Handled)>;
 using TOnSetUnknownPropertyEvent = std::function<void(
-    TAddin& Sender, const std::string& PropertyName, platform::OleVariant& Value, bool& Handled)>;
+    TAddin& Sender, const std::string& PropertyName, platform::TOleVariant& Value, bool& Handled)>;
 using TOnHasUnknownReturnValueEvent = std::function<void(
     TAddin& Sender, const std::string& MethodName, bool& HasRetValue, bool& Handled)>;
 using TOnGetUnknownParamsCountEvent = std::function<void(
     TAddin& Sender, const std::string& MethodName, int32_t& Count, bool& Handled)>;
 using TOnGetUnknownDefaultParamEvent =
     std::function<void(TAddin& Sender, const std::string& MethodName, int32_t Index,
-                       platform::OleVariant& Value, bool& Handled)>;
+                       platform::TOleVariant& Value, bool& Handled)>;
 using TOnCallAsUnknownProcEvent = std::function<void(TAddin& Sender, const std::string& MethodName,
                                                      TParams& Params, bool& Handled)>;
 using TOnCallAsUnknownFuncEvent =
     std::function<void(TAddin& Sender, const std::string& MethodName, TParams& Params,
-                       platform::OleVariant& Value, bool& Handled)>;
+                       platform::TOleVariant& Value, bool& Handled)>;
 using TOnFindMemberEvent =
     std::function<void(TAddin& Sender, const std::string& Name, int32_t& Index)>;
 using TOnGetMemberNameEvent =
@@ -109,30 +109,30 @@ class TAddinHelper {
 
   // Exact, case-sensitive match against Name, then AlternativeName, compared
   // as UTF-16; -1 if none.
-  int32_t IndexOfProperty(platform::OleStringView Name) const;
-  int32_t IndexOfMethod(platform::OleStringView Name) const;
+  int32_t IndexOfProperty(platform::TOleStringView Name) const;
+  int32_t IndexOfMethod(platform::TOleStringView Name) const;
 
   // One operation per host request. Numbers outside the table address the
   // members the table-level events provide (Index = number - count). The
   // find events get the name in the ANSI code page, and only when the code
   // page can hold it: a name turned into '?' must not find another member.
-  int32_t FindProperty(TAddin& Sender, platform::OleStringView Name) const;
-  int32_t FindMethod(TAddin& Sender, platform::OleStringView Name) const;
+  int32_t FindProperty(TAddin& Sender, platform::TOleStringView Name) const;
+  int32_t FindMethod(TAddin& Sender, platform::TOleStringView Name) const;
   int32_t GetPropertyCount(TAddin& Sender) const;
   int32_t GetMethodCount(TAddin& Sender) const;
   TOleString GetPropertyName(TAddin& Sender, int32_t Number, int32_t Alias) const;
   TOleString GetMethodName(TAddin& Sender, int32_t Number, int32_t Alias) const;
-  void GetProperty(TAddin& Sender, int32_t Number, platform::OleVariant& Value) const;
-  void SetProperty(TAddin& Sender, int32_t Number, platform::OleVariant& Value) const;
+  void GetProperty(TAddin& Sender, int32_t Number, platform::TOleVariant& Value) const;
+  void SetProperty(TAddin& Sender, int32_t Number, platform::TOleVariant& Value) const;
   bool IsPropertyReadable(TAddin& Sender, int32_t Number) const;
   bool IsPropertyWriteable(TAddin& Sender, int32_t Number) const;
   int32_t GetParamsCount(TAddin& Sender, int32_t Number) const;
   bool HasReturnValue(TAddin& Sender, int32_t Number) const;
   void GetDefaultParam(TAddin& Sender, int32_t Number, int32_t ParamIndex,
-                       platform::OleVariant& Value) const;
+                       platform::TOleVariant& Value) const;
   void CallAsProc(TAddin& Sender, int32_t Number, TParams& Params) const;
   void CallAsFunc(TAddin& Sender, int32_t Number, TParams& Params,
-                  platform::OleVariant& Value) const;
+                  platform::TOleVariant& Value) const;
 
  private:
   const TPropertiesItem* PropertyAt(int32_t Number) const;

@@ -19,7 +19,7 @@ std::string ClassKey(REFCLSID classId) {
   return "CLSID\\" + GuidText(classId);
 }
 
-HRESULT RegisterInprocServer(const InprocServerEntry& entry, const std::string& modulePath,
+HRESULT RegisterInprocServer(const TInprocServerEntry& entry, const std::string& modulePath,
                              const std::function<std::string(const std::string&)>& shortPath) {
   if (modulePath.empty()) return E_FAIL;
   // Hosts of this era split the server path at blanks; the short form has none.
@@ -37,7 +37,7 @@ HRESULT RegisterInprocServer(const InprocServerEntry& entry, const std::string& 
   return written ? S_OK : E_FAIL;
 }
 
-HRESULT UnregisterInprocServer(const InprocServerEntry& entry) {
+HRESULT UnregisterInprocServer(const TInprocServerEntry& entry) {
   const std::string classKey = ClassKey(entry.ClassId);
   const std::string keys[] = {classKey + "\\ProgID", entry.ProgId + "\\Clsid", entry.ProgId,
                               classKey + "\\InprocServer32", classKey};

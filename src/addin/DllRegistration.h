@@ -10,7 +10,7 @@
 
 namespace addin {
 
-struct InprocServerEntry {
+struct TInprocServerEntry {
   CLSID ClassId;
   std::string ProgId;          // "AddIn.Dalvora"
   std::string Description;     // default value of the class key and the ProgID key
@@ -27,11 +27,11 @@ std::string ClassKey(REFCLSID classId);
 // ProgID subkeys, and the ProgID key with its Clsid subkey. A path with a
 // blank is registered in its short form, which shortPath gives. S_OK, or
 // E_FAIL when the path is unknown or any write fails.
-HRESULT RegisterInprocServer(const InprocServerEntry& entry, const std::string& modulePath,
+HRESULT RegisterInprocServer(const TInprocServerEntry& entry, const std::string& modulePath,
                              const std::function<std::string(const std::string&)>& shortPath);
 
 // Deletes the keys RegisterInprocServer wrote, subkeys first. Keys that are
 // already gone are not a failure; a key that stays is (E_FAIL).
-HRESULT UnregisterInprocServer(const InprocServerEntry& entry);
+HRESULT UnregisterInprocServer(const TInprocServerEntry& entry);
 
 }  // namespace addin

@@ -25,10 +25,10 @@ DISPID MemberId(IDispatch* Object, std::string_view Name) {
   return Id;
 }
 
-platform::OleVariant InvokeMember(IDispatch* Object, std::string_view Name, DISPID Id, WORD Flags,
-                                  std::span<const platform::OleVariant> Args, bool WantResult) {
-  platform::OleVariant Result;
-  platform::OleString Description;
+platform::TOleVariant InvokeMember(IDispatch* Object, std::string_view Name, DISPID Id, WORD Flags,
+                                  std::span<const platform::TOleVariant> Args, bool WantResult) {
+  platform::TOleVariant Result;
+  platform::TOleString Description;
   const HRESULT hr = platform::InvokeDispatch(Object, Id, Flags, Args,
                                               WantResult ? &Result : nullptr, Description);
   if (FAILED(hr)) {
@@ -41,64 +41,64 @@ platform::OleVariant InvokeMember(IDispatch* Object, std::string_view Name, DISP
   return Result;
 }
 
-platform::OleVariant Invoke(IDispatch* Object, std::string_view Name, WORD Flags,
+platform::TOleVariant Invoke(IDispatch* Object, std::string_view Name, WORD Flags,
                             const THostArgs& Args, bool WantResult) {
   return InvokeMember(Object, Name, MemberId(Object, Name), Flags, Args, WantResult);
 }
 
-constexpr WORD FunctionFlags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+constexpr WORD kFunctionFlags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
 
 }  // namespace
 
-platform::OleVariant HostFunction(IDispatch* Object, std::string_view Name, const THostArgs& Args) {
-  return Invoke(Object, Name, FunctionFlags, Args, true);
+platform::TOleVariant HostFunction(IDispatch* Object, std::string_view Name, const THostArgs& Args) {
+  return Invoke(Object, Name, kFunctionFlags, Args, true);
 }
 
 void HostProcedure(IDispatch* Object, std::string_view Name, const THostArgs& Args) {
   Invoke(Object, Name, DISPATCH_METHOD, Args, false);
 }
 
-void HostPut(IDispatch* Object, std::string_view Name, const platform::OleVariant& Value) {
+void HostPut(IDispatch* Object, std::string_view Name, const platform::TOleVariant& Value) {
   THostArgs Args{Value};
   Invoke(Object, Name, DISPATCH_PROPERTYPUT, Args, false);
 }
 
 namespace {
-IDispatch* ObjectIn(const platform::OleVariant& Holder, std::string_view Name) {
+IDispatch* ObjectIn(const platform::TOleVariant& Holder, std::string_view Name) {
   if (!Holder.IsDispatch())
     throw TAddinError("Host call " + std::string(Name) + " on a value that is not an object");
   return Holder.ToDispatch();
 }
 }  // namespace
 
-platform::OleVariant HostFunction(const platform::OleVariant& Object, std::string_view Name,
+platform::TOleVariant HostFunction(const platform::TOleVariant& Object, std::string_view Name,
                                   const THostArgs& Args) {
   return HostFunction(ObjectIn(Object, Name), Name, Args);
 }
 
-void HostProcedure(const platform::OleVariant& Object, std::string_view Name,
+void HostProcedure(const platform::TOleVariant& Object, std::string_view Name,
                    const THostArgs& Args) {
   HostProcedure(ObjectIn(Object, Name), Name, Args);
 }
 
-THostMember::THostMember(const platform::OleVariant& Object, std::string_view Name)
+THostMember::THostMember(const platform::TOleVariant& Object, std::string_view Name)
     : Object_(ObjectIn(Object, Name)), Name_(Name), Id_(MemberId(Object_, Name)) {}
 
-platform::OleVariant THostMember::Function(std::span<const platform::OleVariant> Args) const {
-  return InvokeMember(Object_, Name_, Id_, FunctionFlags, Args, true);
+platform::TOleVariant THostMember::Function(std::span<const platform::TOleVariant> Args) const {
+  return InvokeMember(Object_, Name_, Id_, kFunctionFlags, Args, true);
 }
 
-void THostMember::Procedure(std::span<const platform::OleVariant> Args) const {
+void THostMember::Procedure(std::span<const platform::TOleVariant> Args) const {
   InvokeMember(Object_, Name_, Id_, DISPATCH_METHOD, Args, false);
 }
 
-void HostPut(const platform::OleVariant& Object, std::string_view Name,
-             const platform::OleVariant& Value) {
+void HostPut(const platform::TOleVariant& Object, std::string_view Name,
+             const platform::TOleVariant& Value) {
   HostPut(ObjectIn(Object, Name), Name, Value);
 }
 
-platform::OleVariant ByRef(platform::OleVariant& Target) noexcept {
-  return platform::OleVariant::ReferenceTo(Target);
+platform::TOleVariant ByRef(platform::TOleVariant& Target) noexcept {
+  return platform::TOleVariant::ReferenceTo(Target);
 }
 
 }  // namespace addin

@@ -14,29 +14,29 @@
 
 namespace addin {
 
-using THostArgs = std::vector<platform::OleVariant>;
+using THostArgs = std::vector<platform::TOleVariant>;
 
-platform::OleVariant HostFunction(IDispatch* Object, std::string_view Name,
+platform::TOleVariant HostFunction(IDispatch* Object, std::string_view Name,
                                   const THostArgs& Args = {});
 void HostProcedure(IDispatch* Object, std::string_view Name, const THostArgs& Args = {});
-void HostPut(IDispatch* Object, std::string_view Name, const platform::OleVariant& Value);
+void HostPut(IDispatch* Object, std::string_view Name, const platform::TOleVariant& Value);
 
 // The same on an object held in a variant; a variant without an object fails.
-platform::OleVariant HostFunction(const platform::OleVariant& Object, std::string_view Name,
+platform::TOleVariant HostFunction(const platform::TOleVariant& Object, std::string_view Name,
                                   const THostArgs& Args = {});
-void HostProcedure(const platform::OleVariant& Object, std::string_view Name,
+void HostProcedure(const platform::TOleVariant& Object, std::string_view Name,
                    const THostArgs& Args = {});
-void HostPut(const platform::OleVariant& Object, std::string_view Name,
-             const platform::OleVariant& Value);
+void HostPut(const platform::TOleVariant& Object, std::string_view Name,
+             const platform::TOleVariant& Value);
 
 // One member of one host object, looked up once and called as often as
 // needed (filling a table calls the same few members for every cell). The
 // object and the name (a literal) must outlive it.
 class THostMember {
  public:
-  THostMember(const platform::OleVariant& Object, std::string_view Name);
-  platform::OleVariant Function(std::span<const platform::OleVariant> Args = {}) const;
-  void Procedure(std::span<const platform::OleVariant> Args = {}) const;
+  THostMember(const platform::TOleVariant& Object, std::string_view Name);
+  platform::TOleVariant Function(std::span<const platform::TOleVariant> Args = {}) const;
+  void Procedure(std::span<const platform::TOleVariant> Args = {}) const;
 
  private:
   IDispatch* Object_;
@@ -46,11 +46,11 @@ class THostMember {
 
 // An argument passed by reference: the host reads and may overwrite Target,
 // which must outlive the call.
-platform::OleVariant ByRef(platform::OleVariant& Target) noexcept;
+platform::TOleVariant ByRef(platform::TOleVariant& Target) noexcept;
 
 // The marker of an argument left out.
-inline platform::OleVariant OmittedArg() noexcept {
-  return platform::OleVariant::Omitted();
+inline platform::TOleVariant OmittedArg() noexcept {
+  return platform::TOleVariant::Omitted();
 }
 
 }  // namespace addin

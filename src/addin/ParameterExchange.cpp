@@ -23,10 +23,10 @@ TBounds BoundsOf(SAFEARRAY* Array) {
   return Bounds;
 }
 
-platform::OleVariant FromInt64(LONGLONG Value) {
+platform::TOleVariant FromInt64(LONGLONG Value) {
   if (Value >= std::numeric_limits<LONG>::min() && Value <= std::numeric_limits<LONG>::max())
-    return platform::OleVariant(static_cast<LONG>(Value));
-  return platform::OleVariant(static_cast<double>(Value));
+    return platform::TOleVariant(static_cast<LONG>(Value));
+  return platform::TOleVariant(static_cast<double>(Value));
 }
 
 }  // namespace
@@ -41,7 +41,7 @@ TParams ParamsFromHost(SAFEARRAY* Array) {
     VariantInit(&Element);
     LONG Index = i;
     if (SUCCEEDED(SafeArrayGetElement(Array, &Index, &Element)))
-      Params[static_cast<size_t>(i - Bounds.Lower)] = platform::OleVariant::Attach(Element);
+      Params[static_cast<size_t>(i - Bounds.Lower)] = platform::TOleVariant::Attach(Element);
     if (i == Bounds.Upper) break;  // the loop counter must not overflow
   }
   return Params;
@@ -53,21 +53,21 @@ void ParamsToHost(SAFEARRAY* Array, const TParams& Params) {
     const LONGLONG Index64 = static_cast<LONGLONG>(Bounds.Lower) + static_cast<LONGLONG>(p);
     if (Index64 > Bounds.Upper) break;
     LONG Index = static_cast<LONG>(Index64);
-    platform::OleVariant Value = HostValue(Params[p]);
+    platform::TOleVariant Value = HostValue(Params[p]);
     SafeArrayPutElement(Array, &Index, Value.Get());
   }
 }
 
-platform::OleVariant HostValue(const platform::OleVariant& Value) {
-  const platform::OleVariant Plain = Value.IsByRef() ? Value.Dereferenced() : Value;
+platform::TOleVariant HostValue(const platform::TOleVariant& Value) {
+  const platform::TOleVariant Plain = Value.IsByRef() ? Value.Dereferenced() : Value;
   const VARIANT& Raw = *Plain.Get();
   switch (Raw.vt) {
     case VT_I1:
-      return platform::OleVariant(static_cast<LONG>(static_cast<signed char>(Raw.cVal)));
+      return platform::TOleVariant(static_cast<LONG>(static_cast<signed char>(Raw.cVal)));
     case VT_UI1:
-      return platform::OleVariant(static_cast<LONG>(Raw.bVal));
+      return platform::TOleVariant(static_cast<LONG>(Raw.bVal));
     case VT_UI2:
-      return platform::OleVariant(static_cast<LONG>(Raw.uiVal));
+      return platform::TOleVariant(static_cast<LONG>(Raw.uiVal));
     case VT_UI4:
     case VT_UINT:
       return FromInt64(static_cast<LONGLONG>(Raw.ulVal));

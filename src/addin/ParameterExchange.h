@@ -18,6 +18,6 @@ void ParamsToHost(SAFEARRAY* Array, const TParams& Params);
 // The value as the host can hold it: references are resolved; 8- and 16-bit
 // integers become 32-bit ones; unsigned 32-bit and 64-bit integers become
 // 32-bit ones when they fit and doubles otherwise; other kinds are unchanged.
-platform::OleVariant HostValue(const platform::OleVariant& Value);
+platform::TOleVariant HostValue(const platform::TOleVariant& Value);
 
 }  // namespace addin

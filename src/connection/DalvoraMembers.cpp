@@ -4,7 +4,7 @@
 
 namespace connection {
 
-const std::array<TPropertyDefinition, 18> DalvoraProperties = {{
+const std::array<TPropertyDefinition, 18> kDalvoraProperties = {{
     {"Host", OLESTR("Сервер"), true, true},
     {"User", OLESTR("Пользователь"), true, true},
     {"Password", OLESTR("Пароль"), true, true},
@@ -27,56 +27,56 @@ const std::array<TPropertyDefinition, 18> DalvoraProperties = {{
 
 namespace {
 // Handler sets of the method table.
-constexpr bool Y = true, N = false;
+constexpr bool kY = true, kN = false;
 }  // namespace
 
 // Name, alternative name, parameters, return value, Def, Proc, Func.
-const std::array<TMethodDefinition, 45> DalvoraMethods = {{
-    {"Status", OLESTR("Состояние"), 0, Y, N, N, Y},
-    {"ThreadId", OLESTR("Идентификатор"), 0, Y, N, N, Y},
-    {"AffectedRows", OLESTR("КоличествоОбработанныхЗаписей"), 0, Y, N, N, Y},
-    {"LastInsertId", OLESTR("ПоследнийИдентификатор"), 0, Y, N, N, Y},
-    {"ServerVersion", OLESTR("ВерсияСервера"), 0, Y, N, N, Y},
-    {"ClientVersion", OLESTR("ВерсияКлиента"), 0, Y, N, N, Y},
-    {"ProtocolVersion", OLESTR("ВерсияПротокола"), 0, Y, N, N, Y},
-    {"ServerCapabilities", OLESTR("ВозможностиСервера"), 0, Y, N, N, Y},
-    {"ServerStatus", OLESTR("СостояниеСервера"), 0, Y, N, N, Y},
-    {"ServerLanguage", OLESTR("ЯзыкСервера"), 0, Y, N, N, Y},
-    {"ExtraInfo", OLESTR("ДополнительнаяИнформация"), 0, Y, N, N, Y},
-    {"Info", OLESTR("Информация"), 0, Y, N, N, Y},
-    {"LastError", OLESTR("ПоследняяОшибка"), 0, Y, N, N, Y},
-    {"LastErrorNo", OLESTR("НомерПоследнейОшибки"), 0, Y, N, N, Y},
-    {"Connected", OLESTR("Подключен"), 0, Y, N, N, Y},
-    {"Connect", OLESTR("УстановитьСоединение"), 0, Y, N, Y, Y},
-    {"Reconnect", OLESTR("ПереустановитьСоединение"), 0, Y, N, Y, Y},
-    {"Close", OLESTR("ЗакрытьСоединение"), 0, N, N, Y, N},
-    {"SelectDb", OLESTR("ВыбратьБазуДанных"), 1, Y, N, Y, Y},
-    {"CreateDb", OLESTR("СоздатьБазуДанных"), 1, Y, N, Y, Y},
-    {"DropDb", OLESTR("УдалитьБазуДанных"), 1, Y, N, Y, Y},
-    {"ChangeUser", OLESTR("УстановитьПользователя"), 3, Y, Y, Y, Y},
-    {"Refresh", OLESTR("Обновить"), 1, Y, N, Y, Y},
-    {"Kill", OLESTR("ЗавершитьПроцесс"), 1, Y, N, Y, Y},
-    {"Ping", OLESTR("ПроверитьСоединение"), 0, Y, N, N, Y},
-    {"Shutdown", OLESTR("ОстановитьСервер"), 0, Y, N, Y, Y},
-    {"Stat", OLESTR("Статистика"), 0, Y, N, N, Y},
-    {"Query", OLESTR("ВыполнитьЗапрос"), 3, Y, Y, Y, Y},
-    {"Execute", OLESTR("Выполнить"), 2, Y, Y, Y, Y},
-    {"LastRowRead", OLESTR("ПрочитанаПоследняяЗапись"), 0, Y, N, N, Y},
-    {"EOF", OLESTR("ВКонце"), 0, Y, N, N, Y},
-    {"BOF", OLESTR("ВНачале"), 0, Y, N, N, Y},
-    {"FieldDef", OLESTR("ПолучитьПараметрыПоля"), 2, Y, Y, N, Y},
-    {"FieldType", OLESTR("ТипПоля"), 1, Y, N, N, Y},
-    {"Next", OLESTR("Следующая"), 0, N, N, Y, N},
-    {"Prior", OLESTR("Предыдущая"), 0, N, N, Y, N},
-    {"First", OLESTR("Первая"), 0, N, N, Y, N},
-    {"Last", OLESTR("Последняя"), 0, N, N, Y, N},
-    {"Locate", OLESTR("Перейти"), 1, N, N, Y, N},
-    {"FetchValue", OLESTR("ПолучитьЗначение"), 1, Y, N, N, Y},
-    {"FetchRow", OLESTR("ПолучитьЗапись"), 1, Y, Y, Y, Y},
-    {"FetchAll", OLESTR("ПолучитьВсе"), 1, Y, Y, Y, Y},
-    {"FillAll", OLESTR("ЗаполнитьВсе"), 1, N, N, Y, Y},
-    {"ListProcesses", OLESTR("СписокПроцессов"), 1, Y, Y, Y, Y},
-    {"Clone", OLESTR("Клонировать"), 0, Y, N, N, Y},
+const std::array<TMethodDefinition, 45> kDalvoraMethods = {{
+    {"Status", OLESTR("Состояние"), 0, kY, kN, kN, kY},
+    {"ThreadId", OLESTR("Идентификатор"), 0, kY, kN, kN, kY},
+    {"AffectedRows", OLESTR("КоличествоОбработанныхЗаписей"), 0, kY, kN, kN, kY},
+    {"LastInsertId", OLESTR("ПоследнийИдентификатор"), 0, kY, kN, kN, kY},
+    {"ServerVersion", OLESTR("ВерсияСервера"), 0, kY, kN, kN, kY},
+    {"ClientVersion", OLESTR("ВерсияКлиента"), 0, kY, kN, kN, kY},
+    {"ProtocolVersion", OLESTR("ВерсияПротокола"), 0, kY, kN, kN, kY},
+    {"ServerCapabilities", OLESTR("ВозможностиСервера"), 0, kY, kN, kN, kY},
+    {"ServerStatus", OLESTR("СостояниеСервера"), 0, kY, kN, kN, kY},
+    {"ServerLanguage", OLESTR("ЯзыкСервера"), 0, kY, kN, kN, kY},
+    {"ExtraInfo", OLESTR("ДополнительнаяИнформация"), 0, kY, kN, kN, kY},
+    {"Info", OLESTR("Информация"), 0, kY, kN, kN, kY},
+    {"LastError", OLESTR("ПоследняяОшибка"), 0, kY, kN, kN, kY},
+    {"LastErrorNo", OLESTR("НомерПоследнейОшибки"), 0, kY, kN, kN, kY},
+    {"Connected", OLESTR("Подключен"), 0, kY, kN, kN, kY},
+    {"Connect", OLESTR("УстановитьСоединение"), 0, kY, kN, kY, kY},
+    {"Reconnect", OLESTR("ПереустановитьСоединение"), 0, kY, kN, kY, kY},
+    {"Close", OLESTR("ЗакрытьСоединение"), 0, kN, kN, kY, kN},
+    {"SelectDb", OLESTR("ВыбратьБазуДанных"), 1, kY, kN, kY, kY},
+    {"CreateDb", OLESTR("СоздатьБазуДанных"), 1, kY, kN, kY, kY},
+    {"DropDb", OLESTR("УдалитьБазуДанных"), 1, kY, kN, kY, kY},
+    {"ChangeUser", OLESTR("УстановитьПользователя"), 3, kY, kY, kY, kY},
+    {"Refresh", OLESTR("Обновить"), 1, kY, kN, kY, kY},
+    {"Kill", OLESTR("ЗавершитьПроцесс"), 1, kY, kN, kY, kY},
+    {"Ping", OLESTR("ПроверитьСоединение"), 0, kY, kN, kN, kY},
+    {"Shutdown", OLESTR("ОстановитьСервер"), 0, kY, kN, kY, kY},
+    {"Stat", OLESTR("Статистика"), 0, kY, kN, kN, kY},
+    {"Query", OLESTR("ВыполнитьЗапрос"), 3, kY, kY, kY, kY},
+    {"Execute", OLESTR("Выполнить"), 2, kY, kY, kY, kY},
+    {"LastRowRead", OLESTR("ПрочитанаПоследняяЗапись"), 0, kY, kN, kN, kY},
+    {"EOF", OLESTR("ВКонце"), 0, kY, kN, kN, kY},
+    {"BOF", OLESTR("ВНачале"), 0, kY, kN, kN, kY},
+    {"FieldDef", OLESTR("ПолучитьПараметрыПоля"), 2, kY, kY, kN, kY},
+    {"FieldType", OLESTR("ТипПоля"), 1, kY, kN, kN, kY},
+    {"Next", OLESTR("Следующая"), 0, kN, kN, kY, kN},
+    {"Prior", OLESTR("Предыдущая"), 0, kN, kN, kY, kN},
+    {"First", OLESTR("Первая"), 0, kN, kN, kY, kN},
+    {"Last", OLESTR("Последняя"), 0, kN, kN, kY, kN},
+    {"Locate", OLESTR("Перейти"), 1, kN, kN, kY, kN},
+    {"FetchValue", OLESTR("ПолучитьЗначение"), 1, kY, kN, kN, kY},
+    {"FetchRow", OLESTR("ПолучитьЗапись"), 1, kY, kY, kY, kY},
+    {"FetchAll", OLESTR("ПолучитьВсе"), 1, kY, kY, kY, kY},
+    {"FillAll", OLESTR("ЗаполнитьВсе"), 1, kN, kN, kY, kY},
+    {"ListProcesses", OLESTR("СписокПроцессов"), 1, kY, kY, kY, kY},
+    {"Clone", OLESTR("Клонировать"), 0, kY, kN, kN, kY},
 }};
 
 namespace {
@@ -118,10 +118,10 @@ const Event& RequireEvent(const Event& Handler, const char* Name) {
 
 addin::TAddinHelper BuildDalvoraMemberTable(const TDalvoraHandlers& Handlers) {
   addin::TAddinHelper Table;
-  Table.ExtensionName = DalvoraExtensionName;
+  Table.ExtensionName = kDalvoraExtensionName;
 
   THandlerSource Properties(Handlers.Properties);
-  for (const TPropertyDefinition& Definition : DalvoraProperties) {
+  for (const TPropertyDefinition& Definition : kDalvoraProperties) {
     const std::string Prefix = std::string("AddinHelperProperties") + Definition.Name;
     addin::TPropertiesItem Item;
     Item.AlternativeName = Definition.AlternativeName;
@@ -137,7 +137,7 @@ addin::TAddinHelper BuildDalvoraMemberTable(const TDalvoraHandlers& Handlers) {
   THandlerSource DefaultParams(Handlers.DefaultParams);
   THandlerSource Procedures(Handlers.Procedures);
   THandlerSource Functions(Handlers.Functions);
-  for (const TMethodDefinition& Definition : DalvoraMethods) {
+  for (const TMethodDefinition& Definition : kDalvoraMethods) {
     const std::string Prefix = std::string("AddinHelperMethods") + Definition.Name;
     addin::TMethodsItem Item;
     Item.AlternativeName = Definition.AlternativeName;

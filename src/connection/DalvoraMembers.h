@@ -14,7 +14,7 @@
 
 namespace connection {
 
-inline constexpr char DalvoraExtensionName[] = "Dalvora";
+inline constexpr char kDalvoraExtensionName[] = "Dalvora";
 
 // Every property has a getter; exactly the writeable ones have a setter.
 struct TPropertyDefinition {
@@ -34,8 +34,8 @@ struct TMethodDefinition {
   bool HasFunc;          // OnCallAsFunc
 };
 
-extern const std::array<TPropertyDefinition, 18> DalvoraProperties;
-extern const std::array<TMethodDefinition, 45> DalvoraMethods;
+extern const std::array<TPropertyDefinition, 18> kDalvoraProperties;
+extern const std::array<TMethodDefinition, 45> kDalvoraMethods;
 
 // The handlers, each under its name: "AddinHelperProperties" + Name + "Get" or
 // "Set", "AddinHelperMethods" + Name + "GetDefaultParam", "CallAsProc" or

@@ -13,8 +13,8 @@ addin::TClassFactory& DalvoraFactory() {
   return factory;
 }
 
-const addin::InprocServerEntry& DalvoraServerEntry() {
-  static const addin::InprocServerEntry entry{addin::CLSID_Dalvora, "AddIn.Dalvora",
+const addin::TInprocServerEntry& DalvoraServerEntry() {
+  static const addin::TInprocServerEntry entry{addin::CLSID_Dalvora, "AddIn.Dalvora",
                                               "IC V7 AddIn 2.0", "Apartment"};
   return entry;
 }

@@ -12,7 +12,7 @@ namespace connection {
 addin::TClassFactory& DalvoraFactory();
 
 // "AddIn.Dalvora", described as "IC V7 AddIn 2.0", apartment-threaded.
-const addin::InprocServerEntry& DalvoraServerEntry();
+const addin::TInprocServerEntry& DalvoraServerEntry();
 
 // What the exports answer (see DllExports.cpp).
 HRESULT GetClassObject(REFCLSID classId, REFIID interfaceId, void** object);

@@ -15,9 +15,9 @@ TFieldReference ResolveFieldReference(const TMysqlResult& result, const std::str
   return {result.FieldIndex(reference, false), false};
 }
 
-platform::OleVariant FieldValueAt(const TMysqlResult& result, int index, bool autoType) {
-  const FieldDescriptor* field = result.Field(index);
-  return ConvertFieldValue(field ? field->Type : uint8_t{kTypeNull},
+platform::TOleVariant FieldValueAt(const TMysqlResult& result, int index, bool autoType) {
+  const TFieldDescriptor* field = result.Field(index);
+  return ConvertFieldValue(field ? field->Type : uint8_t{TypeNull},
                            result.Value(index).value_or(""), autoType);
 }
 

@@ -28,6 +28,6 @@ TFieldReference ResolveFieldReference(const TMysqlResult& result, const std::str
 
 // The value of field `index` in the current row, converted by the field's
 // type under autoType. SQL NULL and a missing row read as the empty text.
-platform::OleVariant FieldValueAt(const TMysqlResult& result, int index, bool autoType);
+platform::TOleVariant FieldValueAt(const TMysqlResult& result, int index, bool autoType);
 
 }  // namespace connection

@@ -7,63 +7,63 @@ namespace connection {
 
 namespace {
 
-enum class ValueKind { Integer, Real, DateTime, Date, Text };
+enum class TValueKind { Integer, Real, DateTime, Date, Text };
 
-ValueKind KindOf(uint8_t typeCode) {
+TValueKind KindOf(uint8_t typeCode) {
   switch (typeCode) {
-    case kTypeTiny:
-    case kTypeShort:
-    case kTypeLong:
-    case kTypeYear:
-      return ValueKind::Integer;
-    case kTypeDecimal:
-    case kTypeFloat:
-    case kTypeDouble:
-    case kTypeLongLong:
-    case kTypeInt24:
-      return ValueKind::Real;
-    case kTypeTimestamp:
-    case kTypeTime:
-    case kTypeDateTime:
-      return ValueKind::DateTime;
-    case kTypeDate:
-    case kTypeNewDate:
-      return ValueKind::Date;
+    case TypeTiny:
+    case TypeShort:
+    case TypeLong:
+    case TypeYear:
+      return TValueKind::Integer;
+    case TypeDecimal:
+    case TypeFloat:
+    case TypeDouble:
+    case TypeLongLong:
+    case TypeInt24:
+      return TValueKind::Real;
+    case TypeTimestamp:
+    case TypeTime:
+    case TypeDateTime:
+      return TValueKind::DateTime;
+    case TypeDate:
+    case TypeNewDate:
+      return TValueKind::Date;
     default:
-      return ValueKind::Text;
+      return TValueKind::Text;
   }
 }
 
 }  // namespace
 
-platform::OleVariant ConvertFieldValue(uint8_t typeCode, std::string_view text, bool autoType) {
-  const ValueKind kind = KindOf(typeCode);
+platform::TOleVariant ConvertFieldValue(uint8_t typeCode, std::string_view text, bool autoType) {
+  const TValueKind kind = KindOf(typeCode);
   // Dates are date values whatever AutoType says.
-  if (kind == ValueKind::Date) {
-    return platform::OleVariant::Date(TextToDate(text, ValueFormatSettings).value_or(0));
+  if (kind == TValueKind::Date) {
+    return platform::TOleVariant::Date(TextToDate(text, ValueFormatSettings).value_or(0));
   }
-  if (!autoType) return platform::OleVariant(text);
+  if (!autoType) return platform::TOleVariant(text);
   switch (kind) {
-    case ValueKind::Integer:
-      return platform::OleVariant(TextToInt32(text).value_or(0));
-    case ValueKind::Real:
-      return platform::OleVariant(TextToDouble(text).value_or(0.0));
-    case ValueKind::DateTime:
+    case TValueKind::Integer:
+      return platform::TOleVariant(TextToInt32(text).value_or(0));
+    case TValueKind::Real:
+      return platform::TOleVariant(TextToDouble(text).value_or(0.0));
+    case TValueKind::DateTime:
       // The OLE date number as a plain double, not a date variant.
-      return platform::OleVariant(TextToDateTime(text, ValueFormatSettings).value_or(0.0));
+      return platform::TOleVariant(TextToDateTime(text, ValueFormatSettings).value_or(0.0));
     default:
-      return platform::OleVariant(text);
+      return platform::TOleVariant(text);
   }
 }
 
-platform::OleVariant ColumnTypeName(uint8_t typeCode, bool autoType) {
-  if (autoType) return platform::OleVariant();
-  if (typeCode <= kTypeDouble || typeCode == kTypeLongLong || typeCode == kTypeInt24 ||
-      typeCode == kTypeYear) {
-    return platform::OleVariant("Number");
+platform::TOleVariant ColumnTypeName(uint8_t typeCode, bool autoType) {
+  if (autoType) return platform::TOleVariant();
+  if (typeCode <= TypeDouble || typeCode == TypeLongLong || typeCode == TypeInt24 ||
+      typeCode == TypeYear) {
+    return platform::TOleVariant("Number");
   }
-  if (typeCode == kTypeDate || typeCode == kTypeNewDate) return platform::OleVariant("Date");
-  return platform::OleVariant("String");
+  if (typeCode == TypeDate || typeCode == TypeNewDate) return platform::TOleVariant("Date");
+  return platform::TOleVariant("String");
 }
 
 }  // namespace connection

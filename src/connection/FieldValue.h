@@ -10,22 +10,22 @@
 namespace connection {
 
 // Column type codes of the protocol that the conversions tell apart.
-enum FieldTypeCode : uint8_t {
-  kTypeDecimal = 0,
-  kTypeTiny = 1,
-  kTypeShort = 2,
-  kTypeLong = 3,
-  kTypeFloat = 4,
-  kTypeDouble = 5,
-  kTypeNull = 6,
-  kTypeTimestamp = 7,
-  kTypeLongLong = 8,
-  kTypeInt24 = 9,
-  kTypeDate = 10,
-  kTypeTime = 11,
-  kTypeDateTime = 12,
-  kTypeYear = 13,
-  kTypeNewDate = 14,
+enum TFieldTypeCode : uint8_t {
+  TypeDecimal = 0,
+  TypeTiny = 1,
+  TypeShort = 2,
+  TypeLong = 3,
+  TypeFloat = 4,
+  TypeDouble = 5,
+  TypeNull = 6,
+  TypeTimestamp = 7,
+  TypeLongLong = 8,
+  TypeInt24 = 9,
+  TypeDate = 10,
+  TypeTime = 11,
+  TypeDateTime = 12,
+  TypeYear = 13,
+  TypeNewDate = 14,
 };
 
 // The host value of a field text (SQL NULL is passed as the empty text).
@@ -33,10 +33,10 @@ enum FieldTypeCode : uint8_t {
 // other numbers doubles, date-times OLE date numbers as doubles; dates are
 // date variants either way; everything else stays a string. Text that does
 // not parse gives 0 (or the date 1899-12-30); nothing here fails.
-platform::OleVariant ConvertFieldValue(uint8_t typeCode, std::string_view text, bool autoType);
+platform::TOleVariant ConvertFieldValue(uint8_t typeCode, std::string_view text, bool autoType);
 
 // The host column type for a field: empty with autoType on, otherwise
 // "Number", "Date" or "String".
-platform::OleVariant ColumnTypeName(uint8_t typeCode, bool autoType);
+platform::TOleVariant ColumnTypeName(uint8_t typeCode, bool autoType);
 
 }  // namespace connection

@@ -11,29 +11,29 @@
 namespace connection {
 
 // Yes/no answers are the 32-bit integers 1 and 0, never a boolean variant.
-inline platform::OleVariant Flag(bool value) {
-  return platform::OleVariant(value ? 1 : 0);
+inline platform::TOleVariant Flag(bool value) {
+  return platform::TOleVariant(value ? 1 : 0);
 }
 
 // Unsigned 32-bit session values travel as 32-bit integers, bit for bit.
-inline platform::OleVariant Int32Bits(uint32_t value) {
-  return platform::OleVariant(static_cast<int32_t>(value));
+inline platform::TOleVariant Int32Bits(uint32_t value) {
+  return platform::TOleVariant(static_cast<int32_t>(value));
 }
 
 // Counts and ids of 64 bits travel as 64-bit integers, also when small.
-inline platform::OleVariant Int64Bits(uint64_t value) {
-  return platform::OleVariant(static_cast<int64_t>(value));
+inline platform::TOleVariant Int64Bits(uint64_t value) {
+  return platform::TOleVariant(static_cast<int64_t>(value));
 }
 
 // A 32-bit setting from any host value: the low 32 bits of its 64-bit integer.
-inline uint32_t Low32Bits(const platform::OleVariant& value) {
+inline uint32_t Low32Bits(const platform::TOleVariant& value) {
   return static_cast<uint32_t>(value.ToInt64());
 }
 
 // The argument at a position; a position the host did not pass reads as an
 // omitted argument, so a handler never reaches past the array.
-inline const platform::OleVariant& Param(const addin::TParams& params, std::size_t index) {
-  static const platform::OleVariant omitted = platform::OleVariant::Omitted();
+inline const platform::TOleVariant& Param(const addin::TParams& params, std::size_t index) {
+  static const platform::TOleVariant omitted = platform::TOleVariant::Omitted();
   return index < params.size() ? params[index] : omitted;
 }
 

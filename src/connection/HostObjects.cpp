@@ -4,13 +4,13 @@
 
 namespace connection {
 
-platform::OleVariant NewHostObject(TDalvora& object, const std::string& kind) {
-  const platform::OleVariant app = object.GetAppDispatch();
+platform::TOleVariant NewHostObject(TDalvora& object, const std::string& kind) {
+  const platform::TOleVariant app = object.GetAppDispatch();
   if (object.ExpressionDialect()) {
     return addin::HostFunction(app, "EvalExpr",
-                               {platform::OleVariant("CreateObject(\"" + kind + "\")")});
+                               {platform::TOleVariant("CreateObject(\"" + kind + "\")")});
   }
-  return addin::HostFunction(app, "NewObject", {platform::OleVariant(kind)});
+  return addin::HostFunction(app, "NewObject", {platform::TOleVariant(kind)});
 }
 
 }  // namespace connection

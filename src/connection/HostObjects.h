@@ -12,6 +12,6 @@ namespace connection {
 // A new host object of the kind "ValueList" or "ValueTable": made with the
 // expression CreateObject("<kind>") in the expression dialect, with NewObject
 // in the object dialect. A refusal of the host raises an error.
-platform::OleVariant NewHostObject(TDalvora& object, const std::string& kind);
+platform::TOleVariant NewHostObject(TDalvora& object, const std::string& kind);
 
 }  // namespace connection

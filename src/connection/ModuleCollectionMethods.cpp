@@ -9,8 +9,8 @@ namespace connection {
 namespace {
 
 // A table goes back into the script's variable as a reference to itself.
-platform::OleVariant AsReference(const platform::OleVariant& table) {
-  return table.IsDispatch() ? platform::OleVariant(table.ToDispatch()) : table;
+platform::TOleVariant AsReference(const platform::TOleVariant& table) {
+  return table.IsDispatch() ? platform::TOleVariant(table.ToDispatch()) : table;
 }
 
 }  // namespace

@@ -20,18 +20,18 @@ namespace {
 }
 
 // The field a reference names; an unknown field is an error for the script.
-const FieldDescriptor& RequireField(const TMysqlResult& result, const std::string& reference,
+const TFieldDescriptor& RequireField(const TMysqlResult& result, const std::string& reference,
                                     int index) {
-  const FieldDescriptor* field = result.Field(index);
+  const TFieldDescriptor* field = result.Field(index);
   if (!field) FailUnknownField(reference);
   return *field;
 }
 
 // The attribute selectors 1 to 4 of FieldDef.
-platform::OleVariant FieldAttribute(const FieldDescriptor& field, int32_t selector) {
+platform::TOleVariant FieldAttribute(const TFieldDescriptor& field, int32_t selector) {
   switch (selector) {
     case 1:
-      return platform::OleVariant(static_cast<int32_t>(field.Type));
+      return platform::TOleVariant(static_cast<int32_t>(field.Type));
     case 2:
       return Int32Bits(field.Length);
     case 3:

@@ -52,7 +52,7 @@ void TModule::AddinHelperGetPropertyName(TAddin& Sender, addin::TOleString& Prop
                                          int32_t Index, int32_t) {
   try {
     const TMysqlResult* result = TDalvora::Of(Sender).CurrentResult();
-    const FieldDescriptor* field = result ? result->Field(Index) : nullptr;
+    const TFieldDescriptor* field = result ? result->Field(Index) : nullptr;
     if (field) {
       std::string name(1, '_');
       name.append(field->Name, 0, kMaxColumnNameLength);

@@ -17,14 +17,14 @@ namespace {
 // the marker, its value (as text) replaces it. Anything but a host object
 // leaves the statement alone, and a failing host call ends the filling
 // quietly with the replacements made so far.
-std::string SubstituteParameters(std::string statement, const platform::OleVariant& list) {
+std::string SubstituteParameters(std::string statement, const platform::TOleVariant& list) {
   if (!list.IsDispatch()) return statement;
   try {
     const int32_t count = addin::HostFunction(list, "GetListSize", {addin::OmittedArg()}).ToInt32();
     for (int32_t i = 1; i <= count; ++i) {
-      platform::OleVariant presentation("");
-      const platform::OleVariant value = addin::HostFunction(
-          list, "GetValue", {platform::OleVariant(i), addin::ByRef(presentation)});
+      platform::TOleVariant presentation("");
+      const platform::TOleVariant value = addin::HostFunction(
+          list, "GetValue", {platform::TOleVariant(i), addin::ByRef(presentation)});
       ReplaceParameter(statement, presentation.ToString(), value.ToString());
     }
   } catch (...) {
@@ -33,7 +33,7 @@ std::string SubstituteParameters(std::string statement, const platform::OleVaria
 }
 
 // The buffered switch is on only for a value equal to the number 1.
-bool AsksForBuffered(const platform::OleVariant& value) {
+bool AsksForBuffered(const platform::TOleVariant& value) {
   try {
     return value.ToDouble() == 1.0;
   } catch (...) {

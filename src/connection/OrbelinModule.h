@@ -23,7 +23,7 @@ class TModule {
 
   using TAddin = addin::TAddin;
   using TParams = addin::TParams;
-  using TValue = platform::OleVariant;
+  using TValue = platform::TOleVariant;
 
   // Properties: connection settings, result state, AutoType.
   void AddinHelperPropertiesHostGet(TAddin& Sender, TValue& Value);

@@ -16,7 +16,7 @@ namespace connection {
 
 namespace {
 
-using platform::OleVariant;
+using platform::TOleVariant;
 
 IStatusLine& StatusLineOf(TDalvora& object) {
   IStatusLine* statusLine = object.StatusLine();
@@ -31,7 +31,7 @@ void ResetStatus(TDalvora& object) {
 }
 
 void ShowStatus(TDalvora& object, const std::string& text) {
-  const platform::Bstr message = platform::Bstr::FromAnsi(text);
+  const platform::TBstr message = platform::TBstr::FromAnsi(text);
   if (FAILED(StatusLineOf(object).SetStatusLine(message.Get()))) {
     throw addin::TAddinError("The host refused to show a status line");
   }
@@ -40,21 +40,21 @@ void ShowStatus(TDalvora& object, const std::string& text) {
 // Writes rows into a host table one line at a time, in the object's dialect.
 // The members called for every line and cell are looked up once: per table,
 // and in the object dialect per row object.
-class TableWriter {
+class TTableWriter {
  public:
-  TableWriter(const OleVariant& table, bool expressions)
+  TTableWriter(const TOleVariant& table, bool expressions)
       : table_(table), expressions_(expressions) {}
 
   // One column per field, named exactly as the field; the expression dialect
   // also gets the column type name (empty with AutoType on).
   void AddColumns(const TMysqlResult& result, bool autoType) {
-    const OleVariant columns = expressions_ ? OleVariant() : addin::HostFunction(table_, "Columns");
-    for (const FieldDescriptor& field : result.Fields()) {
+    const TOleVariant columns = expressions_ ? TOleVariant() : addin::HostFunction(table_, "Columns");
+    for (const TFieldDescriptor& field : result.Fields()) {
       if (expressions_) {
         addin::HostProcedure(table_, "NewColumn",
-                             {OleVariant(field.Name), ColumnTypeName(field.Type, autoType)});
+                             {TOleVariant(field.Name), ColumnTypeName(field.Type, autoType)});
       } else {
-        addin::HostProcedure(columns, "Add", {OleVariant(field.Name)});
+        addin::HostProcedure(columns, "Add", {TOleVariant(field.Name)});
       }
     }
   }
@@ -63,12 +63,12 @@ class TableWriter {
     if (expressions_) {
       if (!newLine_) newLine_.emplace(table_, "NewLine");
       if (!setValue_) setValue_.emplace(table_, "SetValue");
-      line_ = OleVariant(line);
-      const OleVariant args[] = {addin::ByRef(line_)};
+      line_ = TOleVariant(line);
+      const TOleVariant args[] = {addin::ByRef(line_)};
       newLine_->Procedure(args);
     } else {
       if (!add_) add_.emplace(table_, "Add");
-      const OleVariant args[] = {addin::OmittedArg()};
+      const TOleVariant args[] = {addin::OmittedArg()};
       row_ = add_->Function(args);
       setValue_.emplace(row_, "Set");
     }
@@ -76,12 +76,12 @@ class TableWriter {
 
   // Column numbers count from 0 here; the expression dialect counts from 1.
   // The value goes to the host as it is, without a copy.
-  void Set(int32_t column, OleVariant value) {
+  void Set(int32_t column, TOleVariant value) {
     if (expressions_) {
-      const OleVariant args[] = {addin::ByRef(line_), OleVariant(column + 1), std::move(value)};
+      const TOleVariant args[] = {addin::ByRef(line_), TOleVariant(column + 1), std::move(value)};
       setValue_->Procedure(args);
     } else {
-      const OleVariant args[] = {OleVariant(column), std::move(value)};
+      const TOleVariant args[] = {TOleVariant(column), std::move(value)};
       setValue_->Procedure(args);
     }
   }
@@ -97,14 +97,14 @@ class TableWriter {
       const int32_t count = addin::HostFunction(table_, "ColumnCount").ToInt32();
       for (int32_t c = 1; c <= count; ++c) {
         const std::string name =
-            addin::HostFunction(table_, "GetColumnParameters", {OleVariant(c)}).ToString();
+            addin::HostFunction(table_, "GetColumnParameters", {TOleVariant(c)}).ToString();
         SetFromField(result, c - 1, name, autoType);
       }
     } else {
-      const OleVariant columns = addin::HostFunction(table_, "Columns");
+      const TOleVariant columns = addin::HostFunction(table_, "Columns");
       const int32_t last = addin::HostFunction(columns, "Count").ToInt32() - 1;
       for (int32_t c = 0; c <= last; ++c) {
-        const OleVariant column = addin::HostFunction(columns, "Get", {OleVariant(c)});
+        const TOleVariant column = addin::HostFunction(columns, "Get", {TOleVariant(c)});
         SetFromField(result, c, addin::HostFunction(column, "Name").ToString(), autoType);
       }
     }
@@ -117,10 +117,10 @@ class TableWriter {
     if (field >= 0) Set(column, FieldValueAt(result, field, autoType));
   }
 
-  const OleVariant& table_;
+  const TOleVariant& table_;
   bool expressions_;
-  OleVariant line_;  // the line number, passed by reference (expression dialect)
-  OleVariant row_;   // the row just added (object dialect)
+  TOleVariant line_;  // the line number, passed by reference (expression dialect)
+  TOleVariant row_;   // the row just added (object dialect)
   std::optional<addin::THostMember> newLine_;   // expression dialect
   std::optional<addin::THostMember> add_;       // object dialect
   std::optional<addin::THostMember> setValue_;  // SetValue of the table, or Set of the row
@@ -128,11 +128,11 @@ class TableWriter {
 
 }  // namespace
 
-OleVariant FillTableFromResult(TDalvora& object, const OleVariant& target) {
+TOleVariant FillTableFromResult(TDalvora& object, const TOleVariant& target) {
   ResetStatus(object);
   const bool expressions = object.ExpressionDialect();
   const bool fresh = addin::TAddin::IsOmitted(target);
-  OleVariant table;
+  TOleVariant table;
   if (fresh) {
     table = NewHostObject(object, "ValueTable");
   } else {
@@ -148,7 +148,7 @@ OleVariant FillTableFromResult(TDalvora& object, const OleVariant& target) {
     // What the host refuses while filling ends the fill; the table keeps
     // the lines written so far, and the reason is the last error.
     try {
-      TableWriter writer(table, expressions);
+      TTableWriter writer(table, expressions);
       if (fresh) writer.AddColumns(*result, object.AutoType());
       result->First();
       for (line = 1; !result->Eof(); ++line, result->Next()) {
@@ -177,9 +177,9 @@ OleVariant FillTableFromResult(TDalvora& object, const OleVariant& target) {
   return table;
 }
 
-OleVariant FillTableWithProcesses(TDalvora& object, const OleVariant& target) {
+TOleVariant FillTableWithProcesses(TDalvora& object, const TOleVariant& target) {
   const bool expressions = object.ExpressionDialect();
-  OleVariant table;
+  TOleVariant table;
   try {
     if (addin::TAddin::IsOmitted(target)) {
       table = NewHostObject(object, "ValueTable");
@@ -193,7 +193,7 @@ OleVariant FillTableWithProcesses(TDalvora& object, const OleVariant& target) {
     }
     const std::unique_ptr<TMysqlResult> processes = object.Client().ListProcesses();
     if (!processes) return table;
-    TableWriter writer(table, expressions);
+    TTableWriter writer(table, expressions);
     writer.AddColumns(*processes, object.AutoType());
     processes->First();
     for (int32_t line = 1; !processes->Eof(); ++line, processes->Next()) {

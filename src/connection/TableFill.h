@@ -12,11 +12,11 @@ namespace connection {
 // and filled by matching its column names to field names. The status line
 // counts the lines. Failures while making or emptying the table and of the
 // status line raise; failures while filling end the fill quietly.
-platform::OleVariant FillTableFromResult(TDalvora& object, const platform::OleVariant& target);
+platform::TOleVariant FillTableFromResult(TDalvora& object, const platform::TOleVariant& target);
 
 // The server's process list into a new table, or into target after clearing
 // it; one column per process-list field in either case. Never raises: the
 // table comes back as far as it got.
-platform::OleVariant FillTableWithProcesses(TDalvora& object, const platform::OleVariant& target);
+platform::TOleVariant FillTableWithProcesses(TDalvora& object, const platform::TOleVariant& target);
 
 }  // namespace connection

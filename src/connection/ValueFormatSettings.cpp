@@ -32,32 +32,32 @@ const TFormatSettings ValueFormatSettings{
 
 namespace {
 
-enum class DateOrder { YMD, DMY, MDY };
+enum class TDateOrder { YMD, DMY, MDY };
 
 // The order is that of the first year, month and day letters of the format.
-DateOrder DateOrderOf(std::string_view format) {
+TDateOrder DateOrderOf(std::string_view format) {
   for (char c : format) {
     switch (c) {
       case 'y':
       case 'Y':
-        return DateOrder::YMD;
+        return TDateOrder::YMD;
       case 'd':
       case 'D':
-        return DateOrder::DMY;
+        return TDateOrder::DMY;
       case 'm':
       case 'M':
-        return DateOrder::MDY;
+        return TDateOrder::MDY;
       default:
         break;
     }
   }
-  return DateOrder::MDY;
+  return TDateOrder::MDY;
 }
 
 // A cursor over the text with the scanning steps dates and times share.
-class Scanner {
+class TScanner {
  public:
-  explicit Scanner(std::string_view text) : text_(text) {}
+  explicit TScanner(std::string_view text) : text_(text) {}
 
   void SkipBlanks() {
     while (pos_ < text_.size() && text_[pos_] == ' ') ++pos_;
@@ -142,7 +142,7 @@ long long DaysFromCivil(long long y, int m, int d) {
   return era * 146097 + doe - 719468;
 }
 
-std::optional<OleDate> ScanDate(Scanner& scan, const TFormatSettings& settings, int currentYear) {
+std::optional<TOleDate> ScanDate(TScanner& scan, const TFormatSettings& settings, int currentYear) {
   int n1, n2, n3, l1, l2, l3;
   if (!scan.Number(n1, l1) || !scan.Char(settings.DateSeparator) || !scan.Number(n2, l2) ||
       !scan.Char(settings.DateSeparator) || !scan.Number(n3, l3)) {
@@ -152,13 +152,13 @@ std::optional<OleDate> ScanDate(Scanner& scan, const TFormatSettings& settings, 
   if (scan.AtDigit()) return std::nullopt;
   int year, month, day, yearDigits;
   switch (DateOrderOf(settings.ShortDateFormat)) {
-    case DateOrder::YMD:
+    case TDateOrder::YMD:
       year = n1, yearDigits = l1, month = n2, day = n3;
       break;
-    case DateOrder::DMY:
+    case TDateOrder::DMY:
       year = n3, yearDigits = l3, month = n2, day = n1;
       break;
-    case DateOrder::MDY:
+    case TDateOrder::MDY:
     default:
       year = n3, yearDigits = l3, month = n1, day = n2;
       break;
@@ -167,7 +167,7 @@ std::optional<OleDate> ScanDate(Scanner& scan, const TFormatSettings& settings, 
   return EncodeDate(year, month, day);
 }
 
-std::optional<OleDate> ScanTime(Scanner& scan, const TFormatSettings& settings) {
+std::optional<TOleDate> ScanTime(TScanner& scan, const TFormatSettings& settings) {
   int hour, minute, second = 0, digits;
   double fraction = 0;
   if (!scan.Number(hour, digits) || !scan.Char(settings.TimeSeparator) ||
@@ -205,32 +205,32 @@ int CurrentYear() {
   return static_cast<int>(year_month_day{today}.year());
 }
 
-std::optional<OleDate> EncodeDate(int year, int month, int day) {
+std::optional<TOleDate> EncodeDate(int year, int month, int day) {
   if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
       day > DaysInMonth(year, month)) {
     return std::nullopt;
   }
-  return static_cast<OleDate>(DaysFromCivil(year, month, day) - DaysFromCivil(1899, 12, 30));
+  return static_cast<TOleDate>(DaysFromCivil(year, month, day) - DaysFromCivil(1899, 12, 30));
 }
 
-std::optional<OleDate> TextToDate(std::string_view text, const TFormatSettings& settings,
+std::optional<TOleDate> TextToDate(std::string_view text, const TFormatSettings& settings,
                                   int currentYear) {
-  Scanner scan(text);
+  TScanner scan(text);
   auto date = ScanDate(scan, settings, currentYear);
   if (!date || !scan.AtEnd()) return std::nullopt;
   return date;
 }
 
-std::optional<OleDate> TextToTime(std::string_view text, const TFormatSettings& settings) {
-  Scanner scan(text);
+std::optional<TOleDate> TextToTime(std::string_view text, const TFormatSettings& settings) {
+  TScanner scan(text);
   auto time = ScanTime(scan, settings);
   if (!time || !scan.AtEnd()) return std::nullopt;
   return time;
 }
 
-std::optional<OleDate> TextToDateTime(std::string_view text, const TFormatSettings& settings,
+std::optional<TOleDate> TextToDateTime(std::string_view text, const TFormatSettings& settings,
                                       int currentYear) {
-  Scanner scan(text);
+  TScanner scan(text);
   if (auto date = ScanDate(scan, settings, currentYear)) {
     if (scan.AtEnd()) return date;
     auto time = ScanTime(scan, settings);

@@ -39,7 +39,7 @@ extern const TFormatSettings ValueFormatSettings;
 
 // OLE date number: days since 1899-12-30, the fraction being the time of day
 // (for days before the epoch the fraction still counts forward in the day).
-using OleDate = double;
+using TOleDate = double;
 
 // Moves a year written with one or two digits by the settings' window:
 // base = currentYear - window; year += base / 100 * 100 (truncated), plus 100
@@ -51,19 +51,19 @@ int CurrentYear();
 
 // A date written in the settings' short date order with the date separator.
 // Nothing may follow but blanks. std::nullopt when it is not a valid date.
-std::optional<OleDate> TextToDate(std::string_view text, const TFormatSettings& settings,
+std::optional<TOleDate> TextToDate(std::string_view text, const TFormatSettings& settings,
                                   int currentYear = CurrentYear());
 
 // A time of day "H:m[:s[.fraction]]" with the time separator and the
 // settings' suffixes; hours outside the day do not convert.
-std::optional<OleDate> TextToTime(std::string_view text, const TFormatSettings& settings);
+std::optional<TOleDate> TextToTime(std::string_view text, const TFormatSettings& settings);
 
 // A date optionally followed by blanks and a time; or a time alone (day 0).
-std::optional<OleDate> TextToDateTime(std::string_view text, const TFormatSettings& settings,
+std::optional<TOleDate> TextToDateTime(std::string_view text, const TFormatSettings& settings,
                                       int currentYear = CurrentYear());
 
 // The OLE date number of a calendar date; std::nullopt outside 1..9999 or for
 // a day the month does not have.
-std::optional<OleDate> EncodeDate(int year, int month, int day);
+std::optional<TOleDate> EncodeDate(int year, int month, int day);
 
 }  // namespace connection

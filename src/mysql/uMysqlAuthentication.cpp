@@ -76,10 +76,10 @@ bool TMysqlClient::ReadAuthReply(const TAuthStart& start) {
   if (SafeRead() < 0) return false;
   const TBytes reply = net_.Payload();
   const bool secure = (serverCapabilities_ & CLIENT_SECURE_CONNECTION) != 0;
-  if (useNewPassword_ && secure && reply.size() == SecondStepReplySize && reply[0] != 0) {
+  if (useNewPassword_ && secure && reply.size() == kSecondStepReplySize && reply[0] != 0) {
     // Second step of 4.1.0 servers: "*" marks an account with an old-style hash.
-    const std::span<const std::uint8_t, SecondStepReplySize> challenge(reply.data(),
-                                                                       SecondStepReplySize);
+    const std::span<const std::uint8_t, kSecondStepReplySize> challenge(reply.data(),
+                                                                       kSecondStepReplySize);
     const TSha1Digest answer = reply[0] == '*' ? SecondStepOldHash(password_, challenge)
                                                : SecondStepSha1(password_, challenge);
     return WriteAuthAnswer(answer) && SafeRead() >= 0;
@@ -105,7 +105,7 @@ bool TMysqlClient::AnswerAuthSwitch(TBytes request) {
   const auto method = AuthMethodNamed(switchTo.Method);
   if (!method) {
     // Nothing of the password goes to a method this client cannot check.
-    net_.SetLastErrorNo(ErrAuthMethodUnsupported);
+    net_.SetLastErrorNo(kErrAuthMethodUnsupported);
     net_.SetLastError("The server asked for the authentication method '" + switchTo.Method +
                       "', which this client does not support");
     net_.Close();
@@ -161,7 +161,7 @@ bool TMysqlClient::SendCachingSha2Password(const std::string& nonce) {
 }
 
 bool TMysqlClient::FailAuthMethod(TAuthMethod method, std::string_view why) {
-  net_.SetLastErrorNo(ErrAuthMethodFailed);
+  net_.SetLastErrorNo(kErrAuthMethodFailed);
   net_.SetLastError("The authentication method '" + std::string(AuthMethodName(method)) +
                     "' failed: " + std::string(why));
   net_.Close();

@@ -211,7 +211,7 @@ bool TMysqlClient::OpenTransport() {
 }
 
 bool TMysqlClient::OpenConnectorStream() {
-  std::unique_ptr<platform::ByteStream> stream = connector_();
+  std::unique_ptr<platform::TByteStream> stream = connector_();
   unixSocket_.clear();
   if (!stream) {
     net_.SetClientError(ErrConnect, {host_, 0});
@@ -364,7 +364,7 @@ bool TMysqlClient::Layout41() const {
 }
 
 void TMysqlClient::FailMalformed() {
-  net_.SetLastErrorNo(ErrMalformedPacket);
+  net_.SetLastErrorNo(kErrMalformedPacket);
   net_.SetLastError("Malformed packet");
   net_.Close();
 }

@@ -32,19 +32,19 @@ enum class TMysqlStatus : std::uint8_t {
 // Errors this client records beyond the catalogues of uMysqlErrors.h.
 // A packet that ends before its contents do (the connection is closed, since
 // the client can no longer tell where the server's answer ends).
-inline constexpr std::int32_t ErrMalformedPacket = 2027;
+inline constexpr std::int32_t kErrMalformedPacket = 2027;
 // The server asked for a local file that the statement just sent does not name.
-inline constexpr std::int32_t ErrLocalInfileRejected = 2068;
+inline constexpr std::int32_t kErrLocalInfileRejected = 2068;
 // The server asked for an authentication method this client cannot do
 // (nothing of the password is sent then).
-inline constexpr std::int32_t ErrAuthMethodUnsupported = 2059;
+inline constexpr std::int32_t kErrAuthMethodUnsupported = 2059;
 // A method this client knows could not be carried out here: no SHA-256 on
 // the system, or a public key of the server that cannot be used.
-inline constexpr std::int32_t ErrAuthMethodFailed = 2061;
+inline constexpr std::int32_t kErrAuthMethodFailed = 2061;
 // A local file asked for by the server cannot be opened ("File '%s' not found
 // (Errcode: %d)"); a read error part-way records 2 ("Error reading file ...").
-inline constexpr std::int32_t ErrLocalFileNotFound = 29;
-inline constexpr std::int32_t ErrLocalFileRead = 2;
+inline constexpr std::int32_t kErrLocalFileNotFound = 29;
+inline constexpr std::int32_t kErrLocalFileRead = 2;
 
 // Command codes sent by the session.
 enum TMysqlCommand : std::uint8_t {
@@ -72,7 +72,7 @@ inline constexpr std::uint32_t kDefaultDrainSeconds = 30;
 // Opens the byte stream of one connection in place of the TCP socket or the
 // local pipe the settings name. Tests and fuzzers hand the session scripted
 // peers this way; nullptr counts as a refused connection.
-using TStreamConnector = std::function<std::unique_ptr<platform::ByteStream>()>;
+using TStreamConnector = std::function<std::unique_ptr<platform::TByteStream>()>;
 
 // What Query gives back: the result (none for statements without a result
 // set) and whether the statement succeeded. A row-by-row result whose first
@@ -86,7 +86,7 @@ class TMysqlClient {
  public:
   // payloadLimit: the largest statement or reply the session takes (tests
   // use less than the 1 GiB of every real session).
-  explicit TMysqlClient(std::size_t payloadLimit = MaxPayloadLength);
+  explicit TMysqlClient(std::size_t payloadLimit = kMaxPayloadLength);
   // Closes the session (COM_QUIT when connected) and cuts off a row-by-row
   // result that is still reading.
   ~TMysqlClient();
@@ -251,7 +251,7 @@ class TMysqlClient {
   // The packet just read answers the client's scramble for `start`.
   [[nodiscard]] bool ContinueAuthentication(const TAuthStart& start);
   [[nodiscard]] bool SendCachingSha2Password(const std::string& nonce);
-  // Records ErrAuthMethodFailed and closes the transport.
+  // Records kErrAuthMethodFailed and closes the transport.
   [[nodiscard]] bool FailAuthMethod(TAuthMethod method, std::string_view why);
   [[nodiscard]] bool WriteAuthAnswer(std::span<const std::uint8_t> answer);
   [[nodiscard]] TPasswordContext PasswordContext(std::string_view password) const;
@@ -310,7 +310,7 @@ class TMysqlClient {
 
   // Result sets.
   [[nodiscard]] bool ReadFieldList(std::uint32_t fieldCount);
-  [[nodiscard]] bool ReadRows(std::vector<FieldDescriptor>& fields, TRowStore& rows);
+  [[nodiscard]] bool ReadRows(std::vector<TFieldDescriptor>& fields, TRowStore& rows);
   // 0 a row was read into `row`, 1 end of data, -1 failure.
   [[nodiscard]] int ReadRow(std::size_t columns, TCurrentRow& row);
   [[nodiscard]] int ReadRowPacket(std::size_t columns, TCurrentRow& row);
@@ -323,7 +323,7 @@ class TMysqlClient {
   void DetachResult(TMysqlResult& result);
   void TakeEndOfData();
   void FreeFields();
-  // Records ErrMalformedPacket and closes the transport.
+  // Records kErrMalformedPacket and closes the transport.
   void FailMalformed();
 
   [[nodiscard]] bool Layout41() const;
@@ -359,7 +359,7 @@ class TMysqlClient {
   TMysqlStatus status_ = TMysqlStatus::Ready;
 
   std::uint32_t pendingFieldCount_ = 0;
-  std::vector<FieldDescriptor> pendingFields_;
+  std::vector<TFieldDescriptor> pendingFields_;
   // The row-by-row result being fed; not owned (see TMysqlResult::session_).
   TMysqlResult* activeResult_ = nullptr;
   // Set while connecting: a reconnect from inside a connect is refused.

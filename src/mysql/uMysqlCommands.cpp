@@ -28,7 +28,7 @@ std::string FileMessage(std::string_view format, std::string_view fileName, std:
 
 // Fills `block` from the file unless the file ends or fails first, so every
 // data packet but the last carries a whole block.
-int ReadBlock(platform::LocalFile& file, std::vector<std::uint8_t>& block, std::uint32_t& error) {
+int ReadBlock(platform::TLocalFile& file, std::vector<std::uint8_t>& block, std::uint32_t& error) {
   std::size_t filled = 0;
   while (filled < block.size()) {
     const int count =
@@ -153,7 +153,7 @@ int TMysqlClient::ReadQueryResult() {
     // The server's answer is read in every case, so the stream stays in step.
     const bool answered = SafeRead() >= 0;
     if (!requested) {
-      net_.SetLastErrorNo(ErrLocalInfileRejected);
+      net_.SetLastErrorNo(kErrLocalInfileRejected);
       net_.SetLastError("The server asked for the local file '" + fileName +
                         "', which the statement does not name; it was not sent");
       return -1;
@@ -193,10 +193,10 @@ int TMysqlClient::ReadResultHeader(std::uint32_t fieldCount, TPacketReader& head
 
 int TMysqlClient::SendLocalFile(const std::string& fileName) {
   std::uint32_t error = 0;
-  auto file = platform::LocalFile::OpenForReading(fileName, error);
+  auto file = platform::TLocalFile::OpenForReading(fileName, error);
   if (!file) {
     static_cast<void>(RefuseLocalFile());
-    net_.SetLastErrorNo(ErrLocalFileNotFound);
+    net_.SetLastErrorNo(kErrLocalFileNotFound);
     net_.SetLastError(FileMessage("File '%s' not found (Errcode: %d)", fileName, error));
     return -1;
   }
@@ -218,7 +218,7 @@ int TMysqlClient::SendLocalFile(const std::string& fileName) {
   file.reset();
   if (RefuseLocalFile() != 0) return -1;
   if (readFailed) {
-    net_.SetLastErrorNo(ErrLocalFileRead);
+    net_.SetLastErrorNo(kErrLocalFileRead);
     net_.SetLastError(FileMessage("Error reading file '%s' (Errcode: %d)", fileName, error));
     return -1;
   }

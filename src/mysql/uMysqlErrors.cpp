@@ -5,9 +5,9 @@
 
 namespace {
 
-constexpr int32_t FirstClientError = ErrUnknown;
+constexpr int32_t kFirstClientError = ErrUnknown;
 
-constexpr std::array<std::string_view, 21> Templates = {
+constexpr std::array<std::string_view, 21> kTemplates = {
     "Unknown MySQL error",
     "Can't create UNIX socket (%d)",
     "Can't connect to local MySQL server through socket '%-.64s' (%d)",
@@ -36,7 +36,7 @@ struct TOwnTemplate {
   std::string_view Text;
 };
 
-constexpr std::array<TOwnTemplate, 4> OwnTemplates = {{
+constexpr std::array<TOwnTemplate, 4> kOwnTemplates = {{
     {ErrTransactionLost,
      "Lost connection to MySQL server inside a transaction; its changes are gone. Call Connect "
      "or Reconnect to go on"},
@@ -53,14 +53,14 @@ bool IsDigit(char c) {
 }  // namespace
 
 std::string_view ClientErrorMessage(int32_t number) {
-  if (number < FirstClientError ||
-      number >= FirstClientError + static_cast<int32_t>(Templates.size()))
+  if (number < kFirstClientError ||
+      number >= kFirstClientError + static_cast<int32_t>(kTemplates.size()))
     return {};
-  return Templates[static_cast<size_t>(number - FirstClientError)];
+  return kTemplates[static_cast<size_t>(number - kFirstClientError)];
 }
 
 std::string_view OwnErrorMessage(int32_t number) {
-  for (const TOwnTemplate& entry : OwnTemplates)
+  for (const TOwnTemplate& entry : kOwnTemplates)
     if (entry.Number == number) return entry.Text;
   return {};
 }

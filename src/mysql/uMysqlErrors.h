@@ -47,7 +47,7 @@ enum TMysqlOwnError : int32_t {
 
 // Recorded (without a message) by the packet layer only; a read failure that
 // carries it is reported as ErrPacketTooLarge.
-inline constexpr int32_t ErrNetPacketTooLarge = 1153;
+inline constexpr int32_t kErrNetPacketTooLarge = 1153;
 
 // The template of a client error 2000-2020; empty for any other number.
 std::string_view ClientErrorMessage(int32_t number);

@@ -26,7 +26,7 @@ bool ReadFixed(TPacketReader& reader, std::size_t width, std::uint32_t& member) 
   return true;
 }
 
-bool DecodeLayout41(TPacketReader& reader, FieldDescriptor& field) {
+bool DecodeLayout41(TPacketReader& reader, TFieldDescriptor& field) {
   for (std::string* member :
        {&field.Catalog, &field.Db, &field.Table, &field.OrgTable, &field.Name, &field.OrgName})
     *member = std::string(reader.ReadLengthCodedString().value_or(""));
@@ -42,7 +42,7 @@ bool DecodeLayout41(TPacketReader& reader, FieldDescriptor& field) {
   return true;
 }
 
-bool DecodeOldLayout(TPacketReader& reader, bool longFlags, FieldDescriptor& field) {
+bool DecodeOldLayout(TPacketReader& reader, bool longFlags, TFieldDescriptor& field) {
   field.Table = std::string(reader.ReadLengthCodedString().value_or(""));
   field.Name = std::string(reader.ReadLengthCodedString().value_or(""));
   std::uint32_t type = 0;
@@ -60,16 +60,16 @@ bool DecodeOldLayout(TPacketReader& reader, bool longFlags, FieldDescriptor& fie
 
 // Numeric columns get NUM_FLAG; a TIMESTAMP only in its numeric display
 // widths 14 and 8, YEAR always.
-bool IsNumeric(const FieldDescriptor& field) {
+bool IsNumeric(const TFieldDescriptor& field) {
   if (field.Type == FIELD_TYPE_TIMESTAMP) return field.Length == 14 || field.Length == 8;
   return field.Type <= FIELD_TYPE_INT24 || field.Type == FIELD_TYPE_YEAR;
 }
 
 }  // namespace
 
-std::optional<FieldDescriptor> DecodeFieldPacket(TBytes packet, bool layout41, bool longFlags) {
+std::optional<TFieldDescriptor> DecodeFieldPacket(TBytes packet, bool layout41, bool longFlags) {
   TPacketReader reader(packet);
-  FieldDescriptor field;
+  TFieldDescriptor field;
   const bool decoded =
       layout41 ? DecodeLayout41(reader, field) : DecodeOldLayout(reader, longFlags, field);
   if (!decoded) return std::nullopt;

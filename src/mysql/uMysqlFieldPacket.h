@@ -33,7 +33,7 @@ enum TFieldType : std::uint8_t {
 
 // One column of a result. A string the server sent as NULL reads as empty;
 // each *Length member is the length of its string up to the first NUL byte.
-struct FieldDescriptor {
+struct TFieldDescriptor {
   std::string Name;
   std::string OrgName;  // 4.1 layout only
   std::string Table;
@@ -59,5 +59,5 @@ struct FieldDescriptor {
 // Decodes one field packet. layout41: the session's capability word has
 // CLIENT_RESERVED; longFlags: the server's has CLIENT_LONG_FLAG (older layout:
 // 2-byte instead of 1-byte flags). Fails on a truncated or short column.
-[[nodiscard]] std::optional<FieldDescriptor> DecodeFieldPacket(TBytes packet, bool layout41,
+[[nodiscard]] std::optional<TFieldDescriptor> DecodeFieldPacket(TBytes packet, bool layout41,
                                                                bool longFlags);

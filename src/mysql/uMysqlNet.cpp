@@ -7,16 +7,16 @@
 
 namespace {
 
-constexpr size_t PacketHeaderSize = 4;
-constexpr size_t BlockHeaderSize = 7;
-constexpr size_t BufferStep = 4096;
+constexpr size_t kPacketHeaderSize = 4;
+constexpr size_t kBlockHeaderSize = 7;
+constexpr size_t kBufferStep = 4096;
 // The size a buffer grows to for a stream that keeps it full.
-constexpr size_t StreamingBufferSize = 65536;
-constexpr int MaxRetries = 2;
+constexpr size_t kStreamingBufferSize = 65536;
+constexpr int kMaxRetries = 2;
 // Payloads shorter than this are never worth compressing.
-constexpr size_t MinCompressLength = 50;
-constexpr uint8_t ErrorPacketMarker = 255;
-constexpr size_t MaxServerMessage = 199;
+constexpr size_t kMinCompressLength = 50;
+constexpr uint8_t kErrorPacketMarker = 255;
+constexpr size_t kMaxServerMessage = 199;
 
 uint32_t Get3(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -45,12 +45,12 @@ bool TransferAll(TMysqlVio& vio, size_t length, int& retries, Step step) {
       done += static_cast<size_t>(count);
       continue;
     }
-    if (retries < MaxRetries && !vio.IsBlocking()) {
+    if (retries < kMaxRetries && !vio.IsBlocking()) {
       ++retries;
       vio.SetBlocking(true);
       continue;
     }
-    if (retries < MaxRetries && vio.ShouldRetry()) {
+    if (retries < kMaxRetries && vio.ShouldRetry()) {
       ++retries;
       continue;
     }
@@ -62,13 +62,13 @@ bool TransferAll(TMysqlVio& vio, size_t length, int& retries, Step step) {
 
 // Restores the transport's blocking mode and the idle state however an I/O
 // routine ends.
-class IoScope {
+class TIoScope {
  public:
-  IoScope(TMysqlVio& vio, uint8_t& activity, uint8_t kind)
+  TIoScope(TMysqlVio& vio, uint8_t& activity, uint8_t kind)
       : vio_(vio), activity_(activity), wasBlocking_(vio.IsBlocking()) {
     activity_ = kind;
   }
-  ~IoScope() {
+  ~TIoScope() {
     if (vio_.Kind() != VioClosed) vio_.SetBlocking(wasBlocking_);
     activity_ = 0;
   }
@@ -104,7 +104,7 @@ int TMysqlNet::Open(TVioKind kind, const std::string& host, const std::string& p
   return ResetState();
 }
 
-int TMysqlNet::OpenStream(std::unique_ptr<platform::ByteStream> stream, TVioKind kind) {
+int TMysqlNet::OpenStream(std::unique_ptr<platform::TByteStream> stream, TVioKind kind) {
   if (IsOpen()) return 0;
   const int result = vio_.AttachStream(std::move(stream), kind);
   if (result != 0) return result;
@@ -114,8 +114,8 @@ int TMysqlNet::OpenStream(std::unique_ptr<platform::ByteStream> stream, TVioKind
 int TMysqlNet::ResetState() {
   BufferWillChange();
   try {
-    std::vector<uint8_t>(InitialBufferSize).swap(buffer_);
-    std::vector<uint8_t>(InitialBufferSize).swap(out_);
+    std::vector<uint8_t>(kInitialBufferSize).swap(buffer_);
+    std::vector<uint8_t>(kInitialBufferSize).swap(out_);
   } catch (const std::bad_alloc&) {
     vio_.Close();
     vio_.SetClientError(ErrOutOfMemory);
@@ -171,7 +171,7 @@ void TMysqlNet::Clear() {
 }
 
 void TMysqlNet::RecordPacketTooLarge() {
-  vio_.ErrorNumber = ErrNetPacketTooLarge;
+  vio_.ErrorNumber = kErrNetPacketTooLarge;
   vio_.SetErrorMessage({});
 }
 
@@ -200,8 +200,8 @@ int TMysqlNet::WritePieces(const uint8_t* command, std::span<const uint8_t> data
   size_t left = total;
   size_t piece = 0;
   do {
-    piece = std::min(left, MaxPacketLength);
-    uint8_t header[PacketHeaderSize];
+    piece = std::min(left, kMaxPacketLength);
+    uint8_t header[kPacketHeaderSize];
     Put3(header, piece);
     // Inside compressed blocks the packets carry 0; the block carries the number.
     header[3] = compress_ ? 0 : sequenceNumber_++;
@@ -214,7 +214,7 @@ int TMysqlNet::WritePieces(const uint8_t* command, std::span<const uint8_t> data
     if (WriteBuffered(next, bytes) != 0) return 1;
     next += bytes;
     left -= piece;
-  } while (piece == MaxPacketLength);
+  } while (piece == kMaxPacketLength);
   return 0;
 }
 
@@ -242,27 +242,27 @@ int TMysqlNet::Flush() {
 
 int TMysqlNet::RealWrite(const uint8_t* data, size_t length) {
   if (!IsOpen()) return -1;
-  IoScope scope(vio_, activity_, ActivityWriting);
+  TIoScope scope(vio_, activity_, kActivityWriting);
   int retries = 0;
   if (!compress_) return SendAll(data, length, retries) ? 0 : 2;
   // A block's length fields hold at most 0xFFFFFF, so a larger write goes out
   // as several blocks.
   int result = 0;
   while (length > 0 && result == 0) {
-    const size_t piece = std::min(length, MaxPacketLength);
+    const size_t piece = std::min(length, kMaxPacketLength);
     if (!WriteBlock(data, piece, retries)) result = outOfMemory_ ? 1 : 2;
     data += piece;
     length -= piece;
   }
   // A block of a large statement is not kept for the small ones after it.
-  if (block_.size() > BlockHeaderSize + InitialBufferSize) std::vector<uint8_t>().swap(block_);
+  if (block_.size() > kBlockHeaderSize + kInitialBufferSize) std::vector<uint8_t>().swap(block_);
   return result;
 }
 
 bool TMysqlNet::WriteBlock(const uint8_t* data, size_t length, int& retries) {
   outOfMemory_ = false;
   try {
-    if (block_.size() < BlockHeaderSize + length) block_.resize(BlockHeaderSize + length);
+    if (block_.size() < kBlockHeaderSize + length) block_.resize(kBlockHeaderSize + length);
   } catch (const std::bad_alloc&) {
     vio_.SetClientError(ErrOutOfMemory);
     outOfMemory_ = true;
@@ -271,18 +271,18 @@ bool TMysqlNet::WriteBlock(const uint8_t* data, size_t length, int& retries) {
   // Short payloads are never worth compressing, and a compressed form that
   // is not smaller is never sent: it must fit in length - 1 bytes.
   size_t payloadLength = 0;
-  if (length >= MinCompressLength)
+  if (length >= kMinCompressLength)
     payloadLength =
-        deflater_.Deflate({data, length}, {block_.data() + BlockHeaderSize, length - 1});
+        deflater_.Deflate({data, length}, {block_.data() + kBlockHeaderSize, length - 1});
   const size_t uncompressedLength = payloadLength != 0 ? length : 0;
   if (payloadLength == 0) {
-    std::memcpy(block_.data() + BlockHeaderSize, data, length);
+    std::memcpy(block_.data() + kBlockHeaderSize, data, length);
     payloadLength = length;
   }
   Put3(block_.data(), payloadLength);
   block_[3] = sequenceNumber_++;
   Put3(block_.data() + 4, uncompressedLength);
-  return SendAll(block_.data(), BlockHeaderSize + payloadLength, retries);
+  return SendAll(block_.data(), kBlockHeaderSize + payloadLength, retries);
 }
 
 bool TMysqlNet::SendAll(const uint8_t* data, size_t length, int& retries) {
@@ -312,14 +312,14 @@ int TMysqlNet::NextPacket() {
   if (!IsOpen()) return -1;
   // Most packets are in the buffer already, with room for their 0 behind.
   const size_t pending = end_ - start_;
-  if (pending >= PacketHeaderSize) {
+  if (pending >= kPacketHeaderSize) {
     const uint8_t* header = buffer_.data() + start_;
     const size_t length = Get3(header);
-    if (length < MaxPacketLength && pending - PacketHeaderSize >= length &&
-        start_ + PacketHeaderSize + length < buffer_.size() &&
+    if (length < kMaxPacketLength && pending - kPacketHeaderSize >= length &&
+        start_ + kPacketHeaderSize + length < buffer_.size() &&
         (compress_ || header[3] == sequenceNumber_)) {
       if (!compress_) ++sequenceNumber_;
-      start_ += PacketHeaderSize;
+      start_ += kPacketHeaderSize;
       return HandOut(length);
     }
   }
@@ -327,14 +327,14 @@ int TMysqlNet::NextPacket() {
 }
 
 int TMysqlNet::ReadNextPacket() {
-  IoScope scope(vio_, activity_, ActivityReading);
+  TIoScope scope(vio_, activity_, kActivityReading);
   int retries = 0;
   // A payload of 0xFFFFFF bytes or more comes in pieces of that length, a
   // shorter one ending it; they are joined where the first one begins, each
   // piece's header taken out of the way.
   size_t length = 0;
   for (;;) {
-    if (!Fill(length + PacketHeaderSize, retries)) return -1;
+    if (!Fill(length + kPacketHeaderSize, retries)) return -1;
     uint8_t* header = buffer_.data() + start_ + length;
     const size_t piece = Get3(header);
     // Inside compressed blocks the packets' own numbers are not checked.
@@ -347,15 +347,15 @@ int TMysqlNet::ReadNextPacket() {
       return -1;
     }
     if (length == 0) {
-      start_ += PacketHeaderSize;
+      start_ += kPacketHeaderSize;
     } else {
-      uint8_t* const rest = header + PacketHeaderSize;
+      uint8_t* const rest = header + kPacketHeaderSize;
       std::memmove(header, rest, static_cast<size_t>(buffer_.data() + end_ - rest));
-      end_ -= PacketHeaderSize;
+      end_ -= kPacketHeaderSize;
     }
     if (!Fill(length + piece, retries)) return -1;
     length += piece;
-    if (piece < MaxPacketLength) return HandOut(length);
+    if (piece < kMaxPacketLength) return HandOut(length);
   }
 }
 
@@ -374,8 +374,8 @@ int TMysqlNet::HandOut(size_t length) {
 bool TMysqlNet::Fill(size_t needed, int& retries) {
   // A stream that keeps filling the buffer (the rows of a large result, not
   // one large packet) is read in larger pieces from its next packet on.
-  if (needed == PacketHeaderSize && fullReads_ >= 2 && buffer_.size() < StreamingBufferSize &&
-      !GrowBuffer(StreamingBufferSize))
+  if (needed == kPacketHeaderSize && fullReads_ >= 2 && buffer_.size() < kStreamingBufferSize &&
+      !GrowBuffer(kStreamingBufferSize))
     return false;
   // Room for the bytes needed and the terminating 0 behind them.
   if (!MakeRoom(needed + 1)) return false;
@@ -400,11 +400,11 @@ bool TMysqlNet::MakeRoom(size_t needed) {
 bool TMysqlNet::GrowBuffer(size_t size) {
   // The largest payload, and for compressed reading a whole block behind
   // what of it is here already.
-  if (size > payloadLimit_ + PacketHeaderSize + MaxPacketLength + 1) {
+  if (size > payloadLimit_ + kPacketHeaderSize + kMaxPacketLength + 1) {
     RecordPacketTooLarge();
     return false;
   }
-  const size_t rounded = (size + BufferStep - 1) / BufferStep * BufferStep;
+  const size_t rounded = (size + kBufferStep - 1) / kBufferStep * kBufferStep;
   BufferWillChange();
   try {
     buffer_.resize(rounded);
@@ -416,13 +416,13 @@ bool TMysqlNet::GrowBuffer(size_t size) {
 }
 
 bool TMysqlNet::ReadBlock(int& retries) {
-  if (!FillRaw(BlockHeaderSize, retries)) return false;
+  if (!FillRaw(kBlockHeaderSize, retries)) return false;
   const uint8_t* header = raw_.data() + rawStart_;
   if (header[3] != sequenceNumber_) return false;
   ++sequenceNumber_;
   const size_t length = Get3(header);
   const size_t uncompressedLength = Get3(header + 4);
-  rawStart_ += BlockHeaderSize;
+  rawStart_ += kBlockHeaderSize;
   if (!FillRaw(length, retries)) return false;
   const size_t produced = uncompressedLength != 0 ? uncompressedLength : length;
   // Behind what is pending, with room for a terminating 0.
@@ -454,10 +454,10 @@ bool TMysqlNet::FillRaw(size_t needed, int& retries) {
       rawEnd_ -= rawStart_;
       rawStart_ = 0;
     }
-    const size_t wanted = fullReads_ >= 2 ? std::max(needed, StreamingBufferSize) : needed;
+    const size_t wanted = fullReads_ >= 2 ? std::max(needed, kStreamingBufferSize) : needed;
     if (wanted > raw_.size()) {
       const size_t rounded =
-          std::max<size_t>(InitialBufferSize, (wanted + BufferStep - 1) / BufferStep * BufferStep);
+          std::max<size_t>(kInitialBufferSize, (wanted + kBufferStep - 1) / kBufferStep * kBufferStep);
       try {
         raw_.resize(rounded);
       } catch (const std::bad_alloc&) {
@@ -482,7 +482,7 @@ bool TMysqlNet::ReadSome(std::vector<uint8_t>& into, size_t& end, int& retries) 
       fullReads_ = count == room ? fullReads_ + 1 : 0;
       return true;
     }
-    if (retries < MaxRetries && vio_.ShouldRetry()) {
+    if (retries < kMaxRetries && vio_.ShouldRetry()) {
       ++retries;
       continue;
     }
@@ -504,13 +504,13 @@ int TMysqlNet::SafeRead(uint32_t clientFlags) {
   const int length = ReadPacket();
   if (length <= 0) {
     const int32_t number = outOfMemory_                               ? ErrOutOfMemory
-                           : vio_.ErrorNumber == ErrNetPacketTooLarge ? ErrPacketTooLarge
+                           : vio_.ErrorNumber == kErrNetPacketTooLarge ? ErrPacketTooLarge
                                                                       : ErrServerLost;
     vio_.Close();
     vio_.SetClientError(number);
     return -1;
   }
-  if (buffer_[readPos_] != ErrorPacketMarker) return length;
+  if (buffer_[readPos_] != kErrorPacketMarker) return length;
   RecordServerError(clientFlags);
   return -1;
 }
@@ -531,13 +531,13 @@ void TMysqlNet::RecordServerError(uint32_t clientFlags) {
     textStart = 3;
     // "#" and a 5-character SQL state; a packet too short to hold them all
     // has no text after them.
-    if ((clientFlags & ClientProtocol41Layouts) != 0 && packet[3] == '#')
+    if ((clientFlags & kClientProtocol41Layouts) != 0 && packet[3] == '#')
       textStart = std::min<size_t>(9, packet.size());
   }
   const auto text = packet.subspan(textStart);
   const auto end = std::find(text.begin(), text.end(), uint8_t{0});
   const size_t textLength =
-      std::min<size_t>(static_cast<size_t>(end - text.begin()), MaxServerMessage);
+      std::min<size_t>(static_cast<size_t>(end - text.begin()), kMaxServerMessage);
   // Number 0 would read as "no error" although the command failed.
   vio_.ErrorNumber = number != 0 ? number : ErrUnknown;
   vio_.SetErrorMessage(std::string_view(reinterpret_cast<const char*>(text.data()), textLength));
@@ -547,12 +547,12 @@ bool TMysqlNet::ShrinkBuffer() {
   // Only compressed reading gives a grown buffer back, and only when nothing
   // received is pending (it would lie beyond the shrunk buffer).
   if (activity_ != 0 || !compress_ || start_ != end_ || rawStart_ != rawEnd_ ||
-      buffer_.size() <= InitialBufferSize)
+      buffer_.size() <= kInitialBufferSize)
     return true;
   BufferWillChange();
   try {
-    std::vector<uint8_t>(InitialBufferSize).swap(buffer_);
-    std::vector<uint8_t>(InitialBufferSize).swap(raw_);
+    std::vector<uint8_t>(kInitialBufferSize).swap(buffer_);
+    std::vector<uint8_t>(kInitialBufferSize).swap(raw_);
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -27,13 +27,13 @@
 
 // The largest piece a packet carries (0xFFFFFF); a payload that long or
 // longer travels as several packets.
-inline constexpr size_t MaxPacketLength = 0xFFFFFF;
+inline constexpr size_t kMaxPacketLength = 0xFFFFFF;
 // The largest payload this client sends or takes (1 GiB, the protocol's own
 // largest max_allowed_packet): a 32-bit process must not try for more.
-inline constexpr size_t MaxPayloadLength = 0x40000000;
-inline constexpr uint32_t InitialBufferSize = 8192;
+inline constexpr size_t kMaxPayloadLength = 0x40000000;
+inline constexpr uint32_t kInitialBufferSize = 8192;
 // Client capability bit that enables the "#" SQL state in error packets.
-inline constexpr uint32_t ClientProtocol41Layouts = 0x4000;
+inline constexpr uint32_t kClientProtocol41Layouts = 0x4000;
 
 using TClock = std::chrono::steady_clock;
 
@@ -57,7 +57,7 @@ class TReadDeadlineScope {
 class TMysqlNet {
  public:
   // payloadLimit: the largest payload sent or taken (tests use less).
-  explicit TMysqlNet(size_t payloadLimit = MaxPayloadLength);
+  explicit TMysqlNet(size_t payloadLimit = kMaxPayloadLength);
   ~TMysqlNet();
   TMysqlNet(const TMysqlNet&) = delete;
   TMysqlNet& operator=(const TMysqlNet&) = delete;
@@ -67,7 +67,7 @@ class TMysqlNet {
   [[nodiscard]] int Open(TVioKind kind, const std::string& host, const std::string& pipeName,
                          int32_t port, uint32_t timeoutSeconds, bool allowTcp);
   // Like Open, over a ready stream (scripted peers in tests).
-  [[nodiscard]] int OpenStream(std::unique_ptr<platform::ByteStream> stream, TVioKind kind);
+  [[nodiscard]] int OpenStream(std::unique_ptr<platform::TByteStream> stream, TVioKind kind);
   // Closes the transport and frees the buffer; nothing when closed.
   int Close();
   // Sequence number 0 and an empty write buffer, once per command.
@@ -142,8 +142,8 @@ class TMysqlNet {
   [[nodiscard]] TMysqlVio& Vio() { return vio_; }
 
  private:
-  static constexpr uint8_t ActivityReading = 1;
-  static constexpr uint8_t ActivityWriting = 2;
+  static constexpr uint8_t kActivityReading = 1;
+  static constexpr uint8_t kActivityWriting = 2;
 
   [[nodiscard]] int ResetState();
   void RecordPacketTooLarge();

@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr size_t OldScrambleLength = 8;
+constexpr size_t kOldScrambleLength = 8;
 
 // A password (or message) ends at its first 0 byte.
 std::string_view UpToNul(std::string_view text) {
@@ -54,7 +54,7 @@ double RandNext(TRandStruct& rand) {
 }
 
 std::string ScrambleOld(std::string_view message, std::string_view password) {
-  message = UpToNul(message).substr(0, OldScrambleLength);
+  message = UpToNul(message).substr(0, kOldScrambleLength);
   password = UpToNul(password);
   if (password.empty() || message.empty()) return {};
   const auto p = HashPassword(password);
@@ -69,7 +69,7 @@ std::string ScrambleOld(std::string_view message, std::string_view password) {
 }
 
 TSha1Digest Scramble41(std::span<const uint8_t> seed, std::string_view password) {
-  uint8_t seed20[Sha1DigestSize] = {};
+  uint8_t seed20[kSha1DigestSize] = {};
   std::memcpy(seed20, seed.data(), std::min(seed.size(), sizeof seed20));
   const TSha1Digest s1 = Sha1({Bytes(UpToNul(password))});
   const TSha1Digest s2 = Sha1({Bytes(s1)});
@@ -99,7 +99,7 @@ void XorBytes(const uint8_t* a, const uint8_t* b, size_t count, uint8_t* out) {
 }
 
 TSha1Digest SecondStepSha1(std::string_view password,
-                           std::span<const uint8_t, SecondStepReplySize> reply) {
+                           std::span<const uint8_t, kSecondStepReplySize> reply) {
   const TSha1Digest b = HashPasswordSha1(password);
   const TSha1Digest d = Sha1({reply.first<4>(), Bytes(b)});
   const TSha1Digest x = Xor(d, reply.data() + 4);
@@ -107,10 +107,10 @@ TSha1Digest SecondStepSha1(std::string_view password,
 }
 
 TSha1Digest SecondStepOldHash(std::string_view password,
-                              std::span<const uint8_t, SecondStepReplySize> reply) {
+                              std::span<const uint8_t, kSecondStepReplySize> reply) {
   const TSha1Digest x = Xor(HashOldPasswordSha1(password), reply.data() + 4);
   const std::string scrambled = ScrambleOld(
-      std::string_view(reinterpret_cast<const char*>(x.data()), OldScrambleLength), password);
+      std::string_view(reinterpret_cast<const char*>(x.data()), kOldScrambleLength), password);
   TSha1Digest out{};  // the scramble and its 0 byte, then zeros
   std::memcpy(out.data(), scrambled.data(), scrambled.size());
   return out;

@@ -44,9 +44,9 @@ TSha1Digest HashOldPasswordSha1(std::string_view password);
 void XorBytes(const uint8_t* a, const uint8_t* b, size_t count, uint8_t* out);
 
 // Answers to the 24-byte second-step packet of a 4.1.0 server.
-inline constexpr size_t SecondStepReplySize = 24;
+inline constexpr size_t kSecondStepReplySize = 24;
 TSha1Digest SecondStepSha1(std::string_view password,
-                           std::span<const uint8_t, SecondStepReplySize> reply);
+                           std::span<const uint8_t, kSecondStepReplySize> reply);
 // The old scramble with its 0 byte at the start of 20 zero bytes.
 TSha1Digest SecondStepOldHash(std::string_view password,
-                              std::span<const uint8_t, SecondStepReplySize> reply);
+                              std::span<const uint8_t, kSecondStepReplySize> reply);

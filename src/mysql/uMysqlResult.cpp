@@ -15,7 +15,7 @@ bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 TMysqlResult::TMysqlResult(TMysqlClient* session, bool buffered,
-                           std::vector<FieldDescriptor> fields)
+                           std::vector<TFieldDescriptor> fields)
     : session_(session), buffered_(buffered), fields_(std::move(fields)), rows_(fields_.size()) {}
 
 TMysqlResult::~TMysqlResult() {
@@ -33,7 +33,7 @@ void TMysqlResult::Detach() {
   if (session_ != nullptr) session_->DetachResult(*this);
 }
 
-const FieldDescriptor* TMysqlResult::Field(int index) const {
+const TFieldDescriptor* TMysqlResult::Field(int index) const {
   if (index < 0 || index >= FieldCount()) return nullptr;
   return &fields_[static_cast<std::size_t>(index)];
 }
@@ -48,7 +48,7 @@ int TMysqlResult::FieldIndex(std::string_view name, bool exact) const {
   return -1;
 }
 
-const FieldDescriptor* TMysqlResult::FieldByName(std::string_view name, bool exact) const {
+const TFieldDescriptor* TMysqlResult::FieldByName(std::string_view name, bool exact) const {
   return Field(FieldIndex(name, exact));
 }
 

@@ -39,8 +39,8 @@ class TMysqlResult {
   [[nodiscard]] bool Buffered() const { return buffered_; }
 
   // nullptr when the index is outside 0 .. FieldCount() - 1.
-  [[nodiscard]] const FieldDescriptor* Field(int index) const;
-  [[nodiscard]] const std::vector<FieldDescriptor>& Fields() const { return fields_; }
+  [[nodiscard]] const TFieldDescriptor* Field(int index) const;
+  [[nodiscard]] const std::vector<TFieldDescriptor>& Fields() const { return fields_; }
   // The current row's value: nullopt for SQL NULL, for an index out of range
   // and when there is no current row. Valid until the cursor moves.
   [[nodiscard]] std::optional<std::string_view> Value(int index) const {
@@ -53,7 +53,7 @@ class TMysqlResult {
   // Column index by name, -1 when none. Not exact: ASCII letters compare
   // without regard to case (no other folding). First match wins.
   [[nodiscard]] int FieldIndex(std::string_view name, bool exact) const;
-  [[nodiscard]] const FieldDescriptor* FieldByName(std::string_view name, bool exact) const;
+  [[nodiscard]] const TFieldDescriptor* FieldByName(std::string_view name, bool exact) const;
 
   // Cursor moves. A row-by-row result moves only forward; First and Prior
   // just set the flags there, and Locate does nothing.
@@ -66,7 +66,7 @@ class TMysqlResult {
  private:
   friend class TMysqlClient;
 
-  TMysqlResult(TMysqlClient* session, bool buffered, std::vector<FieldDescriptor> fields);
+  TMysqlResult(TMysqlClient* session, bool buffered, std::vector<TFieldDescriptor> fields);
 
   // A buffered result's move to row `recNo` (-1: none).
   void MoveTo(std::int32_t recNo);
@@ -80,7 +80,7 @@ class TMysqlResult {
   // it. Not owned: the session and the result cut this link from either side.
   TMysqlClient* session_;
   bool buffered_;
-  std::vector<FieldDescriptor> fields_;
+  std::vector<TFieldDescriptor> fields_;
   TRowStore rows_;       // buffered rows in arrival order
   TRowRef row_;          // the current one of them
   TCurrentRow current_;  // the current row of a row-by-row result

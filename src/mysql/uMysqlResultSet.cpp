@@ -8,7 +8,7 @@
 #include "mysql/uMysqlReplies.h"
 
 bool TMysqlClient::ReadFieldList(std::uint32_t fieldCount) {
-  std::vector<FieldDescriptor> fields;
+  std::vector<TFieldDescriptor> fields;
   const bool longFlags = (serverCapabilities_ & CLIENT_LONG_FLAG) != 0;
   for (;;) {
     if (SafeRead() < 0) return false;
@@ -35,7 +35,7 @@ bool TMysqlClient::ReadFieldList(std::uint32_t fieldCount) {
   return true;
 }
 
-bool TMysqlClient::ReadRows(std::vector<FieldDescriptor>& fields, TRowStore& rows) {
+bool TMysqlClient::ReadRows(std::vector<TFieldDescriptor>& fields, TRowStore& rows) {
   for (;;) {
     if (SafeRead() < 0) return false;
     const TBytes packet = net_.Payload();

@@ -5,20 +5,20 @@
 
 namespace {
 
-constexpr int VioAlreadyOpen = -20;
-constexpr int VioSslRefused = -2;
-constexpr int VioStartupFailed = -1;
-constexpr int VioPipeFailed = -9;
-constexpr int VioSocketCreateFailed = -8;
-constexpr int VioUnknownHostOrTimeout = -7;
-constexpr int VioConnectRefused = -6;
+constexpr int kVioAlreadyOpen = -20;
+constexpr int kVioSslRefused = -2;
+constexpr int kVioStartupFailed = -1;
+constexpr int kVioPipeFailed = -9;
+constexpr int kVioSocketCreateFailed = -8;
+constexpr int kVioUnknownHostOrTimeout = -7;
+constexpr int kVioConnectRefused = -6;
 
-constexpr int PipeAttempts = 101;
-constexpr int32_t DefaultPort = 3306;
+constexpr int kPipeAttempts = 101;
+constexpr int32_t kDefaultPort = 3306;
 
 // The local server pipe is always `\\.\pipe\MySQL`, whatever the caller named.
-const std::string PipeHost = ".";
-const std::string PipeName = "MySQL";
+const std::string kPipeHost = ".";
+const std::string kPipeName = "MySQL";
 
 // Seconds as the 32-bit millisecond count of the pipe wait, saturated.
 uint32_t WaitMilliseconds(uint32_t seconds) {
@@ -36,35 +36,35 @@ TMysqlVio::~TMysqlVio() {
 int TMysqlVio::Connect(TVioKind kind, const std::string& host, const std::string& pipeName,
                        int32_t port, uint32_t timeoutSeconds, bool allowTcp) {
   (void)pipeName;  // the pipe name is fixed; the caller's one is never used
-  if (kind_ != VioClosed) return VioAlreadyOpen;
+  if (kind_ != VioClosed) return kVioAlreadyOpen;
   timeout_ = timeoutSeconds;
-  if (kind == VioSsl) return VioSslRefused;
-  if ((kind == VioTcpIp || allowTcp) && !platform::StartSockets()) return VioStartupFailed;
+  if (kind == VioSsl) return kVioSslRefused;
+  if ((kind == VioTcpIp || allowTcp) && !platform::StartSockets()) return kVioStartupFailed;
 
   if (kind == VioNamedPipe) {
     bool fallBackToTcp = false;
     const int result = ConnectPipe(allowTcp, fallBackToTcp);
     if (!fallBackToTcp) return result;
   } else if (kind != VioTcpIp) {
-    return VioStartupFailed;  // no other kind can be opened here
+    return kVioStartupFailed;  // no other kind can be opened here
   }
   return ConnectTcp(host, port);
 }
 
 int TMysqlVio::ConnectPipe(bool allowTcp, bool& fallBackToTcp) {
-  const std::string path = platform::LocalPipePath(PipeHost, PipeName);
-  std::unique_ptr<platform::LocalPipe> pipe;
+  const std::string path = platform::LocalPipePath(kPipeHost, kPipeName);
+  std::unique_ptr<platform::TLocalPipe> pipe;
   uint32_t systemError = 0;
   bool errorRecorded = false;
-  for (int attempt = 0; attempt < PipeAttempts && !pipe && !errorRecorded; ++attempt) {
-    platform::LocalPipe::OpenResult result;
-    pipe = platform::LocalPipe::Open(path, result, systemError);
-    if (result == platform::LocalPipe::OpenResult::Failed) {
-      SetClientError(ErrNamedPipeOpen, {PipeHost, PipeName, systemError});
+  for (int attempt = 0; attempt < kPipeAttempts && !pipe && !errorRecorded; ++attempt) {
+    platform::TLocalPipe::TOpenResult result;
+    pipe = platform::TLocalPipe::Open(path, result, systemError);
+    if (result == platform::TLocalPipe::TOpenResult::Failed) {
+      SetClientError(ErrNamedPipeOpen, {kPipeHost, kPipeName, systemError});
       errorRecorded = true;
-    } else if (result == platform::LocalPipe::OpenResult::Busy &&
-               !platform::LocalPipe::WaitBusy(path, WaitMilliseconds(timeout_), systemError)) {
-      SetClientError(ErrNamedPipeWait, {PipeHost, PipeName, systemError});
+    } else if (result == platform::TLocalPipe::TOpenResult::Busy &&
+               !platform::TLocalPipe::WaitBusy(path, WaitMilliseconds(timeout_), systemError)) {
+      SetClientError(ErrNamedPipeWait, {kPipeHost, kPipeName, systemError});
       errorRecorded = true;
     }
   }
@@ -77,40 +77,40 @@ int TMysqlVio::ConnectPipe(bool allowTcp, bool& fallBackToTcp) {
       return 0;  // a pipe connect leaves the last error as it was
     }
     pipe.reset();
-    SetClientError(ErrNamedPipeSetState, {PipeHost, PipeName, systemError});
+    SetClientError(ErrNamedPipeSetState, {kPipeHost, kPipeName, systemError});
     fallBackToTcp = allowTcp;
-    return VioPipeFailed;
+    return kVioPipeFailed;
   }
 
   // Open failed, or every attempt found the pipe busy.
   if (allowTcp || !errorRecorded)
-    SetClientError(ErrNamedPipeOpen, {PipeHost, PipeName, systemError});
+    SetClientError(ErrNamedPipeOpen, {kPipeHost, kPipeName, systemError});
   fallBackToTcp = allowTcp;
-  return VioPipeFailed;
+  return kVioPipeFailed;
 }
 
 int TMysqlVio::ConnectTcp(std::string host, int32_t port) {
-  if (port == 0) port = DefaultPort;
+  if (port == 0) port = kDefaultPort;
   if (host.empty()) host = "localhost";
 
   int error = 0;
-  std::unique_ptr<platform::TcpSocket> socket = platform::TcpSocket::Create(error);
+  std::unique_ptr<platform::TTcpSocket> socket = platform::TTcpSocket::Create(error);
   if (!socket) {
     SetClientError(ErrTcpSocketCreate, {error});
-    return VioSocketCreateFailed;
+    return kVioSocketCreateFailed;
   }
   uint32_t address = 0;
   if (!platform::ResolveIPv4(host, address, error)) {
     SetClientError(ErrUnknownHost, {host, error});
-    return VioUnknownHostOrTimeout;
+    return kVioUnknownHostOrTimeout;
   }
 
   // Connect without blocking so the time-out below bounds the whole wait.
   socket->SetNonBlocking(true);
   const auto started = socket->Connect(address, static_cast<uint16_t>(port));
-  if (started == platform::TcpSocket::ConnectResult::Failed) {
+  if (started == platform::TTcpSocket::TConnectResult::Failed) {
     SetClientError(ErrConnect, {host, socket->LastErrorCode()});
-    return VioConnectRefused;
+    return kVioConnectRefused;
   }
   socket->SetFastSend();
   socket->SetKeepAlive(true);
@@ -119,13 +119,13 @@ int TMysqlVio::ConnectTcp(std::string host, int32_t port) {
     // The server speaks first, so its first bytes must arrive in time.
     if (!socket->WaitReadable(static_cast<int64_t>(timeout_) * 1000)) {
       SetClientError(ErrConnect, {host, socket->LastErrorCode()});
-      return VioUnknownHostOrTimeout;
+      return kVioUnknownHostOrTimeout;
     }
     // A refused connect also wakes the wait; report it as refused rather
     // than as a connection lost on the first read.
     if (const int pending = socket->PendingError(); pending != 0) {
       SetClientError(ErrConnect, {host, pending});
-      return VioConnectRefused;
+      return kVioConnectRefused;
     }
   }
   socket->SetNonBlocking(false);
@@ -138,8 +138,8 @@ int TMysqlVio::ConnectTcp(std::string host, int32_t port) {
   return 0;
 }
 
-int TMysqlVio::AttachStream(std::unique_ptr<platform::ByteStream> stream, TVioKind kind) {
-  if (kind_ != VioClosed) return VioAlreadyOpen;
+int TMysqlVio::AttachStream(std::unique_ptr<platform::TByteStream> stream, TVioKind kind) {
+  if (kind_ != VioClosed) return kVioAlreadyOpen;
   stream_ = std::move(stream);
   kind_ = kind;
   modeFlags_ = 0;
@@ -185,17 +185,17 @@ bool TMysqlVio::WaitForData(int64_t milliseconds) {
 
 bool TMysqlVio::ShouldRetry() const {
   if (kind_ == VioClosed) return false;
-  const platform::IoError error = stream_->LastIoError();
-  return error == platform::IoError::Interrupted || error == platform::IoError::WouldBlock ||
-         error == platform::IoError::InProgress;
+  const platform::TIoError error = stream_->LastIoError();
+  return error == platform::TIoError::Interrupted || error == platform::TIoError::WouldBlock ||
+         error == platform::TIoError::InProgress;
 }
 
 bool TMysqlVio::WasInterrupted() const {
-  return kind_ != VioClosed && stream_->LastIoError() == platform::IoError::Interrupted;
+  return kind_ != VioClosed && stream_->LastIoError() == platform::TIoError::Interrupted;
 }
 
 void TMysqlVio::SetErrorMessage(std::string_view text) {
-  errorMessage_.assign(text.substr(0, MaxErrorMessage));
+  errorMessage_.assign(text.substr(0, kMaxErrorMessage));
 }
 
 void TMysqlVio::SetClientError(int32_t number, std::initializer_list<TErrorArg> args) {

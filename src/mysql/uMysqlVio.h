@@ -4,7 +4,7 @@
 //
 // Connect opens a TCP socket or the local server pipe through the platform
 // layer. Tests that want a scripted peer without a socket hand a
-// platform::ByteStream to AttachStream (see tests/support/scripted_stream.h);
+// platform::TByteStream to AttachStream (see tests/support/scripted_stream.h);
 // tests that need a real socket use the loopback fake server
 // (tests/support/fake_server.h).
 
@@ -26,7 +26,7 @@ enum TVioKind : uint8_t {
 };
 
 // Longest message kept in the last-error slot.
-inline constexpr size_t MaxErrorMessage = 200;
+inline constexpr size_t kMaxErrorMessage = 200;
 
 class TMysqlVio {
  public:
@@ -44,7 +44,7 @@ class TMysqlVio {
 
   // Makes the transport open as `kind` over `stream` (a scripted peer in tests).
   // Refused (-20) when already open.
-  [[nodiscard]] int AttachStream(std::unique_ptr<platform::ByteStream> stream, TVioKind kind);
+  [[nodiscard]] int AttachStream(std::unique_ptr<platform::TByteStream> stream, TVioKind kind);
 
   // Bytes read (> 0), 0 at end of stream, -1 on failure or when closed.
   [[nodiscard]] int Read(uint8_t* buffer, int size);
@@ -82,7 +82,7 @@ class TMysqlVio {
   int ConnectPipe(bool allowTcp, bool& fallBackToTcp);
   int ConnectTcp(std::string host, int32_t port);
 
-  std::unique_ptr<platform::ByteStream> stream_;
+  std::unique_ptr<platform::TByteStream> stream_;
   uint32_t modeFlags_ = 0;  // bit 0: non-blocking
   TVioKind kind_ = VioClosed;
   std::string errorMessage_;

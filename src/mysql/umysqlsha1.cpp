@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr uint32_t InitialState[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
+constexpr uint32_t kInitialState[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
 
 uint32_t RotateLeft(uint32_t value, int bits) {
   return value << bits | value >> (32 - bits);
@@ -74,7 +74,7 @@ void PadMessage(TSha1Context& context) {
 }  // namespace
 
 void sha1Reset(TSha1Context& context) {
-  for (int i = 0; i < 5; ++i) context.Intermediate[i] = InitialState[i];
+  for (int i = 0; i < 5; ++i) context.Intermediate[i] = kInitialState[i];
   context.LengthBits = 0;
   context.BlockIndex = 0;
   context.Computed = false;

@@ -9,8 +9,8 @@
 #include <initializer_list>
 #include <span>
 
-inline constexpr size_t Sha1DigestSize = 20;
-using TSha1Digest = std::array<uint8_t, Sha1DigestSize>;
+inline constexpr size_t kSha1DigestSize = 20;
+using TSha1Digest = std::array<uint8_t, kSha1DigestSize>;
 
 struct TSha1Context {
   uint32_t Intermediate[5];

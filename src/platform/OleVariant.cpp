@@ -10,13 +10,13 @@
 namespace platform {
 namespace {
 
-[[noreturn]] void ThrowConversionFailure(ConversionStatus status, VARTYPE from, const char* to) {
-  const char* format = status == ConversionStatus::kOverflow
+[[noreturn]] void ThrowConversionFailure(TConversionStatus status, VARTYPE from, const char* to) {
+  const char* format = status == TConversionStatus::Overflow
                            ? "Overflow while converting variant of type (%s) into type (%s)"
                            : "Could not convert variant of type (%s) into type (%s)";
   char message[256];
-  std::snprintf(message, sizeof message, format, OleVariant::KindName(from).c_str(), to);
-  throw OleError(message);
+  std::snprintf(message, sizeof message, format, TOleVariant::KindName(from).c_str(), to);
+  throw TOleError(message);
 }
 
 void ThrowOnFailure(HRESULT hr) {
@@ -25,11 +25,11 @@ void ThrowOnFailure(HRESULT hr) {
     char message[64];
     std::snprintf(message, sizeof message, "Variant operation failed (0x%08X)",
                   static_cast<unsigned>(hr));
-    throw OleError(message);
+    throw TOleError(message);
   }
 }
 
-BSTR AllocateOrThrow(OleStringView text) {
+BSTR AllocateOrThrow(TOleStringView text) {
   BSTR copy = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
   if (copy == nullptr) throw std::bad_alloc();
   return copy;
@@ -37,81 +37,81 @@ BSTR AllocateOrThrow(OleStringView text) {
 
 }  // namespace
 
-OleVariant::OleVariant() noexcept {
+TOleVariant::TOleVariant() noexcept {
   VariantInit(&raw_);
 }
 
-OleVariant::OleVariant(double value) noexcept : OleVariant() {
+TOleVariant::TOleVariant(double value) noexcept : TOleVariant() {
   raw_.vt = VT_R8;
   raw_.dblVal = value;
 }
 
-OleVariant::OleVariant(std::string_view ansi) : OleVariant() {
-  const OleString text = FromAnsi(ansi);
+TOleVariant::TOleVariant(std::string_view ansi) : TOleVariant() {
+  const TOleString text = FromAnsi(ansi);
   raw_.bstrVal = AllocateOrThrow(text);
   raw_.vt = VT_BSTR;
 }
 
-OleVariant::OleVariant(IDispatch* object) noexcept : OleVariant() {
+TOleVariant::TOleVariant(IDispatch* object) noexcept : TOleVariant() {
   if (object != nullptr) object->AddRef();
   raw_.vt = VT_DISPATCH;
   raw_.pdispVal = object;
 }
 
-OleVariant OleVariant::Null() noexcept {
-  OleVariant result;
+TOleVariant TOleVariant::Null() noexcept {
+  TOleVariant result;
   result.raw_.vt = VT_NULL;
   return result;
 }
 
-OleVariant OleVariant::Boolean(bool value) noexcept {
-  OleVariant result;
+TOleVariant TOleVariant::Boolean(bool value) noexcept {
+  TOleVariant result;
   result.raw_.vt = VT_BOOL;
   result.raw_.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
   return result;
 }
 
-OleVariant OleVariant::Date(DATE value) noexcept {
-  OleVariant result;
+TOleVariant TOleVariant::Date(DATE value) noexcept {
+  TOleVariant result;
   result.raw_.vt = VT_DATE;
   result.raw_.date = value;
   return result;
 }
 
-OleVariant OleVariant::Error(SCODE code) noexcept {
-  OleVariant result;
+TOleVariant TOleVariant::Error(SCODE code) noexcept {
+  TOleVariant result;
   result.raw_.vt = VT_ERROR;
   result.raw_.scode = code;
   return result;
 }
 
-OleVariant OleVariant::FromWide(OleStringView text) {
-  OleVariant result;
+TOleVariant TOleVariant::FromWide(TOleStringView text) {
+  TOleVariant result;
   result.raw_.bstrVal = AllocateOrThrow(text);
   result.raw_.vt = VT_BSTR;
   return result;
 }
 
-OleVariant OleVariant::FromBstr(BSTR text) {
+TOleVariant TOleVariant::FromBstr(BSTR text) {
   return FromWide(ViewOfBstr(text));
 }
 
-OleVariant OleVariant::CopyOf(const VARIANT& raw) {
-  OleVariant result;
+TOleVariant TOleVariant::CopyOf(const VARIANT& raw) {
+  TOleVariant result;
   // VariantCopy's source parameter is not const in the system headers; it
   // only reads it.
   ThrowOnFailure(VariantCopy(&result.raw_, const_cast<VARIANT*>(&raw)));
   return result;
 }
 
-OleVariant OleVariant::Attach(VARIANT& raw) noexcept {
-  OleVariant result;
+TOleVariant TOleVariant::Attach(VARIANT& raw) noexcept {
+  TOleVariant result;
   result.raw_ = raw;
   VariantInit(&raw);
   return result;
 }
 
-OleVariant OleVariant::ReferenceTo(OleVariant& target) noexcept {
+TOleVariant TOleVariant::ReferenceTo(TOleVariant& target) noexcept {
   VARIANT reference;
   VariantInit(&reference);
   reference.vt = VT_VARIANT | VT_BYREF;
@@ -119,20 +119,20 @@ OleVariant OleVariant::ReferenceTo(OleVariant& target) noexcept {
   return Attach(reference);
 }
 
-OleVariant::OleVariant(const OleVariant& other) : OleVariant() {
+TOleVariant::TOleVariant(const TOleVariant& other) : TOleVariant() {
   ThrowOnFailure(VariantCopy(&raw_, const_cast<VARIANT*>(&other.raw_)));
 }
 
-OleVariant& OleVariant::operator=(const OleVariant& other) {
-  if (this != &other) *this = OleVariant(other);
+TOleVariant& TOleVariant::operator=(const TOleVariant& other) {
+  if (this != &other) *this = TOleVariant(other);
   return *this;
 }
 
-OleVariant::OleVariant(OleVariant&& other) noexcept : raw_(other.raw_) {
+TOleVariant::TOleVariant(TOleVariant&& other) noexcept : raw_(other.raw_) {
   VariantInit(&other.raw_);
 }
 
-OleVariant& OleVariant::operator=(OleVariant&& other) noexcept {
+TOleVariant& TOleVariant::operator=(TOleVariant&& other) noexcept {
   if (this != &other) {
     Clear();
     raw_ = other.raw_;
@@ -141,104 +141,104 @@ OleVariant& OleVariant::operator=(OleVariant&& other) noexcept {
   return *this;
 }
 
-OleVariant::~OleVariant() {
+TOleVariant::~TOleVariant() {
   Clear();
 }
 
-void OleVariant::Clear() noexcept {
+void TOleVariant::Clear() noexcept {
   // Only a locked array can make this fail, and no array held here is
   // locked by anyone once its owner lets go of it.
   VariantClear(&raw_);
   VariantInit(&raw_);
 }
 
-VARIANT OleVariant::Detach() noexcept {
+VARIANT TOleVariant::Detach() noexcept {
   const VARIANT result = raw_;
   VariantInit(&raw_);
   return result;
 }
 
-void OleVariant::CopyTo(VARIANT* dest) const {
+void TOleVariant::CopyTo(VARIANT* dest) const {
   ThrowOnFailure(VariantCopy(dest, const_cast<VARIANT*>(&raw_)));
 }
 
-OleVariant OleVariant::Dereferenced() const {
-  OleVariant result;
+TOleVariant TOleVariant::Dereferenced() const {
+  TOleVariant result;
   VARIANT view;
   if (!ResolveReferences(raw_, view))
-    ThrowConversionFailure(ConversionStatus::kMismatch, ValueType(), "Variant");
+    ThrowConversionFailure(TConversionStatus::Mismatch, ValueType(), "Variant");
   ThrowOnFailure(VariantCopy(&result.raw_, &view));
   return result;
 }
 
-VARIANT* OleVariant::Out() noexcept {
+VARIANT* TOleVariant::Out() noexcept {
   Clear();
   return &raw_;
 }
 
-VARTYPE OleVariant::ValueType() const noexcept {
+VARTYPE TOleVariant::ValueType() const noexcept {
   VARIANT view;
   return ResolveReferences(raw_, view) ? view.vt : static_cast<VARTYPE>(raw_.vt & ~VT_BYREF);
 }
 
-bool OleVariant::IsError(SCODE code) const noexcept {
+bool TOleVariant::IsError(SCODE code) const noexcept {
   VARIANT view;
   return ResolveReferences(raw_, view) && view.vt == VT_ERROR && view.scode == code;
 }
 
-OleString OleVariant::ToWide() const {
-  OleString text;
-  const ConversionStatus status = ConvertToText(raw_, text);
-  if (status != ConversionStatus::kOk) ThrowConversionFailure(status, ValueType(), "String");
+TOleString TOleVariant::ToWide() const {
+  TOleString text;
+  const TConversionStatus status = ConvertToText(raw_, text);
+  if (status != TConversionStatus::Ok) ThrowConversionFailure(status, ValueType(), "String");
   return text;
 }
 
-std::string OleVariant::ToString() const {
-  OleString text;
-  const ConversionStatus status = ConvertToText(raw_, text);
-  if (status != ConversionStatus::kOk) ThrowConversionFailure(status, ValueType(), "String");
+std::string TOleVariant::ToString() const {
+  TOleString text;
+  const TConversionStatus status = ConvertToText(raw_, text);
+  if (status != TConversionStatus::Ok) ThrowConversionFailure(status, ValueType(), "String");
   return ToAnsi(text);
 }
 
-std::int64_t OleVariant::ToInt64() const {
+std::int64_t TOleVariant::ToInt64() const {
   std::int64_t value = 0;
-  const ConversionStatus status = ConvertToInt64(raw_, value);
-  if (status != ConversionStatus::kOk) ThrowConversionFailure(status, ValueType(), "Int64");
+  const TConversionStatus status = ConvertToInt64(raw_, value);
+  if (status != TConversionStatus::Ok) ThrowConversionFailure(status, ValueType(), "Int64");
   return value;
 }
 
-std::int32_t OleVariant::ToInt32() const {
+std::int32_t TOleVariant::ToInt32() const {
   std::int64_t value = 0;
-  ConversionStatus status = ConvertToInt64(raw_, value);
-  if (status == ConversionStatus::kOk && (value < std::numeric_limits<std::int32_t>::min() ||
+  TConversionStatus status = ConvertToInt64(raw_, value);
+  if (status == TConversionStatus::Ok && (value < std::numeric_limits<std::int32_t>::min() ||
                                           value > std::numeric_limits<std::int32_t>::max()))
-    status = ConversionStatus::kOverflow;
-  if (status != ConversionStatus::kOk) ThrowConversionFailure(status, ValueType(), "Integer");
+    status = TConversionStatus::Overflow;
+  if (status != TConversionStatus::Ok) ThrowConversionFailure(status, ValueType(), "Integer");
   return static_cast<std::int32_t>(value);
 }
 
-bool OleVariant::ToBool() const {
+bool TOleVariant::ToBool() const {
   bool value = false;
-  const ConversionStatus status = ConvertToBool(raw_, value);
-  if (status != ConversionStatus::kOk) ThrowConversionFailure(status, ValueType(), "Boolean");
+  const TConversionStatus status = ConvertToBool(raw_, value);
+  if (status != TConversionStatus::Ok) ThrowConversionFailure(status, ValueType(), "Boolean");
   return value;
 }
 
-double OleVariant::ToDouble() const {
+double TOleVariant::ToDouble() const {
   double value = 0;
-  const ConversionStatus status = ConvertToDouble(raw_, value);
-  if (status != ConversionStatus::kOk) ThrowConversionFailure(status, ValueType(), "Double");
+  const TConversionStatus status = ConvertToDouble(raw_, value);
+  if (status != TConversionStatus::Ok) ThrowConversionFailure(status, ValueType(), "Double");
   return value;
 }
 
-IDispatch* OleVariant::ToDispatch() const {
+IDispatch* TOleVariant::ToDispatch() const {
   VARIANT view;
   if (!ResolveReferences(raw_, view) || view.vt != VT_DISPATCH)
-    ThrowConversionFailure(ConversionStatus::kMismatch, ValueType(), "Dispatch");
+    ThrowConversionFailure(TConversionStatus::Mismatch, ValueType(), "Dispatch");
   return view.pdispVal;
 }
 
-std::string OleVariant::KindName(VARTYPE type) {
+std::string TOleVariant::KindName(VARTYPE type) {
   if ((type & VT_ARRAY) != 0) return "Array of " + KindName(type & ~VT_ARRAY);
   switch (type & ~VT_BYREF) {
     case VT_EMPTY:

@@ -1,4 +1,4 @@
-// OleVariant: the value the system exchanges with the host, an owning
+// TOleVariant: the value the system exchanges with the host, an owning
 // wrapper over a VARIANT with the standard conversions.
 //
 // Conversions (ToString, ToInt64, ToInt32, ToBool, ToDouble) behave the same
@@ -13,7 +13,7 @@
 //   - booleans give "True"/"False", -1/0 as numbers;
 //   - dates give "yyyy-mm-dd" or "yyyy-mm-dd hh:nn:ss", or their day number;
 //   - errors, objects and arrays convert to nothing.
-// A failure throws OleError with one of the messages
+// A failure throws TOleError with one of the messages
 //   "Could not convert variant of type (%s) into type (%s)"
 //   "Overflow while converting variant of type (%s) into type (%s)"
 // filled with the kind names of KindName(): Empty, Null, Smallint, Integer,
@@ -34,22 +34,22 @@
 
 namespace platform {
 
-class OleError : public std::runtime_error {
+class TOleError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
-class OleVariant {
+class TOleVariant {
  public:
-  OleVariant() noexcept;  // empty
+  TOleVariant() noexcept;  // empty
 
   // Integers: up to 32 bits signed (or 16 unsigned) give a 32-bit integer
   // variant, int64_t and uint32_t a 64-bit one. bool is refused on purpose:
   // the system never answers with a boolean variant (see Boolean()).
   template <std::integral T>
   requires(!std::same_as<T, bool> && !std::same_as<T, char> &&
-           !(std::unsigned_integral<T> && sizeof(T) > 4)) OleVariant(T value)
-  noexcept : OleVariant() {
+           !(std::unsigned_integral<T> && sizeof(T) > 4)) TOleVariant(T value)
+  noexcept : TOleVariant() {
     if constexpr (sizeof(T) < 4 || (sizeof(T) == 4 && std::signed_integral<T>)) {
       raw_.vt = VT_I4;
       raw_.lVal = static_cast<LONG>(value);
@@ -58,38 +58,38 @@ class OleVariant {
       raw_.llVal = static_cast<LONGLONG>(value);
     }
   }
-  OleVariant(bool) = delete;
-  OleVariant(double value) noexcept;
+  TOleVariant(bool) = delete;
+  TOleVariant(double value) noexcept;
   // 8-bit ANSI text, stored as a UTF-16 string.
-  OleVariant(std::string_view ansi);
-  OleVariant(const std::string& ansi) : OleVariant(std::string_view(ansi)) {}
-  OleVariant(const char* ansi) : OleVariant(std::string_view(ansi)) {}
+  TOleVariant(std::string_view ansi);
+  TOleVariant(const std::string& ansi) : TOleVariant(std::string_view(ansi)) {}
+  TOleVariant(const char* ansi) : TOleVariant(std::string_view(ansi)) {}
   // Holds one reference of its own (a null object is allowed).
-  OleVariant(IDispatch* object) noexcept;
+  TOleVariant(IDispatch* object) noexcept;
 
-  static OleVariant Empty() noexcept { return OleVariant(); }
-  static OleVariant Null() noexcept;
-  static OleVariant Boolean(bool value) noexcept;
-  static OleVariant Date(DATE value) noexcept;
-  static OleVariant Error(SCODE code) noexcept;
+  static TOleVariant Empty() noexcept { return TOleVariant(); }
+  static TOleVariant Null() noexcept;
+  static TOleVariant Boolean(bool value) noexcept;
+  static TOleVariant Date(DATE value) noexcept;
+  static TOleVariant Error(SCODE code) noexcept;
   // The marker of an argument the script left out.
-  static OleVariant Omitted() noexcept { return Error(DISP_E_PARAMNOTFOUND); }
+  static TOleVariant Omitted() noexcept { return Error(DISP_E_PARAMNOTFOUND); }
   // A by-reference argument: the callee reads and may overwrite `target`,
   // which must outlive the returned variant.
-  static OleVariant ReferenceTo(OleVariant& target) noexcept;
-  static OleVariant FromWide(OleStringView text);
-  static OleVariant FromBstr(BSTR text);  // copies
+  static TOleVariant ReferenceTo(TOleVariant& target) noexcept;
+  static TOleVariant FromWide(TOleStringView text);
+  static TOleVariant FromBstr(BSTR text);  // copies
   // A copy of a raw variant as VariantCopy makes it (references stay
   // references; strings, objects and arrays are duplicated or AddRef'd).
-  static OleVariant CopyOf(const VARIANT& raw);
+  static TOleVariant CopyOf(const VARIANT& raw);
   // Takes over the contents of a raw variant and leaves it empty.
-  static OleVariant Attach(VARIANT& raw) noexcept;
+  static TOleVariant Attach(VARIANT& raw) noexcept;
 
-  OleVariant(const OleVariant& other);
-  OleVariant& operator=(const OleVariant& other);
-  OleVariant(OleVariant&& other) noexcept;
-  OleVariant& operator=(OleVariant&& other) noexcept;
-  ~OleVariant();
+  TOleVariant(const TOleVariant& other);
+  TOleVariant& operator=(const TOleVariant& other);
+  TOleVariant(TOleVariant&& other) noexcept;
+  TOleVariant& operator=(TOleVariant&& other) noexcept;
+  ~TOleVariant();
 
   void Clear() noexcept;
   // Hands the contents to the caller (who must VariantClear them) and leaves
@@ -98,7 +98,7 @@ class OleVariant {
   // Copies into a raw variant owned by someone else, clearing it first.
   void CopyTo(VARIANT* dest) const;
   // A copy with every level of reference resolved (VariantCopyInd).
-  OleVariant Dereferenced() const;
+  TOleVariant Dereferenced() const;
 
   // The underlying variant, for COM calls that read it.
   const VARIANT* Get() const noexcept { return &raw_; }
@@ -120,7 +120,7 @@ class OleVariant {
   bool IsDispatch() const noexcept { return ValueType() == VT_DISPATCH; }
 
   std::string ToString() const;  // 8-bit ANSI text
-  OleString ToWide() const;      // the same conversion, UTF-16
+  TOleString ToWide() const;      // the same conversion, UTF-16
   std::int64_t ToInt64() const;
   std::int32_t ToInt32() const;
   bool ToBool() const;

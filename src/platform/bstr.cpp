@@ -6,7 +6,7 @@
 namespace platform {
 namespace {
 
-BSTR CopyOrThrow(OleStringView text) {
+BSTR CopyOrThrow(TOleStringView text) {
   // An empty text still gets a real (empty) BSTR: some hosts treat null
   // and "" differently in out-parameters.
   BSTR copy = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
@@ -16,28 +16,28 @@ BSTR CopyOrThrow(OleStringView text) {
 
 }  // namespace
 
-Bstr::Bstr(OleStringView text) : text_(CopyOrThrow(text)) {}
+TBstr::TBstr(TOleStringView text) : text_(CopyOrThrow(text)) {}
 
-Bstr Bstr::FromAnsi(std::string_view text) {
-  return Bstr(platform::FromAnsi(text));
+TBstr TBstr::FromAnsi(std::string_view text) {
+  return TBstr(platform::FromAnsi(text));
 }
 
-Bstr Bstr::Attach(BSTR owned) noexcept {
-  Bstr result;
+TBstr TBstr::Attach(BSTR owned) noexcept {
+  TBstr result;
   result.text_ = owned;
   return result;
 }
 
-Bstr::Bstr(const Bstr& other) : text_(other.text_ ? CopyOrThrow(other.View()) : nullptr) {}
+TBstr::TBstr(const TBstr& other) : text_(other.text_ ? CopyOrThrow(other.View()) : nullptr) {}
 
-Bstr& Bstr::operator=(const Bstr& other) {
-  if (this != &other) *this = Bstr(other);
+TBstr& TBstr::operator=(const TBstr& other) {
+  if (this != &other) *this = TBstr(other);
   return *this;
 }
 
-Bstr::Bstr(Bstr&& other) noexcept : text_(std::exchange(other.text_, nullptr)) {}
+TBstr::TBstr(TBstr&& other) noexcept : text_(std::exchange(other.text_, nullptr)) {}
 
-Bstr& Bstr::operator=(Bstr&& other) noexcept {
+TBstr& TBstr::operator=(TBstr&& other) noexcept {
   if (this != &other) {
     Free();
     text_ = std::exchange(other.text_, nullptr);
@@ -45,20 +45,20 @@ Bstr& Bstr::operator=(Bstr&& other) noexcept {
   return *this;
 }
 
-Bstr::~Bstr() {
+TBstr::~TBstr() {
   Free();
 }
 
-BSTR Bstr::Detach() noexcept {
+BSTR TBstr::Detach() noexcept {
   return std::exchange(text_, nullptr);
 }
 
-BSTR* Bstr::Out() noexcept {
+BSTR* TBstr::Out() noexcept {
   Free();
   return &text_;
 }
 
-void Bstr::Free() noexcept {
+void TBstr::Free() noexcept {
   SysFreeString(text_);
   text_ = nullptr;
 }

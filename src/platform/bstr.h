@@ -1,4 +1,4 @@
-// Bstr: sole owner of one BSTR, freed with SysFreeString.
+// TBstr: sole owner of one BSTR, freed with SysFreeString.
 #pragma once
 
 #include <string>
@@ -9,21 +9,21 @@
 
 namespace platform {
 
-class Bstr {
+class TBstr {
  public:
-  Bstr() noexcept = default;
+  TBstr() noexcept = default;
   // Copies the UTF-16 text (embedded NULs included).
-  explicit Bstr(OleStringView text);
+  explicit TBstr(TOleStringView text);
   // Converts 8-bit ANSI text to a new BSTR.
-  static Bstr FromAnsi(std::string_view text);
+  static TBstr FromAnsi(std::string_view text);
   // Takes ownership of a BSTR allocated by someone else (may be null).
-  static Bstr Attach(BSTR owned) noexcept;
+  static TBstr Attach(BSTR owned) noexcept;
 
-  Bstr(const Bstr& other);
-  Bstr& operator=(const Bstr& other);
-  Bstr(Bstr&& other) noexcept;
-  Bstr& operator=(Bstr&& other) noexcept;
-  ~Bstr();
+  TBstr(const TBstr& other);
+  TBstr& operator=(const TBstr& other);
+  TBstr(TBstr&& other) noexcept;
+  TBstr& operator=(TBstr&& other) noexcept;
+  ~TBstr();
 
   // Borrowed pointer; null for the empty string created by default.
   BSTR Get() const noexcept { return text_; }
@@ -33,7 +33,7 @@ class Bstr {
   BSTR* Out() noexcept;
 
   UINT Length() const noexcept { return SysStringLen(text_); }
-  OleStringView View() const noexcept { return ViewOfBstr(text_); }
+  TOleStringView View() const noexcept { return ViewOfBstr(text_); }
   std::string ToAnsi() const { return AnsiFromBstr(text_); }
 
  private:

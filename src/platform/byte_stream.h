@@ -12,7 +12,7 @@
 namespace platform {
 
 // Why the last failed call failed, as far as the retry rules care.
-enum class IoError : uint8_t {
+enum class TIoError : uint8_t {
   None,         // the last call succeeded or hit end of stream
   Interrupted,  // a signal interrupted the call (EINTR / WSAEINTR)
   WouldBlock,   // non-blocking call with nothing to do yet (EAGAIN / WSAEWOULDBLOCK)
@@ -20,9 +20,9 @@ enum class IoError : uint8_t {
   Other,        // anything else: the stream is broken
 };
 
-class ByteStream {
+class TByteStream {
  public:
-  virtual ~ByteStream() = default;
+  virtual ~TByteStream() = default;
 
   // Up to `size` bytes: the count read (> 0), 0 at end of stream, -1 on failure.
   [[nodiscard]] virtual int Read(uint8_t* buffer, int size) = 0;
@@ -35,7 +35,7 @@ class ByteStream {
   // Classification of the most recent failed Read/Write on this stream; a
   // successful call or end of stream resets it to None, so a stale error never
   // makes the caller retry a closed stream.
-  [[nodiscard]] virtual IoError LastIoError() const = 0;
+  [[nodiscard]] virtual TIoError LastIoError() const = 0;
   // Orderly close; the object is unusable afterwards.
   virtual void Close() = 0;
 };

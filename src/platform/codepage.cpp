@@ -22,7 +22,7 @@ DWORD ConversionFlags() {
 
 }  // namespace
 
-std::string ToAnsi(OleStringView text) {
+std::string ToAnsi(TOleStringView text) {
   if (text.empty()) return {};
   const int units = CheckedLength(text.size());
   const DWORD flags = ConversionFlags();
@@ -33,11 +33,11 @@ std::string ToAnsi(OleStringView text) {
   return out;
 }
 
-OleString FromAnsi(std::string_view text) {
+TOleString FromAnsi(std::string_view text) {
   if (text.empty()) return {};
   const int bytes = CheckedLength(text.size());
   const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, nullptr, 0);
-  OleString out(static_cast<std::size_t>(units), OLECHAR(0));
+  TOleString out(static_cast<std::size_t>(units), OLECHAR(0));
   MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, out.data(), units);
   return out;
 }
@@ -53,11 +53,11 @@ OleString FromAnsi(std::string_view text) {
 namespace platform {
 namespace {
 
-using HighHalf = std::array<char16_t, 128>;
+using THighHalf = std::array<char16_t, 128>;
 
 // Windows-1251, bytes 0x80 to 0xFF. 0x98 has no character in the code page;
 // it maps to U+0098 as Windows does, so every byte survives a round trip.
-constexpr HighHalf kCyrillic = {
+constexpr THighHalf kCyrillic = {
     0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
     0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,  // 88
     0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
@@ -79,8 +79,8 @@ constexpr HighHalf kCyrillic = {
 // Windows-1252 (Western European): its own characters from 0x80 to 0x9F
 // (the five unassigned bytes map to the same control codes, as on Windows),
 // then Latin-1 from 0xA0.
-constexpr HighHalf kWestern = [] {
-  HighHalf table = {
+constexpr THighHalf kWestern = [] {
+  THighHalf table = {
       0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
       0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88
       0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
@@ -90,37 +90,37 @@ constexpr HighHalf kWestern = [] {
   return table;
 }();
 
-using ReverseEntry = std::pair<char16_t, char>;
-using Reverse = std::array<ReverseEntry, 128>;
+using TReverseEntry = std::pair<char16_t, char>;
+using TReverse = std::array<TReverseEntry, 128>;
 
 // A high half sorted by character, for the UTF-16 to byte direction.
-constexpr Reverse ReverseOf(const HighHalf& high) {
-  Reverse table{};
+constexpr TReverse ReverseOf(const THighHalf& high) {
+  TReverse table{};
   for (std::size_t i = 0; i < high.size(); ++i) table[i] = {high[i], static_cast<char>(0x80 + i)};
   std::sort(table.begin(), table.end());
   return table;
 }
 
-struct CodePageTable {
+struct TCodePageTable {
   unsigned Number;
-  const HighHalf& High;
-  Reverse Bytes;
+  const THighHalf& High;
+  TReverse Bytes;
 };
 
-const CodePageTable kCodePages[] = {
+const TCodePageTable kCodePages[] = {
     {1251, kCyrillic, ReverseOf(kCyrillic)},
     {1252, kWestern, ReverseOf(kWestern)},
 };
 
 // The hosts this add-in serves run with code page 1251.
-const CodePageTable* active = &kCodePages[0];
+const TCodePageTable* active = &kCodePages[0];
 
 char ByteFor(char16_t unit) {
   if (unit < 0x80) return static_cast<char>(unit);
-  const Reverse& bytes = active->Bytes;
+  const TReverse& bytes = active->Bytes;
   const auto it =
       std::lower_bound(bytes.begin(), bytes.end(), unit,
-                       [](const ReverseEntry& entry, char16_t key) { return entry.first < key; });
+                       [](const TReverseEntry& entry, char16_t key) { return entry.first < key; });
   return it != bytes.end() && it->first == unit ? it->second : '?';
 }
 
@@ -133,7 +133,7 @@ bool IsLowSurrogate(char16_t unit) {
 
 }  // namespace
 
-std::string ToAnsi(OleStringView text) {
+std::string ToAnsi(TOleStringView text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -144,8 +144,8 @@ std::string ToAnsi(OleStringView text) {
   return out;
 }
 
-OleString FromAnsi(std::string_view text) {
-  OleString out;
+TOleString FromAnsi(std::string_view text) {
+  TOleString out;
   out.reserve(text.size());
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
@@ -155,7 +155,7 @@ OleString FromAnsi(std::string_view text) {
 }
 
 bool SetStandInCodePage(unsigned codePage) {
-  for (const CodePageTable& table : kCodePages) {
+  for (const TCodePageTable& table : kCodePages) {
     if (table.Number != codePage) continue;
     active = &table;
     return true;
@@ -169,15 +169,15 @@ bool SetStandInCodePage(unsigned codePage) {
 
 namespace platform {
 
-OleStringView ViewOfBstr(BSTR text) {
-  return text == nullptr ? OleStringView() : OleStringView(text, SysStringLen(text));
+TOleStringView ViewOfBstr(BSTR text) {
+  return text == nullptr ? TOleStringView() : TOleStringView(text, SysStringLen(text));
 }
 
 std::string AnsiFromBstr(BSTR text) {
   return ToAnsi(ViewOfBstr(text));
 }
 
-std::optional<std::string> ToAnsiExactly(OleStringView text) {
+std::optional<std::string> ToAnsiExactly(TOleStringView text) {
   std::string ansi = ToAnsi(text);
   if (FromAnsi(ansi) != text) return std::nullopt;
   return ansi;

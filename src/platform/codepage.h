@@ -14,27 +14,27 @@
 
 namespace platform {
 
-using OleString = std::basic_string<OLECHAR>;
-using OleStringView = std::basic_string_view<OLECHAR>;
+using TOleString = std::basic_string<OLECHAR>;
+using TOleStringView = std::basic_string_view<OLECHAR>;
 
 // UTF-16 to ANSI. Characters the code page cannot represent become '?';
 // embedded NULs are kept.
-std::string ToAnsi(OleStringView text);
+std::string ToAnsi(TOleStringView text);
 
 // ANSI to UTF-16. Every byte maps to exactly one UTF-16 unit; embedded NULs
 // are kept.
-OleString FromAnsi(std::string_view text);
+TOleString FromAnsi(std::string_view text);
 
 // UTF-16 to ANSI only when the code page has every character of the text;
 // nothing otherwise. For names, where a '?' in place of a character could
 // match something else.
-std::optional<std::string> ToAnsiExactly(OleStringView text);
+std::optional<std::string> ToAnsiExactly(TOleStringView text);
 
 // The text of a BSTR (all SysStringLen units, a null BSTR is empty) in ANSI.
 std::string AnsiFromBstr(BSTR text);
 
 // The UTF-16 units of a BSTR (a null BSTR is empty).
-OleStringView ViewOfBstr(BSTR text);
+TOleStringView ViewOfBstr(BSTR text);
 
 #ifndef _WIN32
 // Switches the stand-in to another ANSI code page: 1251 (the default) or

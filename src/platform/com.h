@@ -29,6 +29,9 @@
 
 #include <cstdint>
 
+// Everything below carries the Windows SDK's own names.
+// NOLINTBEGIN(readability-identifier-naming)
+
 // ---------------------------------------------------------------- basic types
 
 using BYTE = std::uint8_t;
@@ -550,5 +553,7 @@ inline LONG InterlockedIncrement(LONG volatile* addend) {
 inline LONG InterlockedDecrement(LONG volatile* addend) {
   return __atomic_sub_fetch(addend, 1, __ATOMIC_SEQ_CST);
 }
+
+// NOLINTEND(readability-identifier-naming)
 
 #endif  // _WIN32

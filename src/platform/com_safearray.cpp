@@ -13,14 +13,14 @@
 
 namespace {
 
-struct ArrayBlock {
+struct TArrayBlock {
   VARTYPE elementType;
   SAFEARRAY descriptor;
 };
 
-ArrayBlock* BlockOf(SAFEARRAY* psa) {
-  return reinterpret_cast<ArrayBlock*>(reinterpret_cast<char*>(psa) -
-                                       offsetof(ArrayBlock, descriptor));
+TArrayBlock* BlockOf(SAFEARRAY* psa) {
+  return reinterpret_cast<TArrayBlock*>(reinterpret_cast<char*>(psa) -
+                                       offsetof(TArrayBlock, descriptor));
 }
 
 // Element size of a supported element type, 0 for the others.
@@ -142,7 +142,7 @@ SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound) {
   if (static_cast<std::int64_t>(bound.lLbound) + bound.cElements - 1 > INT32_MAX) return nullptr;
   if (bound.cElements > SIZE_MAX / size) return nullptr;
 
-  auto* block = new (std::nothrow) ArrayBlock{};
+  auto* block = new (std::nothrow) TArrayBlock{};
   if (block == nullptr) return nullptr;
   void* data = nullptr;
   if (bound.cElements != 0) {
@@ -172,7 +172,7 @@ SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements) {
 HRESULT SafeArrayDestroy(SAFEARRAY* psa) {
   if (psa == nullptr) return S_OK;
   if (psa->cLocks != 0) return DISP_E_ARRAYISLOCKED;
-  ArrayBlock* block = BlockOf(psa);
+  TArrayBlock* block = BlockOf(psa);
   for (ULONG i = 0; i < psa->rgsabound[0].cElements; ++i)
     ClearElement(block->elementType, ElementAt(psa, i));
   std::free(psa->pvData);

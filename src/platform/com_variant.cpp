@@ -69,23 +69,23 @@ HRESULT CopyOwnedValue(VARIANT* dest, const VARIANT& source) {
 
 // Builds the target kind from any scalar source. `result` is overwritten.
 HRESULT Convert(const VARIANT& source, VARTYPE target, VARIANT& result) {
-  using platform::ConversionStatus;
-  const auto failed = [](ConversionStatus status) {
-    return status == ConversionStatus::kOverflow ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH;
+  using platform::TConversionStatus;
+  const auto failed = [](TConversionStatus status) {
+    return status == TConversionStatus::Overflow ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH;
   };
   VariantInit(&result);
   result.vt = target;
 
   if (target == VT_BSTR) {
-    platform::OleString text;
-    if (const auto status = platform::ConvertToText(source, text); status != ConversionStatus::kOk)
+    platform::TOleString text;
+    if (const auto status = platform::ConvertToText(source, text); status != TConversionStatus::Ok)
       return failed(status);
     result.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
     return result.bstrVal != nullptr ? S_OK : E_OUTOFMEMORY;
   }
   if (target == VT_BOOL) {
     bool value = false;
-    if (const auto status = platform::ConvertToBool(source, value); status != ConversionStatus::kOk)
+    if (const auto status = platform::ConvertToBool(source, value); status != TConversionStatus::Ok)
       return failed(status);
     result.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
@@ -93,7 +93,7 @@ HRESULT Convert(const VARIANT& source, VARTYPE target, VARIANT& result) {
   if (target == VT_R4 || target == VT_R8 || target == VT_DATE || target == VT_CY) {
     double value = 0;
     if (const auto status = platform::ConvertToDouble(source, value);
-        status != ConversionStatus::kOk)
+        status != TConversionStatus::Ok)
       return failed(status);
     switch (target) {
       case VT_R4:
@@ -118,7 +118,7 @@ HRESULT Convert(const VARIANT& source, VARTYPE target, VARIANT& result) {
   }
 
   std::int64_t value = 0;
-  if (const auto status = platform::ConvertToInt64(source, value); status != ConversionStatus::kOk)
+  if (const auto status = platform::ConvertToInt64(source, value); status != TConversionStatus::Ok)
     return failed(status);
   // Stores the value when it lies in the range of Range, else an overflow.
   const auto store = [value]<typename Range, typename Field>(Range, Field& field) -> HRESULT {

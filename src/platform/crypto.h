@@ -14,12 +14,12 @@
 
 namespace platform {
 
-inline constexpr std::size_t Sha256Size = 32;
-using Sha256Digest = std::array<std::uint8_t, Sha256Size>;
+inline constexpr std::size_t kSha256Size = 32;
+using TSha256Digest = std::array<std::uint8_t, kSha256Size>;
 
 // SHA-256 of the parts one after another; none when the system cannot
 // compute it.
-[[nodiscard]] std::optional<Sha256Digest> Sha256(
+[[nodiscard]] std::optional<TSha256Digest> Sha256(
     std::initializer_list<std::span<const std::uint8_t>> parts);
 
 // `message` encrypted under the RSA public key given in PEM form ("BEGIN

@@ -14,33 +14,33 @@ namespace platform {
 namespace {
 
 template <auto Free>
-struct Deleter {
+struct TDeleter {
   template <typename T>
   void operator()(T* object) const {
     Free(object);
   }
 };
-using DigestContext = std::unique_ptr<EVP_MD_CTX, Deleter<EVP_MD_CTX_free>>;
-using Bio = std::unique_ptr<BIO, Deleter<BIO_free>>;
-using Key = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY_free>>;
-using KeyContext = std::unique_ptr<EVP_PKEY_CTX, Deleter<EVP_PKEY_CTX_free>>;
+using TDigestContext = std::unique_ptr<EVP_MD_CTX, TDeleter<EVP_MD_CTX_free>>;
+using TBio = std::unique_ptr<BIO, TDeleter<BIO_free>>;
+using TKey = std::unique_ptr<EVP_PKEY, TDeleter<EVP_PKEY_free>>;
+using TKeyContext = std::unique_ptr<EVP_PKEY_CTX, TDeleter<EVP_PKEY_CTX_free>>;
 
-Key ReadPublicKey(std::string_view pem) {
+TKey ReadPublicKey(std::string_view pem) {
   if (pem.size() > INT_MAX) return nullptr;
-  const Bio bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+  const TBio bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
   if (!bio) return nullptr;
-  return Key(PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr));
+  return TKey(PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr));
 }
 
 }  // namespace
 
-std::optional<Sha256Digest> Sha256(std::initializer_list<std::span<const std::uint8_t>> parts) {
-  const DigestContext context(EVP_MD_CTX_new());
+std::optional<TSha256Digest> Sha256(std::initializer_list<std::span<const std::uint8_t>> parts) {
+  const TDigestContext context(EVP_MD_CTX_new());
   if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) return std::nullopt;
   for (const auto part : parts) {
     if (EVP_DigestUpdate(context.get(), part.data(), part.size()) != 1) return std::nullopt;
   }
-  Sha256Digest digest{};
+  TSha256Digest digest{};
   unsigned int length = 0;
   if (EVP_DigestFinal_ex(context.get(), digest.data(), &length) != 1 || length != digest.size())
     return std::nullopt;
@@ -49,9 +49,9 @@ std::optional<Sha256Digest> Sha256(std::initializer_list<std::span<const std::ui
 
 std::optional<std::vector<std::uint8_t>> RsaOaepEncrypt(std::string_view pemPublicKey,
                                                         std::span<const std::uint8_t> message) {
-  const Key key = ReadPublicKey(pemPublicKey);
+  const TKey key = ReadPublicKey(pemPublicKey);
   if (!key) return std::nullopt;
-  const KeyContext context(EVP_PKEY_CTX_new(key.get(), nullptr));
+  const TKeyContext context(EVP_PKEY_CTX_new(key.get(), nullptr));
   if (!context || EVP_PKEY_encrypt_init(context.get()) != 1 ||
       EVP_PKEY_CTX_set_rsa_padding(context.get(), RSA_PKCS1_OAEP_PADDING) != 1 ||
       EVP_PKEY_CTX_set_rsa_oaep_md(context.get(), EVP_sha1()) != 1 ||

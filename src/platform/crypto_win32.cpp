@@ -35,7 +35,7 @@ BOOL WINAPI ReleaseProvider(HCRYPTPROV provider) {
 }
 using Provider = CryptoHandle<HCRYPTPROV, ReleaseProvider>;
 using Hash = CryptoHandle<HCRYPTHASH, CryptDestroyHash>;
-using Key = CryptoHandle<HCRYPTKEY, CryptDestroyKey>;
+using TKey = CryptoHandle<HCRYPTKEY, CryptDestroyKey>;
 
 // The AES provider type is the one that knows SHA-256 (from Windows XP SP3);
 // it does RSA with OAEP padding as well. No key container is needed.
@@ -59,7 +59,7 @@ std::optional<std::vector<BYTE>> PemToDer(std::string_view pem) {
   return der;
 }
 
-bool ImportPublicKey(const Provider& provider, std::string_view pem, Key& key) {
+bool ImportPublicKey(const Provider& provider, std::string_view pem, TKey& key) {
   const auto der = PemToDer(pem);
   if (!der) return false;
   CERT_PUBLIC_KEY_INFO* info = nullptr;
@@ -76,7 +76,7 @@ bool ImportPublicKey(const Provider& provider, std::string_view pem, Key& key) {
 
 }  // namespace
 
-std::optional<Sha256Digest> Sha256(std::initializer_list<std::span<const std::uint8_t>> parts) {
+std::optional<TSha256Digest> Sha256(std::initializer_list<std::span<const std::uint8_t>> parts) {
   Provider provider;
   Hash hash;
   if (!AcquireProvider(provider) ||
@@ -86,7 +86,7 @@ std::optional<Sha256Digest> Sha256(std::initializer_list<std::span<const std::ui
     if (!CryptHashData(hash.Get(), part.data(), static_cast<DWORD>(part.size()), 0))
       return std::nullopt;
   }
-  Sha256Digest digest{};
+  TSha256Digest digest{};
   DWORD length = digest.size();
   if (!CryptGetHashParam(hash.Get(), HP_HASHVAL, digest.data(), &length, 0) ||
       length != digest.size())
@@ -97,7 +97,7 @@ std::optional<Sha256Digest> Sha256(std::initializer_list<std::span<const std::ui
 std::optional<std::vector<std::uint8_t>> RsaOaepEncrypt(std::string_view pemPublicKey,
                                                         std::span<const std::uint8_t> message) {
   Provider provider;
-  Key key;
+  TKey key;
   if (!AcquireProvider(provider) || !ImportPublicKey(provider, pemPublicKey, key))
     return std::nullopt;
   // Asked without data, CryptEncrypt says how long the encrypted block is.

@@ -13,20 +13,20 @@ std::string HResultHex(HRESULT hr) {
   return text;
 }
 
-HRESULT DispatchIdOf(IDispatch* object, OleStringView name, DISPID& id) {
+HRESULT DispatchIdOf(IDispatch* object, TOleStringView name, DISPID& id) {
   // GetIDsOfNames takes writable strings.
-  OleString writable(name);
+  TOleString writable(name);
   LPOLESTR names[] = {writable.data()};
   id = DISPID_UNKNOWN;
   return object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
 }
 
-HRESULT InvokeDispatch(IDispatch* object, DISPID id, WORD flags, std::span<const OleVariant> args,
-                       OleVariant* result, OleString& description) {
+HRESULT InvokeDispatch(IDispatch* object, DISPID id, WORD flags, std::span<const TOleVariant> args,
+                       TOleVariant* result, TOleString& description) {
   // Invoke takes the arguments last to first; the usual few need no heap.
-  constexpr size_t LocalArgs = 8;
-  VARIANT local[LocalArgs];
-  std::vector<VARIANT> many(args.size() > LocalArgs ? args.size() : 0);
+  constexpr size_t kLocalArgs = 8;
+  VARIANT local[kLocalArgs];
+  std::vector<VARIANT> many(args.size() > kLocalArgs ? args.size() : 0);
   VARIANT* reversed = many.empty() ? local : many.data();
   for (size_t i = 0; i < args.size(); ++i) reversed[args.size() - 1 - i] = *args[i].Get();
   DISPID putId = DISPID_PROPERTYPUT;
@@ -43,7 +43,7 @@ HRESULT InvokeDispatch(IDispatch* object, DISPID id, WORD flags, std::span<const
                                     result ? result->Out() : nullptr, &info, &argError);
   if (FAILED(hr)) {
     if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
-    description = OleString(ViewOfBstr(info.bstrDescription));
+    description = TOleString(ViewOfBstr(info.bstrDescription));
     SysFreeString(info.bstrSource);
     SysFreeString(info.bstrDescription);
     SysFreeString(info.bstrHelpFile);

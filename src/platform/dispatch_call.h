@@ -15,13 +15,13 @@ namespace platform {
 std::string HResultHex(HRESULT hr);
 
 // The id of the member called `name`, or the failure of GetIDsOfNames.
-HRESULT DispatchIdOf(IDispatch* object, OleStringView name, DISPID& id);
+HRESULT DispatchIdOf(IDispatch* object, TOleStringView name, DISPID& id);
 
 // Runs member `id` with `args` in call order; a property put passes its last
 // argument as the value put. `result` may be null when no result is wanted.
 // On failure `description` receives what the callee wrote in its exception
 // record, whose strings are then freed.
-HRESULT InvokeDispatch(IDispatch* object, DISPID id, WORD flags, std::span<const OleVariant> args,
-                       OleVariant* result, OleString& description);
+HRESULT InvokeDispatch(IDispatch* object, DISPID id, WORD flags, std::span<const TOleVariant> args,
+                       TOleVariant* result, TOleString& description);
 
 }  // namespace platform

@@ -8,13 +8,13 @@
 
 namespace platform {
 
-class DynamicLibrary {
+class TDynamicLibrary {
  public:
   // Throws std::runtime_error with the system's reason when loading fails.
-  explicit DynamicLibrary(const std::string& path);
-  DynamicLibrary(const DynamicLibrary&) = delete;
-  DynamicLibrary& operator=(const DynamicLibrary&) = delete;
-  ~DynamicLibrary();
+  explicit TDynamicLibrary(const std::string& path);
+  TDynamicLibrary(const TDynamicLibrary&) = delete;
+  TDynamicLibrary& operator=(const TDynamicLibrary&) = delete;
+  ~TDynamicLibrary();
 
   // The exported symbol, or null when the library has none of that name.
   void* Symbol(const char* name) const noexcept;

@@ -10,7 +10,7 @@
 
 namespace platform {
 
-DynamicLibrary::DynamicLibrary(const std::string& path) {
+TDynamicLibrary::TDynamicLibrary(const std::string& path) {
   handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle_) {
     const char* reason = dlerror();
@@ -18,15 +18,15 @@ DynamicLibrary::DynamicLibrary(const std::string& path) {
   }
 }
 
-DynamicLibrary::~DynamicLibrary() {
+TDynamicLibrary::~TDynamicLibrary() {
   dlclose(handle_);
 }
 
-void* DynamicLibrary::Symbol(const char* name) const noexcept {
+void* TDynamicLibrary::Symbol(const char* name) const noexcept {
   return dlsym(handle_, name);
 }
 
-std::string DynamicLibrary::ResourceString(unsigned) const {
+std::string TDynamicLibrary::ResourceString(unsigned) const {
   return {};
 }
 

@@ -8,21 +8,21 @@
 
 namespace platform {
 
-DynamicLibrary::DynamicLibrary(const std::string& path) {
+TDynamicLibrary::TDynamicLibrary(const std::string& path) {
   handle_ = LoadLibraryA(path.c_str());
   if (!handle_)
     throw std::runtime_error("cannot load " + path + ": error " + std::to_string(GetLastError()));
 }
 
-DynamicLibrary::~DynamicLibrary() {
+TDynamicLibrary::~TDynamicLibrary() {
   FreeLibrary(static_cast<HMODULE>(handle_));
 }
 
-void* DynamicLibrary::Symbol(const char* name) const noexcept {
+void* TDynamicLibrary::Symbol(const char* name) const noexcept {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
 }
 
-std::string DynamicLibrary::ResourceString(unsigned id) const {
+std::string TDynamicLibrary::ResourceString(unsigned id) const {
   char text[256];
   const int length = LoadStringA(static_cast<HMODULE>(handle_), id, text, sizeof text);
   return length > 0 ? std::string(text, static_cast<size_t>(length)) : std::string();
@@ -45,7 +45,7 @@ HRESULT ClassFactoryByProgId(const std::string& progId, IClassFactory** factory)
   // Apartment threading, as the host runs its add-ins; a repeated call is harmless.
   const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   if (FAILED(init) && init != RPC_E_CHANGED_MODE) return init;
-  const OleString wideProgId = FromAnsi(progId);
+  const TOleString wideProgId = FromAnsi(progId);
   CLSID classId;
   HRESULT hr = CLSIDFromProgID(wideProgId.c_str(), &classId);
   if (FAILED(hr)) return hr;

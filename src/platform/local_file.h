@@ -9,19 +9,19 @@
 
 namespace platform {
 
-class LocalFile {
+class TLocalFile {
  public:
   // Opens `path` exactly as given; nullptr with `error` set on failure.
-  static std::unique_ptr<LocalFile> OpenForReading(const std::string& path, uint32_t& error);
-  ~LocalFile();
-  LocalFile(const LocalFile&) = delete;
-  LocalFile& operator=(const LocalFile&) = delete;
+  static std::unique_ptr<TLocalFile> OpenForReading(const std::string& path, uint32_t& error);
+  ~TLocalFile();
+  TLocalFile(const TLocalFile&) = delete;
+  TLocalFile& operator=(const TLocalFile&) = delete;
 
   // Up to `size` bytes: the count read, 0 at end of file, -1 with `error` set.
   [[nodiscard]] int Read(uint8_t* buffer, int size, uint32_t& error);
 
  private:
-  explicit LocalFile(std::intptr_t handle) : handle_(handle) {}
+  explicit TLocalFile(std::intptr_t handle) : handle_(handle) {}
   std::intptr_t handle_;
 };
 

@@ -6,21 +6,21 @@
 
 namespace platform {
 
-std::unique_ptr<LocalFile> LocalFile::OpenForReading(const std::string& path, uint32_t& error) {
+std::unique_ptr<TLocalFile> TLocalFile::OpenForReading(const std::string& path, uint32_t& error) {
   const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     error = GetLastError();
     return nullptr;
   }
-  return std::unique_ptr<LocalFile>(new LocalFile(reinterpret_cast<std::intptr_t>(handle)));
+  return std::unique_ptr<TLocalFile>(new TLocalFile(reinterpret_cast<std::intptr_t>(handle)));
 }
 
-LocalFile::~LocalFile() {
+TLocalFile::~TLocalFile() {
   CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
-int LocalFile::Read(uint8_t* buffer, int size, uint32_t& error) {
+int TLocalFile::Read(uint8_t* buffer, int size, uint32_t& error) {
   DWORD count = 0;
   if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, static_cast<DWORD>(size), &count,
                 nullptr)) {

@@ -3,7 +3,7 @@
 //
 // Windows: the named pipe itself. Linux has no named pipes in that sense; the
 // same name maps to the Unix domain stream socket
-// LocalPipeDirectory + "/" + <name>, that is /tmp/orbelin-pipe/MySQL for the
+// kLocalPipeDirectory + "/" + <name>, that is /tmp/orbelin-pipe/MySQL for the
 // server pipe. Tests make that path a symbolic link to their own server's
 // socket (tests/support/README.md).
 
@@ -15,7 +15,7 @@
 
 namespace platform {
 
-inline constexpr const char* LocalPipeDirectory = "/tmp/orbelin-pipe";
+inline constexpr const char* kLocalPipeDirectory = "/tmp/orbelin-pipe";
 
 // `\\<host>\pipe\<name>` on Windows; the mapped socket path on Linux.
 std::string LocalPipePath(const std::string& host, const std::string& name);
@@ -24,19 +24,19 @@ std::string LocalPipePath(const std::string& host, const std::string& name);
 // machine; false where it is a named pipe, which may lead to another host.
 bool LocalPipeIsUnixSocket();
 
-class LocalPipe final : public ByteStream {
+class TLocalPipe final : public TByteStream {
  public:
-  enum class OpenResult { Opened, Busy, Failed };
+  enum class TOpenResult { Opened, Busy, Failed };
   // Opens the endpoint; on Busy or Failed returns nullptr and sets `error`
   // (GetLastError() on Windows, errno on Linux: 2 when it does not exist).
-  static std::unique_ptr<LocalPipe> Open(const std::string& path, OpenResult& result,
+  static std::unique_ptr<TLocalPipe> Open(const std::string& path, TOpenResult& result,
                                          uint32_t& error);
   // Waits up to `milliseconds` for a busy endpoint; false with `error` set.
   [[nodiscard]] static bool WaitBusy(const std::string& path, uint32_t milliseconds,
                                      uint32_t& error);
-  ~LocalPipe() override;
-  LocalPipe(const LocalPipe&) = delete;
-  LocalPipe& operator=(const LocalPipe&) = delete;
+  ~TLocalPipe() override;
+  TLocalPipe(const TLocalPipe&) = delete;
+  TLocalPipe& operator=(const TLocalPipe&) = delete;
 
   // Byte read mode with blocking waits; false with `error` set.
   [[nodiscard]] bool SetByteMode(uint32_t& error);
@@ -48,14 +48,14 @@ class LocalPipe final : public ByteStream {
   // True when data (or the end of the stream) arrives within `milliseconds`
   // (negative: no limit).
   bool WaitReadable(int64_t milliseconds) override;
-  IoError LastIoError() const override { return lastIoError_; }
+  TIoError LastIoError() const override { return lastIoError_; }
   void Close() override;
 
  private:
-  explicit LocalPipe(intptr_t handle) : handle_(handle) {}
+  explicit TLocalPipe(intptr_t handle) : handle_(handle) {}
 
   intptr_t handle_;
-  IoError lastIoError_ = IoError::None;
+  TIoError lastIoError_ = TIoError::None;
 };
 
 }  // namespace platform

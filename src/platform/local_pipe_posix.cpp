@@ -14,72 +14,72 @@
 namespace platform {
 
 std::string LocalPipePath(const std::string& /*host*/, const std::string& name) {
-  return std::string(LocalPipeDirectory) + "/" + name;
+  return std::string(kLocalPipeDirectory) + "/" + name;
 }
 
 bool LocalPipeIsUnixSocket() {
   return true;
 }
 
-std::unique_ptr<LocalPipe> LocalPipe::Open(const std::string& path, OpenResult& result,
+std::unique_ptr<TLocalPipe> TLocalPipe::Open(const std::string& path, TOpenResult& result,
                                            uint32_t& error) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   if (path.size() >= sizeof address.sun_path) {
-    result = OpenResult::Failed;
+    result = TOpenResult::Failed;
     error = ENAMETOOLONG;
     return nullptr;
   }
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
   const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) {
-    result = OpenResult::Failed;
+    result = TOpenResult::Failed;
     error = static_cast<uint32_t>(errno);
     return nullptr;
   }
   // A blocking connect waits for room in the listener's backlog itself, so
   // the endpoint is never reported busy here.
   if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    result = OpenResult::Failed;
+    result = TOpenResult::Failed;
     error = static_cast<uint32_t>(errno);
     close(fd);
     return nullptr;
   }
-  result = OpenResult::Opened;
-  return std::unique_ptr<LocalPipe>(new LocalPipe(fd));
+  result = TOpenResult::Opened;
+  return std::unique_ptr<TLocalPipe>(new TLocalPipe(fd));
 }
 
-bool LocalPipe::WaitBusy(const std::string& /*path*/, uint32_t /*milliseconds*/,
+bool TLocalPipe::WaitBusy(const std::string& /*path*/, uint32_t /*milliseconds*/,
                          uint32_t& /*error*/) {
   return true;
 }
 
-LocalPipe::~LocalPipe() {
+TLocalPipe::~TLocalPipe() {
   Close();
 }
 
-bool LocalPipe::SetByteMode(uint32_t& /*error*/) {
+bool TLocalPipe::SetByteMode(uint32_t& /*error*/) {
   return true;
 }
 
-int LocalPipe::Read(uint8_t* buffer, int size) {
+int TLocalPipe::Read(uint8_t* buffer, int size) {
   const auto result = recv(static_cast<int>(handle_), buffer, static_cast<size_t>(size), 0);
-  lastIoError_ = result >= 0      ? IoError::None
-                 : errno == EINTR ? IoError::Interrupted
-                                  : IoError::Other;
+  lastIoError_ = result >= 0      ? TIoError::None
+                 : errno == EINTR ? TIoError::Interrupted
+                                  : TIoError::Other;
   return result < 0 ? -1 : static_cast<int>(result);
 }
 
-int LocalPipe::Write(const uint8_t* data, int size) {
+int TLocalPipe::Write(const uint8_t* data, int size) {
   const auto result =
       send(static_cast<int>(handle_), data, static_cast<size_t>(size), MSG_NOSIGNAL);
-  lastIoError_ = result >= 0      ? IoError::None
-                 : errno == EINTR ? IoError::Interrupted
-                                  : IoError::Other;
+  lastIoError_ = result >= 0      ? TIoError::None
+                 : errno == EINTR ? TIoError::Interrupted
+                                  : TIoError::Other;
   return result < 0 ? -1 : static_cast<int>(result);
 }
 
-bool LocalPipe::WaitReadable(int64_t milliseconds) {
+bool TLocalPipe::WaitReadable(int64_t milliseconds) {
   pollfd entry{static_cast<int>(handle_), POLLIN, 0};
   const int limit = milliseconds < 0         ? -1
                     : milliseconds > INT_MAX ? INT_MAX
@@ -87,7 +87,7 @@ bool LocalPipe::WaitReadable(int64_t milliseconds) {
   return poll(&entry, 1, limit) > 0;
 }
 
-void LocalPipe::Close() {
+void TLocalPipe::Close() {
   if (handle_ < 0) return;
   close(static_cast<int>(handle_));
   handle_ = -1;

@@ -25,57 +25,57 @@ bool LocalPipeIsUnixSocket() {
   return false;
 }
 
-std::unique_ptr<LocalPipe> LocalPipe::Open(const std::string& path, OpenResult& result,
+std::unique_ptr<TLocalPipe> TLocalPipe::Open(const std::string& path, TOpenResult& result,
                                            uint32_t& error) {
   const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     error = GetLastError();
-    result = error == ERROR_PIPE_BUSY ? OpenResult::Busy : OpenResult::Failed;
+    result = error == ERROR_PIPE_BUSY ? TOpenResult::Busy : TOpenResult::Failed;
     return nullptr;
   }
-  result = OpenResult::Opened;
-  return std::unique_ptr<LocalPipe>(new LocalPipe(reinterpret_cast<intptr_t>(handle)));
+  result = TOpenResult::Opened;
+  return std::unique_ptr<TLocalPipe>(new TLocalPipe(reinterpret_cast<intptr_t>(handle)));
 }
 
-bool LocalPipe::WaitBusy(const std::string& path, uint32_t milliseconds, uint32_t& error) {
+bool TLocalPipe::WaitBusy(const std::string& path, uint32_t milliseconds, uint32_t& error) {
   if (WaitNamedPipeA(path.c_str(), milliseconds)) return true;
   error = GetLastError();
   return false;
 }
 
-LocalPipe::~LocalPipe() {
+TLocalPipe::~TLocalPipe() {
   Close();
 }
 
-bool LocalPipe::SetByteMode(uint32_t& error) {
+bool TLocalPipe::SetByteMode(uint32_t& error) {
   DWORD mode = 0;  // PIPE_READMODE_BYTE | PIPE_WAIT
   if (SetNamedPipeHandleState(Handle(handle_), &mode, nullptr, nullptr)) return true;
   error = GetLastError();
   return false;
 }
 
-int LocalPipe::Read(uint8_t* buffer, int size) {
+int TLocalPipe::Read(uint8_t* buffer, int size) {
   DWORD count = 0;
   if (!ReadFile(Handle(handle_), buffer, static_cast<DWORD>(size), &count, nullptr)) {
-    lastIoError_ = IoError::Other;
+    lastIoError_ = TIoError::Other;
     return -1;
   }
-  lastIoError_ = IoError::None;
+  lastIoError_ = TIoError::None;
   return static_cast<int>(count);
 }
 
-int LocalPipe::Write(const uint8_t* data, int size) {
+int TLocalPipe::Write(const uint8_t* data, int size) {
   DWORD count = 0;
   if (!WriteFile(Handle(handle_), data, static_cast<DWORD>(size), &count, nullptr)) {
-    lastIoError_ = IoError::Other;
+    lastIoError_ = TIoError::Other;
     return -1;
   }
-  lastIoError_ = IoError::None;
+  lastIoError_ = TIoError::None;
   return static_cast<int>(count);
 }
 
-bool LocalPipe::WaitReadable(int64_t milliseconds) {
+bool TLocalPipe::WaitReadable(int64_t milliseconds) {
   // Pipes opened for blocking reads cannot be waited on; peek at the pipe in
   // short steps until data is there, the pipe breaks or the time is up.
   const DWORD started = GetTickCount();
@@ -89,7 +89,7 @@ bool LocalPipe::WaitReadable(int64_t milliseconds) {
   }
 }
 
-void LocalPipe::Close() {
+void TLocalPipe::Close() {
   if (Handle(handle_) == INVALID_HANDLE_VALUE) return;
   CloseHandle(Handle(handle_));
   handle_ = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);

@@ -16,7 +16,7 @@ namespace platform {
 namespace {
 
 // Registry key names compare without regard to ASCII letter case.
-struct CaseInsensitiveLess {
+struct TCaseInsensitiveLess {
   using is_transparent = void;
   static char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
   bool operator()(std::string_view a, std::string_view b) const {
@@ -28,13 +28,13 @@ struct CaseInsensitiveLess {
   }
 };
 
-struct Key {
-  std::map<std::string, std::string, CaseInsensitiveLess> values;
-  std::map<std::string, std::unique_ptr<Key>, CaseInsensitiveLess> subkeys;
+struct TKey {
+  std::map<std::string, std::string, TCaseInsensitiveLess> values;
+  std::map<std::string, std::unique_ptr<TKey>, TCaseInsensitiveLess> subkeys;
 };
 
-Key& ClassesRoot() {
-  static Key root;
+TKey& ClassesRoot() {
+  static TKey root;
   return root;
 }
 
@@ -51,8 +51,8 @@ std::vector<std::string_view> PathParts(std::string_view path) {
   return parts;
 }
 
-Key* FindKey(std::span<const std::string_view> parts) {
-  Key* key = &ClassesRoot();
+TKey* FindKey(std::span<const std::string_view> parts) {
+  TKey* key = &ClassesRoot();
   for (std::string_view part : parts) {
     const auto found = key->subkeys.find(part);
     if (found == key->subkeys.end()) return nullptr;
@@ -65,10 +65,10 @@ Key* FindKey(std::span<const std::string_view> parts) {
 
 bool RegistrySetString(std::string_view keyPath, std::string_view valueName,
                        std::string_view data) {
-  Key* key = &ClassesRoot();
+  TKey* key = &ClassesRoot();
   for (std::string_view part : PathParts(keyPath)) {
     auto& child = key->subkeys[std::string(part)];
-    if (!child) child = std::make_unique<Key>();
+    if (!child) child = std::make_unique<TKey>();
     key = child.get();
   }
   key->values[std::string(valueName)] = std::string(data);
@@ -78,7 +78,7 @@ bool RegistrySetString(std::string_view keyPath, std::string_view valueName,
 bool RegistryDeleteKey(std::string_view keyPath) {
   const auto parts = PathParts(keyPath);
   if (parts.empty()) return false;
-  Key* parent = FindKey(std::span(parts).first(parts.size() - 1));
+  TKey* parent = FindKey(std::span(parts).first(parts.size() - 1));
   if (!parent) return false;
   const auto found = parent->subkeys.find(parts.back());
   if (found == parent->subkeys.end() || !found->second->subkeys.empty()) return false;
@@ -91,7 +91,7 @@ bool RegistryKeyExists(std::string_view keyPath) {
 }
 
 std::optional<std::string> RegistryGetString(std::string_view keyPath, std::string_view valueName) {
-  const Key* key = FindKey(PathParts(keyPath));
+  const TKey* key = FindKey(PathParts(keyPath));
   if (!key) return std::nullopt;
   const auto found = key->values.find(valueName);
   if (found == key->values.end()) return std::nullopt;

@@ -26,27 +26,27 @@ namespace platform {
 [[nodiscard]] bool ResolveIPv4(const std::string& host, uint32_t& address, int& error);
 
 // Dead-peer detection of connected sockets: the first probe after this much
-// idle time, then one every KeepAliveInterval, given up after KeepAliveProbes
+// idle time, then one every KeepAliveInterval, given up after kKeepAliveProbes
 // unanswered ones.
-inline constexpr int KeepAliveIdleSeconds = 60;
-inline constexpr int KeepAliveIntervalSeconds = 10;
-inline constexpr int KeepAliveProbes = 6;
+inline constexpr int kKeepAliveIdleSeconds = 60;
+inline constexpr int kKeepAliveIntervalSeconds = 10;
+inline constexpr int kKeepAliveProbes = 6;
 
 // Close drains at most this many reads of this size, one per millisecond.
-inline constexpr int DrainChunk = 65536;
-inline constexpr int MaxDrainRounds = 1000;
+inline constexpr int kDrainChunk = 65536;
+inline constexpr int kMaxDrainRounds = 1000;
 
-class TcpSocket final : public ByteStream {
+class TTcpSocket final : public TByteStream {
  public:
   // A new IPv4 stream socket, or nullptr with `error` set.
-  static std::unique_ptr<TcpSocket> Create(int& error);
-  ~TcpSocket() override;
-  TcpSocket(const TcpSocket&) = delete;
-  TcpSocket& operator=(const TcpSocket&) = delete;
+  static std::unique_ptr<TTcpSocket> Create(int& error);
+  ~TTcpSocket() override;
+  TTcpSocket(const TTcpSocket&) = delete;
+  TTcpSocket& operator=(const TTcpSocket&) = delete;
 
-  enum class ConnectResult { Connected, InProgress, Failed };
+  enum class TConnectResult { Connected, InProgress, Failed };
   // Starts a connect; on a non-blocking socket usually InProgress.
-  [[nodiscard]] ConnectResult Connect(uint32_t address, uint16_t port);
+  [[nodiscard]] TConnectResult Connect(uint32_t address, uint16_t port);
   // The failure of a finished non-blocking connect, 0 when it succeeded.
   [[nodiscard]] int PendingError();
   // Asks for the IP type of service and, only when that is refused, sets
@@ -62,7 +62,7 @@ class TcpSocket final : public ByteStream {
   int Write(const uint8_t* data, int size) override;
   int SetNonBlocking(bool on) override;
   bool WaitReadable(int64_t milliseconds) override;
-  IoError LastIoError() const override { return lastIoError_; }
+  TIoError LastIoError() const override { return lastIoError_; }
   // Stops sending, drains what the peer still sends, then closes.
   void Close() override;
 
@@ -70,12 +70,12 @@ class TcpSocket final : public ByteStream {
   [[nodiscard]] int LastErrorCode() const { return lastError_; }
 
  private:
-  explicit TcpSocket(intptr_t handle) : handle_(handle) {}
+  explicit TTcpSocket(intptr_t handle) : handle_(handle) {}
   void NoteResult(int result);
 
   intptr_t handle_;
   int lastError_ = 0;
-  IoError lastIoError_ = IoError::None;
+  TIoError lastIoError_ = TIoError::None;
 };
 
 }  // namespace platform

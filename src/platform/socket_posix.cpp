@@ -20,19 +20,19 @@ namespace platform {
 
 namespace {
 
-IoError Classify(int error) {
+TIoError Classify(int error) {
   switch (error) {
     case EINTR:
-      return IoError::Interrupted;
+      return TIoError::Interrupted;
     case EAGAIN:
 #if EWOULDBLOCK != EAGAIN
     case EWOULDBLOCK:
 #endif
-      return IoError::WouldBlock;
+      return TIoError::WouldBlock;
     case EINPROGRESS:
-      return IoError::InProgress;
+      return TIoError::InProgress;
     default:
-      return IoError::Other;
+      return TIoError::Other;
   }
 }
 
@@ -71,41 +71,41 @@ bool ResolveIPv4(const std::string& host, uint32_t& address, int& error) {
   return true;
 }
 
-std::unique_ptr<TcpSocket> TcpSocket::Create(int& error) {
+std::unique_ptr<TTcpSocket> TTcpSocket::Create(int& error) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     error = errno;
     return nullptr;
   }
-  return std::unique_ptr<TcpSocket>(new TcpSocket(fd));
+  return std::unique_ptr<TTcpSocket>(new TTcpSocket(fd));
 }
 
-TcpSocket::~TcpSocket() {
+TTcpSocket::~TTcpSocket() {
   if (handle_ >= 0) close(Fd(handle_));
 }
 
-void TcpSocket::NoteResult(int result) {
+void TTcpSocket::NoteResult(int result) {
   if (result >= 0) {
-    lastIoError_ = IoError::None;
+    lastIoError_ = TIoError::None;
     return;
   }
   lastError_ = errno;
   lastIoError_ = Classify(lastError_);
 }
 
-TcpSocket::ConnectResult TcpSocket::Connect(uint32_t address, uint16_t port) {
+TTcpSocket::TConnectResult TTcpSocket::Connect(uint32_t address, uint16_t port) {
   sockaddr_in peer{};
   peer.sin_family = AF_INET;
   peer.sin_port = htons(port);
   peer.sin_addr.s_addr = address;
   const int result = connect(Fd(handle_), reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
-  if (result == 0) return ConnectResult::Connected;
+  if (result == 0) return TConnectResult::Connected;
   lastError_ = errno;
   lastIoError_ = Classify(lastError_);
-  return lastError_ == EINPROGRESS ? ConnectResult::InProgress : ConnectResult::Failed;
+  return lastError_ == EINPROGRESS ? TConnectResult::InProgress : TConnectResult::Failed;
 }
 
-int TcpSocket::PendingError() {
+int TTcpSocket::PendingError() {
   int error = 0;
   socklen_t length = sizeof error;
   if (getsockopt(Fd(handle_), SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
@@ -113,7 +113,7 @@ int TcpSocket::PendingError() {
   return error;
 }
 
-int TcpSocket::SetFastSend() {
+int TTcpSocket::SetFastSend() {
   // The type-of-service request carries no value and is normally refused;
   // then the socket gets TCP_NODELAY.
   if (setsockopt(Fd(handle_), IPPROTO_IP, IP_TOS, nullptr, 0) == 0) return 0;
@@ -121,7 +121,7 @@ int TcpSocket::SetFastSend() {
   return setsockopt(Fd(handle_), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0 ? 0 : -1;
 }
 
-int TcpSocket::SetKeepAlive(bool on) {
+int TTcpSocket::SetKeepAlive(bool on) {
   const int value = on ? 1 : 0;
   const int result = setsockopt(Fd(handle_), SOL_SOCKET, SO_KEEPALIVE, &value, sizeof value);
   if (result != 0 || !on) return result;
@@ -130,35 +130,35 @@ int TcpSocket::SetKeepAlive(bool on) {
   const auto set = [fd](int option, int seconds) {
     static_cast<void>(setsockopt(fd, IPPROTO_TCP, option, &seconds, sizeof seconds));
   };
-  set(TCP_KEEPIDLE, KeepAliveIdleSeconds);
-  set(TCP_KEEPINTVL, KeepAliveIntervalSeconds);
-  set(TCP_KEEPCNT, KeepAliveProbes);
+  set(TCP_KEEPIDLE, kKeepAliveIdleSeconds);
+  set(TCP_KEEPINTVL, kKeepAliveIntervalSeconds);
+  set(TCP_KEEPCNT, kKeepAliveProbes);
   // No TCP_USER_TIMEOUT: it would also end a connection whose live server
   // stops reading for a while (a long LOAD DATA waiting on a lock).
   return result;
 }
 
-int TcpSocket::Read(uint8_t* buffer, int size) {
+int TTcpSocket::Read(uint8_t* buffer, int size) {
   const auto result = recv(Fd(handle_), buffer, static_cast<size_t>(size), 0);
   NoteResult(static_cast<int>(result));
   return static_cast<int>(result);
 }
 
-int TcpSocket::Write(const uint8_t* data, int size) {
+int TTcpSocket::Write(const uint8_t* data, int size) {
   // MSG_NOSIGNAL: a peer that went away is a failed send, not a SIGPIPE.
   const auto result = send(Fd(handle_), data, static_cast<size_t>(size), MSG_NOSIGNAL);
   NoteResult(static_cast<int>(result));
   return static_cast<int>(result);
 }
 
-int TcpSocket::SetNonBlocking(bool on) {
+int TTcpSocket::SetNonBlocking(bool on) {
   int value = on ? 1 : 0;
   const int result = ioctl(Fd(handle_), FIONBIO, &value);
   if (result != 0) lastError_ = errno;
   return result;
 }
 
-bool TcpSocket::WaitReadable(int64_t milliseconds) {
+bool TTcpSocket::WaitReadable(int64_t milliseconds) {
   // poll rather than select: descriptors above FD_SETSIZE stay safe.
   pollfd entry{Fd(handle_), POLLIN, 0};
   const int limit = milliseconds < 0         ? -1
@@ -169,18 +169,18 @@ bool TcpSocket::WaitReadable(int64_t milliseconds) {
   return result > 0;
 }
 
-void TcpSocket::Close() {
+void TTcpSocket::Close() {
   if (handle_ < 0) return;
   shutdown(Fd(handle_), SHUT_WR);
   SetNonBlocking(true);
   // Drain what the server still sends so the close is orderly, but bounded:
   // a server in the middle of a 16 MiB reply must not hold the close for
   // minutes.
-  std::vector<uint8_t> scratch(DrainChunk);
+  std::vector<uint8_t> scratch(kDrainChunk);
   int rounds = 0;
   do {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  } while (recv(Fd(handle_), scratch.data(), scratch.size(), 0) > 0 && ++rounds < MaxDrainRounds);
+  } while (recv(Fd(handle_), scratch.data(), scratch.size(), 0) > 0 && ++rounds < kMaxDrainRounds);
   close(Fd(handle_));
   handle_ = -1;
 }

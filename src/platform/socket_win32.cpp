@@ -26,16 +26,16 @@ struct SocketsStartup {
 };
 SocketsStartup startup;
 
-IoError Classify(int error) {
+TIoError Classify(int error) {
   switch (error) {
     case WSAEINTR:
-      return IoError::Interrupted;
+      return TIoError::Interrupted;
     case WSAEWOULDBLOCK:
-      return IoError::WouldBlock;
+      return TIoError::WouldBlock;
     case WSAEINPROGRESS:
-      return IoError::InProgress;
+      return TIoError::InProgress;
     default:
-      return IoError::Other;
+      return TIoError::Other;
   }
 }
 
@@ -74,41 +74,41 @@ bool ResolveIPv4(const std::string& host, uint32_t& address, int& error) {
   return true;
 }
 
-std::unique_ptr<TcpSocket> TcpSocket::Create(int& error) {
+std::unique_ptr<TTcpSocket> TTcpSocket::Create(int& error) {
   const SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
   if (s == INVALID_SOCKET) {
     error = WSAGetLastError();
     return nullptr;
   }
-  return std::unique_ptr<TcpSocket>(new TcpSocket(static_cast<intptr_t>(s)));
+  return std::unique_ptr<TTcpSocket>(new TTcpSocket(static_cast<intptr_t>(s)));
 }
 
-TcpSocket::~TcpSocket() {
+TTcpSocket::~TTcpSocket() {
   if (Sock(handle_) != INVALID_SOCKET) closesocket(Sock(handle_));
 }
 
-void TcpSocket::NoteResult(int result) {
+void TTcpSocket::NoteResult(int result) {
   if (result >= 0) {
-    lastIoError_ = IoError::None;
+    lastIoError_ = TIoError::None;
     return;
   }
   lastError_ = WSAGetLastError();
   lastIoError_ = Classify(lastError_);
 }
 
-TcpSocket::ConnectResult TcpSocket::Connect(uint32_t address, uint16_t port) {
+TTcpSocket::TConnectResult TTcpSocket::Connect(uint32_t address, uint16_t port) {
   sockaddr_in peer{};
   peer.sin_family = AF_INET;
   peer.sin_port = htons(port);
   peer.sin_addr.s_addr = address;
   if (connect(Sock(handle_), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0)
-    return ConnectResult::Connected;
+    return TConnectResult::Connected;
   lastError_ = WSAGetLastError();
   lastIoError_ = Classify(lastError_);
-  return lastError_ == WSAEWOULDBLOCK ? ConnectResult::InProgress : ConnectResult::Failed;
+  return lastError_ == WSAEWOULDBLOCK ? TConnectResult::InProgress : TConnectResult::Failed;
 }
 
-int TcpSocket::PendingError() {
+int TTcpSocket::PendingError() {
   int error = 0;
   int length = sizeof error;
   if (getsockopt(Sock(handle_), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) !=
@@ -118,7 +118,7 @@ int TcpSocket::PendingError() {
   return error;
 }
 
-int TcpSocket::SetFastSend() {
+int TTcpSocket::SetFastSend() {
   // Option 8 at IPPROTO_IP is the Windows Sockets 1.1 type of service; the
   // request carries no value and is normally refused, then TCP_NODELAY is set.
   if (setsockopt(Sock(handle_), IPPROTO_IP, 8, nullptr, 0) == 0) return 0;
@@ -129,7 +129,7 @@ int TcpSocket::SetFastSend() {
              : -1;
 }
 
-int TcpSocket::SetKeepAlive(bool on) {
+int TTcpSocket::SetKeepAlive(bool on) {
   const BOOL value = on ? TRUE : FALSE;
   const int result = setsockopt(Sock(handle_), SOL_SOCKET, SO_KEEPALIVE,
                                 reinterpret_cast<const char*>(&value), sizeof value);
@@ -137,33 +137,33 @@ int TcpSocket::SetKeepAlive(bool on) {
   // Best effort (Windows 2000 and later): the probe count is the system's own
   // (5 on XP, 10 from Vista), so a peer that is gone is noticed within about
   // two minutes instead of two hours.
-  tcp_keepalive tuning{1, KeepAliveIdleSeconds * 1000, KeepAliveIntervalSeconds * 1000};
+  tcp_keepalive tuning{1, kKeepAliveIdleSeconds * 1000, kKeepAliveIntervalSeconds * 1000};
   DWORD returned = 0;
   static_cast<void>(WSAIoctl(Sock(handle_), SIO_KEEPALIVE_VALS, &tuning, sizeof tuning, nullptr, 0,
                              &returned, nullptr, nullptr));
   return result;
 }
 
-int TcpSocket::Read(uint8_t* buffer, int size) {
+int TTcpSocket::Read(uint8_t* buffer, int size) {
   const int result = recv(Sock(handle_), reinterpret_cast<char*>(buffer), size, 0);
   NoteResult(result);
   return result;
 }
 
-int TcpSocket::Write(const uint8_t* data, int size) {
+int TTcpSocket::Write(const uint8_t* data, int size) {
   const int result = send(Sock(handle_), reinterpret_cast<const char*>(data), size, 0);
   NoteResult(result);
   return result;
 }
 
-int TcpSocket::SetNonBlocking(bool on) {
+int TTcpSocket::SetNonBlocking(bool on) {
   u_long value = on ? 1 : 0;
   const int result = ioctlsocket(Sock(handle_), FIONBIO, &value);
   if (result != 0) lastError_ = WSAGetLastError();
   return result;
 }
 
-bool TcpSocket::WaitReadable(int64_t milliseconds) {
+bool TTcpSocket::WaitReadable(int64_t milliseconds) {
   fd_set readable;
   FD_ZERO(&readable);
   FD_SET(Sock(handle_), &readable);
@@ -186,18 +186,18 @@ bool TcpSocket::WaitReadable(int64_t milliseconds) {
   return result > 0 && (FD_ISSET(Sock(handle_), &readable) || FD_ISSET(Sock(handle_), &failed));
 }
 
-void TcpSocket::Close() {
+void TTcpSocket::Close() {
   if (Sock(handle_) == INVALID_SOCKET) return;
   shutdown(Sock(handle_), SD_SEND);
   SetNonBlocking(true);
   // Drain what the server still sends so the close is orderly, but bounded:
   // a server in the middle of a 16 MiB reply must not hold the close for
   // minutes.
-  std::vector<char> scratch(DrainChunk);
+  std::vector<char> scratch(kDrainChunk);
   int rounds = 0;
   do {
     Sleep(1);
-  } while (recv(Sock(handle_), scratch.data(), DrainChunk, 0) > 0 && ++rounds < MaxDrainRounds);
+  } while (recv(Sock(handle_), scratch.data(), kDrainChunk, 0) > 0 && ++rounds < kMaxDrainRounds);
   closesocket(Sock(handle_));
   handle_ = static_cast<intptr_t>(INVALID_SOCKET);
 }

@@ -43,26 +43,26 @@ std::optional<std::int64_t> SignedIntegerOf(const VARIANT& v) {
 }
 
 // Round half to even, the rule of OLE Automation's own conversions.
-ConversionStatus RoundToInt64(double value, std::int64_t& out) {
+TConversionStatus RoundToInt64(double value, std::int64_t& out) {
   const double rounded = std::nearbyint(value);
   // 2^63 is exact in a double; NaN fails both comparisons.
   if (!(rounded >= -9223372036854775808.0 && rounded < 9223372036854775808.0))
-    return ConversionStatus::kOverflow;
+    return TConversionStatus::Overflow;
   out = static_cast<std::int64_t>(rounded);
-  return ConversionStatus::kOk;
+  return TConversionStatus::Ok;
 }
 
 // Applies a sign to a magnitude, checking the signed range.
-ConversionStatus SignedFromMagnitude(bool negative, std::uint64_t magnitude, std::int64_t& out) {
+TConversionStatus SignedFromMagnitude(bool negative, std::uint64_t magnitude, std::int64_t& out) {
   constexpr std::uint64_t kMaxPositive = std::numeric_limits<std::int64_t>::max();
   if (negative) {
-    if (magnitude > kMaxPositive + 1) return ConversionStatus::kOverflow;
+    if (magnitude > kMaxPositive + 1) return TConversionStatus::Overflow;
     out = magnitude == 0 ? 0 : -static_cast<std::int64_t>(magnitude - 1) - 1;
   } else {
-    if (magnitude > kMaxPositive) return ConversionStatus::kOverflow;
+    if (magnitude > kMaxPositive) return TConversionStatus::Overflow;
     out = static_cast<std::int64_t>(magnitude);
   }
-  return ConversionStatus::kOk;
+  return TConversionStatus::Ok;
 }
 
 std::uint64_t Magnitude(std::int64_t value) {
@@ -78,13 +78,13 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-OleStringView Trimmed(OleStringView text) {
+TOleStringView Trimmed(TOleStringView text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   return text;
 }
 
-struct NumericText {
+struct TNumericText {
   bool negative = false;
   std::string integerDigits;   // leading zeros removed
   std::string fractionDigits;  // as written
@@ -94,14 +94,14 @@ struct NumericText {
 };
 
 // [+-] (digits [. [digits]] | . digits) [(e|E) [+-] digits], blanks around.
-std::optional<NumericText> ParseNumericText(OleStringView wide) {
+std::optional<TNumericText> ParseNumericText(TOleStringView wide) {
   wide = Trimmed(wide);
   std::string text;
   for (const char16_t c : wide) {
     if (c >= 0x80) return std::nullopt;
     text.push_back(static_cast<char>(c));
   }
-  NumericText number;
+  TNumericText number;
   std::size_t i = 0;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) number.negative = text[i++] == '-';
   const std::size_t mantissaStart = i;
@@ -135,7 +135,7 @@ std::optional<NumericText> ParseNumericText(OleStringView wide) {
   return number;
 }
 
-ConversionStatus TextToDouble(const NumericText& number, double& out) {
+TConversionStatus TextToDouble(const TNumericText& number, double& out) {
   double value = 0;
   const char* end = number.plain.data() + number.plain.size();
   const auto [ptr, ec] = std::from_chars(number.plain.data(), end, value);
@@ -150,23 +150,23 @@ ConversionStatus TextToDouble(const NumericText& number, double& out) {
       else
         magnitude = -static_cast<long>(firstSignificant);
     }
-    if (magnitude + number.exponent > 0) return ConversionStatus::kOverflow;
+    if (magnitude + number.exponent > 0) return TConversionStatus::Overflow;
     out = number.negative ? -0.0 : 0.0;
-    return ConversionStatus::kOk;
+    return TConversionStatus::Ok;
   }
-  if (ec != std::errc() || ptr != end) return ConversionStatus::kMismatch;
+  if (ec != std::errc() || ptr != end) return TConversionStatus::Mismatch;
   out = value;
-  return ConversionStatus::kOk;
+  return TConversionStatus::Ok;
 }
 
-ConversionStatus TextToInt64(const NumericText& number, std::int64_t& out) {
+TConversionStatus TextToInt64(const TNumericText& number, std::int64_t& out) {
   if (number.hasExponent) {
     double value = 0;
-    const ConversionStatus status = TextToDouble(number, value);
-    return status == ConversionStatus::kOk ? RoundToInt64(value, out) : status;
+    const TConversionStatus status = TextToDouble(number, value);
+    return status == TConversionStatus::Ok ? RoundToInt64(value, out) : status;
   }
   // 19 digits always fit an unsigned 64-bit integer, even after rounding up.
-  if (number.integerDigits.size() > 19) return ConversionStatus::kOverflow;
+  if (number.integerDigits.size() > 19) return TConversionStatus::Overflow;
   std::uint64_t magnitude = 0;
   for (const char digit : number.integerDigits) magnitude = magnitude * 10 + (digit - '0');
   if (!number.fractionDigits.empty()) {
@@ -177,7 +177,7 @@ ConversionStatus TextToInt64(const NumericText& number, std::int64_t& out) {
   return SignedFromMagnitude(number.negative, magnitude, out);
 }
 
-bool EqualsIgnoringCase(OleStringView text, std::string_view word) {
+bool EqualsIgnoringCase(TOleStringView text, std::string_view word) {
   if (text.size() != word.size()) return false;
   for (std::size_t i = 0; i < text.size(); ++i) {
     char16_t c = text[i];
@@ -187,8 +187,8 @@ bool EqualsIgnoringCase(OleStringView text, std::string_view word) {
   return true;
 }
 
-OleString Widen(std::string_view ascii) {
-  return OleString(ascii.begin(), ascii.end());
+TOleString Widen(std::string_view ascii) {
+  return TOleString(ascii.begin(), ascii.end());
 }
 
 // ------------------------------------------------------- floating point
@@ -204,7 +204,7 @@ std::string ShortestText(Float value) {
 
 // ------------------------------------------------------------- currency
 
-ConversionStatus CurrencyToInt64(LONGLONG scaled, std::int64_t& out) {
+TConversionStatus CurrencyToInt64(LONGLONG scaled, std::int64_t& out) {
   std::uint64_t magnitude = Magnitude(scaled);
   const std::uint64_t remainder = magnitude % 10000;
   magnitude /= 10000;
@@ -258,14 +258,14 @@ std::optional<std::string> DecimalText(const DECIMAL& d) {
   return digits;
 }
 
-std::optional<NumericText> DecimalNumber(const DECIMAL& d) {
+std::optional<TNumericText> DecimalNumber(const DECIMAL& d) {
   const auto text = DecimalText(d);
   return text ? ParseNumericText(Widen(*text)) : std::nullopt;
 }
 
 // The number a decimal or a string value stands for; nullopt when a string
 // is no number or a decimal's scale is out of range.
-std::optional<NumericText> NumericTextOf(const VARIANT& v) {
+std::optional<TNumericText> NumericTextOf(const VARIANT& v) {
   if (v.vt == VT_DECIMAL) return DecimalNumber(v.decVal);
   return ParseNumericText(ViewOfBstr(v.bstrVal));
 }
@@ -276,14 +276,14 @@ constexpr double kFirstDate = -657434.0;      // 0100-01-01
 constexpr double kAfterLastDate = 2958466.0;  // 10000-01-01
 constexpr long long kUnixEpochDay = 25569;    // 1970-01-01
 
-struct CivilDate {
+struct TCivilDate {
   long long year;
   unsigned month;
   unsigned day;
 };
 
 // Gregorian date of a day counted from 1970-01-01.
-CivilDate CivilFromDays(long long z) {
+TCivilDate CivilFromDays(long long z) {
   z += 719468;
   const long long era = (z >= 0 ? z : z - 146096) / 146097;
   const auto doe = static_cast<unsigned>(z - era * 146097);
@@ -306,7 +306,7 @@ std::optional<std::string> DateText(DATE date) {
     seconds -= 86400;
     ++days;
   }
-  const CivilDate civil = CivilFromDays(days - kUnixEpochDay);
+  const TCivilDate civil = CivilFromDays(days - kUnixEpochDay);
   char buffer[64];
   int length =
       std::snprintf(buffer, sizeof buffer, "%04lld-%02u-%02u", civil.year, civil.month, civil.day);
@@ -408,20 +408,20 @@ bool ResolveReferences(const VARIANT& source, VARIANT& view) noexcept {
   return false;
 }
 
-ConversionStatus ConvertToInt64(const VARIANT& source, std::int64_t& out) {
+TConversionStatus ConvertToInt64(const VARIANT& source, std::int64_t& out) {
   VARIANT v;
-  if (!ResolveReferences(source, v)) return ConversionStatus::kMismatch;
+  if (!ResolveReferences(source, v)) return TConversionStatus::Mismatch;
   if (const auto integer = SignedIntegerOf(v)) {
     out = *integer;
-    return ConversionStatus::kOk;
+    return TConversionStatus::Ok;
   }
   switch (v.vt) {
     case VT_EMPTY:
       out = 0;
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_BOOL:
       out = v.boolVal != 0 ? -1 : 0;
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_UI8:
       return SignedFromMagnitude(false, v.ullVal, out);
     case VT_R4:
@@ -435,146 +435,146 @@ ConversionStatus ConvertToInt64(const VARIANT& source, std::int64_t& out) {
     case VT_DECIMAL:
     case VT_BSTR: {
       const auto number = NumericTextOf(v);
-      return number ? TextToInt64(*number, out) : ConversionStatus::kMismatch;
+      return number ? TextToInt64(*number, out) : TConversionStatus::Mismatch;
     }
     default:
-      return ConversionStatus::kMismatch;
+      return TConversionStatus::Mismatch;
   }
 }
 
-ConversionStatus ConvertToDouble(const VARIANT& source, double& out) {
+TConversionStatus ConvertToDouble(const VARIANT& source, double& out) {
   VARIANT v;
-  if (!ResolveReferences(source, v)) return ConversionStatus::kMismatch;
+  if (!ResolveReferences(source, v)) return TConversionStatus::Mismatch;
   if (const auto integer = SignedIntegerOf(v)) {
     out = static_cast<double>(*integer);
-    return ConversionStatus::kOk;
+    return TConversionStatus::Ok;
   }
   switch (v.vt) {
     case VT_EMPTY:
       out = 0;
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_BOOL:
       out = v.boolVal != 0 ? -1 : 0;
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_UI8:
       out = static_cast<double>(v.ullVal);
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_R4:
       out = v.fltVal;
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_R8:
       out = v.dblVal;
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_DATE:
       out = v.date;
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_CY:
       out = static_cast<double>(v.cyVal.int64) / 10000.0;
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_DECIMAL:
     case VT_BSTR: {
       const auto number = NumericTextOf(v);
-      return number ? TextToDouble(*number, out) : ConversionStatus::kMismatch;
+      return number ? TextToDouble(*number, out) : TConversionStatus::Mismatch;
     }
     default:
-      return ConversionStatus::kMismatch;
+      return TConversionStatus::Mismatch;
   }
 }
 
-ConversionStatus ConvertToBool(const VARIANT& source, bool& out) {
+TConversionStatus ConvertToBool(const VARIANT& source, bool& out) {
   VARIANT v;
-  if (!ResolveReferences(source, v)) return ConversionStatus::kMismatch;
+  if (!ResolveReferences(source, v)) return TConversionStatus::Mismatch;
   if (const auto integer = SignedIntegerOf(v)) {
     out = *integer != 0;
-    return ConversionStatus::kOk;
+    return TConversionStatus::Ok;
   }
   switch (v.vt) {
     case VT_EMPTY:
       out = false;
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_BOOL:
       out = v.boolVal != 0;
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_UI8:
       out = v.ullVal != 0;
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_R4:
       out = v.fltVal != 0;
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_R8:
       out = v.dblVal != 0;
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_DATE:
       out = v.date != 0;
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_CY:
       out = v.cyVal.int64 != 0;
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_DECIMAL:
-      if (v.decVal.scale > kMaxDecimalScale) return ConversionStatus::kMismatch;
+      if (v.decVal.scale > kMaxDecimalScale) return TConversionStatus::Mismatch;
       out = !DecimalIsZero(v.decVal);
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_BSTR: {
-      const OleStringView text = Trimmed(ViewOfBstr(v.bstrVal));
+      const TOleStringView text = Trimmed(ViewOfBstr(v.bstrVal));
       if (EqualsIgnoringCase(text, "true") || EqualsIgnoringCase(text, "false")) {
         out = EqualsIgnoringCase(text, "true");
-        return ConversionStatus::kOk;
+        return TConversionStatus::Ok;
       }
       const auto number = ParseNumericText(text);
-      if (!number) return ConversionStatus::kMismatch;
+      if (!number) return TConversionStatus::Mismatch;
       double value = 0;
-      const ConversionStatus status = TextToDouble(*number, value);
-      if (status == ConversionStatus::kOk) out = value != 0;
+      const TConversionStatus status = TextToDouble(*number, value);
+      if (status == TConversionStatus::Ok) out = value != 0;
       return status;
     }
     default:
-      return ConversionStatus::kMismatch;
+      return TConversionStatus::Mismatch;
   }
 }
 
-ConversionStatus ConvertToText(const VARIANT& source, OleString& out) {
+TConversionStatus ConvertToText(const VARIANT& source, TOleString& out) {
   VARIANT v;
-  if (!ResolveReferences(source, v)) return ConversionStatus::kMismatch;
+  if (!ResolveReferences(source, v)) return TConversionStatus::Mismatch;
   if (const auto integer = SignedIntegerOf(v)) {
     out = Widen(std::to_string(*integer));
-    return ConversionStatus::kOk;
+    return TConversionStatus::Ok;
   }
   switch (v.vt) {
     case VT_EMPTY:
       out.clear();
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_BSTR:
-      out = OleString(ViewOfBstr(v.bstrVal));
-      return ConversionStatus::kOk;
+      out = TOleString(ViewOfBstr(v.bstrVal));
+      return TConversionStatus::Ok;
     case VT_BOOL:
       out = Widen(v.boolVal != 0 ? "True" : "False");
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_UI8:
       out = Widen(std::to_string(v.ullVal));
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_R4:
       out = Widen(ShortestText(v.fltVal));
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_R8:
       out = Widen(ShortestText(v.dblVal));
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_CY:
       out = Widen(CurrencyText(v.cyVal.int64));
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     case VT_DATE: {
       const auto text = DateText(v.date);
-      if (!text) return ConversionStatus::kOverflow;
+      if (!text) return TConversionStatus::Overflow;
       out = Widen(*text);
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     }
     case VT_DECIMAL: {
       const auto text = DecimalText(v.decVal);
-      if (!text) return ConversionStatus::kMismatch;
+      if (!text) return TConversionStatus::Mismatch;
       out = Widen(*text);
-      return ConversionStatus::kOk;
+      return TConversionStatus::Ok;
     }
     default:
-      return ConversionStatus::kMismatch;
+      return TConversionStatus::Mismatch;
   }
 }
 

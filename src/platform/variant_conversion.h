@@ -1,4 +1,4 @@
-// The conversions between variant kinds, shared by OleVariant (which
+// The conversions between variant kinds, shared by TOleVariant (which
 // throws) and, on non-Windows builds, VariantChangeType (which answers
 // HRESULTs). They never allocate COM memory and never change their input.
 #pragma once
@@ -10,7 +10,7 @@
 
 namespace platform {
 
-enum class ConversionStatus { kOk, kMismatch, kOverflow };
+enum class TConversionStatus { Ok, Mismatch, Overflow };
 
 // A non-owning, non-reference view of the value a variant holds: references
 // (also to variants holding references) are followed. False when a
@@ -18,10 +18,10 @@ enum class ConversionStatus { kOk, kMismatch, kOverflow };
 // reference; `view` shares strings, objects and arrays with the source.
 bool ResolveReferences(const VARIANT& source, VARIANT& view) noexcept;
 
-// Each resolves references first; on anything but kOk `out` is unchanged.
-ConversionStatus ConvertToInt64(const VARIANT& source, std::int64_t& out);
-ConversionStatus ConvertToDouble(const VARIANT& source, double& out);
-ConversionStatus ConvertToBool(const VARIANT& source, bool& out);
-ConversionStatus ConvertToText(const VARIANT& source, OleString& out);
+// Each resolves references first; on anything but Ok `out` is unchanged.
+TConversionStatus ConvertToInt64(const VARIANT& source, std::int64_t& out);
+TConversionStatus ConvertToDouble(const VARIANT& source, double& out);
+TConversionStatus ConvertToBool(const VARIANT& source, bool& out);
+TConversionStatus ConvertToText(const VARIANT& source, TOleString& out);
 
 }  // namespace platform

@@ -12,8 +12,8 @@
 namespace {
 
 using addin::TComPtr;
-using platform::Bstr;
-using platform::OleVariant;
+using platform::TBstr;
+using platform::TOleVariant;
 
 std::string Ansi(const OLECHAR* text) {
   return platform::ToAnsi(text);
@@ -35,24 +35,24 @@ class Bridge : public testing::Test {
   }
 
   LONG FindProp(const OLECHAR* name, HRESULT expected) {
-    Bstr text{platform::OleStringView(name)};
+    TBstr text{platform::TOleStringView(name)};
     LONG number = 99;
     EXPECT_EQ(extender_->FindProp(text.Get(), &number), expected) << Ansi(name);
     return number;
   }
   LONG FindMethod(const OLECHAR* name, HRESULT expected) {
-    Bstr text{platform::OleStringView(name)};
+    TBstr text{platform::TOleStringView(name)};
     LONG number = 99;
     EXPECT_EQ(extender_->FindMethod(text.Get(), &number), expected) << Ansi(name);
     return number;
   }
   std::string PropName(LONG number, LONG alias, HRESULT expected) {
-    Bstr name = Bstr::FromAnsi("host's text");
+    TBstr name = TBstr::FromAnsi("host's text");
     EXPECT_EQ(extender_->GetPropName(number, alias, name.Out()), expected);
     return name.ToAnsi();
   }
-  OleVariant PropVal(LONG number, HRESULT expected) {
-    OleVariant value("stale");
+  TOleVariant PropVal(LONG number, HRESULT expected) {
+    TOleVariant value("stale");
     EXPECT_EQ(extender_->GetPropVal(number, value.Get()), expected);
     return value;
   }
@@ -72,7 +72,7 @@ class Bridge : public testing::Test {
 // A safe array of variants with the given lower bound.
 class TArray {
  public:
-  TArray(LONG lower, std::vector<OleVariant> values)
+  TArray(LONG lower, std::vector<TOleVariant> values)
       : array_(SafeArrayCreateVector(VT_VARIANT, lower, static_cast<ULONG>(values.size()))),
         lower_(lower) {
     for (size_t i = 0; i < values.size(); ++i) {
@@ -90,7 +90,7 @@ class TArray {
       VARIANT element;
       VariantInit(&element);
       SafeArrayGetElement(array_, &i, &element);
-      OleVariant value = OleVariant::Attach(element);
+      TOleVariant value = TOleVariant::Attach(element);
       text += std::to_string(value.Type()) + ":" + value.ToString() + " ";
     }
     return text;
@@ -139,14 +139,14 @@ TEST_F(Bridge, GetInfoStoresVersionAsText) {
   VariantInit(&element);
   LONG index = 0;
   SafeArrayGetElement(info, &index, &element);
-  OleVariant version = OleVariant::Attach(element);
+  TOleVariant version = TOleVariant::Attach(element);
   EXPECT_EQ(version.Type(), VT_BSTR);
   EXPECT_EQ(version.ToString(), "2000");
   SafeArrayDestroy(info);
 }
 
 TEST_F(Bridge, RegistersUnderExtensionName) {
-  Bstr name = Bstr::FromAnsi("whatever the host passed");
+  TBstr name = TBstr::FromAnsi("whatever the host passed");
   EXPECT_EQ(extender_->RegisterExtensionAs(name.Out()), S_OK);
   EXPECT_EQ(name.ToAnsi(), "Dalvora");
 }
@@ -183,7 +183,7 @@ TEST_F(Bridge, RussianNamesKeepTheirMembersUnderAWesternCodePage) {
   EXPECT_EQ(FindMethod(OLESTR("Выполнить"), S_OK), 28);
   EXPECT_EQ(FindMethod(OLESTR("Состояние"), S_OK), 0);
   EXPECT_EQ(FindProp(OLESTR("_ж"), S_FALSE), -1);
-  Bstr name;
+  TBstr name;
   EXPECT_EQ(extender_->GetMethodName(28, 1, name.Out()), S_OK);
   EXPECT_EQ(name.View(), OLESTR("Выполнить"));
 }
@@ -196,7 +196,7 @@ TEST_F(Bridge, NamesCountsAndFlags) {
   EXPECT_EQ(PropName(19, 0, S_FALSE), "");
   EXPECT_EQ(PropName(-1, 0, S_FALSE), "");
 
-  Bstr method = Bstr::FromAnsi("x");
+  TBstr method = TBstr::FromAnsi("x");
   EXPECT_EQ(extender_->GetMethodName(44, 1, method.Out()), S_OK);
   EXPECT_EQ(method.ToAnsi(), Ansi(OLESTR("Клонировать")));
   EXPECT_EQ(extender_->GetMethodName(45, 0, method.Out()), S_FALSE);
@@ -224,7 +224,7 @@ TEST_F(Bridge, NamesCountsAndFlags) {
 
 TEST_F(Bridge, PropertiesGetAndSet) {
   EXPECT_EQ(PropVal(0, S_OK).ToString(), "Host");
-  OleVariant value(3307);
+  TOleVariant value(3307);
   EXPECT_EQ(extender_->SetPropVal(5, value.Get()), S_OK);
   EXPECT_EQ(PropVal(5, S_OK).ToInt32(), 3307);
   EXPECT_EQ(PropVal(18, S_OK).ToString(), "field");
@@ -239,7 +239,7 @@ TEST_F(Bridge, FailuresGoToTheErrorLog) {
   EXPECT_TRUE(PropVal(19, S_FALSE).IsEmpty());
   EXPECT_EQ(LastError(), "1006 AddIn.Dalvora: Getting property Dalvora. not handled!");
 
-  OleVariant value(1);
+  TOleVariant value(1);
   EXPECT_EQ(extender_->SetPropVal(18, value.Get()), S_FALSE);
   EXPECT_EQ(LastError(), "1006 AddIn.Dalvora: Setting property Dalvora._x not handled!");
 
@@ -266,7 +266,7 @@ TEST_F(Bridge, MethodShape) {
   EXPECT_EQ(extender_->HasRetVal(0, &hasValue), S_OK);
   EXPECT_EQ(hasValue, 1);
 
-  OleVariant fallback("stale");
+  TOleVariant fallback("stale");
   EXPECT_EQ(extender_->GetParamDefValue(27, 2, fallback.Get()), S_OK);
   EXPECT_EQ(fallback.ToInt32(), 20);
   EXPECT_EQ(extender_->GetParamDefValue(18, 0, fallback.Get()), S_OK);  // no default handler
@@ -274,7 +274,7 @@ TEST_F(Bridge, MethodShape) {
 }
 
 TEST_F(Bridge, ProcedureParametersWithLowerBoundOne) {
-  TArray params(1, {OleVariant("a"), OleVariant(2), OleVariant::Omitted()});
+  TArray params(1, {TOleVariant("a"), TOleVariant(2), TOleVariant::Omitted()});
   EXPECT_EQ(extender_->CallAsProc(21, params.Out()), S_OK);  // ChangeUser
   ASSERT_EQ(Object().Calls.size(), 1u);
   EXPECT_EQ(Object().Calls[0], "ChangeUser a;2;omitted;");
@@ -282,8 +282,8 @@ TEST_F(Bridge, ProcedureParametersWithLowerBoundOne) {
 }
 
 TEST_F(Bridge, FunctionWritesBackConvertedParameters) {
-  TArray params(0, {OleVariant("a"), OleVariant("b"), OleVariant("c")});
-  OleVariant result;
+  TArray params(0, {TOleVariant("a"), TOleVariant("b"), TOleVariant("c")});
+  TOleVariant result;
   EXPECT_EQ(extender_->CallAsFunc(27, result.Get(), params.Out()), S_OK);  // Query
   EXPECT_EQ(result.ToInt32(), 1);
   // 64-bit integers come back as 32-bit ones when they fit, else as doubles.
@@ -291,8 +291,8 @@ TEST_F(Bridge, FunctionWritesBackConvertedParameters) {
 }
 
 TEST_F(Bridge, FailedCallWritesNothingBack) {
-  TArray params(1, {OleVariant("original")});
-  OleVariant result(77);
+  TArray params(1, {TOleVariant("original")});
+  TOleVariant result(77);
   EXPECT_EQ(extender_->CallAsFunc(18, result.Get(), params.Out()), S_FALSE);  // SelectDb
   EXPECT_EQ(LastError(), "1006 AddIn.Dalvora: SelectDb failed");
   EXPECT_EQ(params.Describe(), "8:original ");
@@ -301,7 +301,7 @@ TEST_F(Bridge, FailedCallWritesNothingBack) {
 
 TEST_F(Bridge, CallsWithoutTheirHandlerDoNothing) {
   TArray none(0, {});
-  OleVariant result(77);
+  TOleVariant result(77);
   EXPECT_EQ(extender_->CallAsFunc(17, result.Get(), none.Out()), S_OK);  // Close: no function
   EXPECT_EQ(result.ToInt32(), 77);
   EXPECT_EQ(extender_->CallAsProc(0, none.Out()), S_OK);  // Status: no procedure
@@ -314,7 +314,7 @@ TEST_F(Bridge, ExpressionHostKeepsOneProbeReference) {
   EXPECT_EQ(app_.Evaluated, std::vector<std::string>{"1-1"});
   EXPECT_EQ(app_.Refs, 2);
   // Every GetAppDispatch takes one more reference that stays with the host.
-  OleVariant app = Object().GetAppDispatch();
+  TOleVariant app = Object().GetAppDispatch();
   EXPECT_EQ(app.ToDispatch(), static_cast<IDispatch*>(&app_));
   app.Clear();
   EXPECT_EQ(app_.Refs, 3);
@@ -330,7 +330,7 @@ TEST_F(ObjectHostBridge, RefusedProbeLeavesNoReference) {
   EXPECT_EQ(app_.Evaluated, std::vector<std::string>{"1-1"});
   EXPECT_EQ(app_.Refs, 1);
   EXPECT_TRUE(connection_.Errors.empty());  // the probe's failure is not reported
-  OleVariant app = Object().GetAppDispatch();
+  TOleVariant app = Object().GetAppDispatch();
   app.Clear();
   EXPECT_EQ(app_.Refs, 1);
 }
@@ -368,26 +368,26 @@ TEST(BridgeBeforeInit, RefusesWithoutTouchingAnything) {
   LONG count = 7;
   EXPECT_EQ(extender->GetNProps(&count), S_FALSE);
   EXPECT_EQ(count, 0);
-  OleVariant value("x");
+  TOleVariant value("x");
   EXPECT_EQ(extender->GetPropVal(0, value.Get()), S_FALSE);
   EXPECT_TRUE(value.IsEmpty());
 }
 
 TEST(AddinIsOmitted, OnlyEmptyNullAndTheOmittedMarker) {
-  OleVariant empty;
+  TOleVariant empty;
   struct {
     const char* Name;
-    OleVariant Value;
+    TOleVariant Value;
     bool Omitted;
   } const cases[] = {
-      {"empty", OleVariant(), true},
-      {"null", OleVariant::Null(), true},
-      {"omitted marker", OleVariant::Omitted(), true},
-      {"reference to empty", OleVariant::ReferenceTo(empty), true},
-      {"other error", OleVariant::Error(DISP_E_TYPEMISMATCH), false},
-      {"zero", OleVariant(0), false},
-      {"empty text", OleVariant(""), false},
-      {"no object", OleVariant(static_cast<IDispatch*>(nullptr)), false},
+      {"empty", TOleVariant(), true},
+      {"null", TOleVariant::Null(), true},
+      {"omitted marker", TOleVariant::Omitted(), true},
+      {"reference to empty", TOleVariant::ReferenceTo(empty), true},
+      {"other error", TOleVariant::Error(DISP_E_TYPEMISMATCH), false},
+      {"zero", TOleVariant(0), false},
+      {"empty text", TOleVariant(""), false},
+      {"no object", TOleVariant(static_cast<IDispatch*>(nullptr)), false},
   };
   for (const auto& c : cases) EXPECT_EQ(addin::TAddin::IsOmitted(c.Value), c.Omitted) << c.Name;
 }

@@ -11,7 +11,7 @@
 namespace {
 
 using addin::TAddinHelper;
-using platform::OleVariant;
+using platform::TOleVariant;
 
 class Helper : public testing::Test {
  protected:
@@ -67,7 +67,7 @@ TEST_F(Helper, NamesTheCodePageCannotHoldReachNoFindEvent) {
 }
 
 TEST_F(Helper, UnsetHandlersSucceedAndLeaveTheValue) {
-  OleVariant value(5);
+  TOleVariant value(5);
   table_.GetProperty(sender_, 0, value);
   table_.SetProperty(sender_, 1, value);
   addin::TParams params;
@@ -80,7 +80,7 @@ TEST_F(Helper, UnsetHandlersSucceedAndLeaveTheValue) {
 }
 
 TEST_F(Helper, BeyondTheTableWithoutEventsFails) {
-  OleVariant value;
+  TOleVariant value;
   addin::TParams params;
   EXPECT_EQ(AddinFailure([&] { table_.GetProperty(sender_, 2, value); }),
             "Getting property Ext. not handled!");
@@ -95,10 +95,10 @@ TEST_F(Helper, BeyondTheTableWithoutEventsFails) {
 
 TEST_F(Helper, OperationEventWithoutNameEventStillFails) {
   bool called = false;
-  table_.OnCallAsFunc = [&](addin::TAddin&, const std::string&, addin::TParams&, OleVariant&,
+  table_.OnCallAsFunc = [&](addin::TAddin&, const std::string&, addin::TParams&, TOleVariant&,
                             bool& handled) { called = handled = true; };
   addin::TParams params;
-  OleVariant value;
+  TOleVariant value;
   EXPECT_EQ(AddinFailure([&] { table_.CallAsFunc(sender_, 1, params, value); }),
             "Method Ext. not handled!");
   EXPECT_FALSE(called);
@@ -151,7 +151,7 @@ TEST_F(Helper, ExtremeNumbersBeyondTheTable) {
   table_.OnFindProperty = [](addin::TAddin&, const std::string&, int32_t& index) {
     index = INT32_MAX;
   };
-  OleVariant value;
+  TOleVariant value;
   EXPECT_EQ(AddinFailure([&] { table_.GetProperty(sender_, INT32_MIN, value); }),
             "Getting property Ext. not handled!");
   EXPECT_TRUE(table_.GetMethodName(sender_, INT32_MIN, 0).empty());

@@ -95,7 +95,7 @@ TEST(DalvoraMembers, HandlerNamesMustMatchTheTable) {
   // A read-only property has no setter, a procedure-only method no function.
   auto setterOfReadOnly = fake::TestHandlers();
   setterOfReadOnly.Properties["AddinHelperPropertiesRecNoSet"] = [](addin::TAddin&,
-                                                                    platform::OleVariant&) {};
+                                                                    platform::TOleVariant&) {};
   EXPECT_EQ(BuildError(setterOfReadOnly),
             "Handler AddinHelperPropertiesRecNoSet belongs to no member of the table");
 

@@ -6,7 +6,7 @@ namespace fake {
 
 namespace {
 bool NameIs(LPOLESTR name, const char* expected) {
-  return platform::ToAnsi(platform::OleStringView(name)) == expected;
+  return platform::ToAnsi(platform::TOleStringView(name)) == expected;
 }
 }  // namespace
 
@@ -27,13 +27,13 @@ HRESULT TApp::GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) {
 
 HRESULT TApp::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result,
                      EXCEPINFO* info, UINT*) {
-  Evaluated.push_back(platform::OleVariant::CopyOf(params->rgvarg[0]).ToString());
+  Evaluated.push_back(platform::TOleVariant::CopyOf(params->rgvarg[0]).ToString());
   if (!acceptsEvalExpr_) {
     *info = EXCEPINFO{};
     info->bstrDescription = SysAllocString(OLESTR("no expressions here"));
     return DISP_E_EXCEPTION;
   }
-  if (result) *result = platform::OleVariant(0).Detach();
+  if (result) *result = platform::TOleVariant(0).Detach();
   return S_OK;
 }
 
@@ -60,7 +60,7 @@ HRESULT TConnection::GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* 
 HRESULT TConnection::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                             UINT*) {
   if (!app_) return DISP_E_MEMBERNOTFOUND;
-  if (result) *result = platform::OleVariant(static_cast<IDispatch*>(app_)).Detach();
+  if (result) *result = platform::TOleVariant(static_cast<IDispatch*>(app_)).Detach();
   return S_OK;
 }
 

@@ -9,35 +9,35 @@
 
 namespace {
 
-using platform::OleVariant;
+using platform::TOleVariant;
 
 TEST(HostAutomation, CallsWithResultsAndReferences) {
-  OleVariant list = host::Adopt(new host::TValueList(host::TDialect::Expression));
-  addin::HostProcedure(list, "AddValue", {OleVariant(5), OleVariant("id")});
+  TOleVariant list = host::Adopt(new host::TValueList(host::TDialect::Expression));
+  addin::HostProcedure(list, "AddValue", {TOleVariant(5), TOleVariant("id")});
   EXPECT_EQ(addin::HostFunction(list, "GetListSize", {addin::OmittedArg()}).ToInt32(), 1);
-  OleVariant presentation;
-  const OleVariant value =
-      addin::HostFunction(list, "GetValue", {OleVariant(1), addin::ByRef(presentation)});
+  TOleVariant presentation;
+  const TOleVariant value =
+      addin::HostFunction(list, "GetValue", {TOleVariant(1), addin::ByRef(presentation)});
   EXPECT_EQ(value.ToInt32(), 5);
   EXPECT_EQ(presentation.ToString(), "id");
 }
 
 TEST(HostAutomation, PropertyPutAndObjectsFromCalls) {
-  OleVariant table = host::Adopt(new host::TValueTable(host::TDialect::Object));
-  OleVariant columns = addin::HostFunction(table, "Columns");
-  addin::HostProcedure(columns, "Add", {OleVariant("a")});
-  OleVariant column = addin::HostFunction(columns, "Get", {OleVariant(0)});
-  addin::HostPut(column, "Name", OleVariant("b"));
+  TOleVariant table = host::Adopt(new host::TValueTable(host::TDialect::Object));
+  TOleVariant columns = addin::HostFunction(table, "Columns");
+  addin::HostProcedure(columns, "Add", {TOleVariant("a")});
+  TOleVariant column = addin::HostFunction(columns, "Get", {TOleVariant(0)});
+  addin::HostPut(column, "Name", TOleVariant("b"));
   EXPECT_EQ(addin::HostFunction(column, "Name").ToString(), "b");
 }
 
 TEST(HostAutomation, FailuresNameTheMemberAndTheCause) {
-  OleVariant list = host::Adopt(new host::TValueList(host::TDialect::Object));
+  TOleVariant list = host::Adopt(new host::TValueList(host::TDialect::Object));
   EXPECT_EQ(AddinFailure([&] { addin::HostProcedure(list, "AddValue"); }),
             "Host object has no member AddValue (0x80020006)");
-  EXPECT_EQ(AddinFailure([&] { addin::HostFunction(list, "GetValue", {OleVariant(3)}); }),
+  EXPECT_EQ(AddinFailure([&] { addin::HostFunction(list, "GetValue", {TOleVariant(3)}); }),
             "Host call GetValue failed (0x80020009): GetValue: no item 3");
-  EXPECT_EQ(AddinFailure([&] { addin::HostFunction(OleVariant(1), "Count"); }),
+  EXPECT_EQ(AddinFailure([&] { addin::HostFunction(TOleVariant(1), "Count"); }),
             "Host call Count on a value that is not an object");
   EXPECT_EQ(AddinFailure([&] { addin::HostProcedure(static_cast<IDispatch*>(nullptr), "Count"); }),
             "Host call Count on no object");

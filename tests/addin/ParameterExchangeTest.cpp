@@ -6,12 +6,12 @@
 
 namespace {
 
-using platform::OleVariant;
+using platform::TOleVariant;
 
 TEST(HostValue, ConvertsKindsTheHostCannotHold) {
   struct {
     const char* Name;
-    OleVariant In;
+    TOleVariant In;
     VARTYPE Type;
     const char* Text;
   } const cases[] = {
@@ -20,16 +20,16 @@ TEST(HostValue, ConvertsKindsTheHostCannotHold) {
       {"UI2", RawVariant(VT_UI2, 65535), VT_I4, "65535"},
       {"UI4 fits", RawVariant(VT_UI4, 2147483647), VT_I4, "2147483647"},
       {"UI4 too big", RawVariant(VT_UI4, 2147483648u), VT_R8, "2147483648"},
-      {"I8 fits", OleVariant(int64_t{-2147483648LL}), VT_I4, "-2147483648"},
-      {"I8 too big", OleVariant(int64_t{1} << 40), VT_R8, "1099511627776"},
-      {"I8 too small", OleVariant(-(int64_t{1} << 31) - 1), VT_R8, "-2147483649"},
-      {"I4 unchanged", OleVariant(5), VT_I4, "5"},
-      {"text unchanged", OleVariant("x"), VT_BSTR, "x"},
-      {"null unchanged", OleVariant::Null(), VT_NULL, ""},
+      {"I8 fits", TOleVariant(int64_t{-2147483648LL}), VT_I4, "-2147483648"},
+      {"I8 too big", TOleVariant(int64_t{1} << 40), VT_R8, "1099511627776"},
+      {"I8 too small", TOleVariant(-(int64_t{1} << 31) - 1), VT_R8, "-2147483649"},
+      {"I4 unchanged", TOleVariant(5), VT_I4, "5"},
+      {"text unchanged", TOleVariant("x"), VT_BSTR, "x"},
+      {"null unchanged", TOleVariant::Null(), VT_NULL, ""},
       {"UI8 unchanged", RawVariant(VT_UI8, 7), VT_UI8, "7"},
   };
   for (const auto& c : cases) {
-    const OleVariant out = addin::HostValue(c.In);
+    const TOleVariant out = addin::HostValue(c.In);
     EXPECT_EQ(out.Type(), c.Type) << c.Name;
     if (!out.IsNull()) {
       EXPECT_EQ(out.ToString(), c.Text) << c.Name;
@@ -38,19 +38,19 @@ TEST(HostValue, ConvertsKindsTheHostCannotHold) {
 }
 
 TEST(HostValue, ResolvesReferences) {
-  OleVariant target(int64_t{9});
+  TOleVariant target(int64_t{9});
   VARIANT reference;
   VariantInit(&reference);
   reference.vt = VT_VARIANT | VT_BYREF;
   reference.pvarVal = target.Get();
-  const OleVariant out = addin::HostValue(OleVariant::Attach(reference));
+  const TOleVariant out = addin::HostValue(TOleVariant::Attach(reference));
   EXPECT_EQ(out.Type(), VT_I4);
   EXPECT_EQ(out.ToInt32(), 9);
 }
 
 TEST(ParamsFromHost, CopiesAnyLowerBound) {
   SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, -2, 2);
-  OleVariant first("a"), second(2);
+  TOleVariant first("a"), second(2);
   LONG index = -2;
   SafeArrayPutElement(array, &index, first.Get());
   index = -1;

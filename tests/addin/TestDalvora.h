@@ -22,7 +22,7 @@ class TTestDalvora final : public addin::TAddin {
   static TTestDalvora* New() { return new TTestDalvora(); }
   static TTestDalvora& Of(addin::TAddin& sender) { return static_cast<TTestDalvora&>(sender); }
 
-  std::map<std::string, platform::OleVariant> Values;
+  std::map<std::string, platform::TOleVariant> Values;
   std::vector<std::string> Calls;
 
  protected:

@@ -83,7 +83,7 @@ bool WalkedRowsComplete(TMysqlClient& client, bool) {
   return true;
 }
 
-std::string LocalFile() {
+std::string TLocalFile() {
   static const std::string path = [] {
     const auto file = std::filesystem::temp_directory_path() / "orbelin-fault-sweep.csv";
     std::ofstream(file) << "1,one\n2,two\n";
@@ -151,12 +151,12 @@ std::vector<Scenario> Scenarios() {
        }},
       {"local file upload",
        [](const Server& s) {
-         return Concat({s.BeforeStatement(), s.script.Reply({Concat({{251}, Text(LocalFile())})}),
+         return Concat({s.BeforeStatement(), s.script.Reply({Concat({{251}, Text(TLocalFile())})}),
                         s.script.ReplyFrom({OkPayload(2)}, 4, 3)});
        },
        [](TMysqlClient& c, bool exact) {
          const auto load =
-             c.Query("LOAD DATA LOCAL INFILE '" + LocalFile() + "' INTO TABLE t", true);
+             c.Query("LOAD DATA LOCAL INFILE '" + TLocalFile() + "' INTO TABLE t", true);
          if (!load.Ok) return false;
          if (exact) {
            EXPECT_EQ(c.AffectedRows(), 2u);

@@ -72,8 +72,8 @@ TEST(HandshakeFake, TwoStepSchemeOf410Servers) {
     SCOPED_TRACE(oldHashAccount ? "old-style hash ('*')" : "SHA-1 step");
     Bytes challenge = Concat(
         {{oldHashAccount ? std::uint8_t{'*'} : std::uint8_t{'A'}, 1, 2, 3}, Bytes(20, 0x5A)});
-    const std::span<const std::uint8_t, SecondStepReplySize> step(challenge.data(),
-                                                                  SecondStepReplySize);
+    const std::span<const std::uint8_t, kSecondStepReplySize> step(challenge.data(),
+                                                                  kSecondStepReplySize);
     const TSha1Digest answer =
         oldHashAccount ? SecondStepOldHash("pw", step) : SecondStepSha1("pw", step);
 

@@ -17,7 +17,7 @@ void ScriptedConnections::AttachTo(TMysqlClient& client, bool compress, TVioKind
   client.SetCompress(compress);
   client.SetConnectTimeout(5);
   client.SetConnector(
-      [this]() -> std::unique_ptr<platform::ByteStream> {
+      [this]() -> std::unique_ptr<platform::TByteStream> {
         if (pending_.empty()) return nullptr;
         ++opened_;
         auto stream = std::move(pending_.front());

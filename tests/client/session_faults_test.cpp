@@ -300,7 +300,7 @@ TEST(SessionFaults, UnreadRowsOfAStalledServerAreNotDrainedForever) {
 }
 
 // A server that sends rows for ever, as fast as they are read.
-class EndlessRows final : public platform::ByteStream {
+class EndlessRows final : public platform::TByteStream {
  public:
   explicit EndlessRows(Bytes start) : pending_(std::move(start)) {}
   int Read(uint8_t* buffer, int size) override {
@@ -313,7 +313,7 @@ class EndlessRows final : public platform::ByteStream {
   int Write(const uint8_t*, int size) override { return size; }
   int SetNonBlocking(bool) override { return 0; }
   bool WaitReadable(int64_t) override { return true; }
-  platform::IoError LastIoError() const override { return platform::IoError::None; }
+  platform::TIoError LastIoError() const override { return platform::TIoError::None; }
   void Close() override {}
 
  private:
@@ -354,7 +354,7 @@ TEST(SessionFaults, ColumnCountsNoServerSendsAreMalformed) {
     s.first->Reply(s.script.Reply({header}));
     ASSERT_TRUE(s.client.Connect());
     EXPECT_FALSE(s.client.Query("select *", true).Ok);
-    EXPECT_EQ(s.client.LastErrorNo(), ErrMalformedPacket);
+    EXPECT_EQ(s.client.LastErrorNo(), kErrMalformedPacket);
     EXPECT_FALSE(s.client.Connected()) << "the stream is out of step";
   }
 }

@@ -60,29 +60,29 @@ TEST_P(DbCommandChoice, SendsTheCommandTheVersionCallsFor) {
   TComPtr<ILanguageExtender> extender;
   ASSERT_EQ(object->QueryInterface(IID_ILanguageExtender, extender.Out()), S_OK);
 
-  auto set = [&](LONG property, platform::OleVariant value) {
+  auto set = [&](LONG property, platform::TOleVariant value) {
     EXPECT_EQ(extender->SetPropVal(property, value.Get()), S_OK);
   };
-  set(0, platform::OleVariant("127.0.0.1"));
-  set(1, platform::OleVariant("u"));
-  set(5, platform::OleVariant(static_cast<int32_t>(server.Port())));
-  set(7, platform::OleVariant(0));  // no ping before statements
-  set(11, platform::OleVariant(0));
+  set(0, platform::TOleVariant("127.0.0.1"));
+  set(1, platform::TOleVariant("u"));
+  set(5, platform::TOleVariant(static_cast<int32_t>(server.Port())));
+  set(7, platform::TOleVariant(0));  // no ping before statements
+  set(11, platform::TOleVariant(0));
 
-  auto call = [&](const char* name, platform::OleVariant argument) {
-    const platform::Bstr text = platform::Bstr::FromAnsi(name);
+  auto call = [&](const char* name, platform::TOleVariant argument) {
+    const platform::TBstr text = platform::TBstr::FromAnsi(name);
     LONG number = -1;
     extender->FindMethod(text.Get(), &number);
     SAFEARRAY* params = SafeArrayCreateVector(VT_VARIANT, 0, 1);
     LONG index = 0;
     SafeArrayPutElement(params, &index, argument.Get());
-    platform::OleVariant result;
+    platform::TOleVariant result;
     EXPECT_EQ(extender->CallAsFunc(number, result.Get(), &params), S_OK);
     SafeArrayDestroy(params);
     return result;
   };
-  EXPECT_EQ(call("Connect", platform::OleVariant()).ToInt32(), 1);
-  EXPECT_EQ(call(c.method, platform::OleVariant(c.database)).ToInt32(), 1);
+  EXPECT_EQ(call("Connect", platform::TOleVariant()).ToInt32(), 1);
+  EXPECT_EQ(call(c.method, platform::TOleVariant(c.database)).ToInt32(), 1);
 
   EXPECT_EQ(object->Done(), S_OK);
   server.Wait();

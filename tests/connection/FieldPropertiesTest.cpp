@@ -19,7 +19,7 @@ namespace connection {
 namespace {
 
 using addin::TComPtr;
-using platform::OleVariant;
+using platform::TOleVariant;
 
 class ServerFieldProperties : public testing::Test {
  protected:
@@ -31,10 +31,10 @@ class ServerFieldProperties : public testing::Test {
     ASSERT_EQ(factory->CreateInstance(nullptr, IID_IInitDone, object_.Out()), S_OK);
     ASSERT_EQ(object_->Init(host_.Connection()), S_OK);
     ASSERT_EQ(object_->QueryInterface(IID_ILanguageExtender, extender_.Out()), S_OK);
-    Set("Host", OleVariant(server->Host));
-    Set("Port", OleVariant(server->Port));
-    Set("User", OleVariant(server->Native.User));
-    Set("Password", OleVariant(server->Native.Password));
+    Set("Host", TOleVariant(server->Host));
+    Set("Port", TOleVariant(server->Port));
+    Set("User", TOleVariant(server->Native.User));
+    Set("Password", TOleVariant(server->Native.Password));
     ASSERT_EQ(Call("Connect", {}).ToInt32(), 1);
   }
 
@@ -43,14 +43,14 @@ class ServerFieldProperties : public testing::Test {
   }
 
   LONG FindProp(const char* name) {
-    const platform::Bstr text = platform::Bstr::FromAnsi(name);
+    const platform::TBstr text = platform::TBstr::FromAnsi(name);
     LONG number = -2;
     extender_->FindProp(text.Get(), &number);
     return number;
   }
 
   std::string PropName(LONG number, LONG alias) {
-    platform::Bstr name;
+    platform::TBstr name;
     extender_->GetPropName(number, alias, name.Out());
     return name.ToAnsi();
   }
@@ -61,19 +61,19 @@ class ServerFieldProperties : public testing::Test {
     return count;
   }
 
-  void Set(const char* name, OleVariant value) {
+  void Set(const char* name, TOleVariant value) {
     EXPECT_EQ(extender_->SetPropVal(FindProp(name), value.Get()), S_OK) << name;
   }
 
-  OleVariant Call(const char* name, std::vector<OleVariant> args) {
-    const platform::Bstr text = platform::Bstr::FromAnsi(name);
+  TOleVariant Call(const char* name, std::vector<TOleVariant> args) {
+    const platform::TBstr text = platform::TBstr::FromAnsi(name);
     LONG number = -1;
     extender_->FindMethod(text.Get(), &number);
     SAFEARRAY* params = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(args.size()));
     for (LONG i = 0; i < static_cast<LONG>(args.size()); ++i) {
       SafeArrayPutElement(params, &i, args[i].Get());
     }
-    OleVariant result;
+    TOleVariant result;
     EXPECT_EQ(extender_->CallAsFunc(number, result.Get(), &params), S_OK) << name;
     SafeArrayDestroy(params);
     return result;
@@ -89,8 +89,8 @@ class ServerFieldProperties : public testing::Test {
 TEST_F(ServerFieldProperties, ColumnsAreReadOnlyPropertiesAfterTheTable) {
   EXPECT_EQ(PropCount(), 18);
   EXPECT_EQ(FindProp("_id"), -1);
-  ASSERT_EQ(Call("Query", {OleVariant("select 7 as id, 'x' as Name, 8 as ID"), OleVariant::Null(),
-                           OleVariant(1)})
+  ASSERT_EQ(Call("Query", {TOleVariant("select 7 as id, 'x' as Name, 8 as ID"), TOleVariant::Null(),
+                           TOleVariant(1)})
                 .ToInt32(),
             1);
 
@@ -113,7 +113,7 @@ TEST_F(ServerFieldProperties, ColumnsAreReadOnlyPropertiesAfterTheTable) {
   extender_->IsPropWritable(19, &flag);
   EXPECT_EQ(flag, FALSE);
 
-  OleVariant value;
+  TOleVariant value;
   EXPECT_EQ(extender_->GetPropVal(19, value.Get()), S_OK);
   EXPECT_EQ(value.ToString(), "x");
   // Found again by name: the later ID column shows the first one's value.
@@ -121,14 +121,14 @@ TEST_F(ServerFieldProperties, ColumnsAreReadOnlyPropertiesAfterTheTable) {
   EXPECT_EQ(value.ToString(), "7");
 
   log_.clear();
-  OleVariant five(5);
+  TOleVariant five(5);
   EXPECT_EQ(extender_->SetPropVal(18, five.Get()), S_FALSE);
   ASSERT_EQ(log_.size(), 1u);
   EXPECT_EQ(log_[0], "! 1006 AddIn.Dalvora: Setting property Dalvora._id not handled!");
 
   // A statement without rows leaves no result and no field properties; a
   // number past the table then names nothing and its get fails.
-  ASSERT_EQ(Call("Query", {OleVariant("do 1"), OleVariant::Null(), OleVariant(1)}).ToInt32(), 1);
+  ASSERT_EQ(Call("Query", {TOleVariant("do 1"), TOleVariant::Null(), TOleVariant(1)}).ToInt32(), 1);
   EXPECT_EQ(PropCount(), 18);
   EXPECT_EQ(FindProp("_id"), -1);
   log_.clear();

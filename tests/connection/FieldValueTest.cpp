@@ -8,7 +8,7 @@ namespace connection {
 namespace {
 
 // A readable picture of a variant: "I4 5", "R8 0.4375", "DATE 45351", "STR x".
-std::string Describe(const platform::OleVariant& v) {
+std::string Describe(const platform::TOleVariant& v) {
   const VARIANT& raw = *v.Get();
   switch (raw.vt) {
     case VT_EMPTY:
@@ -18,7 +18,7 @@ std::string Describe(const platform::OleVariant& v) {
     case VT_R8:
       return "R8 " + v.ToString();
     case VT_DATE:
-      return "DATE " + platform::OleVariant(raw.date).ToString();
+      return "DATE " + platform::TOleVariant(raw.date).ToString();
     case VT_BSTR:
       return "STR " + v.ToString();
     default:
@@ -36,32 +36,32 @@ struct Case {
 TEST(ConvertFieldValue, ByTypeCodeWithAutoTypeOnAndOff) {
   const Case cases[] = {
       // Integers by the text-to-integer rule; out of range gives 0.
-      {kTypeLong, "2147483647", "I4 2147483647", "STR 2147483647"},
-      {kTypeLong, "4294967295", "I4 0", "STR 4294967295"},  // INT UNSIGNED max
-      {kTypeTiny, "-5", "I4 -5", "STR -5"},
-      {kTypeShort, "", "I4 0", "STR "},  // NULL
-      {kTypeYear, "2024", "I4 2024", "STR 2024"},
+      {TypeLong, "2147483647", "I4 2147483647", "STR 2147483647"},
+      {TypeLong, "4294967295", "I4 0", "STR 4294967295"},  // INT UNSIGNED max
+      {TypeTiny, "-5", "I4 -5", "STR -5"},
+      {TypeShort, "", "I4 0", "STR "},  // NULL
+      {TypeYear, "2024", "I4 2024", "STR 2024"},
       // Doubles with "." and exponents; BIGINT goes through a double.
-      {kTypeLongLong, "9007199254740993", "R8 9007199254740992", "STR 9007199254740993"},
-      {kTypeDouble, "1.5e-3", "R8 0.0015", "STR 1.5e-3"},
-      {kTypeFloat, "abc", "R8 0", "STR abc"},
-      {kTypeInt24, "", "R8 0", "STR "},
-      {kTypeDecimal, "12.50", "R8 12.5", "STR 12.50"},  // the old DECIMAL
+      {TypeLongLong, "9007199254740993", "R8 9007199254740992", "STR 9007199254740993"},
+      {TypeDouble, "1.5e-3", "R8 0.0015", "STR 1.5e-3"},
+      {TypeFloat, "abc", "R8 0", "STR abc"},
+      {TypeInt24, "", "R8 0", "STR "},
+      {TypeDecimal, "12.50", "R8 12.5", "STR 12.50"},  // the old DECIMAL
       {246, "12.50", "STR 12.50", "STR 12.50"},         // NEWDECIMAL stays text
       // Date-times as OLE date numbers in a double, not a date.
-      {kTypeDateTime, "2024-02-29 12:00:00", "R8 45351.5", "STR 2024-02-29 12:00:00"},
-      {kTypeTimestamp, "2024-02-29 00:00:00", "R8 45351", "STR 2024-02-29 00:00:00"},
-      {kTypeTime, "10:30:00", "R8 0.4375", "STR 10:30:00"},
-      {kTypeTime, "100:00:00", "R8 0", "STR 100:00:00"},
-      {kTypeDateTime, "0000-00-00 00:00:00", "R8 0", "STR 0000-00-00 00:00:00"},
-      {kTypeDateTime, "", "R8 0", "STR "},
+      {TypeDateTime, "2024-02-29 12:00:00", "R8 45351.5", "STR 2024-02-29 12:00:00"},
+      {TypeTimestamp, "2024-02-29 00:00:00", "R8 45351", "STR 2024-02-29 00:00:00"},
+      {TypeTime, "10:30:00", "R8 0.4375", "STR 10:30:00"},
+      {TypeTime, "100:00:00", "R8 0", "STR 100:00:00"},
+      {TypeDateTime, "0000-00-00 00:00:00", "R8 0", "STR 0000-00-00 00:00:00"},
+      {TypeDateTime, "", "R8 0", "STR "},
       // Dates are dates either way; what does not parse is 1899-12-30.
-      {kTypeDate, "2024-02-29", "DATE 45351", "DATE 45351"},
-      {kTypeNewDate, "2024-02-29", "DATE 45351", "DATE 45351"},
-      {kTypeDate, "0000-00-00", "DATE 0", "DATE 0"},
-      {kTypeDate, "", "DATE 0", "DATE 0"},
+      {TypeDate, "2024-02-29", "DATE 45351", "DATE 45351"},
+      {TypeNewDate, "2024-02-29", "DATE 45351", "DATE 45351"},
+      {TypeDate, "0000-00-00", "DATE 0", "DATE 0"},
+      {TypeDate, "", "DATE 0", "DATE 0"},
       // Everything else is text as received.
-      {kTypeNull, "", "STR ", "STR "},
+      {TypeNull, "", "STR ", "STR "},
       {253, "\xCF\xF0\xE8\xE2\xE5\xF2", "STR \xCF\xF0\xE8\xE2\xE5\xF2",
        "STR \xCF\xF0\xE8\xE2\xE5\xF2"},
       {16, "\x01", "STR \x01", "STR \x01"},  // BIT

@@ -91,7 +91,7 @@ TEST(ModuleLifetime, RegistersProgIdAndClassAndRemovesThem) {
 }
 
 TEST(ModuleLifetime, LibraryExportsExactlyTheFourEntryPoints) {
-  platform::DynamicLibrary library(ORBELIN_ADDIN_PATH);
+  platform::TDynamicLibrary library(ORBELIN_ADDIN_PATH);
   using GetClassObjectFn = HRESULT (*)(REFCLSID, REFIID, void**);
   using NoArgumentFn = HRESULT (*)();
   auto getClassObject = reinterpret_cast<GetClassObjectFn>(library.Symbol("DllGetClassObject"));

@@ -40,7 +40,7 @@ class RefusingHost : public testing::TestWithParam<host::TDialect> {
   }
 
   static LONG Method(ILanguageExtender& extender, const char* name) {
-    const platform::Bstr text = platform::Bstr::FromAnsi(name);
+    const platform::TBstr text = platform::TBstr::FromAnsi(name);
     LONG number = -1;
     extender.FindMethod(text.Get(), &number);
     return number;

@@ -10,7 +10,7 @@ namespace {
 const CLSID kTestClass = {
     0x01234567, 0x89AB, 0xCDEF, {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
 
-InprocServerEntry TestEntry() {
+TInprocServerEntry TestEntry() {
   return {kTestClass, "AddIn.RegistrationProbe", "IC V7 AddIn 2.0", "Apartment"};
 }
 

@@ -42,7 +42,7 @@ TEST(DoubleText, ShortestExactText) {
 
 TEST(Utf8, RoundTripAndMalformedInput) {
   const std::string text = "héllo, мир, 𝄞";
-  const platform::OleString wide = host::Utf16FromUtf8(text);
+  const platform::TOleString wide = host::Utf16FromUtf8(text);
   EXPECT_EQ(wide.size(), 14u);  // the clef takes two units
   EXPECT_EQ(host::Utf8FromUtf16(wide), text);
 
@@ -60,7 +60,7 @@ TEST(Utf8, RoundTripAndMalformedInput) {
     EXPECT_EQ(host::Utf8FromUtf16(host::Utf16FromUtf8(c.In)), c.Out) << c.Name;
 
   const OLECHAR lone[] = {0xD800, 'x'};
-  EXPECT_EQ(host::Utf8FromUtf16(platform::OleStringView(lone, 2)), "\xEF\xBF\xBDx");
+  EXPECT_EQ(host::Utf8FromUtf16(platform::TOleStringView(lone, 2)), "\xEF\xBF\xBDx");
 }
 
 }  // namespace

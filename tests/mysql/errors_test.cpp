@@ -16,7 +16,7 @@ TEST(ClientErrors, CatalogueTextsThatAreEasyToGetWrong) {
   EXPECT_EQ(ClientErrorMessage(2000), "Unknown MySQL error");
   EXPECT_EQ(ClientErrorMessage(1999), "");
   EXPECT_EQ(ClientErrorMessage(2021), "");
-  EXPECT_EQ(ClientErrorMessage(ErrNetPacketTooLarge), "");
+  EXPECT_EQ(ClientErrorMessage(kErrNetPacketTooLarge), "");
 }
 
 TEST(ClientErrors, Formatting) {

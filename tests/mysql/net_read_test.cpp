@@ -58,7 +58,7 @@ TEST(NetRead, TruncatedPacketsLoseTheConnection) {
 }
 
 TEST(NetRead, LostConnectionRows) {
-  using platform::IoError;
+  using platform::TIoError;
   struct Case {
     const char* name;
     uint8_t expected;
@@ -77,18 +77,18 @@ TEST(NetRead, LostConnectionRows) {
 }
 
 TEST(NetRead, RetryRules) {
-  using platform::IoError;
+  using platform::TIoError;
   struct Case {
     const char* name;
-    std::vector<IoError> failures;
+    std::vector<TIoError> failures;
     bool succeeds;
   } cases[] = {
-      {"would block twice", {IoError::WouldBlock, IoError::WouldBlock}, true},
+      {"would block twice", {TIoError::WouldBlock, TIoError::WouldBlock}, true},
       {"would block three times",
-       {IoError::WouldBlock, IoError::WouldBlock, IoError::WouldBlock},
+       {TIoError::WouldBlock, TIoError::WouldBlock, TIoError::WouldBlock},
        false},
-      {"interrupted without limit", std::vector<IoError>(6, IoError::Interrupted), true},
-      {"broken", {IoError::Other}, false},
+      {"interrupted without limit", std::vector<TIoError>(6, TIoError::Interrupted), true},
+      {"broken", {TIoError::Other}, false},
   };
   for (const auto& c : cases) {
     Harness h;

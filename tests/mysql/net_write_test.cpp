@@ -108,21 +108,21 @@ TEST(NetWrite, LargePayloadsGoOutInPieces) {
   };
   {
     Harness h;
-    ASSERT_EQ(h.net.WritePacket(Bytes(MaxPacketLength, 'x')), 0);
+    ASSERT_EQ(h.net.WritePacket(Bytes(kMaxPacketLength, 'x')), 0);
     ASSERT_EQ(h.net.Flush(), 0);
     const Bytes& written = h.peer->Written();
-    ASSERT_EQ(written.size(), 4 + MaxPacketLength + 4);
-    EXPECT_EQ(headerAt(written, 0), header(MaxPacketLength, 0));
-    EXPECT_EQ(headerAt(written, 4 + MaxPacketLength), header(0, 1)) << "an empty piece ends it";
+    ASSERT_EQ(written.size(), 4 + kMaxPacketLength + 4);
+    EXPECT_EQ(headerAt(written, 0), header(kMaxPacketLength, 0));
+    EXPECT_EQ(headerAt(written, 4 + kMaxPacketLength), header(0, 1)) << "an empty piece ends it";
   }
   {
     Harness h;
-    ASSERT_EQ(h.net.WriteCommand(3, Bytes(MaxPacketLength + 4, 'y')), 0);
+    ASSERT_EQ(h.net.WriteCommand(3, Bytes(kMaxPacketLength + 4, 'y')), 0);
     const Bytes& written = h.peer->Written();
-    ASSERT_EQ(written.size(), 4 + MaxPacketLength + 4 + 5);
-    EXPECT_EQ(headerAt(written, 0), header(MaxPacketLength, 0));
+    ASSERT_EQ(written.size(), 4 + kMaxPacketLength + 4 + 5);
+    EXPECT_EQ(headerAt(written, 0), header(kMaxPacketLength, 0));
     EXPECT_EQ(written[4], 3) << "the command byte comes first";
-    EXPECT_EQ(headerAt(written, 4 + MaxPacketLength), header(5, 1));
+    EXPECT_EQ(headerAt(written, 4 + kMaxPacketLength), header(5, 1));
     EXPECT_GT(h.peer->Writes(), 1) << "sent in buffer-sized pieces";
   }
 }
@@ -133,7 +133,7 @@ TEST(NetWrite, PayloadBeyondTheLimitIsRefused) {
   ASSERT_EQ(net.OpenStream(std::move(stream), VioTcpIp), 0);
   net.SetLastError("earlier");
   EXPECT_EQ(net.WritePacket(Bytes(1001, 'x')), 1);
-  EXPECT_EQ(net.LastErrorNo(), ErrNetPacketTooLarge);
+  EXPECT_EQ(net.LastErrorNo(), kErrNetPacketTooLarge);
   EXPECT_EQ(net.LastError(), "");
   EXPECT_EQ(net.WriteCommand(3, Bytes(1000, 'x')), 1) << "the command byte counts";
   EXPECT_EQ(peer->Writes(), 0) << "nothing is sent";
@@ -142,19 +142,19 @@ TEST(NetWrite, PayloadBeyondTheLimitIsRefused) {
 }
 
 TEST(NetWrite, RetryRules) {
-  using platform::IoError;
+  using platform::TIoError;
   struct Case {
     const char* name;
     int failures;
-    IoError error;
+    TIoError error;
     bool succeeds;
     int writes;
   } cases[] = {
-      {"would block twice", 2, IoError::WouldBlock, true, 3},
-      {"would block three times", 3, IoError::WouldBlock, false, 3},
-      {"in progress twice", 2, IoError::InProgress, true, 3},
-      {"interrupted without limit", 6, IoError::Interrupted, true, 7},
-      {"broken", 1, IoError::Other, false, 1},
+      {"would block twice", 2, TIoError::WouldBlock, true, 3},
+      {"would block three times", 3, TIoError::WouldBlock, false, 3},
+      {"in progress twice", 2, TIoError::InProgress, true, 3},
+      {"interrupted without limit", 6, TIoError::Interrupted, true, 7},
+      {"broken", 1, TIoError::Other, false, 1},
   };
   for (const auto& c : cases) {
     Harness h;
@@ -167,7 +167,7 @@ TEST(NetWrite, RetryRules) {
 TEST(NetWrite, NonBlockingSocketIsSwitchedToBlockingAndBack) {
   Harness h;
   ASSERT_EQ(h.net.Vio().SetBlocking(false), 0);
-  h.peer->FailWrites(1, platform::IoError::WouldBlock);
+  h.peer->FailWrites(1, platform::TIoError::WouldBlock);
   ASSERT_EQ(h.net.WriteCommand(1, {}), 0);
   EXPECT_EQ(h.peer->ModeChanges(), (std::vector<bool>{true, false, true}));
   EXPECT_FALSE(h.net.Vio().IsBlocking()) << "the caller's mode is restored";
@@ -183,7 +183,7 @@ TEST(NetWrite, ShortWritesContinueWhereTheyStopped) {
 TEST(NetWrite, FailedFlushEmptiesTheBuffer) {
   Harness h;
   ASSERT_EQ(h.net.WritePacket(Text("lost")), 0);
-  h.peer->FailWrites(1, platform::IoError::Other);
+  h.peer->FailWrites(1, platform::TIoError::Other);
   EXPECT_NE(h.net.Flush(), 0);
   ASSERT_EQ(h.net.Flush(), 0);
   EXPECT_TRUE(h.peer->Written().empty());

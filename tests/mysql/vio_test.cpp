@@ -182,16 +182,16 @@ TEST(VioPipe, OpensTheFixedPipeAndKeepsAnEarlierError) {
 }
 
 TEST(VioRetry, ClassificationOfTheLastFailure) {
-  using platform::IoError;
+  using platform::TIoError;
   struct Case {
-    IoError error;
+    TIoError error;
     bool retry;
     bool interrupted;
   } cases[] = {
-      {IoError::Interrupted, true, true},
-      {IoError::WouldBlock, true, false},
-      {IoError::InProgress, true, false},
-      {IoError::Other, false, false},
+      {TIoError::Interrupted, true, true},
+      {TIoError::WouldBlock, true, false},
+      {TIoError::InProgress, true, false},
+      {TIoError::Other, false, false},
   };
   for (const auto& c : cases) {
     auto [stream, peer] = ScriptedStream::Make();

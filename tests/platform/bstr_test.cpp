@@ -14,7 +14,7 @@ std::uint32_t BytePrefix(BSTR text) {
   return prefix;
 }
 
-TEST(Bstr, LayoutIsByteLengthPrefixThenUnitsThenNul) {
+TEST(TBstr, LayoutIsByteLengthPrefixThenUnitsThenNul) {
   BSTR text = SysAllocString(u"Дом");
   ASSERT_NE(text, nullptr);
   EXPECT_EQ(BytePrefix(text), 6u);
@@ -25,7 +25,7 @@ TEST(Bstr, LayoutIsByteLengthPrefixThenUnitsThenNul) {
   SysFreeString(text);
 }
 
-TEST(Bstr, EmbeddedNulsCountTowardsTheLength) {
+TEST(TBstr, EmbeddedNulsCountTowardsTheLength) {
   const char16_t units[] = {u'a', 0, u'b', 0};
   BSTR text = SysAllocStringLen(units, 4);
   EXPECT_EQ(SysStringLen(text), 4u);
@@ -34,7 +34,7 @@ TEST(Bstr, EmbeddedNulsCountTowardsTheLength) {
   SysFreeString(text);
 }
 
-TEST(Bstr, NullIsTheEmptyString) {
+TEST(TBstr, NullIsTheEmptyString) {
   EXPECT_EQ(SysAllocString(nullptr), nullptr);
   EXPECT_EQ(SysStringLen(nullptr), 0u);
   SysFreeString(nullptr);
@@ -46,7 +46,7 @@ TEST(Bstr, NullIsTheEmptyString) {
   SysFreeString(zeros);
 }
 
-TEST(Bstr, OddByteLengthStillEndsInAWholeNul) {
+TEST(TBstr, OddByteLengthStillEndsInAWholeNul) {
   BSTR bytes = SysAllocStringByteLen("abc", 3);
   EXPECT_EQ(SysStringByteLen(bytes), 3u);
   EXPECT_EQ(SysStringLen(bytes), 1u);
@@ -54,38 +54,38 @@ TEST(Bstr, OddByteLengthStillEndsInAWholeNul) {
   SysFreeString(bytes);
 }
 
-TEST(Bstr, ImpossibleLengthsFailInsteadOfWrapping) {
+TEST(TBstr, ImpossibleLengthsFailInsteadOfWrapping) {
   EXPECT_EQ(SysAllocStringLen(nullptr, 0x80000000u), nullptr);
   EXPECT_EQ(SysAllocStringByteLen(nullptr, 0xFFFFFFFFu), nullptr);
 }
 
-TEST(Bstr, ReAllocFromItsOwnTextKeepsTheText) {
+TEST(TBstr, ReAllocFromItsOwnTextKeepsTheText) {
   BSTR text = SysAllocString(u"hello world");
   // The new text lies inside the string being replaced.
   ASSERT_TRUE(SysReAllocStringLen(&text, text + 6, 5));
-  EXPECT_EQ(platform::OleStringView(text, SysStringLen(text)), u"world");
+  EXPECT_EQ(platform::TOleStringView(text, SysStringLen(text)), u"world");
   ASSERT_TRUE(SysReAllocString(&text, text + 1));
-  EXPECT_EQ(platform::OleStringView(text, SysStringLen(text)), u"orld");
+  EXPECT_EQ(platform::TOleStringView(text, SysStringLen(text)), u"orld");
   ASSERT_TRUE(SysReAllocString(&text, nullptr));
   EXPECT_EQ(text, nullptr);
   EXPECT_FALSE(SysReAllocString(nullptr, u"x"));
 }
 
 TEST(BstrOwner, CopiesMovesAndDetaches) {
-  platform::Bstr original = platform::Bstr::FromAnsi("\xD0\xE0\xE7");  // "Раз" in cp1251
+  platform::TBstr original = platform::TBstr::FromAnsi("\xD0\xE0\xE7");  // "Раз" in cp1251
   EXPECT_EQ(original.View(), u"Раз");
 
-  platform::Bstr copy = original;
+  platform::TBstr copy = original;
   EXPECT_NE(copy.Get(), original.Get());
   EXPECT_EQ(copy.ToAnsi(), "\xD0\xE0\xE7");
 
-  platform::Bstr moved = std::move(copy);
+  platform::TBstr moved = std::move(copy);
   EXPECT_EQ(copy.Get(), nullptr);
   EXPECT_EQ(moved.Length(), 3u);
 
   BSTR raw = moved.Detach();
   EXPECT_EQ(moved.Get(), nullptr);
-  platform::Bstr adopted = platform::Bstr::Attach(raw);
+  platform::TBstr adopted = platform::TBstr::Attach(raw);
   EXPECT_EQ(adopted.Get(), raw);
 
   // An out-parameter slot frees what was there before.
@@ -93,7 +93,7 @@ TEST(BstrOwner, CopiesMovesAndDetaches) {
   EXPECT_EQ(adopted.View(), u"new");
 
   // The empty text is a real, empty BSTR, not null.
-  platform::Bstr empty{platform::OleStringView()};
+  platform::TBstr empty{platform::TOleStringView()};
   EXPECT_NE(empty.Get(), nullptr);
   EXPECT_EQ(empty.Length(), 0u);
 }

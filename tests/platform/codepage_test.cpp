@@ -12,13 +12,13 @@
 namespace {
 
 using platform::FromAnsi;
-using platform::OleString;
+using platform::TOleString;
 using platform::ToAnsi;
 
 TEST(CodePage, EveryByteSurvivesARoundTrip) {
   std::string all;
   for (int byte = 0; byte < 256; ++byte) all.push_back(static_cast<char>(byte));
-  const OleString wide = FromAnsi(all);
+  const TOleString wide = FromAnsi(all);
   ASSERT_EQ(wide.size(), 256u);
   EXPECT_EQ(ToAnsi(wide), all);
 }
@@ -31,9 +31,9 @@ struct TableCase {
   std::vector<int> Unassigned;
 };
 
-class CodePageTable : public testing::TestWithParam<TableCase> {};
+class TCodePageTable : public testing::TestWithParam<TableCase> {};
 
-TEST_P(CodePageTable, AgreesWithTheSystemConverter) {
+TEST_P(TCodePageTable, AgreesWithTheSystemConverter) {
   const TableCase& table = GetParam();
   StandInCodePage codePage(table.CodePage);
   iconv_t converter = iconv_open("UTF-16LE", table.IconvName);
@@ -48,12 +48,12 @@ TEST_P(CodePageTable, AgreesWithTheSystemConverter) {
     ASSERT_NE(iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft), static_cast<size_t>(-1));
     const char16_t expected = static_cast<char16_t>(out[0] | out[1] << 8);
     EXPECT_EQ(FromAnsi(std::string(1, in))[0], expected) << "byte " << byte;
-    EXPECT_EQ(ToAnsi(OleString(1, expected)), std::string(1, in)) << "byte " << byte;
+    EXPECT_EQ(ToAnsi(TOleString(1, expected)), std::string(1, in)) << "byte " << byte;
   }
   iconv_close(converter);
 }
 
-INSTANTIATE_TEST_SUITE_P(StandIn, CodePageTable,
+INSTANTIATE_TEST_SUITE_P(StandIn, TCodePageTable,
                          testing::Values(TableCase{1251, "CP1251", {0x98}},
                                          TableCase{1252, "CP1252", {0x81, 0x8D, 0x8F, 0x90, 0x9D}}),
                          [](const testing::TestParamInfo<TableCase>& info) {
@@ -96,13 +96,13 @@ TEST(CodePage, UnmappableCharactersBecomeQuestionMarks) {
   EXPECT_EQ(ToAnsi(u"\u4E2D"), "?");
   // A character outside the basic plane is one '?', a lone surrogate too.
   EXPECT_EQ(ToAnsi(u"x\U0001F600y"), "x?y");
-  EXPECT_EQ(ToAnsi(OleString{u'x', char16_t(0xD800), u'y'}), "x?y");
+  EXPECT_EQ(ToAnsi(TOleString{u'x', char16_t(0xD800), u'y'}), "x?y");
 }
 
 TEST(CodePage, EmbeddedNulsAreKept) {
   const std::string ansi("a\0\xC0", 3);
-  const OleString wide = FromAnsi(ansi);
-  EXPECT_EQ(wide, (OleString{u'a', 0, u'А'}));
+  const TOleString wide = FromAnsi(ansi);
+  EXPECT_EQ(wide, (TOleString{u'a', 0, u'А'}));
   EXPECT_EQ(ToAnsi(wide), ansi);
 }
 

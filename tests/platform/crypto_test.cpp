@@ -17,7 +17,7 @@ std::span<const std::uint8_t> Bytes(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-std::string Hex(const platform::Sha256Digest& digest) {
+std::string Hex(const platform::TSha256Digest& digest) {
   std::string hex;
   for (const std::uint8_t byte : digest) {
     hex += "0123456789abcdef"[byte >> 4];

@@ -21,7 +21,7 @@ std::string Quote(const std::string& text) {
 }
 
 std::string PipePath() {
-  return std::string(platform::LocalPipeDirectory) + "/MySQL";
+  return std::string(platform::kLocalPipeDirectory) + "/MySQL";
 }
 
 }  // namespace
@@ -70,8 +70,8 @@ PrivateMariaDb::~PrivateMariaDb() {
 }
 
 LocalPipeLink::LocalPipeLink(const std::string& socketPath) {
-  mkdir(platform::LocalPipeDirectory, 0777);
-  const std::string lockPath = std::string(platform::LocalPipeDirectory) + "/.lock";
+  mkdir(platform::kLocalPipeDirectory, 0777);
+  const std::string lockPath = std::string(platform::kLocalPipeDirectory) + "/.lock";
   lockFd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (lockFd_ < 0 || flock(lockFd_, LOCK_EX) != 0) return;
   unlink(PipePath().c_str());

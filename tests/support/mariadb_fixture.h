@@ -51,7 +51,7 @@ class PrivateMariaDb {
   std::optional<MariaDbServer> server_;
 };
 
-// Points the local pipe endpoint (platform::LocalPipeDirectory + "/MySQL")
+// Points the local pipe endpoint (platform::kLocalPipeDirectory + "/MySQL")
 // at `socketPath` for this object's lifetime, or removes it when the path is
 // empty. Holds an exclusive lock on the pipe directory meanwhile, so test
 // runs on the same machine take turns instead of reaching each other's

@@ -12,7 +12,7 @@ int ScriptedStream::Read(uint8_t* buffer, int size) {
   ++peer_->reads_;
   auto& steps = peer_->steps_;
   if (steps.empty()) {  // the peer has nothing more to say: end of stream
-    lastError_ = platform::IoError::None;
+    lastError_ = platform::TIoError::None;
     return 0;
   }
   ScriptedPeer::Step& step = steps.front();
@@ -25,7 +25,7 @@ int ScriptedStream::Read(uint8_t* buffer, int size) {
   if (count > 0) std::memcpy(buffer, step.data.data(), count);
   step.data.erase(step.data.begin(), step.data.begin() + static_cast<ptrdiff_t>(count));
   if (step.data.empty()) steps.pop_front();
-  lastError_ = platform::IoError::None;
+  lastError_ = platform::TIoError::None;
   return static_cast<int>(count);
 }
 
@@ -38,7 +38,7 @@ int ScriptedStream::Write(const uint8_t* data, int size) {
   }
   const int count = peer_->writeLimit_ > 0 ? std::min(size, peer_->writeLimit_) : size;
   peer_->written_.insert(peer_->written_.end(), data, data + count);
-  lastError_ = platform::IoError::None;
+  lastError_ = platform::TIoError::None;
   return count;
 }
 

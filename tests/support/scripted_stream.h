@@ -4,7 +4,7 @@
 // writes are recorded, and failures can be injected at any step.
 //
 //   auto [stream, peer] = ScriptedStream::Make();
-//   peer->Reply(bytes); peer->FailRead(platform::IoError::Interrupted);
+//   peer->Reply(bytes); peer->FailRead(platform::TIoError::Interrupted);
 //   peer->Stall();  // from here on the peer says nothing
 //   net.OpenStream(std::move(stream), VioTcpIp);
 //   ... peer->Written() ...
@@ -25,15 +25,15 @@ class ScriptedPeer {
   // that make allocations fail must not fail here).
   ScriptedPeer() { written_.reserve(1 << 16); }
   // Bytes the next reads return, exactly this chunk at most per read.
-  void Reply(Bytes chunk) { steps_.push_back({std::move(chunk), platform::IoError::None, false}); }
+  void Reply(Bytes chunk) { steps_.push_back({std::move(chunk), platform::TIoError::None, false}); }
   // One read that fails with `error` (-1).
-  void FailRead(platform::IoError error) { steps_.push_back({{}, error, true}); }
+  void FailRead(platform::TIoError error) { steps_.push_back({{}, error, true}); }
   // The peer stops answering for good, connection open: every wait for data
   // times out, and a read without a wait fails as a socket does once its
   // keep-alive gives up.
-  void Stall() { steps_.push_back({{}, platform::IoError::Other, true, true}); }
+  void Stall() { steps_.push_back({{}, platform::TIoError::Other, true, true}); }
   // The next `count` writes fail with `error`.
-  void FailWrites(int count, platform::IoError error) {
+  void FailWrites(int count, platform::TIoError error) {
     failWrites_ = count;
     writeError_ = error;
   }
@@ -57,7 +57,7 @@ class ScriptedPeer {
   friend class ScriptedStream;
   struct Step {
     Bytes data;
-    platform::IoError error;
+    platform::TIoError error;
     bool fails;
     bool stalls = false;
   };
@@ -66,14 +66,14 @@ class ScriptedPeer {
   Bytes written_;
   std::vector<bool> modeChanges_;
   int failWrites_ = 0;
-  platform::IoError writeError_ = platform::IoError::Other;
+  platform::TIoError writeError_ = platform::TIoError::Other;
   int writeLimit_ = 0;
   int reads_ = 0;
   int writes_ = 0;
   bool closed_ = false;
 };
 
-class ScriptedStream final : public platform::ByteStream {
+class ScriptedStream final : public platform::TByteStream {
  public:
   static std::pair<std::unique_ptr<ScriptedStream>, std::shared_ptr<ScriptedPeer>> Make();
 
@@ -82,12 +82,12 @@ class ScriptedStream final : public platform::ByteStream {
   int SetNonBlocking(bool on) override;
   // Data and the end of the stream are both readable; only a stall is not.
   bool WaitReadable(int64_t) override { return !peer_->Stalled(); }
-  platform::IoError LastIoError() const override { return lastError_; }
+  platform::TIoError LastIoError() const override { return lastError_; }
   void Close() override { peer_->closed_ = true; }
 
  private:
   explicit ScriptedStream(std::shared_ptr<ScriptedPeer> peer) : peer_(std::move(peer)) {}
 
   std::shared_ptr<ScriptedPeer> peer_;
-  platform::IoError lastError_ = platform::IoError::None;
+  platform::TIoError lastError_ = platform::TIoError::None;
 };

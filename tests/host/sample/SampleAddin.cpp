@@ -13,7 +13,7 @@ namespace {
 
 using addin::TAddin;
 using addin::TParams;
-using platform::OleVariant;
+using platform::TOleVariant;
 
 class TSample final : public TAddin {
  public:
@@ -30,33 +30,33 @@ class TSample final : public TAddin {
   ~TSample() override = default;
 };
 
-OleVariant NewHostObject(TAddin& sender, const char* kind) {
-  OleVariant app = sender.GetAppDispatch();
+TOleVariant NewHostObject(TAddin& sender, const char* kind) {
+  TOleVariant app = sender.GetAppDispatch();
   if (sender.ExpressionDialect())
     return addin::HostFunction(app, "EvalExpr",
-                               {OleVariant(std::string("CreateObject(\"") + kind + "\")")});
-  return addin::HostFunction(app, "NewObject", {OleVariant(kind)});
+                               {TOleVariant(std::string("CreateObject(\"") + kind + "\")")});
+  return addin::HostFunction(app, "NewObject", {TOleVariant(kind)});
 }
 
-OleVariant MakeTable(TAddin& sender) {
-  OleVariant table = NewHostObject(sender, "ValueTable");
+TOleVariant MakeTable(TAddin& sender) {
+  TOleVariant table = NewHostObject(sender, "ValueTable");
   const char* names[] = {"id", "name"};
-  const OleVariant rows[2][2] = {{OleVariant(1), OleVariant("one")},
-                                 {OleVariant(2), OleVariant("two")}};
+  const TOleVariant rows[2][2] = {{TOleVariant(1), TOleVariant("one")},
+                                 {TOleVariant(2), TOleVariant("two")}};
   if (sender.ExpressionDialect()) {
     for (const char* name : names) addin::HostProcedure(table, "NewColumn", {name, ""});
     for (int32_t line = 1; line <= 2; ++line) {
-      OleVariant lineNumber(line);
+      TOleVariant lineNumber(line);
       addin::HostProcedure(table, "NewLine", {addin::ByRef(lineNumber)});
       for (int32_t column = 0; column < 2; ++column)
         addin::HostProcedure(table, "SetValue",
                              {addin::ByRef(lineNumber), column + 1, rows[line - 1][column]});
     }
   } else {
-    OleVariant columns = addin::HostFunction(table, "Columns");
+    TOleVariant columns = addin::HostFunction(table, "Columns");
     for (const char* name : names) addin::HostProcedure(columns, "Add", {name});
     for (const auto& cells : rows) {
-      OleVariant row = addin::HostFunction(table, "Add", {addin::OmittedArg()});
+      TOleVariant row = addin::HostFunction(table, "Add", {addin::OmittedArg()});
       for (int32_t column = 0; column < 2; ++column)
         addin::HostProcedure(row, "Set", {column, cells[column]});
     }
@@ -64,24 +64,24 @@ OleVariant MakeTable(TAddin& sender) {
   return table;
 }
 
-OleVariant MakeList(TAddin& sender) {
-  OleVariant list = NewHostObject(sender, "ValueList");
+TOleVariant MakeList(TAddin& sender) {
+  TOleVariant list = NewHostObject(sender, "ValueList");
   const char* add = sender.ExpressionDialect() ? "AddValue" : "Add";
   addin::HostProcedure(list, add, {5, "id"});
   addin::HostProcedure(list, add, {"Ivan", "name"});
   return list;
 }
 
-OleVariant Kind(const std::string& kind) {
-  if (kind == "date") return OleVariant::Date(45351.5);  // 2024-02-29 12:00
-  if (kind == "day") return OleVariant::Date(45351);
-  if (kind == "bool") return OleVariant::Boolean(true);
-  if (kind == "error") return OleVariant::Error(DISP_E_PARAMNOTFOUND);
-  if (kind == "i8") return OleVariant(int64_t{1} << 40);
-  if (kind == "r8") return OleVariant(0.4375);
-  if (kind == "null") return OleVariant::Null();
-  if (kind == "text") return OleVariant("say \"hi\"");
-  return OleVariant();
+TOleVariant Kind(const std::string& kind) {
+  if (kind == "date") return TOleVariant::Date(45351.5);  // 2024-02-29 12:00
+  if (kind == "day") return TOleVariant::Date(45351);
+  if (kind == "bool") return TOleVariant::Boolean(true);
+  if (kind == "error") return TOleVariant::Error(DISP_E_PARAMNOTFOUND);
+  if (kind == "i8") return TOleVariant(int64_t{1} << 40);
+  if (kind == "r8") return TOleVariant(0.4375);
+  if (kind == "null") return TOleVariant::Null();
+  if (kind == "text") return TOleVariant("say \"hi\"");
+  return TOleVariant();
 }
 
 addin::TAddinHelper BuildTable() {
@@ -90,53 +90,53 @@ addin::TAddinHelper BuildTable() {
 
   table.Properties.push_back(
       {OLESTR("Имя"), "Name", true, true,
-       [](TAddin& s, OleVariant& v) { v = OleVariant(TSample::Of(s).Name); },
-       [](TAddin& s, OleVariant& v) { TSample::Of(s).Name = v.ToString(); }});
+       [](TAddin& s, TOleVariant& v) { v = TOleVariant(TSample::Of(s).Name); },
+       [](TAddin& s, TOleVariant& v) { TSample::Of(s).Name = v.ToString(); }});
   table.Properties.push_back({OLESTR("Счетчик"), "Counter", true, false,
-                              [](TAddin& s, OleVariant& v) { v = TSample::Of(s).Counter; },
+                              [](TAddin& s, TOleVariant& v) { v = TSample::Of(s).Counter; },
                               nullptr});
   table.Properties.push_back(
       {OLESTR("Сломано"), "Broken", true, false,
-       [](TAddin&, OleVariant&) { throw addin::TAddinError("Broken property"); }, nullptr});
+       [](TAddin&, TOleVariant&) { throw addin::TAddinError("Broken property"); }, nullptr});
   table.Properties.push_back({OLESTR("Диалект"), "Dialect", true, false,
-                              [](TAddin& s, OleVariant& v) {
-                                v = OleVariant(s.ExpressionDialect() ? "expression" : "object");
+                              [](TAddin& s, TOleVariant& v) {
+                                v = TOleVariant(s.ExpressionDialect() ? "expression" : "object");
                               },
                               nullptr});
 
   const auto swap = [](TAddin&, TParams& p) { std::swap(p[0], p[1]); };
   table.Methods.push_back(
       {OLESTR("Сумма"), "Sum", 2, true, nullptr, nullptr,
-       [](TAddin&, TParams& p, OleVariant& r) { r = p[0].ToInt32() + p[1].ToInt32(); }});
+       [](TAddin&, TParams& p, TOleVariant& r) { r = p[0].ToInt32() + p[1].ToInt32(); }});
   table.Methods.push_back({OLESTR("Обменять"), "Swap", 2, false, nullptr, swap,
-                           [swap](TAddin& s, TParams& p, OleVariant& r) {
+                           [swap](TAddin& s, TParams& p, TOleVariant& r) {
                              swap(s, p);
                              r = 1;
                            }});
   table.Methods.push_back(
       {OLESTR("Выбрать"), "Pick", 3, true,
-       [](TAddin&, int32_t index, OleVariant& v) {
-         if (index == 2) v = OleVariant("two");
+       [](TAddin&, int32_t index, TOleVariant& v) {
+         if (index == 2) v = TOleVariant("two");
        },
        nullptr,
-       [](TAddin&, TParams& p, OleVariant& r) { r = p.at(static_cast<size_t>(p[0].ToInt32())); }});
+       [](TAddin&, TParams& p, TOleVariant& r) { r = p.at(static_cast<size_t>(p[0].ToInt32())); }});
   table.Methods.push_back({OLESTR("Испортить"), "Spoil", 1, false, nullptr,
                            [](TAddin&, TParams& p) {
-                             p[0] = OleVariant("spoiled");
+                             p[0] = TOleVariant("spoiled");
                              throw addin::TAddinError("Spoil failed");
                            },
                            nullptr});
   table.Methods.push_back({OLESTR("Вид"), "Kind", 1, true, nullptr, nullptr,
-                           [](TAddin&, TParams& p, OleVariant& r) { r = Kind(p[0].ToString()); }});
+                           [](TAddin&, TParams& p, TOleVariant& r) { r = Kind(p[0].ToString()); }});
   table.Methods.push_back({OLESTR("Расширить"), "Widen", 2, false, nullptr,
                            [](TAddin&, TParams& p) {
-                             p[0] = OleVariant(int64_t{7});
-                             p[1] = OleVariant(int64_t{1} << 40);
+                             p[0] = TOleVariant(int64_t{7});
+                             p[1] = TOleVariant(int64_t{1} << 40);
                            },
                            nullptr});
   table.Methods.push_back({OLESTR("Состояние"), "Status", 1, false, nullptr,
                            [](TAddin& s, TParams& p) {
-                             const platform::OleString text = p[0].ToWide();
+                             const platform::TOleString text = p[0].ToWide();
                              BSTR line =
                                  SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
                              s.StatusLine()->SetStatusLine(line);
@@ -145,16 +145,16 @@ addin::TAddinHelper BuildTable() {
                            },
                            nullptr});
   table.Methods.push_back({OLESTR("Таблица"), "MakeTable", 0, true, nullptr, nullptr,
-                           [](TAddin& s, TParams&, OleVariant& r) { r = MakeTable(s); }});
+                           [](TAddin& s, TParams&, TOleVariant& r) { r = MakeTable(s); }});
   table.Methods.push_back({OLESTR("Список"), "MakeList", 0, true, nullptr, nullptr,
-                           [](TAddin& s, TParams&, OleVariant& r) { r = MakeList(s); }});
+                           [](TAddin& s, TParams&, TOleVariant& r) { r = MakeList(s); }});
   table.Methods.push_back({OLESTR("Двойник"), "Twin", 0, true, nullptr, nullptr,
-                           [](TAddin& s, TParams&, OleVariant& r) {
-                             OleVariant app = s.GetAppDispatch();
+                           [](TAddin& s, TParams&, TOleVariant& r) {
+                             TOleVariant app = s.GetAppDispatch();
                              const char* create =
                                  s.ExpressionDialect() ? "CreateObject" : "NewObject";
-                             OleVariant twin = addin::HostFunction(app, create, {"AddIn.Sample"});
-                             addin::HostPut(twin, "Name", OleVariant(TSample::Of(s).Name + "2"));
+                             TOleVariant twin = addin::HostFunction(app, create, {"AddIn.Sample"});
+                             addin::HostPut(twin, "Name", TOleVariant(TSample::Of(s).Name + "2"));
                              addin::HostProcedure(twin, "Bump");
                              r = twin;
                            }});
@@ -171,8 +171,8 @@ addin::TAddinHelper BuildTable() {
     const int32_t count = TSample::Of(s).Counter;
     if (index >= 0 && index < count) name = platform::FromAnsi("_" + std::to_string(count - index));
   };
-  table.OnGetProperty = [](TAddin&, const std::string& name, OleVariant& value, bool& handled) {
-    value = OleVariant(name);
+  table.OnGetProperty = [](TAddin&, const std::string& name, TOleVariant& value, bool& handled) {
+    value = TOleVariant(name);
     handled = true;
   };
   return table;
