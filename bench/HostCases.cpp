@@ -127,11 +127,11 @@ Digest HostFetchAllAutoType(const CaseArgs& args) {
 Digest HostFillBaseline(const CaseArgs& args) {
   // Texts of the lengths the result's columns have on average.
   const TOleVariant cells[] = {TOleVariant("100000"),
-                              TOleVariant("554401"),
-                              TOleVariant("c4ca4238a0b923820dcc5"),
-                              TOleVariant("49988.11"),
-                              TOleVariant("2020-01-02 03:04:05"),
-                              TOleVariant("14285.7142857")};
+                               TOleVariant("554401"),
+                               TOleVariant("c4ca4238a0b923820dcc5"),
+                               TOleVariant("49988.11"),
+                               TOleVariant("2020-01-02 03:04:05"),
+                               TOleVariant("14285.7142857")};
   host::THost host = MakeHost();
   Digest digest;
   {

@@ -38,7 +38,7 @@ void LateBound::Put(DISPID member, const platform::TOleVariant& value) const {
 }
 
 platform::TOleVariant LateBound::Function(DISPID member,
-                                         const std::vector<platform::TOleVariant>& args) const {
+                                          const std::vector<platform::TOleVariant>& args) const {
   platform::TOleVariant result;
   Invoke(member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args, &result);
   return result;

@@ -153,7 +153,8 @@ platform::TOleVariant Adopt(THostObject* created) {
   return holder;
 }
 
-DISPID FindMemberName(const std::vector<std::string_view>& names, const platform::TOleString& name) {
+DISPID FindMemberName(const std::vector<std::string_view>& names,
+                      const platform::TOleString& name) {
   for (size_t i = 0; i < names.size(); ++i)
     if (SameName(names[i], name)) return static_cast<DISPID>(i + 1);
   return DISPID_UNKNOWN;

@@ -31,9 +31,9 @@ struct TExpr {
   enum class TKind { Literal, Variable, Member, Call, Create };
   TKind Kind = TKind::Literal;
   platform::TOleVariant Literal;  // Literal
-  std::string Name;              // Variable, Member, Call: the name
-  TExprPtr Object;               // Member, Call: whose member; Create: the class name
-  std::vector<TExprPtr> Args;    // Call: null for an omitted position
+  std::string Name;               // Variable, Member, Call: the name
+  TExprPtr Object;                // Member, Call: whose member; Create: the class name
+  std::vector<TExprPtr> Args;     // Call: null for an omitted position
 };
 
 struct TStatement {

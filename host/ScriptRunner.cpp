@@ -86,8 +86,8 @@ platform::TOleVariant TScriptRunner::Evaluate(const TExpr& expr, int line) {
 }
 
 platform::TOleVariant TScriptRunner::Invoke(const TExpr& objectExpr, const std::string& member,
-                                           WORD flags, const std::vector<TExprPtr>* args,
-                                           const TExpr* putValue, bool wantResult, int line) {
+                                            WORD flags, const std::vector<TExprPtr>* args,
+                                            const TExpr* putValue, bool wantResult, int line) {
   const platform::TOleVariant object = Evaluate(objectExpr, line);
   if (!object.IsDispatch() || !object.ToDispatch())
     throw TScriptError(line, DescribeValue(object) + " has no members (." + member + ")");

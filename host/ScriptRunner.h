@@ -28,8 +28,8 @@ class TScriptRunner {
   platform::TOleVariant& VariableRef(const std::string& name, int line);
   // Invokes a member on the object the expression gives.
   platform::TOleVariant Invoke(const TExpr& objectExpr, const std::string& member, WORD flags,
-                              const std::vector<TExprPtr>* args, const TExpr* putValue,
-                              bool wantResult, int line);
+                               const std::vector<TExprPtr>* args, const TExpr* putValue,
+                               bool wantResult, int line);
   void Dump(const platform::TOleVariant& value, int line);
 
   THost& host_;

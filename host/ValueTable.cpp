@@ -164,7 +164,9 @@ class TColumnsObject final : public THostObject {
   }
 
  private:
-  platform::TOleVariant MakeColumn(size_t column) { return Adopt(new TColumnObject(data_, column)); }
+  platform::TOleVariant MakeColumn(size_t column) {
+    return Adopt(new TColumnObject(data_, column));
+  }
   std::shared_ptr<TTableData> data_;
 };
 
@@ -174,7 +176,8 @@ TValueTable::TValueTable(TDialect dialect)
     : dialect_(dialect), data_(std::make_shared<TTableData>()) {}
 
 DISPID TValueTable::MemberId(const platform::TOleString& name) {
-  return FindMemberName(dialect_ == TDialect::Expression ? kExpressionMembers : kObjectMembers, name);
+  return FindMemberName(dialect_ == TDialect::Expression ? kExpressionMembers : kObjectMembers,
+                        name);
 }
 
 void TValueTable::Call(DISPID member, WORD flags, const TCallArgs& args,

@@ -43,17 +43,17 @@ ULONG TAddin::AddRef() {
 }
 
 ULONG TAddin::Release() {
-  const LONG Count = InterlockedDecrement(&refCount_);
-  if (Count == 0) delete this;
-  return static_cast<ULONG>(Count);
+  const LONG count = InterlockedDecrement(&refCount_);
+  if (count == 0) delete this;
+  return static_cast<ULONG>(count);
 }
 
 HRESULT TAddin::InterfaceSupportsErrorInfo(REFIID riid) {
-  const bool Implemented =
+  const bool implemented =
       IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_ILanguageExtender) ||
       IsEqualIID(riid, IID_IInitDone) || IsEqualIID(riid, IID_ISupportErrorInfo) ||
       IsEqualIID(riid, IID_IDispatch);
-  return Implemented ? S_OK : S_FALSE;
+  return implemented ? S_OK : S_FALSE;
 }
 
 // ---------------------------------------------------------------- helpers
@@ -68,11 +68,11 @@ std::string TAddin::ExtensionName() const {
 }
 
 template <class Body>
-HRESULT TAddin::Guarded(Body&& Run) noexcept {
+HRESULT TAddin::Guarded(Body&& run) noexcept {
   try {
-    return Run();
-  } catch (const std::exception& Error) {
-    ReportError(Error.what());
+    return run();
+  } catch (const std::exception& error) {
+    ReportError(error.what());
   } catch (...) {
     ReportError("Unknown error in add-in " + ExtensionName());
   }
@@ -80,52 +80,52 @@ HRESULT TAddin::Guarded(Body&& Run) noexcept {
 }
 
 template <class Slot, class Compute>
-HRESULT TAddin::GuardedAnswer(Slot* Out, Compute&& Value) noexcept {
-  if (!Out) return E_POINTER;
-  *Out = 0;
+HRESULT TAddin::GuardedAnswer(Slot* out, Compute&& compute) noexcept {
+  if (!out) return E_POINTER;
+  *out = 0;
   return Guarded([&] {
-    *Out = static_cast<Slot>(Value());  // a flag becomes TRUE or FALSE
+    *out = static_cast<Slot>(compute());  // a flag becomes TRUE or FALSE
     return S_OK;
   });
 }
 
 template <class Fill>
-HRESULT TAddin::GuardedVariant(VARIANT* Out, Fill&& Store) noexcept {
-  if (!Out) return E_POINTER;
-  VariantClear(Out);
-  platform::TOleVariant Value;
+HRESULT TAddin::GuardedVariant(VARIANT* out, Fill&& store) noexcept {
+  if (!out) return E_POINTER;
+  VariantClear(out);
+  platform::TOleVariant value;
   const HRESULT hr = Guarded([&] {
-    Store(Value);
+    store(value);
     return S_OK;
   });
-  *Out = Value.Detach();
+  *out = value.Detach();
   return hr;
 }
 
-void TAddin::ReportError(const std::string& Message) noexcept {
+void TAddin::ReportError(const std::string& message) noexcept {
   if (!errorLog_) return;
   try {
-    platform::TBstr Source = platform::TBstr::FromAnsi("AddIn." + ExtensionName());
-    platform::TBstr Description = platform::TBstr::FromAnsi(Message);
-    EXCEPINFO Record{};
-    Record.wCode = kAddinErrorCode;
-    Record.bstrSource = Source.Get();
-    Record.bstrDescription = Description.Get();
+    platform::TBstr source = platform::TBstr::FromAnsi("AddIn." + ExtensionName());
+    platform::TBstr description = platform::TBstr::FromAnsi(message);
+    EXCEPINFO record{};
+    record.wCode = kAddinErrorCode;
+    record.bstrSource = source.Get();
+    record.bstrDescription = description.Get();
     // The record and its strings stay ours; the log copies what it keeps.
-    errorLog_->AddError(OLESTR(""), &Record);
+    errorLog_->AddError(OLESTR(""), &record);
   } catch (...) {
     // Nothing can be reported about a failure to report.
   }
 }
 
 platform::TOleVariant TAddin::GetAppDispatch() {
-  platform::TOleVariant App = HostFunction(hostConnection_.Get(), "AppDispatch");
-  if (expressionDialect_ && App.IsDispatch() && App.ToDispatch()) App.ToDispatch()->AddRef();
-  return App;
+  platform::TOleVariant app = HostFunction(hostConnection_.Get(), "AppDispatch");
+  if (expressionDialect_ && app.IsDispatch() && app.ToDispatch()) app.ToDispatch()->AddRef();
+  return app;
 }
 
-bool TAddin::IsOmitted(const platform::TOleVariant& Value) noexcept {
-  return Value.IsEmpty() || Value.IsNull() || Value.IsError(DISP_E_PARAMNOTFOUND);
+bool TAddin::IsOmitted(const platform::TOleVariant& value) noexcept {
+  return value.IsEmpty() || value.IsNull() || value.IsError(DISP_E_PARAMNOTFOUND);
 }
 
 // --------------------------------------------------------------- IInitDone
@@ -151,29 +151,29 @@ HRESULT TAddin::Done() {
 HRESULT TAddin::GetInfo(SAFEARRAY** pInfo) {
   if (!pInfo || !*pInfo) return E_POINTER;
   // The version is a string on purpose: the host reads it as text.
-  platform::TOleVariant Version("2000");
-  LONG Index = 0;
-  SafeArrayPutElement(*pInfo, &Index, Version.Get());
+  platform::TOleVariant version("2000");
+  LONG index = 0;
+  SafeArrayPutElement(*pInfo, &index, version.Get());
   return S_OK;
 }
 
 HRESULT TAddin::DoInit() {
   expressionDialect_ = false;
-  platform::TOleVariant App;
+  platform::TOleVariant app;
   try {
-    App = HostFunction(hostConnection_.Get(), "AppDispatch");
+    app = HostFunction(hostConnection_.Get(), "AppDispatch");
   } catch (...) {
     // Without an application object the host can only be driven as objects.
     return S_OK;
   }
-  if (!App.IsDispatch() || !App.ToDispatch()) return S_OK;
-  IDispatch* AppObject = App.ToDispatch();
-  AppObject->AddRef();
+  if (!app.IsDispatch() || !app.ToDispatch()) return S_OK;
+  IDispatch* appObject = app.ToDispatch();
+  appObject->AddRef();
   expressionDialect_ = true;
   try {
-    HostProcedure(AppObject, "EvalExpr", {platform::TOleVariant("1-1")});
+    HostProcedure(appObject, "EvalExpr", {platform::TOleVariant("1-1")});
   } catch (...) {
-    AppObject->Release();
+    appObject->Release();
     expressionDialect_ = false;
   }
   return S_OK;
@@ -188,10 +188,10 @@ HRESULT TAddin::DoDone() {
 HRESULT TAddin::RegisterExtensionAs(BSTR* bstrExtensionName) {
   if (!bstrExtensionName) return E_POINTER;
   return Guarded([&] {
-    const std::string Name = Table().ExtensionName;
-    platform::TBstr Replacement = platform::TBstr::FromAnsi(Name);
+    const std::string name = Table().ExtensionName;
+    platform::TBstr replacement = platform::TBstr::FromAnsi(name);
     SysFreeString(*bstrExtensionName);
-    *bstrExtensionName = Replacement.Detach();
+    *bstrExtensionName = replacement.Detach();
     return S_OK;
   });
 }
@@ -211,10 +211,10 @@ HRESULT TAddin::FindProp(BSTR bstrPropName, LONG* plPropNum) {
 
 namespace {
 // Replaces the host's string with a name; S_FALSE when the name is empty.
-HRESULT GiveName(BSTR* Slot, const platform::TOleString& Name) {
-  platform::TBstr Text(Name);
-  *Slot = Text.Detach();
-  return Name.empty() ? S_FALSE : S_OK;
+HRESULT GiveName(BSTR* slot, const platform::TOleString& name) {
+  platform::TBstr text(name);
+  *slot = text.Detach();
+  return name.empty() ? S_FALSE : S_OK;
 }
 }  // namespace
 
@@ -228,16 +228,16 @@ HRESULT TAddin::GetPropName(LONG lPropNum, LONG lPropAlias, BSTR* pbstrPropName)
 }
 
 HRESULT TAddin::GetPropVal(LONG lPropNum, VARIANT* pvarPropVal) {
-  return GuardedVariant(pvarPropVal, [&](platform::TOleVariant& Value) {
-    Table().GetProperty(*this, lPropNum, Value);
+  return GuardedVariant(pvarPropVal, [&](platform::TOleVariant& value) {
+    Table().GetProperty(*this, lPropNum, value);
   });
 }
 
 HRESULT TAddin::SetPropVal(LONG lPropNum, VARIANT* varPropVal) {
   if (!varPropVal) return E_POINTER;
   return Guarded([&] {
-    platform::TOleVariant Value = platform::TOleVariant::CopyOf(*varPropVal);
-    Table().SetProperty(*this, lPropNum, Value);
+    platform::TOleVariant value = platform::TOleVariant::CopyOf(*varPropVal);
+    Table().SetProperty(*this, lPropNum, value);
     return S_OK;
   });
 }
@@ -278,8 +278,8 @@ HRESULT TAddin::GetNParams(LONG lMethodNum, LONG* plParams) {
 }
 
 HRESULT TAddin::GetParamDefValue(LONG lMethodNum, LONG lParamNum, VARIANT* pvarParamDefValue) {
-  return GuardedVariant(pvarParamDefValue, [&](platform::TOleVariant& Value) {
-    Table().GetDefaultParam(*this, lMethodNum, lParamNum, Value);
+  return GuardedVariant(pvarParamDefValue, [&](platform::TOleVariant& value) {
+    Table().GetDefaultParam(*this, lMethodNum, lParamNum, value);
   });
 }
 
@@ -289,10 +289,10 @@ HRESULT TAddin::HasRetVal(LONG lMethodNum, BOOL* pboolRetValue) {
 
 HRESULT TAddin::CallAsProc(LONG lMethodNum, SAFEARRAY** paParams) {
   return Guarded([&] {
-    SAFEARRAY* Array = paParams ? *paParams : nullptr;
-    TParams Params = ParamsFromHost(Array);
-    Table().CallAsProc(*this, lMethodNum, Params);
-    ParamsToHost(Array, Params);
+    SAFEARRAY* array = paParams ? *paParams : nullptr;
+    TParams params = ParamsFromHost(array);
+    Table().CallAsProc(*this, lMethodNum, params);
+    ParamsToHost(array, params);
     return S_OK;
   });
 }
@@ -300,14 +300,14 @@ HRESULT TAddin::CallAsProc(LONG lMethodNum, SAFEARRAY** paParams) {
 HRESULT TAddin::CallAsFunc(LONG lMethodNum, VARIANT* pvarRetValue, SAFEARRAY** paParams) {
   if (!pvarRetValue) return E_POINTER;
   return Guarded([&] {
-    SAFEARRAY* Array = paParams ? *paParams : nullptr;
-    TParams Params = ParamsFromHost(Array);
+    SAFEARRAY* array = paParams ? *paParams : nullptr;
+    TParams params = ParamsFromHost(array);
     // The handler starts from the return value as the host passed it.
-    platform::TOleVariant Value = platform::TOleVariant::CopyOf(*pvarRetValue);
-    Table().CallAsFunc(*this, lMethodNum, Params, Value);
-    ParamsToHost(Array, Params);
+    platform::TOleVariant value = platform::TOleVariant::CopyOf(*pvarRetValue);
+    Table().CallAsFunc(*this, lMethodNum, params, value);
+    ParamsToHost(array, params);
     VariantClear(pvarRetValue);
-    *pvarRetValue = Value.Detach();
+    *pvarRetValue = value.Detach();
     return S_OK;
   });
 }

@@ -74,7 +74,7 @@ class TAddin : public ILanguageExtender,
 
   // Sends the message to the host's error log with code 1006 and the source
   // "AddIn." + ExtensionName. Without an error log nothing is sent.
-  void ReportError(const std::string& Message) noexcept;
+  void ReportError(const std::string& message) noexcept;
 
   // The host's application object. In the expression dialect one further
   // reference is taken on it for every call and kept: that host hands out
@@ -82,7 +82,7 @@ class TAddin : public ILanguageExtender,
   platform::TOleVariant GetAppDispatch();
 
   // Empty, null, or the marker of an argument the script left out.
-  static bool IsOmitted(const platform::TOleVariant& Value) noexcept;
+  static bool IsOmitted(const platform::TOleVariant& value) noexcept;
 
   IStatusLine* StatusLine() const noexcept { return statusLine_.Get(); }
   IErrorLog* ErrorLog() const noexcept { return errorLog_.Get(); }
@@ -100,7 +100,7 @@ class TAddin : public ILanguageExtender,
   virtual HRESULT DoDone();
 
   // The shared member table; set by the class's DoInit, not owned.
-  void SetMemberTable(const TAddinHelper& Table) noexcept { memberTable_ = &Table; }
+  void SetMemberTable(const TAddinHelper& table) noexcept { memberTable_ = &table; }
   const TAddinHelper* MemberTable() const noexcept { return memberTable_; }
 
  private:
@@ -108,15 +108,15 @@ class TAddin : public ILanguageExtender,
   // Runs one entry point: a failure of any kind is reported and answers
   // S_FALSE, so no exception leaves through the COM boundary.
   template <class Body>
-  HRESULT Guarded(Body&& Run) noexcept;
+  HRESULT Guarded(Body&& run) noexcept;
   // A count or a flag through the host's slot: E_POINTER without one; the
   // slot holds zero unless Compute succeeds.
   template <class Slot, class Compute>
-  HRESULT GuardedAnswer(Slot* Out, Compute&& Value) noexcept;
+  HRESULT GuardedAnswer(Slot* out, Compute&& compute) noexcept;
   // A value through the host's variant: E_POINTER without one; also after a
   // failure the host gets what Fill stored before it.
   template <class Fill>
-  HRESULT GuardedVariant(VARIANT* Out, Fill&& Store) noexcept;
+  HRESULT GuardedVariant(VARIANT* out, Fill&& store) noexcept;
 
   LONG volatile refCount_ = 1;
   const TAddinHelper* memberTable_ = nullptr;

@@ -7,9 +7,9 @@ namespace addin {
 namespace {
 
 template <class Items>
-int32_t IndexOfName(const Items& List, platform::TOleStringView Name) {
-  for (size_t i = 0; i < List.size(); ++i) {
-    if (platform::FromAnsi(List[i].Name) == Name || List[i].AlternativeName == Name)
+int32_t IndexOfName(const Items& list, platform::TOleStringView name) {
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (platform::FromAnsi(list[i].Name) == name || list[i].AlternativeName == name)
       return static_cast<int32_t>(i);
   }
   return -1;
@@ -17,118 +17,118 @@ int32_t IndexOfName(const Items& List, platform::TOleStringView Name) {
 
 // A member beyond the table, found by the table-level event; -1 when the
 // event is unset, finds nothing, or the name has no ANSI form.
-int32_t IndexBeyondByName(TAddin& Sender, const TOnFindMemberEvent& Event,
-                          platform::TOleStringView Name) {
-  int32_t Index = -1;
-  if (!Event) return Index;
-  if (const std::optional<std::string> Ansi = platform::ToAnsiExactly(Name))
-    Event(Sender, *Ansi, Index);
-  return Index;
+int32_t IndexBeyondByName(TAddin& sender, const TOnFindMemberEvent& event,
+                          platform::TOleStringView name) {
+  int32_t index = -1;
+  if (!event) return index;
+  if (const std::optional<std::string> ansi = platform::ToAnsiExactly(name))
+    event(sender, *ansi, index);
+  return index;
 }
 
 template <class Items>
-const typename Items::value_type* ItemAt(const Items& List, int32_t Number) {
-  if (Number < 0 || static_cast<size_t>(Number) >= List.size()) return nullptr;
-  return &List[static_cast<size_t>(Number)];
+const typename Items::value_type* ItemAt(const Items& list, int32_t number) {
+  if (number < 0 || static_cast<size_t>(number) >= list.size()) return nullptr;
+  return &list[static_cast<size_t>(number)];
 }
 
 // The index among the members beyond the table of a number the host gave.
 // The host may pass any 32-bit number, so the difference wraps around
 // instead of overflowing.
-int32_t IndexBeyond(int32_t Number, size_t Count) {
-  return static_cast<int32_t>(static_cast<uint32_t>(Number) - static_cast<uint32_t>(Count));
+int32_t IndexBeyond(int32_t number, size_t count) {
+  return static_cast<int32_t>(static_cast<uint32_t>(number) - static_cast<uint32_t>(count));
 }
 
 // The number of the member an event found beyond the table; -1 when it found
 // none or its index has no 32-bit number.
-int32_t NumberBeyond(int32_t Index, size_t Count) {
-  if (Index < 0) return -1;
-  const int64_t Number = int64_t{Index} + static_cast<int64_t>(Count);
-  return Number <= INT32_MAX ? static_cast<int32_t>(Number) : -1;
+int32_t NumberBeyond(int32_t index, size_t count) {
+  if (index < 0) return -1;
+  const int64_t number = int64_t{index} + static_cast<int64_t>(count);
+  return number <= INT32_MAX ? static_cast<int32_t>(number) : -1;
 }
 
 template <class Item>
-TOleString NameOf(const Item& Entry, int32_t Alias) {
-  return Alias == 0 ? platform::FromAnsi(Entry.Name) : Entry.AlternativeName;
+TOleString NameOf(const Item& entry, int32_t alias) {
+  return alias == 0 ? platform::FromAnsi(entry.Name) : entry.AlternativeName;
 }
 
 }  // namespace
 
-int32_t TAddinHelper::IndexOfProperty(platform::TOleStringView Name) const {
-  return IndexOfName(Properties, Name);
+int32_t TAddinHelper::IndexOfProperty(platform::TOleStringView name) const {
+  return IndexOfName(Properties, name);
 }
 
-int32_t TAddinHelper::IndexOfMethod(platform::TOleStringView Name) const {
-  return IndexOfName(Methods, Name);
+int32_t TAddinHelper::IndexOfMethod(platform::TOleStringView name) const {
+  return IndexOfName(Methods, name);
 }
 
-const TPropertiesItem* TAddinHelper::PropertyAt(int32_t Number) const {
-  return ItemAt(Properties, Number);
+const TPropertiesItem* TAddinHelper::PropertyAt(int32_t number) const {
+  return ItemAt(Properties, number);
 }
 
-const TMethodsItem* TAddinHelper::MethodAt(int32_t Number) const {
-  return ItemAt(Methods, Number);
+const TMethodsItem* TAddinHelper::MethodAt(int32_t number) const {
+  return ItemAt(Methods, number);
 }
 
-int32_t TAddinHelper::FindProperty(TAddin& Sender, platform::TOleStringView Name) const {
-  const int32_t Index = IndexOfProperty(Name);
-  if (Index >= 0) return Index;
-  return NumberBeyond(IndexBeyondByName(Sender, OnFindProperty, Name), Properties.size());
+int32_t TAddinHelper::FindProperty(TAddin& sender, platform::TOleStringView name) const {
+  const int32_t index = IndexOfProperty(name);
+  if (index >= 0) return index;
+  return NumberBeyond(IndexBeyondByName(sender, OnFindProperty, name), Properties.size());
 }
 
-int32_t TAddinHelper::FindMethod(TAddin& Sender, platform::TOleStringView Name) const {
-  const int32_t Index = IndexOfMethod(Name);
-  if (Index >= 0) return Index;
-  return NumberBeyond(IndexBeyondByName(Sender, OnFindMethod, Name), Methods.size());
+int32_t TAddinHelper::FindMethod(TAddin& sender, platform::TOleStringView name) const {
+  const int32_t index = IndexOfMethod(name);
+  if (index >= 0) return index;
+  return NumberBeyond(IndexBeyondByName(sender, OnFindMethod, name), Methods.size());
 }
 
-int32_t TAddinHelper::GetPropertyCount(TAddin& Sender) const {
-  int32_t Count = static_cast<int32_t>(Properties.size());
-  if (OnGetPropertyCount) OnGetPropertyCount(Sender, Count);
-  return Count;
+int32_t TAddinHelper::GetPropertyCount(TAddin& sender) const {
+  int32_t count = static_cast<int32_t>(Properties.size());
+  if (OnGetPropertyCount) OnGetPropertyCount(sender, count);
+  return count;
 }
 
-int32_t TAddinHelper::GetMethodCount(TAddin& Sender) const {
-  int32_t Count = static_cast<int32_t>(Methods.size());
-  if (OnGetMethodCount) OnGetMethodCount(Sender, Count);
-  return Count;
+int32_t TAddinHelper::GetMethodCount(TAddin& sender) const {
+  int32_t count = static_cast<int32_t>(Methods.size());
+  if (OnGetMethodCount) OnGetMethodCount(sender, count);
+  return count;
 }
 
-TOleString TAddinHelper::GetPropertyName(TAddin& Sender, int32_t Number, int32_t Alias) const {
-  if (const TPropertiesItem* Entry = PropertyAt(Number)) return NameOf(*Entry, Alias);
-  TOleString Name;
+TOleString TAddinHelper::GetPropertyName(TAddin& sender, int32_t number, int32_t alias) const {
+  if (const TPropertiesItem* entry = PropertyAt(number)) return NameOf(*entry, alias);
+  TOleString name;
   if (OnGetPropertyName)
-    OnGetPropertyName(Sender, Name, IndexBeyond(Number, Properties.size()), Alias);
-  return Name;
+    OnGetPropertyName(sender, name, IndexBeyond(number, Properties.size()), alias);
+  return name;
 }
 
-TOleString TAddinHelper::GetMethodName(TAddin& Sender, int32_t Number, int32_t Alias) const {
-  if (const TMethodsItem* Entry = MethodAt(Number)) return NameOf(*Entry, Alias);
-  TOleString Name;
-  if (OnGetMethodName) OnGetMethodName(Sender, Name, IndexBeyond(Number, Methods.size()), Alias);
-  return Name;
+TOleString TAddinHelper::GetMethodName(TAddin& sender, int32_t number, int32_t alias) const {
+  if (const TMethodsItem* entry = MethodAt(number)) return NameOf(*entry, alias);
+  TOleString name;
+  if (OnGetMethodName) OnGetMethodName(sender, name, IndexBeyond(number, Methods.size()), alias);
+  return name;
 }
 
-std::string TAddinHelper::UnknownPropertyName(TAddin& Sender, int32_t Number,
-                                              bool& HasNameEvent) const {
-  HasNameEvent = static_cast<bool>(OnGetPropertyName);
-  if (!HasNameEvent) return {};
-  TOleString Name;
-  OnGetPropertyName(Sender, Name, IndexBeyond(Number, Properties.size()), 0);
-  return platform::ToAnsi(Name);
+std::string TAddinHelper::UnknownPropertyName(TAddin& sender, int32_t number,
+                                              bool& hasNameEvent) const {
+  hasNameEvent = static_cast<bool>(OnGetPropertyName);
+  if (!hasNameEvent) return {};
+  TOleString name;
+  OnGetPropertyName(sender, name, IndexBeyond(number, Properties.size()), 0);
+  return platform::ToAnsi(name);
 }
 
-std::string TAddinHelper::UnknownMethodName(TAddin& Sender, int32_t Number,
-                                            bool& HasNameEvent) const {
-  HasNameEvent = static_cast<bool>(OnGetMethodName);
-  if (!HasNameEvent) return {};
-  TOleString Name;
-  OnGetMethodName(Sender, Name, IndexBeyond(Number, Methods.size()), 0);
-  return platform::ToAnsi(Name);
+std::string TAddinHelper::UnknownMethodName(TAddin& sender, int32_t number,
+                                            bool& hasNameEvent) const {
+  hasNameEvent = static_cast<bool>(OnGetMethodName);
+  if (!hasNameEvent) return {};
+  TOleString name;
+  OnGetMethodName(sender, name, IndexBeyond(number, Methods.size()), 0);
+  return platform::ToAnsi(name);
 }
 
-void TAddinHelper::Fail(const char* Subject, const std::string& MemberName) const {
-  throw TAddinError(std::string(Subject) + " " + ExtensionName + "." + MemberName +
+void TAddinHelper::Fail(const char* subject, const std::string& memberName) const {
+  throw TAddinError(std::string(subject) + " " + ExtensionName + "." + memberName +
                     " not handled!");
 }
 
@@ -138,98 +138,98 @@ constexpr const char* kSetPropertyFailure = "Setting property";
 constexpr const char* kMethodFailure = "Method";
 }  // namespace
 
-void TAddinHelper::GetProperty(TAddin& Sender, int32_t Number, platform::TOleVariant& Value) const {
-  if (const TPropertiesItem* Entry = PropertyAt(Number)) {
-    if (Entry->OnGet) Entry->OnGet(Sender, Value);
+void TAddinHelper::GetProperty(TAddin& sender, int32_t number, platform::TOleVariant& value) const {
+  if (const TPropertiesItem* entry = PropertyAt(number)) {
+    if (entry->OnGet) entry->OnGet(sender, value);
     return;
   }
-  bool HasName = false, Handled = false;
-  const std::string Name = UnknownPropertyName(Sender, Number, HasName);
-  if (HasName && OnGetProperty) OnGetProperty(Sender, Name, Value, Handled);
-  if (!Handled) Fail(kGetPropertyFailure, Name);
+  bool hasName = false, handled = false;
+  const std::string name = UnknownPropertyName(sender, number, hasName);
+  if (hasName && OnGetProperty) OnGetProperty(sender, name, value, handled);
+  if (!handled) Fail(kGetPropertyFailure, name);
 }
 
-void TAddinHelper::SetProperty(TAddin& Sender, int32_t Number, platform::TOleVariant& Value) const {
-  if (const TPropertiesItem* Entry = PropertyAt(Number)) {
-    if (Entry->OnSet) Entry->OnSet(Sender, Value);
+void TAddinHelper::SetProperty(TAddin& sender, int32_t number, platform::TOleVariant& value) const {
+  if (const TPropertiesItem* entry = PropertyAt(number)) {
+    if (entry->OnSet) entry->OnSet(sender, value);
     return;
   }
-  bool HasName = false, Handled = false;
-  const std::string Name = UnknownPropertyName(Sender, Number, HasName);
-  if (HasName && OnSetProperty) OnSetProperty(Sender, Name, Value, Handled);
-  if (!Handled) Fail(kSetPropertyFailure, Name);
+  bool hasName = false, handled = false;
+  const std::string name = UnknownPropertyName(sender, number, hasName);
+  if (hasName && OnSetProperty) OnSetProperty(sender, name, value, handled);
+  if (!handled) Fail(kSetPropertyFailure, name);
 }
 
-bool TAddinHelper::PropertyFlag(TAddin& Sender, int32_t Number, bool TPropertiesItem::*Flag,
-                                const TOnIsPropertyFlagEvent& Event) const {
-  if (const TPropertiesItem* Entry = PropertyAt(Number)) return Entry->*Flag;
+bool TAddinHelper::PropertyFlag(TAddin& sender, int32_t number, bool TPropertiesItem::*flag,
+                                const TOnIsPropertyFlagEvent& event) const {
+  if (const TPropertiesItem* entry = PropertyAt(number)) return entry->*flag;
   // A member no event vouches for is neither readable nor writeable.
-  bool HasName = false, Answer = false;
-  const std::string Name = UnknownPropertyName(Sender, Number, HasName);
-  if (Event) Event(Sender, Name, Answer);
-  return Answer;
+  bool hasName = false, answer = false;
+  const std::string name = UnknownPropertyName(sender, number, hasName);
+  if (event) event(sender, name, answer);
+  return answer;
 }
 
-bool TAddinHelper::IsPropertyReadable(TAddin& Sender, int32_t Number) const {
-  return PropertyFlag(Sender, Number, &TPropertiesItem::IsReadable, OnIsPropertyReadable);
+bool TAddinHelper::IsPropertyReadable(TAddin& sender, int32_t number) const {
+  return PropertyFlag(sender, number, &TPropertiesItem::IsReadable, OnIsPropertyReadable);
 }
 
-bool TAddinHelper::IsPropertyWriteable(TAddin& Sender, int32_t Number) const {
-  return PropertyFlag(Sender, Number, &TPropertiesItem::IsWriteable, OnIsPropertyWriteable);
+bool TAddinHelper::IsPropertyWriteable(TAddin& sender, int32_t number) const {
+  return PropertyFlag(sender, number, &TPropertiesItem::IsWriteable, OnIsPropertyWriteable);
 }
 
-int32_t TAddinHelper::GetParamsCount(TAddin& Sender, int32_t Number) const {
-  if (const TMethodsItem* Entry = MethodAt(Number)) return Entry->ParamsCount;
-  bool HasName = false, Handled = false;
-  int32_t Count = 0;
-  const std::string Name = UnknownMethodName(Sender, Number, HasName);
-  if (HasName && OnGetParamsCount) OnGetParamsCount(Sender, Name, Count, Handled);
-  if (!Handled) Fail(kMethodFailure, Name);
-  return Count;
+int32_t TAddinHelper::GetParamsCount(TAddin& sender, int32_t number) const {
+  if (const TMethodsItem* entry = MethodAt(number)) return entry->ParamsCount;
+  bool hasName = false, handled = false;
+  int32_t count = 0;
+  const std::string name = UnknownMethodName(sender, number, hasName);
+  if (hasName && OnGetParamsCount) OnGetParamsCount(sender, name, count, handled);
+  if (!handled) Fail(kMethodFailure, name);
+  return count;
 }
 
-bool TAddinHelper::HasReturnValue(TAddin& Sender, int32_t Number) const {
-  if (const TMethodsItem* Entry = MethodAt(Number)) return Entry->ReturnValue;
-  bool HasName = false, Handled = false, HasRetValue = false;
-  const std::string Name = UnknownMethodName(Sender, Number, HasName);
-  if (HasName && OnHasReturnValue) OnHasReturnValue(Sender, Name, HasRetValue, Handled);
-  if (!Handled) Fail(kMethodFailure, Name);
-  return HasRetValue;
+bool TAddinHelper::HasReturnValue(TAddin& sender, int32_t number) const {
+  if (const TMethodsItem* entry = MethodAt(number)) return entry->ReturnValue;
+  bool hasName = false, handled = false, hasRetValue = false;
+  const std::string name = UnknownMethodName(sender, number, hasName);
+  if (hasName && OnHasReturnValue) OnHasReturnValue(sender, name, hasRetValue, handled);
+  if (!handled) Fail(kMethodFailure, name);
+  return hasRetValue;
 }
 
-void TAddinHelper::GetDefaultParam(TAddin& Sender, int32_t Number, int32_t ParamIndex,
-                                   platform::TOleVariant& Value) const {
-  if (const TMethodsItem* Entry = MethodAt(Number)) {
-    if (Entry->OnGetDefaultParam) Entry->OnGetDefaultParam(Sender, ParamIndex, Value);
+void TAddinHelper::GetDefaultParam(TAddin& sender, int32_t number, int32_t paramIndex,
+                                   platform::TOleVariant& value) const {
+  if (const TMethodsItem* entry = MethodAt(number)) {
+    if (entry->OnGetDefaultParam) entry->OnGetDefaultParam(sender, paramIndex, value);
     return;
   }
-  bool HasName = false, Handled = false;
-  const std::string Name = UnknownMethodName(Sender, Number, HasName);
-  if (HasName && OnGetDefaultParam) OnGetDefaultParam(Sender, Name, ParamIndex, Value, Handled);
-  if (!Handled) Fail(kMethodFailure, Name);
+  bool hasName = false, handled = false;
+  const std::string name = UnknownMethodName(sender, number, hasName);
+  if (hasName && OnGetDefaultParam) OnGetDefaultParam(sender, name, paramIndex, value, handled);
+  if (!handled) Fail(kMethodFailure, name);
 }
 
-void TAddinHelper::CallAsProc(TAddin& Sender, int32_t Number, TParams& Params) const {
-  if (const TMethodsItem* Entry = MethodAt(Number)) {
-    if (Entry->OnCallAsProc) Entry->OnCallAsProc(Sender, Params);
+void TAddinHelper::CallAsProc(TAddin& sender, int32_t number, TParams& params) const {
+  if (const TMethodsItem* entry = MethodAt(number)) {
+    if (entry->OnCallAsProc) entry->OnCallAsProc(sender, params);
     return;
   }
-  bool HasName = false, Handled = false;
-  const std::string Name = UnknownMethodName(Sender, Number, HasName);
-  if (HasName && OnCallAsProc) OnCallAsProc(Sender, Name, Params, Handled);
-  if (!Handled) Fail(kMethodFailure, Name);
+  bool hasName = false, handled = false;
+  const std::string name = UnknownMethodName(sender, number, hasName);
+  if (hasName && OnCallAsProc) OnCallAsProc(sender, name, params, handled);
+  if (!handled) Fail(kMethodFailure, name);
 }
 
-void TAddinHelper::CallAsFunc(TAddin& Sender, int32_t Number, TParams& Params,
-                              platform::TOleVariant& Value) const {
-  if (const TMethodsItem* Entry = MethodAt(Number)) {
-    if (Entry->OnCallAsFunc) Entry->OnCallAsFunc(Sender, Params, Value);
+void TAddinHelper::CallAsFunc(TAddin& sender, int32_t number, TParams& params,
+                              platform::TOleVariant& value) const {
+  if (const TMethodsItem* entry = MethodAt(number)) {
+    if (entry->OnCallAsFunc) entry->OnCallAsFunc(sender, params, value);
     return;
   }
-  bool HasName = false, Handled = false;
-  const std::string Name = UnknownMethodName(Sender, Number, HasName);
-  if (HasName && OnCallAsFunc) OnCallAsFunc(Sender, Name, Params, Value, Handled);
-  if (!Handled) Fail(kMethodFailure, Name);
+  bool hasName = false, handled = false;
+  const std::string name = UnknownMethodName(sender, number, hasName);
+  if (hasName && OnCallAsFunc) OnCallAsFunc(sender, name, params, value, handled);
+  if (!handled) Fail(kMethodFailure, name);
 }
 
 }  // namespace addin

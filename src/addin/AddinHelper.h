@@ -31,38 +31,38 @@ using TOleString = platform::TOleString;
 using TParams = std::vector<platform::TOleVariant>;
 
 // Handlers of one table entry.
-using TOnGetPropertyEvent = std::function<void(TAddin& Sender, platform::TOleVariant& Value)>;
-using TOnSetPropertyEvent = std::function<void(TAddin& Sender, platform::TOleVariant& Value)>;
+using TOnGetPropertyEvent = std::function<void(TAddin& sender, platform::TOleVariant& value)>;
+using TOnSetPropertyEvent = std::function<void(TAddin& sender, platform::TOleVariant& value)>;
 using TOnGetDefaultParamEvent =
-    std::function<void(TAddin& Sender, int32_t Index, platform::TOleVariant& Value)>;
-using TOnCallAsProcEvent = std::function<void(TAddin& Sender, TParams& Params)>;
+    std::function<void(TAddin& sender, int32_t index, platform::TOleVariant& value)>;
+using TOnCallAsProcEvent = std::function<void(TAddin& sender, TParams& params)>;
 using TOnCallAsFuncEvent =
-    std::function<void(TAddin& Sender, TParams& Params, platform::TOleVariant& Value)>;
+    std::function<void(TAddin& sender, TParams& params, platform::TOleVariant& value)>;
 
 // Table-level events for members beyond the table.
 using TOnGetUnknownPropertyEvent = std::function<void(
-    TAddin& Sender, const std::string& PropertyName, platform::TOleVariant& Value, bool& Handled)>;
+    TAddin& sender, const std::string& propertyName, platform::TOleVariant& value, bool& handled)>;
 using TOnSetUnknownPropertyEvent = std::function<void(
-    TAddin& Sender, const std::string& PropertyName, platform::TOleVariant& Value, bool& Handled)>;
+    TAddin& sender, const std::string& propertyName, platform::TOleVariant& value, bool& handled)>;
 using TOnHasUnknownReturnValueEvent = std::function<void(
-    TAddin& Sender, const std::string& MethodName, bool& HasRetValue, bool& Handled)>;
+    TAddin& sender, const std::string& methodName, bool& hasRetValue, bool& handled)>;
 using TOnGetUnknownParamsCountEvent = std::function<void(
-    TAddin& Sender, const std::string& MethodName, int32_t& Count, bool& Handled)>;
+    TAddin& sender, const std::string& methodName, int32_t& count, bool& handled)>;
 using TOnGetUnknownDefaultParamEvent =
-    std::function<void(TAddin& Sender, const std::string& MethodName, int32_t Index,
-                       platform::TOleVariant& Value, bool& Handled)>;
-using TOnCallAsUnknownProcEvent = std::function<void(TAddin& Sender, const std::string& MethodName,
-                                                     TParams& Params, bool& Handled)>;
+    std::function<void(TAddin& sender, const std::string& methodName, int32_t index,
+                       platform::TOleVariant& value, bool& handled)>;
+using TOnCallAsUnknownProcEvent = std::function<void(TAddin& sender, const std::string& methodName,
+                                                     TParams& params, bool& handled)>;
 using TOnCallAsUnknownFuncEvent =
-    std::function<void(TAddin& Sender, const std::string& MethodName, TParams& Params,
-                       platform::TOleVariant& Value, bool& Handled)>;
+    std::function<void(TAddin& sender, const std::string& methodName, TParams& params,
+                       platform::TOleVariant& value, bool& handled)>;
 using TOnFindMemberEvent =
-    std::function<void(TAddin& Sender, const std::string& Name, int32_t& Index)>;
+    std::function<void(TAddin& sender, const std::string& name, int32_t& index)>;
 using TOnGetMemberNameEvent =
-    std::function<void(TAddin& Sender, TOleString& Name, int32_t Index, int32_t Alias)>;
-using TOnGetMemberCountEvent = std::function<void(TAddin& Sender, int32_t& Count)>;
+    std::function<void(TAddin& sender, TOleString& name, int32_t index, int32_t alias)>;
+using TOnGetMemberCountEvent = std::function<void(TAddin& sender, int32_t& count)>;
 using TOnIsPropertyFlagEvent =
-    std::function<void(TAddin& Sender, const std::string& PropertyName, bool& Flag)>;
+    std::function<void(TAddin& sender, const std::string& propertyName, bool& flag)>;
 
 // The local (Russian) names are held in UTF-16, so they match and read back
 // whatever the process's ANSI code page is.
@@ -109,44 +109,44 @@ class TAddinHelper {
 
   // Exact, case-sensitive match against Name, then AlternativeName, compared
   // as UTF-16; -1 if none.
-  int32_t IndexOfProperty(platform::TOleStringView Name) const;
-  int32_t IndexOfMethod(platform::TOleStringView Name) const;
+  int32_t IndexOfProperty(platform::TOleStringView name) const;
+  int32_t IndexOfMethod(platform::TOleStringView name) const;
 
   // One operation per host request. Numbers outside the table address the
   // members the table-level events provide (Index = number - count). The
   // find events get the name in the ANSI code page, and only when the code
   // page can hold it: a name turned into '?' must not find another member.
-  int32_t FindProperty(TAddin& Sender, platform::TOleStringView Name) const;
-  int32_t FindMethod(TAddin& Sender, platform::TOleStringView Name) const;
-  int32_t GetPropertyCount(TAddin& Sender) const;
-  int32_t GetMethodCount(TAddin& Sender) const;
-  TOleString GetPropertyName(TAddin& Sender, int32_t Number, int32_t Alias) const;
-  TOleString GetMethodName(TAddin& Sender, int32_t Number, int32_t Alias) const;
-  void GetProperty(TAddin& Sender, int32_t Number, platform::TOleVariant& Value) const;
-  void SetProperty(TAddin& Sender, int32_t Number, platform::TOleVariant& Value) const;
-  bool IsPropertyReadable(TAddin& Sender, int32_t Number) const;
-  bool IsPropertyWriteable(TAddin& Sender, int32_t Number) const;
-  int32_t GetParamsCount(TAddin& Sender, int32_t Number) const;
-  bool HasReturnValue(TAddin& Sender, int32_t Number) const;
-  void GetDefaultParam(TAddin& Sender, int32_t Number, int32_t ParamIndex,
-                       platform::TOleVariant& Value) const;
-  void CallAsProc(TAddin& Sender, int32_t Number, TParams& Params) const;
-  void CallAsFunc(TAddin& Sender, int32_t Number, TParams& Params,
-                  platform::TOleVariant& Value) const;
+  int32_t FindProperty(TAddin& sender, platform::TOleStringView name) const;
+  int32_t FindMethod(TAddin& sender, platform::TOleStringView name) const;
+  int32_t GetPropertyCount(TAddin& sender) const;
+  int32_t GetMethodCount(TAddin& sender) const;
+  TOleString GetPropertyName(TAddin& sender, int32_t number, int32_t alias) const;
+  TOleString GetMethodName(TAddin& sender, int32_t number, int32_t alias) const;
+  void GetProperty(TAddin& sender, int32_t number, platform::TOleVariant& value) const;
+  void SetProperty(TAddin& sender, int32_t number, platform::TOleVariant& value) const;
+  bool IsPropertyReadable(TAddin& sender, int32_t number) const;
+  bool IsPropertyWriteable(TAddin& sender, int32_t number) const;
+  int32_t GetParamsCount(TAddin& sender, int32_t number) const;
+  bool HasReturnValue(TAddin& sender, int32_t number) const;
+  void GetDefaultParam(TAddin& sender, int32_t number, int32_t paramIndex,
+                       platform::TOleVariant& value) const;
+  void CallAsProc(TAddin& sender, int32_t number, TParams& params) const;
+  void CallAsFunc(TAddin& sender, int32_t number, TParams& params,
+                  platform::TOleVariant& value) const;
 
  private:
-  const TPropertiesItem* PropertyAt(int32_t Number) const;
-  const TMethodsItem* MethodAt(int32_t Number) const;
+  const TPropertiesItem* PropertyAt(int32_t number) const;
+  const TMethodsItem* MethodAt(int32_t number) const;
   // The name of a member beyond the table, through the name event; empty
   // when the event is unset or gives none. Sets HasNameEvent accordingly.
-  std::string UnknownPropertyName(TAddin& Sender, int32_t Number, bool& HasNameEvent) const;
-  std::string UnknownMethodName(TAddin& Sender, int32_t Number, bool& HasNameEvent) const;
+  std::string UnknownPropertyName(TAddin& sender, int32_t number, bool& hasNameEvent) const;
+  std::string UnknownMethodName(TAddin& sender, int32_t number, bool& hasNameEvent) const;
   // A property's readable or writeable flag: the table's, or beyond the table
   // what Event answers for the member's name.
-  bool PropertyFlag(TAddin& Sender, int32_t Number, bool TPropertiesItem::*Flag,
-                    const TOnIsPropertyFlagEvent& Event) const;
+  bool PropertyFlag(TAddin& sender, int32_t number, bool TPropertiesItem::*flag,
+                    const TOnIsPropertyFlagEvent& event) const;
   // Raises "<Subject> <ExtensionName>.<MemberName> not handled!".
-  [[noreturn]] void Fail(const char* Subject, const std::string& MemberName) const;
+  [[noreturn]] void Fail(const char* subject, const std::string& memberName) const;
 };
 
 }  // namespace addin

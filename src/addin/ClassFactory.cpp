@@ -27,19 +27,19 @@ HRESULT TClassFactory::CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** p
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   if (pUnkOuter) return CLASS_E_NOAGGREGATION;
-  IUnknown* Object = nullptr;
+  IUnknown* object = nullptr;
   try {
-    Object = create_();
+    object = create_();
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   } catch (...) {
     return E_FAIL;
   }
-  if (!Object) return E_OUTOFMEMORY;
+  if (!object) return E_OUTOFMEMORY;
   // The creation reference goes once the asked interface holds its own, so
   // an object nobody can use is destroyed at once.
-  const HRESULT hr = Object->QueryInterface(riid, ppv);
-  Object->Release();
+  const HRESULT hr = object->QueryInterface(riid, ppv);
+  object->Release();
   return hr;
 }
 

@@ -12,8 +12,8 @@ class TClassFactory final : public IClassFactory {
   // Makes a new object that holds one reference, the caller's. May throw.
   using TCreateFunction = IUnknown* (*)();
 
-  TClassFactory(const CLSID& ClassId, TCreateFunction Create) noexcept
-      : classId_(ClassId), create_(Create) {}
+  TClassFactory(const CLSID& classId, TCreateFunction create) noexcept
+      : classId_(classId), create_(create) {}
 
   const CLSID& ClassId() const noexcept { return classId_; }
 

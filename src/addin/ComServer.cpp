@@ -19,8 +19,8 @@ LONG LiveObjectCount() noexcept {
   return LiveObjects;
 }
 
-void LockModule(bool Lock) noexcept {
-  if (Lock)
+void LockModule(bool lock) noexcept {
+  if (lock)
     InterlockedIncrement(&ModuleLocks);
   else
     InterlockedDecrement(&ModuleLocks);

@@ -9,7 +9,7 @@ namespace addin {
 void AddLiveObject() noexcept;
 void RemoveLiveObject() noexcept;
 LONG LiveObjectCount() noexcept;
-void LockModule(bool Lock) noexcept;
+void LockModule(bool lock) noexcept;
 // S_OK when no object is alive and no lock is held, S_FALSE otherwise.
 HRESULT CanUnloadModule() noexcept;
 

@@ -10,95 +10,96 @@ namespace addin {
 
 namespace {
 
-IDispatch* RequireObject(IDispatch* Object, std::string_view Name) {
-  if (!Object) throw TAddinError("Host call " + std::string(Name) + " on no object");
-  return Object;
+IDispatch* RequireObject(IDispatch* object, std::string_view name) {
+  if (!object) throw TAddinError("Host call " + std::string(name) + " on no object");
+  return object;
 }
 
-DISPID MemberId(IDispatch* Object, std::string_view Name) {
-  RequireObject(Object, Name);
-  DISPID Id = DISPID_UNKNOWN;
-  const HRESULT hr = platform::DispatchIdOf(Object, platform::FromAnsi(Name), Id);
+DISPID MemberId(IDispatch* object, std::string_view name) {
+  RequireObject(object, name);
+  DISPID id = DISPID_UNKNOWN;
+  const HRESULT hr = platform::DispatchIdOf(object, platform::FromAnsi(name), id);
   if (FAILED(hr))
-    throw TAddinError("Host object has no member " + std::string(Name) + " (" +
+    throw TAddinError("Host object has no member " + std::string(name) + " (" +
                       platform::HResultHex(hr) + ")");
-  return Id;
+  return id;
 }
 
-platform::TOleVariant InvokeMember(IDispatch* Object, std::string_view Name, DISPID Id, WORD Flags,
-                                  std::span<const platform::TOleVariant> Args, bool WantResult) {
-  platform::TOleVariant Result;
-  platform::TOleString Description;
-  const HRESULT hr = platform::InvokeDispatch(Object, Id, Flags, Args,
-                                              WantResult ? &Result : nullptr, Description);
+platform::TOleVariant InvokeMember(IDispatch* object, std::string_view name, DISPID id, WORD flags,
+                                   std::span<const platform::TOleVariant> args, bool wantResult) {
+  platform::TOleVariant result;
+  platform::TOleString description;
+  const HRESULT hr = platform::InvokeDispatch(object, id, flags, args,
+                                              wantResult ? &result : nullptr, description);
   if (FAILED(hr)) {
-    std::string Message =
-        "Host call " + std::string(Name) + " failed (" + platform::HResultHex(hr) + ")";
+    std::string message =
+        "Host call " + std::string(name) + " failed (" + platform::HResultHex(hr) + ")";
     // Some hosts describe also failures other than DISP_E_EXCEPTION.
-    if (!Description.empty()) Message += ": " + platform::ToAnsi(Description);
-    throw TAddinError(Message);
+    if (!description.empty()) message += ": " + platform::ToAnsi(description);
+    throw TAddinError(message);
   }
-  return Result;
+  return result;
 }
 
-platform::TOleVariant Invoke(IDispatch* Object, std::string_view Name, WORD Flags,
-                            const THostArgs& Args, bool WantResult) {
-  return InvokeMember(Object, Name, MemberId(Object, Name), Flags, Args, WantResult);
+platform::TOleVariant Invoke(IDispatch* object, std::string_view name, WORD flags,
+                             const THostArgs& args, bool wantResult) {
+  return InvokeMember(object, name, MemberId(object, name), flags, args, wantResult);
 }
 
 constexpr WORD kFunctionFlags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
 
 }  // namespace
 
-platform::TOleVariant HostFunction(IDispatch* Object, std::string_view Name, const THostArgs& Args) {
-  return Invoke(Object, Name, kFunctionFlags, Args, true);
+platform::TOleVariant HostFunction(IDispatch* object, std::string_view name,
+                                   const THostArgs& args) {
+  return Invoke(object, name, kFunctionFlags, args, true);
 }
 
-void HostProcedure(IDispatch* Object, std::string_view Name, const THostArgs& Args) {
-  Invoke(Object, Name, DISPATCH_METHOD, Args, false);
+void HostProcedure(IDispatch* object, std::string_view name, const THostArgs& args) {
+  Invoke(object, name, DISPATCH_METHOD, args, false);
 }
 
-void HostPut(IDispatch* Object, std::string_view Name, const platform::TOleVariant& Value) {
-  THostArgs Args{Value};
-  Invoke(Object, Name, DISPATCH_PROPERTYPUT, Args, false);
+void HostPut(IDispatch* object, std::string_view name, const platform::TOleVariant& value) {
+  THostArgs args{value};
+  Invoke(object, name, DISPATCH_PROPERTYPUT, args, false);
 }
 
 namespace {
-IDispatch* ObjectIn(const platform::TOleVariant& Holder, std::string_view Name) {
-  if (!Holder.IsDispatch())
-    throw TAddinError("Host call " + std::string(Name) + " on a value that is not an object");
-  return Holder.ToDispatch();
+IDispatch* ObjectIn(const platform::TOleVariant& holder, std::string_view name) {
+  if (!holder.IsDispatch())
+    throw TAddinError("Host call " + std::string(name) + " on a value that is not an object");
+  return holder.ToDispatch();
 }
 }  // namespace
 
-platform::TOleVariant HostFunction(const platform::TOleVariant& Object, std::string_view Name,
-                                  const THostArgs& Args) {
-  return HostFunction(ObjectIn(Object, Name), Name, Args);
+platform::TOleVariant HostFunction(const platform::TOleVariant& object, std::string_view name,
+                                   const THostArgs& args) {
+  return HostFunction(ObjectIn(object, name), name, args);
 }
 
-void HostProcedure(const platform::TOleVariant& Object, std::string_view Name,
-                   const THostArgs& Args) {
-  HostProcedure(ObjectIn(Object, Name), Name, Args);
+void HostProcedure(const platform::TOleVariant& object, std::string_view name,
+                   const THostArgs& args) {
+  HostProcedure(ObjectIn(object, name), name, args);
 }
 
-THostMember::THostMember(const platform::TOleVariant& Object, std::string_view Name)
-    : Object_(ObjectIn(Object, Name)), Name_(Name), Id_(MemberId(Object_, Name)) {}
+THostMember::THostMember(const platform::TOleVariant& object, std::string_view name)
+    : object_(ObjectIn(object, name)), name_(name), id_(MemberId(object_, name)) {}
 
-platform::TOleVariant THostMember::Function(std::span<const platform::TOleVariant> Args) const {
-  return InvokeMember(Object_, Name_, Id_, kFunctionFlags, Args, true);
+platform::TOleVariant THostMember::Function(std::span<const platform::TOleVariant> args) const {
+  return InvokeMember(object_, name_, id_, kFunctionFlags, args, true);
 }
 
-void THostMember::Procedure(std::span<const platform::TOleVariant> Args) const {
-  InvokeMember(Object_, Name_, Id_, DISPATCH_METHOD, Args, false);
+void THostMember::Procedure(std::span<const platform::TOleVariant> args) const {
+  InvokeMember(object_, name_, id_, DISPATCH_METHOD, args, false);
 }
 
-void HostPut(const platform::TOleVariant& Object, std::string_view Name,
-             const platform::TOleVariant& Value) {
-  HostPut(ObjectIn(Object, Name), Name, Value);
+void HostPut(const platform::TOleVariant& object, std::string_view name,
+             const platform::TOleVariant& value) {
+  HostPut(ObjectIn(object, name), name, value);
 }
 
-platform::TOleVariant ByRef(platform::TOleVariant& Target) noexcept {
-  return platform::TOleVariant::ReferenceTo(Target);
+platform::TOleVariant ByRef(platform::TOleVariant& target) noexcept {
+  return platform::TOleVariant::ReferenceTo(target);
 }
 
 }  // namespace addin

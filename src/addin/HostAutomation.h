@@ -16,37 +16,37 @@ namespace addin {
 
 using THostArgs = std::vector<platform::TOleVariant>;
 
-platform::TOleVariant HostFunction(IDispatch* Object, std::string_view Name,
-                                  const THostArgs& Args = {});
-void HostProcedure(IDispatch* Object, std::string_view Name, const THostArgs& Args = {});
-void HostPut(IDispatch* Object, std::string_view Name, const platform::TOleVariant& Value);
+platform::TOleVariant HostFunction(IDispatch* object, std::string_view name,
+                                   const THostArgs& args = {});
+void HostProcedure(IDispatch* object, std::string_view name, const THostArgs& args = {});
+void HostPut(IDispatch* object, std::string_view name, const platform::TOleVariant& value);
 
 // The same on an object held in a variant; a variant without an object fails.
-platform::TOleVariant HostFunction(const platform::TOleVariant& Object, std::string_view Name,
-                                  const THostArgs& Args = {});
-void HostProcedure(const platform::TOleVariant& Object, std::string_view Name,
-                   const THostArgs& Args = {});
-void HostPut(const platform::TOleVariant& Object, std::string_view Name,
-             const platform::TOleVariant& Value);
+platform::TOleVariant HostFunction(const platform::TOleVariant& object, std::string_view name,
+                                   const THostArgs& args = {});
+void HostProcedure(const platform::TOleVariant& object, std::string_view name,
+                   const THostArgs& args = {});
+void HostPut(const platform::TOleVariant& object, std::string_view name,
+             const platform::TOleVariant& value);
 
 // One member of one host object, looked up once and called as often as
 // needed (filling a table calls the same few members for every cell). The
 // object and the name (a literal) must outlive it.
 class THostMember {
  public:
-  THostMember(const platform::TOleVariant& Object, std::string_view Name);
-  platform::TOleVariant Function(std::span<const platform::TOleVariant> Args = {}) const;
-  void Procedure(std::span<const platform::TOleVariant> Args = {}) const;
+  THostMember(const platform::TOleVariant& object, std::string_view name);
+  platform::TOleVariant Function(std::span<const platform::TOleVariant> args = {}) const;
+  void Procedure(std::span<const platform::TOleVariant> args = {}) const;
 
  private:
-  IDispatch* Object_;
-  std::string_view Name_;
-  DISPID Id_;
+  IDispatch* object_;
+  std::string_view name_;
+  DISPID id_;
 };
 
 // An argument passed by reference: the host reads and may overwrite Target,
 // which must outlive the call.
-platform::TOleVariant ByRef(platform::TOleVariant& Target) noexcept;
+platform::TOleVariant ByRef(platform::TOleVariant& target) noexcept;
 
 // The marker of an argument left out.
 inline platform::TOleVariant OmittedArg() noexcept {

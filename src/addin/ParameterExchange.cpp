@@ -11,70 +11,70 @@ struct TBounds {
   LONG Upper = -1;
 };
 
-TBounds BoundsOf(SAFEARRAY* Array) {
-  TBounds Bounds;
-  if (!Array) return Bounds;
-  LONG Lower = 0, Upper = 0;
+TBounds BoundsOf(SAFEARRAY* array) {
+  TBounds bounds;
+  if (!array) return bounds;
+  LONG lower = 0, upper = 0;
   // A failed query leaves both bounds at 0, as the host's own code does.
-  if (FAILED(SafeArrayGetLBound(Array, 1, &Lower))) Lower = 0;
-  if (FAILED(SafeArrayGetUBound(Array, 1, &Upper))) Upper = 0;
-  Bounds.Lower = Lower;
-  Bounds.Upper = Upper;
-  return Bounds;
+  if (FAILED(SafeArrayGetLBound(array, 1, &lower))) lower = 0;
+  if (FAILED(SafeArrayGetUBound(array, 1, &upper))) upper = 0;
+  bounds.Lower = lower;
+  bounds.Upper = upper;
+  return bounds;
 }
 
-platform::TOleVariant FromInt64(LONGLONG Value) {
-  if (Value >= std::numeric_limits<LONG>::min() && Value <= std::numeric_limits<LONG>::max())
-    return platform::TOleVariant(static_cast<LONG>(Value));
-  return platform::TOleVariant(static_cast<double>(Value));
+platform::TOleVariant FromInt64(LONGLONG value) {
+  if (value >= std::numeric_limits<LONG>::min() && value <= std::numeric_limits<LONG>::max())
+    return platform::TOleVariant(static_cast<LONG>(value));
+  return platform::TOleVariant(static_cast<double>(value));
 }
 
 }  // namespace
 
-TParams ParamsFromHost(SAFEARRAY* Array) {
-  const TBounds Bounds = BoundsOf(Array);
-  TParams Params;
-  if (Bounds.Upper < Bounds.Lower) return Params;
-  Params.resize(static_cast<size_t>(static_cast<LONGLONG>(Bounds.Upper) - Bounds.Lower + 1));
-  for (LONG i = Bounds.Lower; i <= Bounds.Upper; ++i) {
-    VARIANT Element;
-    VariantInit(&Element);
-    LONG Index = i;
-    if (SUCCEEDED(SafeArrayGetElement(Array, &Index, &Element)))
-      Params[static_cast<size_t>(i - Bounds.Lower)] = platform::TOleVariant::Attach(Element);
-    if (i == Bounds.Upper) break;  // the loop counter must not overflow
+TParams ParamsFromHost(SAFEARRAY* array) {
+  const TBounds bounds = BoundsOf(array);
+  TParams params;
+  if (bounds.Upper < bounds.Lower) return params;
+  params.resize(static_cast<size_t>(static_cast<LONGLONG>(bounds.Upper) - bounds.Lower + 1));
+  for (LONG i = bounds.Lower; i <= bounds.Upper; ++i) {
+    VARIANT element;
+    VariantInit(&element);
+    LONG index = i;
+    if (SUCCEEDED(SafeArrayGetElement(array, &index, &element)))
+      params[static_cast<size_t>(i - bounds.Lower)] = platform::TOleVariant::Attach(element);
+    if (i == bounds.Upper) break;  // the loop counter must not overflow
   }
-  return Params;
+  return params;
 }
 
-void ParamsToHost(SAFEARRAY* Array, const TParams& Params) {
-  const TBounds Bounds = BoundsOf(Array);
-  for (size_t p = 0; p < Params.size(); ++p) {
-    const LONGLONG Index64 = static_cast<LONGLONG>(Bounds.Lower) + static_cast<LONGLONG>(p);
-    if (Index64 > Bounds.Upper) break;
-    LONG Index = static_cast<LONG>(Index64);
-    platform::TOleVariant Value = HostValue(Params[p]);
-    SafeArrayPutElement(Array, &Index, Value.Get());
+void ParamsToHost(SAFEARRAY* array, const TParams& params) {
+  const TBounds bounds = BoundsOf(array);
+  for (size_t p = 0; p < params.size(); ++p) {
+    const LONGLONG index64 = static_cast<LONGLONG>(bounds.Lower) + static_cast<LONGLONG>(p);
+    if (index64 > bounds.Upper) break;
+    LONG index = static_cast<LONG>(index64);
+    platform::TOleVariant value = HostValue(params[p]);
+    SafeArrayPutElement(array, &index, value.Get());
   }
 }
 
-platform::TOleVariant HostValue(const platform::TOleVariant& Value) {
-  const platform::TOleVariant Plain = Value.IsByRef() ? Value.Dereferenced() : Value;
-  const VARIANT& Raw = *Plain.Get();
-  switch (Raw.vt) {
+platform::TOleVariant HostValue(const platform::TOleVariant& value) {
+  const platform::TOleVariant plain = value.IsByRef() ? value.Dereferenced() : value;
+  const VARIANT& raw = *plain.Get();
+  switch (raw.vt) {
     case VT_I1:
-      return platform::TOleVariant(static_cast<LONG>(static_cast<signed char>(Raw.cVal)));
+      return platform::TOleVariant(static_cast<LONG>(static_cast<signed char>(raw.cVal)));
     case VT_UI1:
-      return platform::TOleVariant(static_cast<LONG>(Raw.bVal));
+      return platform::TOleVariant(static_cast<LONG>(raw.bVal));
     case VT_UI2:
-      return platform::TOleVariant(static_cast<LONG>(Raw.uiVal));
+      return platform::TOleVariant(static_cast<LONG>(raw.uiVal));
     case VT_UI4:
     case VT_UINT:
-      return FromInt64(static_cast<LONGLONG>(Raw.ulVal));
+      return FromInt64(static_cast<LONGLONG>(raw.ulVal));
     case VT_I8:
-      return FromInt64(Raw.llVal);
+      return FromInt64(raw.llVal);
     default:
-      return Plain;
+      return plain;
   }
 }
 

@@ -86,14 +86,14 @@ namespace {
 template <class Handler>
 class THandlerSource {
  public:
-  explicit THandlerSource(const std::map<std::string, Handler>& Supplied) : supplied_(Supplied) {}
+  explicit THandlerSource(const std::map<std::string, Handler>& supplied) : supplied_(supplied) {}
 
-  const Handler& Take(const std::string& Name) {
-    const auto Found = supplied_.find(Name);
-    if (Found == supplied_.end() || !Found->second)
-      throw addin::TAddinError("Member table handler " + Name + " is missing");
-    taken_.insert(Name);
-    return Found->second;
+  const Handler& Take(const std::string& name) {
+    const auto found = supplied_.find(name);
+    if (found == supplied_.end() || !found->second)
+      throw addin::TAddinError("Member table handler " + name + " is missing");
+    taken_.insert(name);
+    return found->second;
   }
 
   void RequireAllTaken() const {
@@ -108,63 +108,63 @@ class THandlerSource {
 };
 
 template <class Event>
-const Event& RequireEvent(const Event& Handler, const char* Name) {
-  if (!Handler)
-    throw addin::TAddinError(std::string("Member table handler ") + Name + " is missing");
-  return Handler;
+const Event& RequireEvent(const Event& handler, const char* name) {
+  if (!handler)
+    throw addin::TAddinError(std::string("Member table handler ") + name + " is missing");
+  return handler;
 }
 
 }  // namespace
 
-addin::TAddinHelper BuildDalvoraMemberTable(const TDalvoraHandlers& Handlers) {
-  addin::TAddinHelper Table;
-  Table.ExtensionName = kDalvoraExtensionName;
+addin::TAddinHelper BuildDalvoraMemberTable(const TDalvoraHandlers& handlers) {
+  addin::TAddinHelper table;
+  table.ExtensionName = kDalvoraExtensionName;
 
-  THandlerSource Properties(Handlers.Properties);
-  for (const TPropertyDefinition& Definition : kDalvoraProperties) {
-    const std::string Prefix = std::string("AddinHelperProperties") + Definition.Name;
-    addin::TPropertiesItem Item;
-    Item.AlternativeName = Definition.AlternativeName;
-    Item.Name = Definition.Name;
-    Item.IsReadable = Definition.IsReadable;
-    Item.IsWriteable = Definition.IsWriteable;
-    Item.OnGet = Properties.Take(Prefix + "Get");
-    if (Definition.IsWriteable) Item.OnSet = Properties.Take(Prefix + "Set");
-    Table.Properties.push_back(std::move(Item));
+  THandlerSource properties(handlers.Properties);
+  for (const TPropertyDefinition& definition : kDalvoraProperties) {
+    const std::string prefix = std::string("AddinHelperProperties") + definition.Name;
+    addin::TPropertiesItem item;
+    item.AlternativeName = definition.AlternativeName;
+    item.Name = definition.Name;
+    item.IsReadable = definition.IsReadable;
+    item.IsWriteable = definition.IsWriteable;
+    item.OnGet = properties.Take(prefix + "Get");
+    if (definition.IsWriteable) item.OnSet = properties.Take(prefix + "Set");
+    table.Properties.push_back(std::move(item));
   }
-  Properties.RequireAllTaken();
+  properties.RequireAllTaken();
 
-  THandlerSource DefaultParams(Handlers.DefaultParams);
-  THandlerSource Procedures(Handlers.Procedures);
-  THandlerSource Functions(Handlers.Functions);
-  for (const TMethodDefinition& Definition : kDalvoraMethods) {
-    const std::string Prefix = std::string("AddinHelperMethods") + Definition.Name;
-    addin::TMethodsItem Item;
-    Item.AlternativeName = Definition.AlternativeName;
-    Item.Name = Definition.Name;
-    Item.ParamsCount = Definition.ParamsCount;
-    Item.ReturnValue = Definition.ReturnValue;
-    if (Definition.HasDefaultParam)
-      Item.OnGetDefaultParam = DefaultParams.Take(Prefix + "GetDefaultParam");
-    if (Definition.HasProc) Item.OnCallAsProc = Procedures.Take(Prefix + "CallAsProc");
-    if (Definition.HasFunc) Item.OnCallAsFunc = Functions.Take(Prefix + "CallAsFunc");
-    Table.Methods.push_back(std::move(Item));
+  THandlerSource defaultParams(handlers.DefaultParams);
+  THandlerSource procedures(handlers.Procedures);
+  THandlerSource functions(handlers.Functions);
+  for (const TMethodDefinition& definition : kDalvoraMethods) {
+    const std::string prefix = std::string("AddinHelperMethods") + definition.Name;
+    addin::TMethodsItem item;
+    item.AlternativeName = definition.AlternativeName;
+    item.Name = definition.Name;
+    item.ParamsCount = definition.ParamsCount;
+    item.ReturnValue = definition.ReturnValue;
+    if (definition.HasDefaultParam)
+      item.OnGetDefaultParam = defaultParams.Take(prefix + "GetDefaultParam");
+    if (definition.HasProc) item.OnCallAsProc = procedures.Take(prefix + "CallAsProc");
+    if (definition.HasFunc) item.OnCallAsFunc = functions.Take(prefix + "CallAsFunc");
+    table.Methods.push_back(std::move(item));
   }
-  DefaultParams.RequireAllTaken();
-  Procedures.RequireAllTaken();
-  Functions.RequireAllTaken();
+  defaultParams.RequireAllTaken();
+  procedures.RequireAllTaken();
+  functions.RequireAllTaken();
 
-  Table.OnGetProperty = RequireEvent(Handlers.AddinHelperGetProperty, "AddinHelperGetProperty");
-  Table.OnFindProperty = RequireEvent(Handlers.AddinHelperFindProperty, "AddinHelperFindProperty");
-  Table.OnGetPropertyName =
-      RequireEvent(Handlers.AddinHelperGetPropertyName, "AddinHelperGetPropertyName");
-  Table.OnGetPropertyCount =
-      RequireEvent(Handlers.AddinHelperGetPropertyCount, "AddinHelperGetPropertyCount");
-  Table.OnIsPropertyReadable =
-      RequireEvent(Handlers.AddinHelperIsPropertyReadable, "AddinHelperIsPropertyReadable");
-  Table.OnIsPropertyWriteable =
-      RequireEvent(Handlers.AddinHelperIsPropertyWriteable, "AddinHelperIsPropertyWriteable");
-  return Table;
+  table.OnGetProperty = RequireEvent(handlers.AddinHelperGetProperty, "AddinHelperGetProperty");
+  table.OnFindProperty = RequireEvent(handlers.AddinHelperFindProperty, "AddinHelperFindProperty");
+  table.OnGetPropertyName =
+      RequireEvent(handlers.AddinHelperGetPropertyName, "AddinHelperGetPropertyName");
+  table.OnGetPropertyCount =
+      RequireEvent(handlers.AddinHelperGetPropertyCount, "AddinHelperGetPropertyCount");
+  table.OnIsPropertyReadable =
+      RequireEvent(handlers.AddinHelperIsPropertyReadable, "AddinHelperIsPropertyReadable");
+  table.OnIsPropertyWriteable =
+      RequireEvent(handlers.AddinHelperIsPropertyWriteable, "AddinHelperIsPropertyWriteable");
+  return table;
 }
 
 }  // namespace connection

@@ -58,6 +58,6 @@ struct TDalvoraHandlers {
 // naming the handler when one the table requires is missing, or when a
 // supplied handler belongs to no member (a misspelt name would otherwise be
 // silently dropped).
-addin::TAddinHelper BuildDalvoraMemberTable(const TDalvoraHandlers& Handlers);
+addin::TAddinHelper BuildDalvoraMemberTable(const TDalvoraHandlers& handlers);
 
 }  // namespace connection

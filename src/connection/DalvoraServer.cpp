@@ -14,9 +14,9 @@ addin::TClassFactory& DalvoraFactory() {
 }
 
 const addin::TInprocServerEntry& DalvoraServerEntry() {
-  static const addin::TInprocServerEntry entry{addin::CLSID_Dalvora, "AddIn.Dalvora",
-                                              "IC V7 AddIn 2.0", "Apartment"};
-  return entry;
+  static const addin::TInprocServerEntry kEntry{addin::CLSID_Dalvora, "AddIn.Dalvora",
+                                                "IC V7 AddIn 2.0", "Apartment"};
+  return kEntry;
 }
 
 HRESULT GetClassObject(REFCLSID classId, REFIID interfaceId, void** object) {

@@ -33,8 +33,8 @@ inline uint32_t Low32Bits(const platform::TOleVariant& value) {
 // The argument at a position; a position the host did not pass reads as an
 // omitted argument, so a handler never reaches past the array.
 inline const platform::TOleVariant& Param(const addin::TParams& params, std::size_t index) {
-  static const platform::TOleVariant omitted = platform::TOleVariant::Omitted();
-  return index < params.size() ? params[index] : omitted;
+  static const platform::TOleVariant kOmitted = platform::TOleVariant::Omitted();
+  return index < params.size() ? params[index] : kOmitted;
 }
 
 }  // namespace connection

@@ -15,42 +15,42 @@ platform::TOleVariant AsReference(const platform::TOleVariant& table) {
 
 }  // namespace
 
-void TModule::AddinHelperMethodsFetchAllGetDefaultParam(TAddin&, int32_t, TValue& Value) {
-  Value = TValue::Null();
+void TModule::AddinHelperMethodsFetchAllGetDefaultParam(TAddin&, int32_t, TValue& value) {
+  value = TValue::Null();
 }
 
-void TModule::AddinHelperMethodsFetchAllCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  Value = FillTableFromResult(TDalvora::Of(Sender), TValue());
+void TModule::AddinHelperMethodsFetchAllCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  value = FillTableFromResult(TDalvora::Of(sender), TValue());
 }
 
-void TModule::AddinHelperMethodsFetchAllCallAsProc(TAddin& Sender, TParams& Params) {
-  const TValue table = FillTableFromResult(TDalvora::Of(Sender), TValue());
-  if (!Params.empty()) Params[0] = AsReference(table);
+void TModule::AddinHelperMethodsFetchAllCallAsProc(TAddin& sender, TParams& params) {
+  const TValue table = FillTableFromResult(TDalvora::Of(sender), TValue());
+  if (!params.empty()) params[0] = AsReference(table);
 }
 
-void TModule::AddinHelperMethodsFillAllCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value) {
-  Value = FillTableFromResult(TDalvora::Of(Sender), Param(Params, 0));
-  if (!Params.empty()) Params[0] = AsReference(Value);
+void TModule::AddinHelperMethodsFillAllCallAsFunc(TAddin& sender, TParams& params, TValue& value) {
+  value = FillTableFromResult(TDalvora::Of(sender), Param(params, 0));
+  if (!params.empty()) params[0] = AsReference(value);
 }
 
-void TModule::AddinHelperMethodsFillAllCallAsProc(TAddin& Sender, TParams& Params) {
+void TModule::AddinHelperMethodsFillAllCallAsProc(TAddin& sender, TParams& params) {
   TValue discarded;
-  AddinHelperMethodsFillAllCallAsFunc(Sender, Params, discarded);
+  AddinHelperMethodsFillAllCallAsFunc(sender, params, discarded);
 }
 
-void TModule::AddinHelperMethodsListProcessesGetDefaultParam(TAddin&, int32_t, TValue& Value) {
-  Value = TValue::Null();
+void TModule::AddinHelperMethodsListProcessesGetDefaultParam(TAddin&, int32_t, TValue& value) {
+  value = TValue::Null();
 }
 
-void TModule::AddinHelperMethodsListProcessesCallAsFunc(TAddin& Sender, TParams& Params,
-                                                        TValue& Value) {
-  Value = FillTableWithProcesses(TDalvora::Of(Sender), Param(Params, 0));
-  if (!Params.empty()) Params[0] = AsReference(Value);
+void TModule::AddinHelperMethodsListProcessesCallAsFunc(TAddin& sender, TParams& params,
+                                                        TValue& value) {
+  value = FillTableWithProcesses(TDalvora::Of(sender), Param(params, 0));
+  if (!params.empty()) params[0] = AsReference(value);
 }
 
-void TModule::AddinHelperMethodsListProcessesCallAsProc(TAddin& Sender, TParams& Params) {
+void TModule::AddinHelperMethodsListProcessesCallAsProc(TAddin& sender, TParams& params) {
   TValue discarded;
-  AddinHelperMethodsListProcessesCallAsFunc(Sender, Params, discarded);
+  AddinHelperMethodsListProcessesCallAsFunc(sender, params, discarded);
 }
 
 }  // namespace connection

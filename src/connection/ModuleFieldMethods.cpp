@@ -21,7 +21,7 @@ namespace {
 
 // The field a reference names; an unknown field is an error for the script.
 const TFieldDescriptor& RequireField(const TMysqlResult& result, const std::string& reference,
-                                    int index) {
+                                     int index) {
   const TFieldDescriptor* field = result.Field(index);
   if (!field) FailUnknownField(reference);
   return *field;
@@ -43,65 +43,65 @@ platform::TOleVariant FieldAttribute(const TFieldDescriptor& field, int32_t sele
 
 }  // namespace
 
-void TModule::AddinHelperMethodsFetchValueCallAsFunc(TAddin& Sender, TParams& Params,
-                                                     TValue& Value) {
-  TDalvora& object = TDalvora::Of(Sender);
+void TModule::AddinHelperMethodsFetchValueCallAsFunc(TAddin& sender, TParams& params,
+                                                     TValue& value) {
+  TDalvora& object = TDalvora::Of(sender);
   const TMysqlResult* result = object.CurrentResult();
   if (!result) {
-    Value = TValue("");
+    value = TValue("");
     return;
   }
-  const std::string reference = Param(Params, 0).ToString();
+  const std::string reference = Param(params, 0).ToString();
   const int index = ResolveFieldReference(*result, reference, TIndexRange::Fields).Index;
   RequireField(*result, reference, index);
-  Value = FieldValueAt(*result, index, object.AutoType());
+  value = FieldValueAt(*result, index, object.AutoType());
 }
 
-void TModule::AddinHelperMethodsFieldDefGetDefaultParam(TAddin&, int32_t Index, TValue& Value) {
-  if (Index == 1) Value = TValue(0);
+void TModule::AddinHelperMethodsFieldDefGetDefaultParam(TAddin&, int32_t index, TValue& value) {
+  if (index == 1) value = TValue(0);
 }
 
-void TModule::AddinHelperMethodsFieldDefCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value) {
-  const TMysqlResult* result = TDalvora::Of(Sender).CurrentResult();
-  const std::string reference = Param(Params, 0).ToString();
+void TModule::AddinHelperMethodsFieldDefCallAsFunc(TAddin& sender, TParams& params, TValue& value) {
+  const TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
+  const std::string reference = Param(params, 0).ToString();
   if (!result) {
-    Value = TextToInt32(reference) ? TValue("") : TValue(-1);
+    value = TextToInt32(reference) ? TValue("") : TValue(-1);
     return;
   }
   const TFieldReference field = ResolveFieldReference(*result, reference, TIndexRange::Fields);
-  const int32_t selector = Param(Params, 1).ToInt32();
+  const int32_t selector = Param(params, 1).ToInt32();
   if (selector < 1 || selector > 4) {
     // Given an index the answer is the name, given a name the index (or -1).
-    Value = field.ByIndex ? TValue(result->Field(field.Index)->Name) : TValue(field.Index);
+    value = field.ByIndex ? TValue(result->Field(field.Index)->Name) : TValue(field.Index);
     return;
   }
-  Value = FieldAttribute(RequireField(*result, reference, field.Index), selector);
+  value = FieldAttribute(RequireField(*result, reference, field.Index), selector);
 }
 
-void TModule::AddinHelperMethodsFieldTypeCallAsFunc(TAddin& Sender, TParams& Params,
-                                                    TValue& Value) {
-  TDalvora& object = TDalvora::Of(Sender);
+void TModule::AddinHelperMethodsFieldTypeCallAsFunc(TAddin& sender, TParams& params,
+                                                    TValue& value) {
+  TDalvora& object = TDalvora::Of(sender);
   const TMysqlResult* result = object.CurrentResult();
   if (!result) {
-    Value = TValue("");
+    value = TValue("");
     return;
   }
   if (object.AutoType()) {
-    Value = ColumnTypeName(0, true);
+    value = ColumnTypeName(0, true);
     return;
   }
   // Here an integer is taken as the index as it stands, in range or not.
-  const std::string reference = Param(Params, 0).ToString();
+  const std::string reference = Param(params, 0).ToString();
   const int index = ResolveFieldReference(*result, reference, TIndexRange::Anything).Index;
-  Value = ColumnTypeName(RequireField(*result, reference, index).Type, false);
+  value = ColumnTypeName(RequireField(*result, reference, index).Type, false);
 }
 
-void TModule::AddinHelperMethodsFetchRowGetDefaultParam(TAddin&, int32_t, TValue& Value) {
-  Value = TValue::Null();
+void TModule::AddinHelperMethodsFetchRowGetDefaultParam(TAddin&, int32_t, TValue& value) {
+  value = TValue::Null();
 }
 
-void TModule::AddinHelperMethodsFetchRowCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  TDalvora& object = TDalvora::Of(Sender);
+void TModule::AddinHelperMethodsFetchRowCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  TDalvora& object = TDalvora::Of(sender);
   const TValue list = NewHostObject(object, "ValueList");
   if (const TMysqlResult* result = object.CurrentResult()) {
     const char* add = object.ExpressionDialect() ? "AddValue" : "Add";
@@ -115,14 +115,14 @@ void TModule::AddinHelperMethodsFetchRowCallAsFunc(TAddin& Sender, TParams&, TVa
     } catch (...) {
     }
   }
-  Value = list;
+  value = list;
 }
 
-void TModule::AddinHelperMethodsFetchRowCallAsProc(TAddin& Sender, TParams& Params) {
+void TModule::AddinHelperMethodsFetchRowCallAsProc(TAddin& sender, TParams& params) {
   TValue list;
   TParams none;
-  AddinHelperMethodsFetchRowCallAsFunc(Sender, none, list);
-  if (!Params.empty()) Params[0] = TValue(list.ToDispatch());
+  AddinHelperMethodsFetchRowCallAsFunc(sender, none, list);
+  if (!params.empty()) params[0] = TValue(list.ToDispatch());
 }
 
 }  // namespace connection

@@ -25,64 +25,64 @@ int ColumnOfProperty(const TMysqlResult& result, const std::string& propertyName
 
 }  // namespace
 
-void TModule::AddinHelperGetProperty(TAddin& Sender, const std::string& PropertyName, TValue& Value,
-                                     bool& Handled) {
-  TDalvora& object = TDalvora::Of(Sender);
+void TModule::AddinHelperGetProperty(TAddin& sender, const std::string& propertyName, TValue& value,
+                                     bool& handled) {
+  TDalvora& object = TDalvora::Of(sender);
   const TMysqlResult* result = object.CurrentResult();
   if (!result) return;
-  const int column = ColumnOfProperty(*result, PropertyName);
+  const int column = ColumnOfProperty(*result, propertyName);
   if (column < 0) {
-    throw addin::TAddinError("No column of the current result is called \"" + PropertyName + "\"");
+    throw addin::TAddinError("No column of the current result is called \"" + propertyName + "\"");
   }
-  Value = FieldValueAt(*result, column, object.AutoType());
-  Handled = true;
+  value = FieldValueAt(*result, column, object.AutoType());
+  handled = true;
 }
 
-void TModule::AddinHelperFindProperty(TAddin& Sender, const std::string& PropertyName,
-                                      int32_t& Index) {
+void TModule::AddinHelperFindProperty(TAddin& sender, const std::string& propertyName,
+                                      int32_t& index) {
   try {
-    if (const TMysqlResult* result = TDalvora::Of(Sender).CurrentResult()) {
-      Index = ColumnOfProperty(*result, PropertyName);
+    if (const TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) {
+      index = ColumnOfProperty(*result, propertyName);
     }
   } catch (...) {
   }
 }
 
-void TModule::AddinHelperGetPropertyName(TAddin& Sender, addin::TOleString& PropertyName,
-                                         int32_t Index, int32_t) {
+void TModule::AddinHelperGetPropertyName(TAddin& sender, addin::TOleString& propertyName,
+                                         int32_t index, int32_t) {
   try {
-    const TMysqlResult* result = TDalvora::Of(Sender).CurrentResult();
-    const TFieldDescriptor* field = result ? result->Field(Index) : nullptr;
+    const TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
+    const TFieldDescriptor* field = result ? result->Field(index) : nullptr;
     if (field) {
       std::string name(1, '_');
       name.append(field->Name, 0, kMaxColumnNameLength);
-      PropertyName = platform::FromAnsi(name);
+      propertyName = platform::FromAnsi(name);
     }
   } catch (...) {
   }
 }
 
-void TModule::AddinHelperGetPropertyCount(TAddin& Sender, int32_t& Count) {
-  if (const TMysqlResult* result = TDalvora::Of(Sender).CurrentResult()) {
-    Count += result->FieldCount();
+void TModule::AddinHelperGetPropertyCount(TAddin& sender, int32_t& count) {
+  if (const TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) {
+    count += result->FieldCount();
   }
 }
 
-void TModule::AddinHelperIsPropertyReadable(TAddin& Sender, const std::string& PropertyName,
-                                            bool& Readable) {
+void TModule::AddinHelperIsPropertyReadable(TAddin& sender, const std::string& propertyName,
+                                            bool& readable) {
   try {
-    if (const TMysqlResult* result = TDalvora::Of(Sender).CurrentResult()) {
-      Readable = ColumnOfProperty(*result, PropertyName) >= 0;
+    if (const TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) {
+      readable = ColumnOfProperty(*result, propertyName) >= 0;
     }
   } catch (...) {
   }
 }
 
-void TModule::AddinHelperIsPropertyWriteable(TAddin& Sender, const std::string& PropertyName,
-                                             bool& Writeable) {
+void TModule::AddinHelperIsPropertyWriteable(TAddin& sender, const std::string& propertyName,
+                                             bool& writeable) {
   try {
-    const TMysqlResult* result = TDalvora::Of(Sender).CurrentResult();
-    if (result && ColumnOfProperty(*result, PropertyName) >= 0) Writeable = false;
+    const TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
+    if (result && ColumnOfProperty(*result, propertyName) >= 0) writeable = false;
   } catch (...) {
   }
 }

@@ -15,136 +15,136 @@ TMysqlClient& ClientOf(addin::TAddin& sender) {
 
 }  // namespace
 
-void TModule::AddinHelperPropertiesHostGet(TAddin& Sender, TValue& Value) {
-  Value = TValue(ClientOf(Sender).Host());
+void TModule::AddinHelperPropertiesHostGet(TAddin& sender, TValue& value) {
+  value = TValue(ClientOf(sender).Host());
 }
 
-void TModule::AddinHelperPropertiesHostSet(TAddin& Sender, TValue& Value) {
-  ClientOf(Sender).SetHost(Value.ToString());
+void TModule::AddinHelperPropertiesHostSet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetHost(value.ToString());
 }
 
-void TModule::AddinHelperPropertiesUserGet(TAddin& Sender, TValue& Value) {
-  Value = TValue(ClientOf(Sender).User());
+void TModule::AddinHelperPropertiesUserGet(TAddin& sender, TValue& value) {
+  value = TValue(ClientOf(sender).User());
 }
 
-void TModule::AddinHelperPropertiesUserSet(TAddin& Sender, TValue& Value) {
-  ClientOf(Sender).SetUser(Value.ToString());
+void TModule::AddinHelperPropertiesUserSet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetUser(value.ToString());
 }
 
-void TModule::AddinHelperPropertiesPasswordGet(TAddin& Sender, TValue& Value) {
-  Value = TValue(ClientOf(Sender).Password());
+void TModule::AddinHelperPropertiesPasswordGet(TAddin& sender, TValue& value) {
+  value = TValue(ClientOf(sender).Password());
 }
 
-void TModule::AddinHelperPropertiesPasswordSet(TAddin& Sender, TValue& Value) {
-  ClientOf(Sender).SetPassword(Value.ToString());
+void TModule::AddinHelperPropertiesPasswordSet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetPassword(value.ToString());
 }
 
-void TModule::AddinHelperPropertiesUnixSocketGet(TAddin& Sender, TValue& Value) {
-  Value = TValue(ClientOf(Sender).UnixSocket());
+void TModule::AddinHelperPropertiesUnixSocketGet(TAddin& sender, TValue& value) {
+  value = TValue(ClientOf(sender).UnixSocket());
 }
 
-void TModule::AddinHelperPropertiesUnixSocketSet(TAddin& Sender, TValue& Value) {
-  ClientOf(Sender).SetUnixSocket(Value.ToString());
+void TModule::AddinHelperPropertiesUnixSocketSet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetUnixSocket(value.ToString());
 }
 
-void TModule::AddinHelperPropertiesDbGet(TAddin& Sender, TValue& Value) {
-  Value = TValue(ClientOf(Sender).Db());
+void TModule::AddinHelperPropertiesDbGet(TAddin& sender, TValue& value) {
+  value = TValue(ClientOf(sender).Db());
 }
 
-void TModule::AddinHelperPropertiesDbSet(TAddin& Sender, TValue& Value) {
-  ClientOf(Sender).SetDb(Value.ToString());
+void TModule::AddinHelperPropertiesDbSet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetDb(value.ToString());
 }
 
-void TModule::AddinHelperPropertiesPortGet(TAddin& Sender, TValue& Value) {
-  Value = Int32Bits(ClientOf(Sender).Port());
+void TModule::AddinHelperPropertiesPortGet(TAddin& sender, TValue& value) {
+  value = Int32Bits(ClientOf(sender).Port());
 }
 
-void TModule::AddinHelperPropertiesPortSet(TAddin& Sender, TValue& Value) {
-  ClientOf(Sender).SetPort(Low32Bits(Value));
+void TModule::AddinHelperPropertiesPortSet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetPort(Low32Bits(value));
 }
 
-void TModule::AddinHelperPropertiesClientFlagGet(TAddin& Sender, TValue& Value) {
-  Value = Int32Bits(ClientOf(Sender).ClientFlag());
+void TModule::AddinHelperPropertiesClientFlagGet(TAddin& sender, TValue& value) {
+  value = Int32Bits(ClientOf(sender).ClientFlag());
 }
 
-void TModule::AddinHelperPropertiesClientFlagSet(TAddin& Sender, TValue& Value) {
-  ClientOf(Sender).SetClientFlag(Low32Bits(Value));
+void TModule::AddinHelperPropertiesClientFlagSet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetClientFlag(Low32Bits(value));
 }
 
-void TModule::AddinHelperPropertiesShouldReconnectGet(TAddin& Sender, TValue& Value) {
-  Value = Flag(ClientOf(Sender).ShouldReconnect());
+void TModule::AddinHelperPropertiesShouldReconnectGet(TAddin& sender, TValue& value) {
+  value = Flag(ClientOf(sender).ShouldReconnect());
 }
 
-void TModule::AddinHelperPropertiesShouldReconnectSet(TAddin& Sender, TValue& Value) {
-  ClientOf(Sender).SetShouldReconnect(Value.ToBool());
+void TModule::AddinHelperPropertiesShouldReconnectSet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetShouldReconnect(value.ToBool());
 }
 
-void TModule::AddinHelperPropertiesUseNamedPipeGet(TAddin& Sender, TValue& Value) {
-  Value = Flag(ClientOf(Sender).UseNamedPipe());
+void TModule::AddinHelperPropertiesUseNamedPipeGet(TAddin& sender, TValue& value) {
+  value = Flag(ClientOf(sender).UseNamedPipe());
 }
 
-void TModule::AddinHelperPropertiesUseNamedPipeSet(TAddin& Sender, TValue& Value) {
-  ClientOf(Sender).SetUseNamedPipe(Value.ToBool());
+void TModule::AddinHelperPropertiesUseNamedPipeSet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetUseNamedPipe(value.ToBool());
 }
 
-void TModule::AddinHelperPropertiesTrySocketsGet(TAddin& Sender, TValue& Value) {
-  Value = Flag(ClientOf(Sender).TrySockets());
+void TModule::AddinHelperPropertiesTrySocketsGet(TAddin& sender, TValue& value) {
+  value = Flag(ClientOf(sender).TrySockets());
 }
 
-void TModule::AddinHelperPropertiesTrySocketsSet(TAddin& Sender, TValue& Value) {
-  ClientOf(Sender).SetTrySockets(Value.ToBool());
+void TModule::AddinHelperPropertiesTrySocketsSet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetTrySockets(value.ToBool());
 }
 
-void TModule::AddinHelperPropertiesConnectTimeoutGet(TAddin& Sender, TValue& Value) {
-  Value = Int32Bits(ClientOf(Sender).ConnectTimeout());
+void TModule::AddinHelperPropertiesConnectTimeoutGet(TAddin& sender, TValue& value) {
+  value = Int32Bits(ClientOf(sender).ConnectTimeout());
 }
 
-void TModule::AddinHelperPropertiesConnectTimeoutSet(TAddin& Sender, TValue& Value) {
-  ClientOf(Sender).SetConnectTimeout(Low32Bits(Value));
+void TModule::AddinHelperPropertiesConnectTimeoutSet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetConnectTimeout(Low32Bits(value));
 }
 
-void TModule::AddinHelperPropertiesCompressGet(TAddin& Sender, TValue& Value) {
-  Value = Flag(ClientOf(Sender).Compress());
+void TModule::AddinHelperPropertiesCompressGet(TAddin& sender, TValue& value) {
+  value = Flag(ClientOf(sender).Compress());
 }
 
-void TModule::AddinHelperPropertiesCompressSet(TAddin& Sender, TValue& Value) {
-  ClientOf(Sender).SetCompress(Value.ToBool());
+void TModule::AddinHelperPropertiesCompressSet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetCompress(value.ToBool());
 }
 
-void TModule::AddinHelperPropertiesRecNoGet(TAddin& Sender, TValue& Value) {
-  const TMysqlResult* result = TDalvora::Of(Sender).CurrentResult();
-  Value = TValue(result ? result->RecNo() : -1);
+void TModule::AddinHelperPropertiesRecNoGet(TAddin& sender, TValue& value) {
+  const TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
+  value = TValue(result ? result->RecNo() : -1);
 }
 
-void TModule::AddinHelperPropertiesFieldsCountGet(TAddin& Sender, TValue& Value) {
-  const TMysqlResult* result = TDalvora::Of(Sender).CurrentResult();
-  Value = TValue(result ? result->FieldCount() : -1);
+void TModule::AddinHelperPropertiesFieldsCountGet(TAddin& sender, TValue& value) {
+  const TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
+  value = TValue(result ? result->FieldCount() : -1);
 }
 
-void TModule::AddinHelperPropertiesRowsCountGet(TAddin& Sender, TValue& Value) {
-  const TMysqlResult* result = TDalvora::Of(Sender).CurrentResult();
-  Value = result ? Int64Bits(result->RowCount()) : TValue(-1);
+void TModule::AddinHelperPropertiesRowsCountGet(TAddin& sender, TValue& value) {
+  const TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
+  value = result ? Int64Bits(result->RowCount()) : TValue(-1);
 }
 
-void TModule::AddinHelperPropertiesResultTypeGet(TAddin& Sender, TValue& Value) {
-  const TMysqlResult* result = TDalvora::Of(Sender).CurrentResult();
-  Value = TValue(result ? (result->Buffered() ? 1 : 0) : -1);
+void TModule::AddinHelperPropertiesResultTypeGet(TAddin& sender, TValue& value) {
+  const TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
+  value = TValue(result ? (result->Buffered() ? 1 : 0) : -1);
 }
 
-void TModule::AddinHelperPropertiesAutoTypeGet(TAddin& Sender, TValue& Value) {
-  Value = Flag(TDalvora::Of(Sender).AutoType());
+void TModule::AddinHelperPropertiesAutoTypeGet(TAddin& sender, TValue& value) {
+  value = Flag(TDalvora::Of(sender).AutoType());
 }
 
-void TModule::AddinHelperPropertiesAutoTypeSet(TAddin& Sender, TValue& Value) {
-  TDalvora::Of(Sender).SetAutoType(Value.ToBool());
+void TModule::AddinHelperPropertiesAutoTypeSet(TAddin& sender, TValue& value) {
+  TDalvora::Of(sender).SetAutoType(value.ToBool());
 }
 
-void TModule::AddinHelperPropertiesUseNewPasswordGet(TAddin& Sender, TValue& Value) {
-  Value = Flag(ClientOf(Sender).UseNewPassword());
+void TModule::AddinHelperPropertiesUseNewPasswordGet(TAddin& sender, TValue& value) {
+  value = Flag(ClientOf(sender).UseNewPassword());
 }
 
-void TModule::AddinHelperPropertiesUseNewPasswordSet(TAddin& Sender, TValue& Value) {
-  ClientOf(Sender).SetUseNewPassword(Value.ToBool());
+void TModule::AddinHelperPropertiesUseNewPasswordSet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetUseNewPassword(value.ToBool());
 }
 
 }  // namespace connection

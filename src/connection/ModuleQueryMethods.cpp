@@ -43,77 +43,77 @@ bool AsksForBuffered(const platform::TOleVariant& value) {
 
 }  // namespace
 
-void TModule::AddinHelperMethodsQueryGetDefaultParam(TAddin&, int32_t Index, TValue& Value) {
-  if (Index == 1) Value = TValue::Null();
-  if (Index == 2) Value = TValue(0);
+void TModule::AddinHelperMethodsQueryGetDefaultParam(TAddin&, int32_t index, TValue& value) {
+  if (index == 1) value = TValue::Null();
+  if (index == 2) value = TValue(0);
 }
 
-void TModule::AddinHelperMethodsQueryCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value) {
-  TDalvora& object = TDalvora::Of(Sender);
+void TModule::AddinHelperMethodsQueryCallAsFunc(TAddin& sender, TParams& params, TValue& value) {
+  TDalvora& object = TDalvora::Of(sender);
   object.ReplaceResult(nullptr);
-  const std::string statement = SubstituteParameters(Param(Params, 0).ToString(), Param(Params, 1));
-  TQueryResult outcome = object.Client().Query(statement, AsksForBuffered(Param(Params, 2)));
+  const std::string statement = SubstituteParameters(Param(params, 0).ToString(), Param(params, 1));
+  TQueryResult outcome = object.Client().Query(statement, AsksForBuffered(Param(params, 2)));
   // A failed statement leaves no current result, even one that came back.
   if (outcome.Ok) object.ReplaceResult(std::move(outcome.Result));
-  Value = Flag(outcome.Ok);
+  value = Flag(outcome.Ok);
 }
 
-void TModule::AddinHelperMethodsQueryCallAsProc(TAddin& Sender, TParams& Params) {
+void TModule::AddinHelperMethodsQueryCallAsProc(TAddin& sender, TParams& params) {
   TValue discarded;
-  AddinHelperMethodsQueryCallAsFunc(Sender, Params, discarded);
+  AddinHelperMethodsQueryCallAsFunc(sender, params, discarded);
 }
 
-void TModule::AddinHelperMethodsExecuteGetDefaultParam(TAddin&, int32_t Index, TValue& Value) {
-  if (Index == 1) Value = TValue::Null();
+void TModule::AddinHelperMethodsExecuteGetDefaultParam(TAddin&, int32_t index, TValue& value) {
+  if (index == 1) value = TValue::Null();
 }
 
-void TModule::AddinHelperMethodsExecuteCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value) {
-  TMysqlClient& client = TDalvora::Of(Sender).Client();
-  const std::string statement = SubstituteParameters(Param(Params, 0).ToString(), Param(Params, 1));
+void TModule::AddinHelperMethodsExecuteCallAsFunc(TAddin& sender, TParams& params, TValue& value) {
+  TMysqlClient& client = TDalvora::Of(sender).Client();
+  const std::string statement = SubstituteParameters(Param(params, 0).ToString(), Param(params, 1));
   TQueryResult outcome = client.Query(statement, false);
   // Read before the result goes: draining its rows rewrites the count.
-  Value = outcome.Ok ? Int64Bits(client.AffectedRows()) : TValue(-1);
+  value = outcome.Ok ? Int64Bits(client.AffectedRows()) : TValue(-1);
 }
 
-void TModule::AddinHelperMethodsExecuteCallAsProc(TAddin& Sender, TParams& Params) {
+void TModule::AddinHelperMethodsExecuteCallAsProc(TAddin& sender, TParams& params) {
   TValue discarded;
-  AddinHelperMethodsExecuteCallAsFunc(Sender, Params, discarded);
+  AddinHelperMethodsExecuteCallAsFunc(sender, params, discarded);
 }
 
-void TModule::AddinHelperMethodsLastRowReadCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  const TMysqlResult* result = TDalvora::Of(Sender).CurrentResult();
-  Value = result ? Flag(result->LastRowRead()) : TValue(-1);
+void TModule::AddinHelperMethodsLastRowReadCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  const TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
+  value = result ? Flag(result->LastRowRead()) : TValue(-1);
 }
 
-void TModule::AddinHelperMethodsEOFCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  const TMysqlResult* result = TDalvora::Of(Sender).CurrentResult();
-  Value = result ? Flag(result->Eof()) : TValue(-1);
+void TModule::AddinHelperMethodsEOFCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  const TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
+  value = result ? Flag(result->Eof()) : TValue(-1);
 }
 
-void TModule::AddinHelperMethodsBOFCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  const TMysqlResult* result = TDalvora::Of(Sender).CurrentResult();
-  Value = result ? Flag(result->Bof()) : TValue(-1);
+void TModule::AddinHelperMethodsBOFCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  const TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
+  value = result ? Flag(result->Bof()) : TValue(-1);
 }
 
-void TModule::AddinHelperMethodsNextCallAsProc(TAddin& Sender, TParams&) {
-  if (TMysqlResult* result = TDalvora::Of(Sender).CurrentResult()) result->Next();
+void TModule::AddinHelperMethodsNextCallAsProc(TAddin& sender, TParams&) {
+  if (TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) result->Next();
 }
 
-void TModule::AddinHelperMethodsPriorCallAsProc(TAddin& Sender, TParams&) {
-  if (TMysqlResult* result = TDalvora::Of(Sender).CurrentResult()) result->Prior();
+void TModule::AddinHelperMethodsPriorCallAsProc(TAddin& sender, TParams&) {
+  if (TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) result->Prior();
 }
 
-void TModule::AddinHelperMethodsFirstCallAsProc(TAddin& Sender, TParams&) {
-  if (TMysqlResult* result = TDalvora::Of(Sender).CurrentResult()) result->First();
+void TModule::AddinHelperMethodsFirstCallAsProc(TAddin& sender, TParams&) {
+  if (TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) result->First();
 }
 
-void TModule::AddinHelperMethodsLastCallAsProc(TAddin& Sender, TParams&) {
-  if (TMysqlResult* result = TDalvora::Of(Sender).CurrentResult()) result->Last();
+void TModule::AddinHelperMethodsLastCallAsProc(TAddin& sender, TParams&) {
+  if (TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) result->Last();
 }
 
-void TModule::AddinHelperMethodsLocateCallAsProc(TAddin& Sender, TParams& Params) {
-  if (TMysqlResult* result = TDalvora::Of(Sender).CurrentResult()) {
-    result->Locate(Param(Params, 0).ToInt64());
+void TModule::AddinHelperMethodsLocateCallAsProc(TAddin& sender, TParams& params) {
+  if (TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) {
+    result->Locate(Param(params, 0).ToInt64());
   }
 }
 

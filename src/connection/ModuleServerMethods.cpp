@@ -51,177 +51,177 @@ bool CreateOrDropDb(TMysqlClient& client, const std::string& name, bool create) 
 
 }  // namespace
 
-void TModule::AddinHelperMethodsStatusCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  Value = TValue(static_cast<int32_t>(ClientOf(Sender).Status()));
+void TModule::AddinHelperMethodsStatusCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  value = TValue(static_cast<int32_t>(ClientOf(sender).Status()));
 }
 
-void TModule::AddinHelperMethodsThreadIdCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  Value = Int32Bits(ClientOf(Sender).ThreadId());
+void TModule::AddinHelperMethodsThreadIdCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  value = Int32Bits(ClientOf(sender).ThreadId());
 }
 
-void TModule::AddinHelperMethodsAffectedRowsCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  Value = Int64Bits(ClientOf(Sender).AffectedRows());
+void TModule::AddinHelperMethodsAffectedRowsCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  value = Int64Bits(ClientOf(sender).AffectedRows());
 }
 
-void TModule::AddinHelperMethodsLastInsertIdCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  Value = Int64Bits(ClientOf(Sender).LastInsertId());
+void TModule::AddinHelperMethodsLastInsertIdCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  value = Int64Bits(ClientOf(sender).LastInsertId());
 }
 
-void TModule::AddinHelperMethodsServerVersionCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  Value = TValue(ClientOf(Sender).ServerVersion());
+void TModule::AddinHelperMethodsServerVersionCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  value = TValue(ClientOf(sender).ServerVersion());
 }
 
-void TModule::AddinHelperMethodsClientVersionCallAsFunc(TAddin&, TParams&, TValue& Value) {
-  Value = TValue(TMysqlClient::ClientVersion());
+void TModule::AddinHelperMethodsClientVersionCallAsFunc(TAddin&, TParams&, TValue& value) {
+  value = TValue(TMysqlClient::ClientVersion());
 }
 
-void TModule::AddinHelperMethodsProtocolVersionCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  Value = TValue(ClientOf(Sender).ProtocolVersion());
+void TModule::AddinHelperMethodsProtocolVersionCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  value = TValue(ClientOf(sender).ProtocolVersion());
 }
 
-void TModule::AddinHelperMethodsServerCapabilitiesCallAsFunc(TAddin& Sender, TParams&,
-                                                             TValue& Value) {
-  Value = Int32Bits(ClientOf(Sender).ServerCapabilities());
+void TModule::AddinHelperMethodsServerCapabilitiesCallAsFunc(TAddin& sender, TParams&,
+                                                             TValue& value) {
+  value = Int32Bits(ClientOf(sender).ServerCapabilities());
 }
 
-void TModule::AddinHelperMethodsServerStatusCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  Value = Int32Bits(ClientOf(Sender).ServerStatus());
+void TModule::AddinHelperMethodsServerStatusCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  value = Int32Bits(ClientOf(sender).ServerStatus());
 }
 
-void TModule::AddinHelperMethodsServerLanguageCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  Value = Int32Bits(ClientOf(Sender).ServerLanguage());
+void TModule::AddinHelperMethodsServerLanguageCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  value = Int32Bits(ClientOf(sender).ServerLanguage());
 }
 
-void TModule::AddinHelperMethodsExtraInfoCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  Value = Int64Bits(ClientOf(Sender).ExtraInfo());
+void TModule::AddinHelperMethodsExtraInfoCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  value = Int64Bits(ClientOf(sender).ExtraInfo());
 }
 
-void TModule::AddinHelperMethodsInfoCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  Value = TValue(ClientOf(Sender).Info());
+void TModule::AddinHelperMethodsInfoCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  value = TValue(ClientOf(sender).Info());
 }
 
-void TModule::AddinHelperMethodsLastErrorCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  Value = TValue(ClientOf(Sender).LastError());
+void TModule::AddinHelperMethodsLastErrorCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  value = TValue(ClientOf(sender).LastError());
 }
 
-void TModule::AddinHelperMethodsLastErrorNoCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  Value = TValue(ClientOf(Sender).LastErrorNo());
+void TModule::AddinHelperMethodsLastErrorNoCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  value = TValue(ClientOf(sender).LastErrorNo());
 }
 
-void TModule::AddinHelperMethodsConnectedCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  Value = Flag(ClientOf(Sender).Connected());
+void TModule::AddinHelperMethodsConnectedCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  value = Flag(ClientOf(sender).Connected());
 }
 
-void TModule::AddinHelperMethodsConnectCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  Value = Flag(ClientOf(Sender).Connect());
+void TModule::AddinHelperMethodsConnectCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  value = Flag(ClientOf(sender).Connect());
 }
 
-void TModule::AddinHelperMethodsConnectCallAsProc(TAddin& Sender, TParams& Params) {
+void TModule::AddinHelperMethodsConnectCallAsProc(TAddin& sender, TParams& params) {
   TValue discarded;
-  AddinHelperMethodsConnectCallAsFunc(Sender, Params, discarded);
+  AddinHelperMethodsConnectCallAsFunc(sender, params, discarded);
 }
 
-void TModule::AddinHelperMethodsReconnectCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  Value = Flag(ClientOf(Sender).Reconnect());
+void TModule::AddinHelperMethodsReconnectCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  value = Flag(ClientOf(sender).Reconnect());
 }
 
-void TModule::AddinHelperMethodsReconnectCallAsProc(TAddin& Sender, TParams& Params) {
+void TModule::AddinHelperMethodsReconnectCallAsProc(TAddin& sender, TParams& params) {
   TValue discarded;
-  AddinHelperMethodsReconnectCallAsFunc(Sender, Params, discarded);
+  AddinHelperMethodsReconnectCallAsFunc(sender, params, discarded);
 }
 
-void TModule::AddinHelperMethodsCloseCallAsProc(TAddin& Sender, TParams&) {
-  ClientOf(Sender).Close();
+void TModule::AddinHelperMethodsCloseCallAsProc(TAddin& sender, TParams&) {
+  ClientOf(sender).Close();
 }
 
-void TModule::AddinHelperMethodsSelectDbCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value) {
-  Value = Flag(ClientOf(Sender).SelectDb(Param(Params, 0).ToString()));
+void TModule::AddinHelperMethodsSelectDbCallAsFunc(TAddin& sender, TParams& params, TValue& value) {
+  value = Flag(ClientOf(sender).SelectDb(Param(params, 0).ToString()));
 }
 
-void TModule::AddinHelperMethodsSelectDbCallAsProc(TAddin& Sender, TParams& Params) {
+void TModule::AddinHelperMethodsSelectDbCallAsProc(TAddin& sender, TParams& params) {
   TValue discarded;
-  AddinHelperMethodsSelectDbCallAsFunc(Sender, Params, discarded);
+  AddinHelperMethodsSelectDbCallAsFunc(sender, params, discarded);
 }
 
-void TModule::AddinHelperMethodsCreateDbCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value) {
-  Value = Flag(CreateOrDropDb(ClientOf(Sender), Param(Params, 0).ToString(), true));
+void TModule::AddinHelperMethodsCreateDbCallAsFunc(TAddin& sender, TParams& params, TValue& value) {
+  value = Flag(CreateOrDropDb(ClientOf(sender), Param(params, 0).ToString(), true));
 }
 
-void TModule::AddinHelperMethodsCreateDbCallAsProc(TAddin& Sender, TParams& Params) {
+void TModule::AddinHelperMethodsCreateDbCallAsProc(TAddin& sender, TParams& params) {
   TValue discarded;
-  AddinHelperMethodsCreateDbCallAsFunc(Sender, Params, discarded);
+  AddinHelperMethodsCreateDbCallAsFunc(sender, params, discarded);
 }
 
-void TModule::AddinHelperMethodsDropDbCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value) {
-  Value = Flag(CreateOrDropDb(ClientOf(Sender), Param(Params, 0).ToString(), false));
+void TModule::AddinHelperMethodsDropDbCallAsFunc(TAddin& sender, TParams& params, TValue& value) {
+  value = Flag(CreateOrDropDb(ClientOf(sender), Param(params, 0).ToString(), false));
 }
 
-void TModule::AddinHelperMethodsDropDbCallAsProc(TAddin& Sender, TParams& Params) {
+void TModule::AddinHelperMethodsDropDbCallAsProc(TAddin& sender, TParams& params) {
   TValue discarded;
-  AddinHelperMethodsDropDbCallAsFunc(Sender, Params, discarded);
+  AddinHelperMethodsDropDbCallAsFunc(sender, params, discarded);
 }
 
-void TModule::AddinHelperMethodsChangeUserGetDefaultParam(TAddin&, int32_t Index, TValue& Value) {
+void TModule::AddinHelperMethodsChangeUserGetDefaultParam(TAddin&, int32_t index, TValue& value) {
   // Only the database may be left out; user and password have no default.
-  if (Index == 2) Value = TValue("");
+  if (index == 2) value = TValue("");
 }
 
-void TModule::AddinHelperMethodsChangeUserCallAsFunc(TAddin& Sender, TParams& Params,
-                                                     TValue& Value) {
-  const std::string user = Param(Params, 0).ToString();
-  const std::string password = Param(Params, 1).ToString();
-  const std::string db = Param(Params, 2).ToString();
-  Value = Flag(ClientOf(Sender).ChangeUser(user, password, db));
+void TModule::AddinHelperMethodsChangeUserCallAsFunc(TAddin& sender, TParams& params,
+                                                     TValue& value) {
+  const std::string user = Param(params, 0).ToString();
+  const std::string password = Param(params, 1).ToString();
+  const std::string db = Param(params, 2).ToString();
+  value = Flag(ClientOf(sender).ChangeUser(user, password, db));
 }
 
-void TModule::AddinHelperMethodsChangeUserCallAsProc(TAddin& Sender, TParams& Params) {
+void TModule::AddinHelperMethodsChangeUserCallAsProc(TAddin& sender, TParams& params) {
   TValue discarded;
-  AddinHelperMethodsChangeUserCallAsFunc(Sender, Params, discarded);
+  AddinHelperMethodsChangeUserCallAsFunc(sender, params, discarded);
 }
 
-void TModule::AddinHelperMethodsRefreshCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value) {
-  Value = Flag(ClientOf(Sender).Refresh(Low32Bits(Param(Params, 0))));
+void TModule::AddinHelperMethodsRefreshCallAsFunc(TAddin& sender, TParams& params, TValue& value) {
+  value = Flag(ClientOf(sender).Refresh(Low32Bits(Param(params, 0))));
 }
 
-void TModule::AddinHelperMethodsRefreshCallAsProc(TAddin& Sender, TParams& Params) {
+void TModule::AddinHelperMethodsRefreshCallAsProc(TAddin& sender, TParams& params) {
   TValue discarded;
-  AddinHelperMethodsRefreshCallAsFunc(Sender, Params, discarded);
+  AddinHelperMethodsRefreshCallAsFunc(sender, params, discarded);
 }
 
-void TModule::AddinHelperMethodsKillCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value) {
-  Value = Flag(ClientOf(Sender).Kill(Low32Bits(Param(Params, 0))));
+void TModule::AddinHelperMethodsKillCallAsFunc(TAddin& sender, TParams& params, TValue& value) {
+  value = Flag(ClientOf(sender).Kill(Low32Bits(Param(params, 0))));
 }
 
-void TModule::AddinHelperMethodsKillCallAsProc(TAddin& Sender, TParams& Params) {
+void TModule::AddinHelperMethodsKillCallAsProc(TAddin& sender, TParams& params) {
   TValue discarded;
-  AddinHelperMethodsKillCallAsFunc(Sender, Params, discarded);
+  AddinHelperMethodsKillCallAsFunc(sender, params, discarded);
 }
 
-void TModule::AddinHelperMethodsPingCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  Value = Flag(ClientOf(Sender).Ping());
+void TModule::AddinHelperMethodsPingCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  value = Flag(ClientOf(sender).Ping());
 }
 
-void TModule::AddinHelperMethodsShutdownCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  TDalvora& object = TDalvora::Of(Sender);
+void TModule::AddinHelperMethodsShutdownCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  TDalvora& object = TDalvora::Of(sender);
   const bool ok = object.Client().Shutdown();
   // The server is gone with its session: a result of it has nothing to show.
   if (ok) object.ReplaceResult(nullptr);
-  Value = Flag(ok);
+  value = Flag(ok);
 }
 
-void TModule::AddinHelperMethodsShutdownCallAsProc(TAddin& Sender, TParams& Params) {
+void TModule::AddinHelperMethodsShutdownCallAsProc(TAddin& sender, TParams& params) {
   TValue discarded;
-  AddinHelperMethodsShutdownCallAsFunc(Sender, Params, discarded);
+  AddinHelperMethodsShutdownCallAsFunc(sender, params, discarded);
 }
 
-void TModule::AddinHelperMethodsStatCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  Value = TValue(ClientOf(Sender).Stat());
+void TModule::AddinHelperMethodsStatCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  value = TValue(ClientOf(sender).Stat());
 }
 
-void TModule::AddinHelperMethodsCloneCallAsFunc(TAddin& Sender, TParams&, TValue& Value) {
-  Value = TValue();
+void TModule::AddinHelperMethodsCloneCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  value = TValue();
   try {
-    TDalvora& object = TDalvora::Of(Sender);
+    TDalvora& object = TDalvora::Of(sender);
     const TMysqlClient& client = object.Client();
     const TValue app = object.GetAppDispatch();
     const bool expressions = object.ExpressionDialect();
@@ -247,10 +247,10 @@ void TModule::AddinHelperMethodsCloneCallAsFunc(TAddin& Sender, TParams&, TValue
       } catch (...) {
       }
     }
-    Value = expressions ? TValue(clone.ToDispatch()) : clone;
+    value = expressions ? TValue(clone.ToDispatch()) : clone;
   } catch (...) {
     // Clone never fails towards the script: no object is the answer.
-    Value = TValue();
+    value = TValue();
   }
 }
 

@@ -26,128 +26,128 @@ class TModule {
   using TValue = platform::TOleVariant;
 
   // Properties: connection settings, result state, AutoType.
-  void AddinHelperPropertiesHostGet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesHostSet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesUserGet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesUserSet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesPasswordGet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesPasswordSet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesUnixSocketGet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesUnixSocketSet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesDbGet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesDbSet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesPortGet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesPortSet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesClientFlagGet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesClientFlagSet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesShouldReconnectGet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesShouldReconnectSet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesUseNamedPipeGet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesUseNamedPipeSet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesTrySocketsGet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesTrySocketsSet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesConnectTimeoutGet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesConnectTimeoutSet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesCompressGet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesCompressSet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesRecNoGet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesFieldsCountGet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesRowsCountGet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesResultTypeGet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesAutoTypeGet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesAutoTypeSet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesUseNewPasswordGet(TAddin& Sender, TValue& Value);
-  void AddinHelperPropertiesUseNewPasswordSet(TAddin& Sender, TValue& Value);
+  void AddinHelperPropertiesHostGet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesHostSet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesUserGet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesUserSet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesPasswordGet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesPasswordSet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesUnixSocketGet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesUnixSocketSet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesDbGet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesDbSet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesPortGet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesPortSet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesClientFlagGet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesClientFlagSet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesShouldReconnectGet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesShouldReconnectSet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesUseNamedPipeGet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesUseNamedPipeSet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesTrySocketsGet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesTrySocketsSet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesConnectTimeoutGet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesConnectTimeoutSet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesCompressGet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesCompressSet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesRecNoGet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesFieldsCountGet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesRowsCountGet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesResultTypeGet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesAutoTypeGet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesAutoTypeSet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesUseNewPasswordGet(TAddin& sender, TValue& value);
+  void AddinHelperPropertiesUseNewPasswordSet(TAddin& sender, TValue& value);
 
   // What the session learned from the server and the last statement.
-  void AddinHelperMethodsStatusCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsThreadIdCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsAffectedRowsCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsLastInsertIdCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsServerVersionCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsClientVersionCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsProtocolVersionCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsServerCapabilitiesCallAsFunc(TAddin& Sender, TParams& Params,
-                                                      TValue& Value);
-  void AddinHelperMethodsServerStatusCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsServerLanguageCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsExtraInfoCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsInfoCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsLastErrorCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsLastErrorNoCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsConnectedCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
+  void AddinHelperMethodsStatusCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsThreadIdCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsAffectedRowsCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsLastInsertIdCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsServerVersionCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsClientVersionCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsProtocolVersionCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsServerCapabilitiesCallAsFunc(TAddin& sender, TParams& params,
+                                                      TValue& value);
+  void AddinHelperMethodsServerStatusCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsServerLanguageCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsExtraInfoCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsInfoCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsLastErrorCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsLastErrorNoCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsConnectedCallAsFunc(TAddin& sender, TParams& params, TValue& value);
 
   // Connection and server commands.
-  void AddinHelperMethodsConnectCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsConnectCallAsProc(TAddin& Sender, TParams& Params);
-  void AddinHelperMethodsReconnectCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsReconnectCallAsProc(TAddin& Sender, TParams& Params);
-  void AddinHelperMethodsCloseCallAsProc(TAddin& Sender, TParams& Params);
-  void AddinHelperMethodsSelectDbCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsSelectDbCallAsProc(TAddin& Sender, TParams& Params);
-  void AddinHelperMethodsCreateDbCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsCreateDbCallAsProc(TAddin& Sender, TParams& Params);
-  void AddinHelperMethodsDropDbCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsDropDbCallAsProc(TAddin& Sender, TParams& Params);
-  void AddinHelperMethodsChangeUserGetDefaultParam(TAddin& Sender, int32_t Index, TValue& Value);
-  void AddinHelperMethodsChangeUserCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsChangeUserCallAsProc(TAddin& Sender, TParams& Params);
-  void AddinHelperMethodsRefreshCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsRefreshCallAsProc(TAddin& Sender, TParams& Params);
-  void AddinHelperMethodsKillCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsKillCallAsProc(TAddin& Sender, TParams& Params);
-  void AddinHelperMethodsPingCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsShutdownCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsShutdownCallAsProc(TAddin& Sender, TParams& Params);
-  void AddinHelperMethodsStatCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsCloneCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
+  void AddinHelperMethodsConnectCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsConnectCallAsProc(TAddin& sender, TParams& params);
+  void AddinHelperMethodsReconnectCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsReconnectCallAsProc(TAddin& sender, TParams& params);
+  void AddinHelperMethodsCloseCallAsProc(TAddin& sender, TParams& params);
+  void AddinHelperMethodsSelectDbCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsSelectDbCallAsProc(TAddin& sender, TParams& params);
+  void AddinHelperMethodsCreateDbCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsCreateDbCallAsProc(TAddin& sender, TParams& params);
+  void AddinHelperMethodsDropDbCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsDropDbCallAsProc(TAddin& sender, TParams& params);
+  void AddinHelperMethodsChangeUserGetDefaultParam(TAddin& sender, int32_t index, TValue& value);
+  void AddinHelperMethodsChangeUserCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsChangeUserCallAsProc(TAddin& sender, TParams& params);
+  void AddinHelperMethodsRefreshCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsRefreshCallAsProc(TAddin& sender, TParams& params);
+  void AddinHelperMethodsKillCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsKillCallAsProc(TAddin& sender, TParams& params);
+  void AddinHelperMethodsPingCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsShutdownCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsShutdownCallAsProc(TAddin& sender, TParams& params);
+  void AddinHelperMethodsStatCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsCloneCallAsFunc(TAddin& sender, TParams& params, TValue& value);
 
   // Statements and row navigation.
-  void AddinHelperMethodsQueryGetDefaultParam(TAddin& Sender, int32_t Index, TValue& Value);
-  void AddinHelperMethodsQueryCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsQueryCallAsProc(TAddin& Sender, TParams& Params);
-  void AddinHelperMethodsExecuteGetDefaultParam(TAddin& Sender, int32_t Index, TValue& Value);
-  void AddinHelperMethodsExecuteCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsExecuteCallAsProc(TAddin& Sender, TParams& Params);
-  void AddinHelperMethodsLastRowReadCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsEOFCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsBOFCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsNextCallAsProc(TAddin& Sender, TParams& Params);
-  void AddinHelperMethodsPriorCallAsProc(TAddin& Sender, TParams& Params);
-  void AddinHelperMethodsFirstCallAsProc(TAddin& Sender, TParams& Params);
-  void AddinHelperMethodsLastCallAsProc(TAddin& Sender, TParams& Params);
-  void AddinHelperMethodsLocateCallAsProc(TAddin& Sender, TParams& Params);
+  void AddinHelperMethodsQueryGetDefaultParam(TAddin& sender, int32_t index, TValue& value);
+  void AddinHelperMethodsQueryCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsQueryCallAsProc(TAddin& sender, TParams& params);
+  void AddinHelperMethodsExecuteGetDefaultParam(TAddin& sender, int32_t index, TValue& value);
+  void AddinHelperMethodsExecuteCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsExecuteCallAsProc(TAddin& sender, TParams& params);
+  void AddinHelperMethodsLastRowReadCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsEOFCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsBOFCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsNextCallAsProc(TAddin& sender, TParams& params);
+  void AddinHelperMethodsPriorCallAsProc(TAddin& sender, TParams& params);
+  void AddinHelperMethodsFirstCallAsProc(TAddin& sender, TParams& params);
+  void AddinHelperMethodsLastCallAsProc(TAddin& sender, TParams& params);
+  void AddinHelperMethodsLocateCallAsProc(TAddin& sender, TParams& params);
 
   // Field values and descriptions of the current result.
-  void AddinHelperMethodsFieldDefGetDefaultParam(TAddin& Sender, int32_t Index, TValue& Value);
-  void AddinHelperMethodsFieldDefCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsFieldTypeCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsFetchValueCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsFetchRowGetDefaultParam(TAddin& Sender, int32_t Index, TValue& Value);
-  void AddinHelperMethodsFetchRowCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsFetchRowCallAsProc(TAddin& Sender, TParams& Params);
+  void AddinHelperMethodsFieldDefGetDefaultParam(TAddin& sender, int32_t index, TValue& value);
+  void AddinHelperMethodsFieldDefCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsFieldTypeCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsFetchValueCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsFetchRowGetDefaultParam(TAddin& sender, int32_t index, TValue& value);
+  void AddinHelperMethodsFetchRowCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsFetchRowCallAsProc(TAddin& sender, TParams& params);
 
   // Whole results and the process list poured into host value tables.
-  void AddinHelperMethodsFetchAllGetDefaultParam(TAddin& Sender, int32_t Index, TValue& Value);
-  void AddinHelperMethodsFetchAllCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsFetchAllCallAsProc(TAddin& Sender, TParams& Params);
-  void AddinHelperMethodsFillAllCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsFillAllCallAsProc(TAddin& Sender, TParams& Params);
-  void AddinHelperMethodsListProcessesGetDefaultParam(TAddin& Sender, int32_t Index, TValue& Value);
-  void AddinHelperMethodsListProcessesCallAsFunc(TAddin& Sender, TParams& Params, TValue& Value);
-  void AddinHelperMethodsListProcessesCallAsProc(TAddin& Sender, TParams& Params);
+  void AddinHelperMethodsFetchAllGetDefaultParam(TAddin& sender, int32_t index, TValue& value);
+  void AddinHelperMethodsFetchAllCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsFetchAllCallAsProc(TAddin& sender, TParams& params);
+  void AddinHelperMethodsFillAllCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsFillAllCallAsProc(TAddin& sender, TParams& params);
+  void AddinHelperMethodsListProcessesGetDefaultParam(TAddin& sender, int32_t index, TValue& value);
+  void AddinHelperMethodsListProcessesCallAsFunc(TAddin& sender, TParams& params, TValue& value);
+  void AddinHelperMethodsListProcessesCallAsProc(TAddin& sender, TParams& params);
 
   // Field properties: "_" + column name, numbered after the table's own.
-  void AddinHelperGetProperty(TAddin& Sender, const std::string& PropertyName, TValue& Value,
-                              bool& Handled);
-  void AddinHelperFindProperty(TAddin& Sender, const std::string& PropertyName, int32_t& Index);
-  void AddinHelperGetPropertyName(TAddin& Sender, addin::TOleString& PropertyName, int32_t Index,
-                                  int32_t Alias);
-  void AddinHelperGetPropertyCount(TAddin& Sender, int32_t& Count);
-  void AddinHelperIsPropertyReadable(TAddin& Sender, const std::string& PropertyName,
-                                     bool& Readable);
-  void AddinHelperIsPropertyWriteable(TAddin& Sender, const std::string& PropertyName,
-                                      bool& Writeable);
+  void AddinHelperGetProperty(TAddin& sender, const std::string& propertyName, TValue& value,
+                              bool& handled);
+  void AddinHelperFindProperty(TAddin& sender, const std::string& propertyName, int32_t& index);
+  void AddinHelperGetPropertyName(TAddin& sender, addin::TOleString& propertyName, int32_t index,
+                                  int32_t alias);
+  void AddinHelperGetPropertyCount(TAddin& sender, int32_t& count);
+  void AddinHelperIsPropertyReadable(TAddin& sender, const std::string& propertyName,
+                                     bool& readable);
+  void AddinHelperIsPropertyWriteable(TAddin& sender, const std::string& propertyName,
+                                      bool& writeable);
 
  private:
   addin::TAddinHelper addinHelper_;

@@ -8,8 +8,8 @@ IUnknown* TDalvora::Create() {
   return static_cast<ILanguageExtender*>(new TDalvora);
 }
 
-TDalvora& TDalvora::Of(addin::TAddin& Sender) {
-  auto* object = dynamic_cast<TDalvora*>(&Sender);
+TDalvora& TDalvora::Of(addin::TAddin& sender) {
+  auto* object = dynamic_cast<TDalvora*>(&sender);
   if (!object) throw addin::TAddinError("The calling object is not a Dalvora connection");
   return *object;
 }

@@ -18,7 +18,7 @@ class TDalvora final : public addin::TAddin {
   static IUnknown* Create();
 
   // The object that made a member-table request; fails for any other add-in.
-  static TDalvora& Of(addin::TAddin& Sender);
+  static TDalvora& Of(addin::TAddin& sender);
 
   // The session; exists from Init to Done, and asking outside that fails.
   TMysqlClient& Client();

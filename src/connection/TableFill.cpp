@@ -48,7 +48,8 @@ class TTableWriter {
   // One column per field, named exactly as the field; the expression dialect
   // also gets the column type name (empty with AutoType on).
   void AddColumns(const TMysqlResult& result, bool autoType) {
-    const TOleVariant columns = expressions_ ? TOleVariant() : addin::HostFunction(table_, "Columns");
+    const TOleVariant columns =
+        expressions_ ? TOleVariant() : addin::HostFunction(table_, "Columns");
     for (const TFieldDescriptor& field : result.Fields()) {
       if (expressions_) {
         addin::HostProcedure(table_, "NewColumn",

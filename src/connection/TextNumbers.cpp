@@ -79,12 +79,12 @@ std::optional<double> TextToDouble(std::string_view text) {
   if (pos != number.size()) return std::nullopt;
 
   // from_chars takes no leading "+".
-  const std::string_view unsigned_part = number.front() == '+' ? number.substr(1) : number;
+  const std::string_view unsignedPart = number.front() == '+' ? number.substr(1) : number;
   double value = 0;
   const auto [ptr, ec] =
-      std::from_chars(unsigned_part.data(), unsigned_part.data() + unsigned_part.size(), value);
+      std::from_chars(unsignedPart.data(), unsignedPart.data() + unsignedPart.size(), value);
   // Out-of-range texts (1e400) are no number either.
-  if (ec != std::errc{} || ptr != unsigned_part.data() + unsigned_part.size()) return std::nullopt;
+  if (ec != std::errc{} || ptr != unsignedPart.data() + unsignedPart.size()) return std::nullopt;
   return value;
 }
 

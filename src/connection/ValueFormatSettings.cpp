@@ -214,7 +214,7 @@ std::optional<TOleDate> EncodeDate(int year, int month, int day) {
 }
 
 std::optional<TOleDate> TextToDate(std::string_view text, const TFormatSettings& settings,
-                                  int currentYear) {
+                                   int currentYear) {
   TScanner scan(text);
   auto date = ScanDate(scan, settings, currentYear);
   if (!date || !scan.AtEnd()) return std::nullopt;
@@ -229,7 +229,7 @@ std::optional<TOleDate> TextToTime(std::string_view text, const TFormatSettings&
 }
 
 std::optional<TOleDate> TextToDateTime(std::string_view text, const TFormatSettings& settings,
-                                      int currentYear) {
+                                       int currentYear) {
   TScanner scan(text);
   if (auto date = ScanDate(scan, settings, currentYear)) {
     if (scan.AtEnd()) return date;

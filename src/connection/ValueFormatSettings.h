@@ -52,7 +52,7 @@ int CurrentYear();
 // A date written in the settings' short date order with the date separator.
 // Nothing may follow but blanks. std::nullopt when it is not a valid date.
 std::optional<TOleDate> TextToDate(std::string_view text, const TFormatSettings& settings,
-                                  int currentYear = CurrentYear());
+                                   int currentYear = CurrentYear());
 
 // A time of day "H:m[:s[.fraction]]" with the time separator and the
 // settings' suffixes; hours outside the day do not convert.
@@ -60,7 +60,7 @@ std::optional<TOleDate> TextToTime(std::string_view text, const TFormatSettings&
 
 // A date optionally followed by blanks and a time; or a time alone (day 0).
 std::optional<TOleDate> TextToDateTime(std::string_view text, const TFormatSettings& settings,
-                                      int currentYear = CurrentYear());
+                                       int currentYear = CurrentYear());
 
 // The OLE date number of a calendar date; std::nullopt outside 1..9999 or for
 // a day the month does not have.

@@ -79,7 +79,7 @@ bool TMysqlClient::ReadAuthReply(const TAuthStart& start) {
   if (useNewPassword_ && secure && reply.size() == kSecondStepReplySize && reply[0] != 0) {
     // Second step of 4.1.0 servers: "*" marks an account with an old-style hash.
     const std::span<const std::uint8_t, kSecondStepReplySize> challenge(reply.data(),
-                                                                       kSecondStepReplySize);
+                                                                        kSecondStepReplySize);
     const TSha1Digest answer = reply[0] == '*' ? SecondStepOldHash(password_, challenge)
                                                : SecondStepSha1(password_, challenge);
     return WriteAuthAnswer(answer) && SafeRead() >= 0;

@@ -8,7 +8,7 @@ constexpr std::uint8_t kPerformFullAuth = 4;
 }  // namespace
 
 std::optional<platform::TSha256Digest> ScrambleCachingSha2(std::string_view nonce,
-                                                          std::string_view password) {
+                                                           std::string_view password) {
   const auto stage1 = platform::Sha256({AsBytes(UpToNul(password))});
   if (!stage1) return std::nullopt;
   const auto stage2 = platform::Sha256({*stage1});

@@ -16,7 +16,7 @@
 // SHA256(password) XOR SHA256(SHA256(SHA256(password)) + nonce). None when
 // this system cannot compute SHA-256.
 [[nodiscard]] std::optional<platform::TSha256Digest> ScrambleCachingSha2(std::string_view nonce,
-                                                                        std::string_view password);
+                                                                         std::string_view password);
 
 // What the server says after the scramble, in a packet of its own that
 // begins with 1 ("more data"): the cached password matched (an OK packet

@@ -60,4 +60,4 @@ struct TFieldDescriptor {
 // CLIENT_RESERVED; longFlags: the server's has CLIENT_LONG_FLAG (older layout:
 // 2-byte instead of 1-byte flags). Fails on a truncated or short column.
 [[nodiscard]] std::optional<TFieldDescriptor> DecodeFieldPacket(TBytes packet, bool layout41,
-                                                               bool longFlags);
+                                                                bool longFlags);

@@ -456,8 +456,8 @@ bool TMysqlNet::FillRaw(size_t needed, int& retries) {
     }
     const size_t wanted = fullReads_ >= 2 ? std::max(needed, kStreamingBufferSize) : needed;
     if (wanted > raw_.size()) {
-      const size_t rounded =
-          std::max<size_t>(kInitialBufferSize, (wanted + kBufferStep - 1) / kBufferStep * kBufferStep);
+      const size_t rounded = std::max<size_t>(
+          kInitialBufferSize, (wanted + kBufferStep - 1) / kBufferStep * kBufferStep);
       try {
         raw_.resize(rounded);
       } catch (const std::bad_alloc&) {
@@ -503,9 +503,9 @@ bool TMysqlNet::AwaitData() {
 int TMysqlNet::SafeRead(uint32_t clientFlags) {
   const int length = ReadPacket();
   if (length <= 0) {
-    const int32_t number = outOfMemory_                               ? ErrOutOfMemory
+    const int32_t number = outOfMemory_                                ? ErrOutOfMemory
                            : vio_.ErrorNumber == kErrNetPacketTooLarge ? ErrPacketTooLarge
-                                                                      : ErrServerLost;
+                                                                       : ErrServerLost;
     vio_.Close();
     vio_.SetClientError(number);
     return -1;

@@ -14,8 +14,8 @@ uInt Bounded(std::size_t length) {
 }  // namespace
 
 struct TZlibInflater::TState {
-  z_stream stream{};
-  ~TState() { inflateEnd(&stream); }
+  z_stream Stream{};
+  ~TState() { inflateEnd(&Stream); }
 };
 
 TZlibInflater::TZlibInflater() = default;
@@ -26,16 +26,16 @@ std::optional<std::size_t> TZlibInflater::Inflate(std::span<const std::uint8_t> 
   outOfMemory_ = false;
   if (!state_) {
     auto state = std::unique_ptr<TState>(new (std::nothrow) TState);
-    if (!state || inflateInit(&state->stream) != Z_OK) {
+    if (!state || inflateInit(&state->Stream) != Z_OK) {
       // inflateEnd of a stream that never started is harmless.
       outOfMemory_ = true;
       return std::nullopt;
     }
     state_ = std::move(state);
-  } else if (inflateReset(&state_->stream) != Z_OK) {
+  } else if (inflateReset(&state_->Stream) != Z_OK) {
     return std::nullopt;
   }
-  z_stream& stream = state_->stream;
+  z_stream& stream = state_->Stream;
   stream.next_in = const_cast<Bytef*>(in.data());
   stream.avail_in = Bounded(in.size());
   stream.next_out = out.data();
@@ -47,8 +47,8 @@ std::optional<std::size_t> TZlibInflater::Inflate(std::span<const std::uint8_t> 
 }
 
 struct TZlibDeflater::TState {
-  z_stream stream{};
-  ~TState() { deflateEnd(&stream); }
+  z_stream Stream{};
+  ~TState() { deflateEnd(&Stream); }
 };
 
 TZlibDeflater::TZlibDeflater() = default;
@@ -57,12 +57,12 @@ TZlibDeflater::~TZlibDeflater() = default;
 std::size_t TZlibDeflater::Deflate(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
   if (!state_) {
     auto state = std::unique_ptr<TState>(new (std::nothrow) TState);
-    if (!state || deflateInit(&state->stream, Z_DEFAULT_COMPRESSION) != Z_OK) return 0;
+    if (!state || deflateInit(&state->Stream, Z_DEFAULT_COMPRESSION) != Z_OK) return 0;
     state_ = std::move(state);
-  } else if (deflateReset(&state_->stream) != Z_OK) {
+  } else if (deflateReset(&state_->Stream) != Z_OK) {
     return 0;
   }
-  z_stream& stream = state_->stream;
+  z_stream& stream = state_->Stream;
   stream.next_in = const_cast<Bytef*>(in.data());
   stream.avail_in = Bounded(in.size());
   stream.next_out = out.data();

@@ -120,7 +120,7 @@ class TOleVariant {
   bool IsDispatch() const noexcept { return ValueType() == VT_DISPATCH; }
 
   std::string ToString() const;  // 8-bit ANSI text
-  TOleString ToWide() const;      // the same conversion, UTF-16
+  TOleString ToWide() const;     // the same conversion, UTF-16
   std::int64_t ToInt64() const;
   std::int32_t ToInt32() const;
   bool ToBool() const;

@@ -14,13 +14,13 @@
 namespace {
 
 struct TArrayBlock {
-  VARTYPE elementType;
-  SAFEARRAY descriptor;
+  VARTYPE ElementType;
+  SAFEARRAY Descriptor;
 };
 
 TArrayBlock* BlockOf(SAFEARRAY* psa) {
   return reinterpret_cast<TArrayBlock*>(reinterpret_cast<char*>(psa) -
-                                       offsetof(TArrayBlock, descriptor));
+                                        offsetof(TArrayBlock, Descriptor));
 }
 
 // Element size of a supported element type, 0 for the others.
@@ -153,8 +153,8 @@ SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound) {
       return nullptr;
     }
   }
-  block->elementType = vt;
-  SAFEARRAY& array = block->descriptor;
+  block->ElementType = vt;
+  SAFEARRAY& array = block->Descriptor;
   array.cDims = 1;
   array.fFeatures = FeaturesOf(vt);
   array.cbElements = size;
@@ -174,7 +174,7 @@ HRESULT SafeArrayDestroy(SAFEARRAY* psa) {
   if (psa->cLocks != 0) return DISP_E_ARRAYISLOCKED;
   TArrayBlock* block = BlockOf(psa);
   for (ULONG i = 0; i < psa->rgsabound[0].cElements; ++i)
-    ClearElement(block->elementType, ElementAt(psa, i));
+    ClearElement(block->ElementType, ElementAt(psa, i));
   std::free(psa->pvData);
   delete block;
   return S_OK;
@@ -184,7 +184,7 @@ HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
   if (ppsaOut == nullptr) return E_INVALIDARG;
   *ppsaOut = nullptr;
   if (psa == nullptr) return S_OK;
-  const VARTYPE type = BlockOf(psa)->elementType;
+  const VARTYPE type = BlockOf(psa)->ElementType;
   SAFEARRAY* copy = SafeArrayCreate(type, 1, psa->rgsabound);
   if (copy == nullptr) return E_OUTOFMEMORY;
   for (ULONG i = 0; i < psa->rgsabound[0].cElements; ++i) {
@@ -213,7 +213,7 @@ UINT SafeArrayGetElemsize(SAFEARRAY* psa) {
 
 HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt) {
   if (psa == nullptr || pvt == nullptr) return E_INVALIDARG;
-  *pvt = BlockOf(psa)->elementType;
+  *pvt = BlockOf(psa)->ElementType;
   return S_OK;
 }
 
@@ -237,7 +237,7 @@ HRESULT SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
   if (psa == nullptr || rgIndices == nullptr || pv == nullptr) return E_INVALIDARG;
   ULONG offset = 0;
   if (const HRESULT hr = OffsetOf(psa, rgIndices, offset); FAILED(hr)) return hr;
-  const VARTYPE type = BlockOf(psa)->elementType;
+  const VARTYPE type = BlockOf(psa)->ElementType;
   char* element = ElementAt(psa, offset);
   switch (type) {
     case VT_VARIANT:
@@ -259,7 +259,7 @@ HRESULT SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
 
 HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
   if (psa == nullptr || rgIndices == nullptr) return E_INVALIDARG;
-  const VARTYPE type = BlockOf(psa)->elementType;
+  const VARTYPE type = BlockOf(psa)->ElementType;
   // Strings and objects may be null; other values are read through pv.
   if (pv == nullptr && type != VT_BSTR && type != VT_DISPATCH && type != VT_UNKNOWN)
     return E_INVALIDARG;

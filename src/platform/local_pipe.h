@@ -30,7 +30,7 @@ class TLocalPipe final : public TByteStream {
   // Opens the endpoint; on Busy or Failed returns nullptr and sets `error`
   // (GetLastError() on Windows, errno on Linux: 2 when it does not exist).
   static std::unique_ptr<TLocalPipe> Open(const std::string& path, TOpenResult& result,
-                                         uint32_t& error);
+                                          uint32_t& error);
   // Waits up to `milliseconds` for a busy endpoint; false with `error` set.
   [[nodiscard]] static bool WaitBusy(const std::string& path, uint32_t milliseconds,
                                      uint32_t& error);

@@ -22,7 +22,7 @@ bool LocalPipeIsUnixSocket() {
 }
 
 std::unique_ptr<TLocalPipe> TLocalPipe::Open(const std::string& path, TOpenResult& result,
-                                           uint32_t& error) {
+                                             uint32_t& error) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   if (path.size() >= sizeof address.sun_path) {
@@ -50,7 +50,7 @@ std::unique_ptr<TLocalPipe> TLocalPipe::Open(const std::string& path, TOpenResul
 }
 
 bool TLocalPipe::WaitBusy(const std::string& /*path*/, uint32_t /*milliseconds*/,
-                         uint32_t& /*error*/) {
+                          uint32_t& /*error*/) {
   return true;
 }
 

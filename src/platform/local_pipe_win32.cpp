@@ -26,7 +26,7 @@ bool LocalPipeIsUnixSocket() {
 }
 
 std::unique_ptr<TLocalPipe> TLocalPipe::Open(const std::string& path, TOpenResult& result,
-                                           uint32_t& error) {
+                                             uint32_t& error) {
   const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {

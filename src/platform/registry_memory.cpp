@@ -29,8 +29,8 @@ struct TCaseInsensitiveLess {
 };
 
 struct TKey {
-  std::map<std::string, std::string, TCaseInsensitiveLess> values;
-  std::map<std::string, std::unique_ptr<TKey>, TCaseInsensitiveLess> subkeys;
+  std::map<std::string, std::string, TCaseInsensitiveLess> Values;
+  std::map<std::string, std::unique_ptr<TKey>, TCaseInsensitiveLess> Subkeys;
 };
 
 TKey& ClassesRoot() {
@@ -54,8 +54,8 @@ std::vector<std::string_view> PathParts(std::string_view path) {
 TKey* FindKey(std::span<const std::string_view> parts) {
   TKey* key = &ClassesRoot();
   for (std::string_view part : parts) {
-    const auto found = key->subkeys.find(part);
-    if (found == key->subkeys.end()) return nullptr;
+    const auto found = key->Subkeys.find(part);
+    if (found == key->Subkeys.end()) return nullptr;
     key = found->second.get();
   }
   return key;
@@ -67,11 +67,11 @@ bool RegistrySetString(std::string_view keyPath, std::string_view valueName,
                        std::string_view data) {
   TKey* key = &ClassesRoot();
   for (std::string_view part : PathParts(keyPath)) {
-    auto& child = key->subkeys[std::string(part)];
+    auto& child = key->Subkeys[std::string(part)];
     if (!child) child = std::make_unique<TKey>();
     key = child.get();
   }
-  key->values[std::string(valueName)] = std::string(data);
+  key->Values[std::string(valueName)] = std::string(data);
   return true;
 }
 
@@ -80,9 +80,9 @@ bool RegistryDeleteKey(std::string_view keyPath) {
   if (parts.empty()) return false;
   TKey* parent = FindKey(std::span(parts).first(parts.size() - 1));
   if (!parent) return false;
-  const auto found = parent->subkeys.find(parts.back());
-  if (found == parent->subkeys.end() || !found->second->subkeys.empty()) return false;
-  parent->subkeys.erase(found);
+  const auto found = parent->Subkeys.find(parts.back());
+  if (found == parent->Subkeys.end() || !found->second->Subkeys.empty()) return false;
+  parent->Subkeys.erase(found);
   return true;
 }
 
@@ -93,8 +93,8 @@ bool RegistryKeyExists(std::string_view keyPath) {
 std::optional<std::string> RegistryGetString(std::string_view keyPath, std::string_view valueName) {
   const TKey* key = FindKey(PathParts(keyPath));
   if (!key) return std::nullopt;
-  const auto found = key->values.find(valueName);
-  if (found == key->values.end()) return std::nullopt;
+  const auto found = key->Values.find(valueName);
+  if (found == key->Values.end()) return std::nullopt;
   return found->second;
 }
 

@@ -85,12 +85,12 @@ TOleStringView Trimmed(TOleStringView text) {
 }
 
 struct TNumericText {
-  bool negative = false;
-  std::string integerDigits;   // leading zeros removed
-  std::string fractionDigits;  // as written
-  bool hasExponent = false;
-  long exponent = 0;  // clamped far beyond any double's range
-  std::string plain;  // the text without blanks and '+', for from_chars
+  bool Negative = false;
+  std::string IntegerDigits;   // leading zeros removed
+  std::string FractionDigits;  // as written
+  bool HasExponent = false;
+  long Exponent = 0;  // clamped far beyond any double's range
+  std::string Plain;  // the text without blanks and '+', for from_chars
 };
 
 // [+-] (digits [. [digits]] | . digits) [(e|E) [+-] digits], blanks around.
@@ -103,14 +103,14 @@ std::optional<TNumericText> ParseNumericText(TOleStringView wide) {
   }
   TNumericText number;
   std::size_t i = 0;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) number.negative = text[i++] == '-';
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) number.Negative = text[i++] == '-';
   const std::size_t mantissaStart = i;
-  while (i < text.size() && IsDigit(text[i])) number.integerDigits.push_back(text[i++]);
+  while (i < text.size() && IsDigit(text[i])) number.IntegerDigits.push_back(text[i++]);
   if (i < text.size() && text[i] == '.') {
     ++i;
-    while (i < text.size() && IsDigit(text[i])) number.fractionDigits.push_back(text[i++]);
+    while (i < text.size() && IsDigit(text[i])) number.FractionDigits.push_back(text[i++]);
   }
-  if (number.integerDigits.empty() && number.fractionDigits.empty()) return std::nullopt;
+  if (number.IntegerDigits.empty() && number.FractionDigits.empty()) return std::nullopt;
   const std::size_t mantissaEnd = i;
   if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
     ++i;
@@ -118,40 +118,40 @@ std::optional<TNumericText> ParseNumericText(TOleStringView wide) {
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negativeExponent = text[i++] == '-';
     if (i == text.size() || !IsDigit(text[i])) return std::nullopt;
     for (; i < text.size() && IsDigit(text[i]); ++i)
-      if (number.exponent < 100000) number.exponent = number.exponent * 10 + (text[i] - '0');
-    if (negativeExponent) number.exponent = -number.exponent;
-    number.hasExponent = true;
+      if (number.Exponent < 100000) number.Exponent = number.Exponent * 10 + (text[i] - '0');
+    if (negativeExponent) number.Exponent = -number.Exponent;
+    number.HasExponent = true;
   }
   if (i != text.size()) return std::nullopt;
 
-  if (number.negative) number.plain.push_back('-');
-  number.plain.append(text, mantissaStart, mantissaEnd - mantissaStart);
-  if (number.hasExponent) {
-    number.plain += 'e';
-    number.plain += std::to_string(number.exponent);
+  if (number.Negative) number.Plain.push_back('-');
+  number.Plain.append(text, mantissaStart, mantissaEnd - mantissaStart);
+  if (number.HasExponent) {
+    number.Plain += 'e';
+    number.Plain += std::to_string(number.Exponent);
   }
-  const auto firstSignificant = number.integerDigits.find_first_not_of('0');
-  number.integerDigits.erase(0, std::min(firstSignificant, number.integerDigits.size()));
+  const auto firstSignificant = number.IntegerDigits.find_first_not_of('0');
+  number.IntegerDigits.erase(0, std::min(firstSignificant, number.IntegerDigits.size()));
   return number;
 }
 
 TConversionStatus TextToDouble(const TNumericText& number, double& out) {
   double value = 0;
-  const char* end = number.plain.data() + number.plain.size();
-  const auto [ptr, ec] = std::from_chars(number.plain.data(), end, value);
+  const char* end = number.Plain.data() + number.Plain.size();
+  const auto [ptr, ec] = std::from_chars(number.Plain.data(), end, value);
   if (ec == std::errc::result_out_of_range) {
     // Too small to represent is zero; too large is an overflow. The decimal
     // exponent of the leading digit tells which.
-    long magnitude = static_cast<long>(number.integerDigits.size());
+    long magnitude = static_cast<long>(number.IntegerDigits.size());
     if (magnitude == 0) {
-      const auto firstSignificant = number.fractionDigits.find_first_not_of('0');
+      const auto firstSignificant = number.FractionDigits.find_first_not_of('0');
       if (firstSignificant == std::string::npos)
         magnitude = -100000;  // all zeros
       else
         magnitude = -static_cast<long>(firstSignificant);
     }
-    if (magnitude + number.exponent > 0) return TConversionStatus::Overflow;
-    out = number.negative ? -0.0 : 0.0;
+    if (magnitude + number.Exponent > 0) return TConversionStatus::Overflow;
+    out = number.Negative ? -0.0 : 0.0;
     return TConversionStatus::Ok;
   }
   if (ec != std::errc() || ptr != end) return TConversionStatus::Mismatch;
@@ -160,21 +160,21 @@ TConversionStatus TextToDouble(const TNumericText& number, double& out) {
 }
 
 TConversionStatus TextToInt64(const TNumericText& number, std::int64_t& out) {
-  if (number.hasExponent) {
+  if (number.HasExponent) {
     double value = 0;
     const TConversionStatus status = TextToDouble(number, value);
     return status == TConversionStatus::Ok ? RoundToInt64(value, out) : status;
   }
   // 19 digits always fit an unsigned 64-bit integer, even after rounding up.
-  if (number.integerDigits.size() > 19) return TConversionStatus::Overflow;
+  if (number.IntegerDigits.size() > 19) return TConversionStatus::Overflow;
   std::uint64_t magnitude = 0;
-  for (const char digit : number.integerDigits) magnitude = magnitude * 10 + (digit - '0');
-  if (!number.fractionDigits.empty()) {
-    const char first = number.fractionDigits[0];
-    const bool restNonZero = number.fractionDigits.find_first_not_of('0', 1) != std::string::npos;
+  for (const char digit : number.IntegerDigits) magnitude = magnitude * 10 + (digit - '0');
+  if (!number.FractionDigits.empty()) {
+    const char first = number.FractionDigits[0];
+    const bool restNonZero = number.FractionDigits.find_first_not_of('0', 1) != std::string::npos;
     if (first > '5' || (first == '5' && (restNonZero || magnitude % 2 == 1))) ++magnitude;
   }
-  return SignedFromMagnitude(number.negative, magnitude, out);
+  return SignedFromMagnitude(number.Negative, magnitude, out);
 }
 
 bool EqualsIgnoringCase(TOleStringView text, std::string_view word) {
@@ -277,9 +277,9 @@ constexpr double kAfterLastDate = 2958466.0;  // 10000-01-01
 constexpr long long kUnixEpochDay = 25569;    // 1970-01-01
 
 struct TCivilDate {
-  long long year;
-  unsigned month;
-  unsigned day;
+  long long Year;
+  unsigned Month;
+  unsigned Day;
 };
 
 // Gregorian date of a day counted from 1970-01-01.
@@ -309,7 +309,7 @@ std::optional<std::string> DateText(DATE date) {
   const TCivilDate civil = CivilFromDays(days - kUnixEpochDay);
   char buffer[64];
   int length =
-      std::snprintf(buffer, sizeof buffer, "%04lld-%02u-%02u", civil.year, civil.month, civil.day);
+      std::snprintf(buffer, sizeof buffer, "%04lld-%02u-%02u", civil.Year, civil.Month, civil.Day);
   if (seconds != 0)
     length +=
         std::snprintf(buffer + length, sizeof buffer - static_cast<std::size_t>(length),

@@ -73,7 +73,7 @@ TEST(HandshakeFake, TwoStepSchemeOf410Servers) {
     Bytes challenge = Concat(
         {{oldHashAccount ? std::uint8_t{'*'} : std::uint8_t{'A'}, 1, 2, 3}, Bytes(20, 0x5A)});
     const std::span<const std::uint8_t, kSecondStepReplySize> step(challenge.data(),
-                                                                  kSecondStepReplySize);
+                                                                   kSecondStepReplySize);
     const TSha1Digest answer =
         oldHashAccount ? SecondStepOldHash("pw", step) : SecondStepSha1("pw", step);
 

@@ -47,7 +47,7 @@ TEST(ConvertFieldValue, ByTypeCodeWithAutoTypeOnAndOff) {
       {TypeFloat, "abc", "R8 0", "STR abc"},
       {TypeInt24, "", "R8 0", "STR "},
       {TypeDecimal, "12.50", "R8 12.5", "STR 12.50"},  // the old DECIMAL
-      {246, "12.50", "STR 12.50", "STR 12.50"},         // NEWDECIMAL stays text
+      {246, "12.50", "STR 12.50", "STR 12.50"},        // NEWDECIMAL stays text
       // Date-times as OLE date numbers in a double, not a date.
       {TypeDateTime, "2024-02-29 12:00:00", "R8 45351.5", "STR 2024-02-29 12:00:00"},
       {TypeTimestamp, "2024-02-29 00:00:00", "R8 45351", "STR 2024-02-29 00:00:00"},

@@ -19,7 +19,8 @@ TEST(HostSession, ProbeKeepsAnApplicationReferenceInTheExpressionDialectOnly) {
     // The instance made on loading probed once and is gone again.
     EXPECT_EQ(session.ApplicationReferences(), expression ? 1 : 0);
     {
-      const platform::TOleVariant sample = session.CreateObject(host::Utf16FromUtf8("addin.sample"));
+      const platform::TOleVariant sample =
+          session.CreateObject(host::Utf16FromUtf8("addin.sample"));
       EXPECT_TRUE(sample.IsDispatch());
     }
     EXPECT_EQ(session.ApplicationReferences(), expression ? 2 : 0);

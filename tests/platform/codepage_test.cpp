@@ -12,8 +12,8 @@
 namespace {
 
 using platform::FromAnsi;
-using platform::TOleString;
 using platform::ToAnsi;
+using platform::TOleString;
 
 TEST(CodePage, EveryByteSurvivesARoundTrip) {
   std::string all;

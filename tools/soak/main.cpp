@@ -59,13 +59,21 @@ std::string Argument(int argc, char** argv, const std::string& name, const std::
 
 int main(int argc, char** argv) {
   const std::string self = platform::ExecutablePath();
-  const std::string addin = Argument(argc, argv, "--addin",
-                                     self.substr(0, self.find_last_of('/')) + "/orbelin.so");
-  const std::string setup = "c = CreateObject(\"AddIn.Dalvora\")\n"
-                            "c.Host = \"" + Argument(argc, argv, "--host", "127.0.0.1") + "\"\n"
-                            "c.Port = " + Argument(argc, argv, "--port", "3306") + "\n"
-                            "c.User = \"" + Argument(argc, argv, "--user", "") + "\"\n"
-                            "c.Password = \"" + Argument(argc, argv, "--password", "") + "\"\n";
+  const std::string addin =
+      Argument(argc, argv, "--addin", self.substr(0, self.find_last_of('/')) + "/orbelin.so");
+  const std::string setup =
+      "c = CreateObject(\"AddIn.Dalvora\")\n"
+      "c.Host = \"" +
+      Argument(argc, argv, "--host", "127.0.0.1") +
+      "\"\n"
+      "c.Port = " +
+      Argument(argc, argv, "--port", "3306") +
+      "\n"
+      "c.User = \"" +
+      Argument(argc, argv, "--user", "") +
+      "\"\n"
+      "c.Password = \"" +
+      Argument(argc, argv, "--password", "") + "\"\n";
   const std::string cycle =
       "c.Connect()\n"
       "c.Query(\"select seq, concat('row ', seq) from seq_1_to_100\", , 1)\n"
@@ -97,8 +105,7 @@ int main(int argc, char** argv) {
                 << " KB, resident " << before.RssKb << " -> " << after.RssKb
                 << " KB, open descriptors " << before.Descriptors << " -> " << after.Descriptors
                 << "\n";
-      if (after.Descriptors > before.Descriptors ||
-          after.HeapKb - before.HeapKb > kAllowedGrowthKb)
+      if (after.Descriptors > before.Descriptors || after.HeapKb - before.HeapKb > kAllowedGrowthKb)
         steady = false;
     };
     phase("1000 connect/query/fill/close cycles", 1000, cycle);

@@ -42,7 +42,7 @@ TOleVariant MakeTable(TAddin& sender) {
   TOleVariant table = NewHostObject(sender, "ValueTable");
   const char* names[] = {"id", "name"};
   const TOleVariant rows[2][2] = {{TOleVariant(1), TOleVariant("one")},
-                                 {TOleVariant(2), TOleVariant("two")}};
+                                  {TOleVariant(2), TOleVariant("two")}};
   if (sender.ExpressionDialect()) {
     for (const char* name : names) addin::HostProcedure(table, "NewColumn", {name, ""});
     for (int32_t line = 1; line <= 2; ++line) {
