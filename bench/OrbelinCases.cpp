@@ -5,6 +5,8 @@
 #include "bench/Cases.h"
 #include "mysql/uMysqlClient.h"
 
+using namespace mysql;
+
 namespace bench {
 
 namespace {

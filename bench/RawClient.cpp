@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+using namespace mysql;
+
 namespace bench {
 
 namespace {

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+using namespace mysql;
+
 namespace bench {
 
 namespace {

@@ -15,6 +15,8 @@
 #include "bench/Figures.h"
 #include "bench/ReplayServer.h"
 
+using namespace mysql;
+
 namespace bench {
 
 namespace {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+using namespace mysql;
+
 namespace bench {
 
 namespace {

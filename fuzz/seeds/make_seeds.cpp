@@ -15,6 +15,8 @@
 #include "support/FuzzScripts.h"
 #include "support/wire.h"
 
+using namespace mysql;
+
 namespace {
 
 namespace fs = std::filesystem;

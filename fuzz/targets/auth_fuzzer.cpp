@@ -18,6 +18,8 @@
 #include "support/scripted_stream.h"
 #include "support/wire.h"
 
+using namespace mysql;
+
 namespace {
 
 Bytes Copy(TFuzzBytes part) {

@@ -9,6 +9,8 @@
 #include "mysql/uMysqlCodec.h"
 #include "support/FuzzInput.h"
 
+using namespace mysql;
+
 namespace {
 
 bool Inside(std::string_view text, TBytes packet) {

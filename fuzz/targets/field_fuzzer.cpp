@@ -4,6 +4,8 @@
 #include "mysql/uMysqlFieldPacket.h"
 #include "support/FuzzInput.h"
 
+using namespace mysql;
+
 namespace {
 
 void CheckLength(const std::string& text, std::uint32_t length) {

@@ -3,6 +3,8 @@
 #include "mysql/uMysqlGreeting.h"
 #include "support/FuzzInput.h"
 
+using namespace mysql;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const TBytes packet(data, size);
   const auto greeting = ParseGreeting(packet);

@@ -11,6 +11,8 @@
 #include "support/FuzzInput.h"
 #include "support/scripted_stream.h"
 
+using namespace mysql;
+
 namespace {
 
 constexpr int kDefaultReads = 64;

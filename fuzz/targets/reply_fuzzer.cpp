@@ -8,6 +8,8 @@
 #include "support/scripted_stream.h"
 #include "support/wire.h"
 
+using namespace mysql;
+
 namespace {
 
 void DecodeOk(TBytes payload) {

@@ -12,6 +12,8 @@
 #include "mysql/uMysqlRowStore.h"
 #include "support/FuzzInput.h"
 
+using namespace mysql;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
   const std::size_t columns = (data[0] | data[1] << 8) % (kMaxResultColumns + 1);

@@ -5,8 +5,8 @@
 
 namespace connection {
 
-TFieldReference ResolveFieldReference(const TMysqlResult& result, const std::string& reference,
-                                      TIndexRange range) {
+TFieldReference ResolveFieldReference(const mysql::TMysqlResult& result,
+                                      const std::string& reference, TIndexRange range) {
   if (const auto index = TextToInt32(reference)) {
     if (range == TIndexRange::Anything || (*index >= 0 && *index < result.FieldCount())) {
       return {*index, true};
@@ -15,8 +15,8 @@ TFieldReference ResolveFieldReference(const TMysqlResult& result, const std::str
   return {result.FieldIndex(reference, false), false};
 }
 
-platform::TOleVariant FieldValueAt(const TMysqlResult& result, int index, bool autoType) {
-  const TFieldDescriptor* field = result.Field(index);
+platform::TOleVariant FieldValueAt(const mysql::TMysqlResult& result, int index, bool autoType) {
+  const mysql::TFieldDescriptor* field = result.Field(index);
   return ConvertFieldValue(field ? field->Type : uint8_t{TypeNull},
                            result.Value(index).value_or(""), autoType);
 }

@@ -23,11 +23,11 @@ struct TFieldReference {
 
 // A text that converts to an integer (within `range`) is an index; anything
 // else a name, found with letter case ignored.
-TFieldReference ResolveFieldReference(const TMysqlResult& result, const std::string& reference,
-                                      TIndexRange range);
+TFieldReference ResolveFieldReference(const mysql::TMysqlResult& result,
+                                      const std::string& reference, TIndexRange range);
 
 // The value of field `index` in the current row, converted by the field's
 // type under autoType. SQL NULL and a missing row read as the empty text.
-platform::TOleVariant FieldValueAt(const TMysqlResult& result, int index, bool autoType);
+platform::TOleVariant FieldValueAt(const mysql::TMysqlResult& result, int index, bool autoType);
 
 }  // namespace connection

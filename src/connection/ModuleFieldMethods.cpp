@@ -20,15 +20,15 @@ namespace {
 }
 
 // The field a reference names; an unknown field is an error for the script.
-const TFieldDescriptor& RequireField(const TMysqlResult& result, const std::string& reference,
-                                     int index) {
-  const TFieldDescriptor* field = result.Field(index);
+const mysql::TFieldDescriptor& RequireField(const mysql::TMysqlResult& result,
+                                            const std::string& reference, int index) {
+  const mysql::TFieldDescriptor* field = result.Field(index);
   if (!field) FailUnknownField(reference);
   return *field;
 }
 
 // The attribute selectors 1 to 4 of FieldDef.
-platform::TOleVariant FieldAttribute(const TFieldDescriptor& field, int32_t selector) {
+platform::TOleVariant FieldAttribute(const mysql::TFieldDescriptor& field, int32_t selector) {
   switch (selector) {
     case 1:
       return platform::TOleVariant(static_cast<int32_t>(field.Type));
@@ -46,7 +46,7 @@ platform::TOleVariant FieldAttribute(const TFieldDescriptor& field, int32_t sele
 void TModule::AddinHelperMethodsFetchValueCallAsFunc(TAddin& sender, TParams& params,
                                                      TValue& value) {
   TDalvora& object = TDalvora::Of(sender);
-  const TMysqlResult* result = object.CurrentResult();
+  const mysql::TMysqlResult* result = object.CurrentResult();
   if (!result) {
     value = TValue("");
     return;
@@ -62,7 +62,7 @@ void TModule::AddinHelperMethodsFieldDefGetDefaultParam(TAddin&, int32_t index, 
 }
 
 void TModule::AddinHelperMethodsFieldDefCallAsFunc(TAddin& sender, TParams& params, TValue& value) {
-  const TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
+  const mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
   const std::string reference = Param(params, 0).ToString();
   if (!result) {
     value = TextToInt32(reference) ? TValue("") : TValue(-1);
@@ -81,7 +81,7 @@ void TModule::AddinHelperMethodsFieldDefCallAsFunc(TAddin& sender, TParams& para
 void TModule::AddinHelperMethodsFieldTypeCallAsFunc(TAddin& sender, TParams& params,
                                                     TValue& value) {
   TDalvora& object = TDalvora::Of(sender);
-  const TMysqlResult* result = object.CurrentResult();
+  const mysql::TMysqlResult* result = object.CurrentResult();
   if (!result) {
     value = TValue("");
     return;
@@ -103,7 +103,7 @@ void TModule::AddinHelperMethodsFetchRowGetDefaultParam(TAddin&, int32_t, TValue
 void TModule::AddinHelperMethodsFetchRowCallAsFunc(TAddin& sender, TParams&, TValue& value) {
   TDalvora& object = TDalvora::Of(sender);
   const TValue list = NewHostObject(object, "ValueList");
-  if (const TMysqlResult* result = object.CurrentResult()) {
+  if (const mysql::TMysqlResult* result = object.CurrentResult()) {
     const char* add = object.ExpressionDialect() ? "AddValue" : "Add";
     // A list the host stops filling keeps the items added so far.
     try {

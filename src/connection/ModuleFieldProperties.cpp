@@ -18,7 +18,7 @@ constexpr size_t kMaxColumnNameLength = 255;
 
 // The column a property name stands for: its first character (whatever it
 // is) dropped, the rest compared with letter case ignored. -1 when none.
-int ColumnOfProperty(const TMysqlResult& result, const std::string& propertyName) {
+int ColumnOfProperty(const mysql::TMysqlResult& result, const std::string& propertyName) {
   if (propertyName.empty()) return -1;
   return result.FieldIndex(std::string_view(propertyName).substr(1), false);
 }
@@ -28,7 +28,7 @@ int ColumnOfProperty(const TMysqlResult& result, const std::string& propertyName
 void TModule::AddinHelperGetProperty(TAddin& sender, const std::string& propertyName, TValue& value,
                                      bool& handled) {
   TDalvora& object = TDalvora::Of(sender);
-  const TMysqlResult* result = object.CurrentResult();
+  const mysql::TMysqlResult* result = object.CurrentResult();
   if (!result) return;
   const int column = ColumnOfProperty(*result, propertyName);
   if (column < 0) {
@@ -41,7 +41,7 @@ void TModule::AddinHelperGetProperty(TAddin& sender, const std::string& property
 void TModule::AddinHelperFindProperty(TAddin& sender, const std::string& propertyName,
                                       int32_t& index) {
   try {
-    if (const TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) {
+    if (const mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) {
       index = ColumnOfProperty(*result, propertyName);
     }
   } catch (...) {
@@ -51,8 +51,8 @@ void TModule::AddinHelperFindProperty(TAddin& sender, const std::string& propert
 void TModule::AddinHelperGetPropertyName(TAddin& sender, addin::TOleString& propertyName,
                                          int32_t index, int32_t) {
   try {
-    const TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
-    const TFieldDescriptor* field = result ? result->Field(index) : nullptr;
+    const mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
+    const mysql::TFieldDescriptor* field = result ? result->Field(index) : nullptr;
     if (field) {
       std::string name(1, '_');
       name.append(field->Name, 0, kMaxColumnNameLength);
@@ -63,7 +63,7 @@ void TModule::AddinHelperGetPropertyName(TAddin& sender, addin::TOleString& prop
 }
 
 void TModule::AddinHelperGetPropertyCount(TAddin& sender, int32_t& count) {
-  if (const TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) {
+  if (const mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) {
     count += result->FieldCount();
   }
 }
@@ -71,7 +71,7 @@ void TModule::AddinHelperGetPropertyCount(TAddin& sender, int32_t& count) {
 void TModule::AddinHelperIsPropertyReadable(TAddin& sender, const std::string& propertyName,
                                             bool& readable) {
   try {
-    if (const TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) {
+    if (const mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) {
       readable = ColumnOfProperty(*result, propertyName) >= 0;
     }
   } catch (...) {
@@ -81,7 +81,7 @@ void TModule::AddinHelperIsPropertyReadable(TAddin& sender, const std::string& p
 void TModule::AddinHelperIsPropertyWriteable(TAddin& sender, const std::string& propertyName,
                                              bool& writeable) {
   try {
-    const TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
+    const mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
     if (result && ColumnOfProperty(*result, propertyName) >= 0) writeable = false;
   } catch (...) {
   }

@@ -9,7 +9,7 @@ namespace connection {
 
 namespace {
 
-TMysqlClient& ClientOf(addin::TAddin& sender) {
+mysql::TMysqlClient& ClientOf(addin::TAddin& sender) {
   return TDalvora::Of(sender).Client();
 }
 
@@ -112,22 +112,22 @@ void TModule::AddinHelperPropertiesCompressSet(TAddin& sender, TValue& value) {
 }
 
 void TModule::AddinHelperPropertiesRecNoGet(TAddin& sender, TValue& value) {
-  const TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
+  const mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
   value = TValue(result ? result->RecNo() : -1);
 }
 
 void TModule::AddinHelperPropertiesFieldsCountGet(TAddin& sender, TValue& value) {
-  const TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
+  const mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
   value = TValue(result ? result->FieldCount() : -1);
 }
 
 void TModule::AddinHelperPropertiesRowsCountGet(TAddin& sender, TValue& value) {
-  const TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
+  const mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
   value = result ? Int64Bits(result->RowCount()) : TValue(-1);
 }
 
 void TModule::AddinHelperPropertiesResultTypeGet(TAddin& sender, TValue& value) {
-  const TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
+  const mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
   value = TValue(result ? (result->Buffered() ? 1 : 0) : -1);
 }
 

@@ -52,7 +52,7 @@ void TModule::AddinHelperMethodsQueryCallAsFunc(TAddin& sender, TParams& params,
   TDalvora& object = TDalvora::Of(sender);
   object.ReplaceResult(nullptr);
   const std::string statement = SubstituteParameters(Param(params, 0).ToString(), Param(params, 1));
-  TQueryResult outcome = object.Client().Query(statement, AsksForBuffered(Param(params, 2)));
+  mysql::TQueryResult outcome = object.Client().Query(statement, AsksForBuffered(Param(params, 2)));
   // A failed statement leaves no current result, even one that came back.
   if (outcome.Ok) object.ReplaceResult(std::move(outcome.Result));
   value = Flag(outcome.Ok);
@@ -68,9 +68,9 @@ void TModule::AddinHelperMethodsExecuteGetDefaultParam(TAddin&, int32_t index, T
 }
 
 void TModule::AddinHelperMethodsExecuteCallAsFunc(TAddin& sender, TParams& params, TValue& value) {
-  TMysqlClient& client = TDalvora::Of(sender).Client();
+  mysql::TMysqlClient& client = TDalvora::Of(sender).Client();
   const std::string statement = SubstituteParameters(Param(params, 0).ToString(), Param(params, 1));
-  TQueryResult outcome = client.Query(statement, false);
+  mysql::TQueryResult outcome = client.Query(statement, false);
   // Read before the result goes: draining its rows rewrites the count.
   value = outcome.Ok ? Int64Bits(client.AffectedRows()) : TValue(-1);
 }
@@ -81,38 +81,38 @@ void TModule::AddinHelperMethodsExecuteCallAsProc(TAddin& sender, TParams& param
 }
 
 void TModule::AddinHelperMethodsLastRowReadCallAsFunc(TAddin& sender, TParams&, TValue& value) {
-  const TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
+  const mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
   value = result ? Flag(result->LastRowRead()) : TValue(-1);
 }
 
 void TModule::AddinHelperMethodsEOFCallAsFunc(TAddin& sender, TParams&, TValue& value) {
-  const TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
+  const mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
   value = result ? Flag(result->Eof()) : TValue(-1);
 }
 
 void TModule::AddinHelperMethodsBOFCallAsFunc(TAddin& sender, TParams&, TValue& value) {
-  const TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
+  const mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
   value = result ? Flag(result->Bof()) : TValue(-1);
 }
 
 void TModule::AddinHelperMethodsNextCallAsProc(TAddin& sender, TParams&) {
-  if (TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) result->Next();
+  if (mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) result->Next();
 }
 
 void TModule::AddinHelperMethodsPriorCallAsProc(TAddin& sender, TParams&) {
-  if (TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) result->Prior();
+  if (mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) result->Prior();
 }
 
 void TModule::AddinHelperMethodsFirstCallAsProc(TAddin& sender, TParams&) {
-  if (TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) result->First();
+  if (mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) result->First();
 }
 
 void TModule::AddinHelperMethodsLastCallAsProc(TAddin& sender, TParams&) {
-  if (TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) result->Last();
+  if (mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) result->Last();
 }
 
 void TModule::AddinHelperMethodsLocateCallAsProc(TAddin& sender, TParams& params) {
-  if (TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) {
+  if (mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) {
     result->Locate(Param(params, 0).ToInt64());
   }
 }

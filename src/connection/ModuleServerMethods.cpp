@@ -12,7 +12,7 @@ namespace connection {
 
 namespace {
 
-TMysqlClient& ClientOf(addin::TAddin& sender) {
+mysql::TMysqlClient& ClientOf(addin::TAddin& sender) {
   return TDalvora::Of(sender).Client();
 }
 
@@ -20,7 +20,7 @@ TMysqlClient& ClientOf(addin::TAddin& sender) {
 // ones get the SQL statement (current servers no longer know the commands).
 constexpr std::string_view kStatementVersion = "5.0.84";
 
-bool UsesDedicatedDbCommand(const TMysqlClient& client) {
+bool UsesDedicatedDbCommand(const mysql::TMysqlClient& client) {
   // Versions compare by their numbers: 10.x and 11.x are far above 5.0.84.
   // Without a known version (never connected) the statement is the choice
   // every server understands.
@@ -40,7 +40,7 @@ std::string QuotedName(const std::string& name) {
   return quoted += '`';
 }
 
-bool CreateOrDropDb(TMysqlClient& client, const std::string& name, bool create) {
+bool CreateOrDropDb(mysql::TMysqlClient& client, const std::string& name, bool create) {
   if (UsesDedicatedDbCommand(client)) return create ? client.CreateDb(name) : client.DropDb(name);
   const std::string statement =
       std::string(create ? "create database " : "drop database ") + QuotedName(name) + ";";
@@ -72,7 +72,7 @@ void TModule::AddinHelperMethodsServerVersionCallAsFunc(TAddin& sender, TParams&
 }
 
 void TModule::AddinHelperMethodsClientVersionCallAsFunc(TAddin&, TParams&, TValue& value) {
-  value = TValue(TMysqlClient::ClientVersion());
+  value = TValue(mysql::TMysqlClient::ClientVersion());
 }
 
 void TModule::AddinHelperMethodsProtocolVersionCallAsFunc(TAddin& sender, TParams&, TValue& value) {
@@ -222,7 +222,7 @@ void TModule::AddinHelperMethodsCloneCallAsFunc(TAddin& sender, TParams&, TValue
   value = TValue();
   try {
     TDalvora& object = TDalvora::Of(sender);
-    const TMysqlClient& client = object.Client();
+    const mysql::TMysqlClient& client = object.Client();
     const TValue app = object.GetAppDispatch();
     const bool expressions = object.ExpressionDialect();
     const TValue clone =

@@ -14,12 +14,12 @@ TDalvora& TDalvora::Of(addin::TAddin& sender) {
   return *object;
 }
 
-TMysqlClient& TDalvora::Client() {
+mysql::TMysqlClient& TDalvora::Client() {
   if (!client_) throw addin::TAddinError("The connection object has not been initialised");
   return *client_;
 }
 
-void TDalvora::ReplaceResult(std::unique_ptr<TMysqlResult> result) noexcept {
+void TDalvora::ReplaceResult(std::unique_ptr<mysql::TMysqlResult> result) noexcept {
   currentResult_.reset();
   currentResult_ = std::move(result);
 }
@@ -27,7 +27,7 @@ void TDalvora::ReplaceResult(std::unique_ptr<TMysqlResult> result) noexcept {
 HRESULT TDalvora::DoInit() {
   const HRESULT probe = TAddin::DoInit();
   SetMemberTable(Module().AddinHelper());
-  client_ = std::make_unique<TMysqlClient>();
+  client_ = std::make_unique<mysql::TMysqlClient>();
   currentResult_.reset();
   return probe;
 }

@@ -21,13 +21,13 @@ class TDalvora final : public addin::TAddin {
   static TDalvora& Of(addin::TAddin& sender);
 
   // The session; exists from Init to Done, and asking outside that fails.
-  TMysqlClient& Client();
+  mysql::TMysqlClient& Client();
 
   // None when there is no current result.
-  TMysqlResult* CurrentResult() noexcept { return currentResult_.get(); }
+  mysql::TMysqlResult* CurrentResult() noexcept { return currentResult_.get(); }
   // Releases the current result first (a row-by-row one reads its remaining
   // rows), then keeps the new one, which may be none.
-  void ReplaceResult(std::unique_ptr<TMysqlResult> result) noexcept;
+  void ReplaceResult(std::unique_ptr<mysql::TMysqlResult> result) noexcept;
 
   bool AutoType() const noexcept { return autoType_; }
   void SetAutoType(bool value) noexcept { autoType_ = value; }
@@ -42,8 +42,8 @@ class TDalvora final : public addin::TAddin {
   TDalvora() = default;
   ~TDalvora() override;
 
-  std::unique_ptr<TMysqlClient> client_;
-  std::unique_ptr<TMysqlResult> currentResult_;
+  std::unique_ptr<mysql::TMysqlClient> client_;
+  std::unique_ptr<mysql::TMysqlResult> currentResult_;
   bool autoType_ = false;
 };
 

@@ -47,10 +47,10 @@ class TTableWriter {
 
   // One column per field, named exactly as the field; the expression dialect
   // also gets the column type name (empty with AutoType on).
-  void AddColumns(const TMysqlResult& result, bool autoType) {
+  void AddColumns(const mysql::TMysqlResult& result, bool autoType) {
     const TOleVariant columns =
         expressions_ ? TOleVariant() : addin::HostFunction(table_, "Columns");
-    for (const TFieldDescriptor& field : result.Fields()) {
+    for (const mysql::TFieldDescriptor& field : result.Fields()) {
       if (expressions_) {
         addin::HostProcedure(table_, "NewColumn",
                              {TOleVariant(field.Name), ColumnTypeName(field.Type, autoType)});
@@ -88,12 +88,12 @@ class TTableWriter {
   }
 
   // Every field into the column of the same position.
-  void SetAll(const TMysqlResult& result, bool autoType) {
+  void SetAll(const mysql::TMysqlResult& result, bool autoType) {
     for (int i = 0; i < result.FieldCount(); ++i) Set(i, FieldValueAt(result, i, autoType));
   }
 
   // The table's own columns, each filled from the field of its name, if any.
-  void SetByColumnName(const TMysqlResult& result, bool autoType) {
+  void SetByColumnName(const mysql::TMysqlResult& result, bool autoType) {
     if (expressions_) {
       const int32_t count = addin::HostFunction(table_, "ColumnCount").ToInt32();
       for (int32_t c = 1; c <= count; ++c) {
@@ -112,7 +112,7 @@ class TTableWriter {
   }
 
  private:
-  void SetFromField(const TMysqlResult& result, int32_t column, const std::string& name,
+  void SetFromField(const mysql::TMysqlResult& result, int32_t column, const std::string& name,
                     bool autoType) {
     const int field = result.FieldIndex(name, false);
     if (field >= 0) Set(column, FieldValueAt(result, field, autoType));
@@ -140,10 +140,10 @@ TOleVariant FillTableFromResult(TDalvora& object, const TOleVariant& target) {
     table = target.Dereferenced();
     addin::HostProcedure(table, expressions ? "DeleteLines" : "Clear");
   }
-  if (TMysqlResult* result = object.CurrentResult()) {
+  if (mysql::TMysqlResult* result = object.CurrentResult()) {
     // A script tells a complete fill by LastErrorNo 0 afterwards, so an
     // error left by something earlier must not stand for this fill.
-    TMysqlClient& client = object.Client();
+    mysql::TMysqlClient& client = object.Client();
     client.ClearError();
     int32_t line = 0;
     // What the host refuses while filling ends the fill; the table keeps
@@ -163,16 +163,18 @@ TOleVariant FillTableFromResult(TDalvora& object, const TOleVariant& target) {
       }
       ShowStatus(object, "Fetching... done.");
     } catch (const std::bad_alloc&) {
-      client.SetError(ErrOutOfMemory, FormatClientError(ErrOutOfMemory));
+      client.SetError(mysql::ErrOutOfMemory, mysql::FormatClientError(mysql::ErrOutOfMemory));
     } catch (const std::exception& refusal) {
-      client.SetError(ErrFillRefused, FormatClientError(ErrFillRefused, {line, refusal.what()}));
+      client.SetError(mysql::ErrFillRefused,
+                      mysql::FormatClientError(mysql::ErrFillRefused, {line, refusal.what()}));
     } catch (...) {
-      client.SetError(ErrFillRefused, FormatClientError(ErrFillRefused, {line, "unknown failure"}));
+      client.SetError(mysql::ErrFillRefused,
+                      mysql::FormatClientError(mysql::ErrFillRefused, {line, "unknown failure"}));
     }
     // Rows that stopped coming: the session recorded why (a lost connection,
     // no memory), unless the script closed the session under the result.
     if (result->ReadStatus() < 0 && client.LastErrorNo() == 0)
-      client.SetError(ErrResultCutOff, FormatClientError(ErrResultCutOff));
+      client.SetError(mysql::ErrResultCutOff, mysql::FormatClientError(mysql::ErrResultCutOff));
   }
   ResetStatus(object);
   return table;
@@ -192,7 +194,7 @@ TOleVariant FillTableWithProcesses(TDalvora& object, const TOleVariant& target) 
         addin::HostProcedure(addin::HostFunction(table, "Columns"), "Clear");
       }
     }
-    const std::unique_ptr<TMysqlResult> processes = object.Client().ListProcesses();
+    const std::unique_ptr<mysql::TMysqlResult> processes = object.Client().ListProcesses();
     if (!processes) return table;
     TTableWriter writer(table, expressions);
     writer.AddColumns(*processes, object.AutoType());

@@ -3,6 +3,8 @@
 #include "mysql/uMysqlCachingSha2.h"
 #include "mysql/uMysqlNewPassword.h"
 
+namespace mysql {
+
 namespace {
 
 constexpr std::uint8_t kSwitchRequest = 254;
@@ -72,3 +74,5 @@ TAuthSwitchRequest ReadAuthSwitchRequest(TBytes packet) {
   request.Nonce = std::string(UpToNul(AsText(packet.subspan(reader.Pos()))));
   return request;
 }
+
+}  // namespace mysql

@@ -11,6 +11,8 @@
 
 #include "mysql/uMysqlCodec.h"
 
+namespace mysql {
+
 enum class TAuthMethod : std::uint8_t {
   NativePassword,       // the 4.1 SHA-1 scramble
   OldPassword,          // the pre-4.1 scramble
@@ -44,3 +46,5 @@ struct TAuthSwitchRequest {
 };
 [[nodiscard]] bool IsAuthSwitchRequest(TBytes packet);
 [[nodiscard]] TAuthSwitchRequest ReadAuthSwitchRequest(TBytes packet);
+
+}  // namespace mysql

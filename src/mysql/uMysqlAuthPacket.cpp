@@ -4,6 +4,8 @@
 #include "mysql/uMysqlGreeting.h"
 #include "mysql/uMysqlNewPassword.h"
 
+namespace mysql {
+
 namespace {
 
 constexpr std::uint32_t kMaxPacketSize = 0x01000000;
@@ -92,3 +94,5 @@ std::vector<std::uint8_t> BuildChangeUserArgument(std::string_view user, std::st
   }
   return argument;
 }
+
+}  // namespace mysql

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace mysql {
+
 // What the password part of both packets depends on.
 struct TPasswordContext {
   std::uint32_t ServerCapabilities = 0;
@@ -52,3 +54,5 @@ std::vector<std::uint8_t> BuildChangeUserArgument(std::string_view user, std::st
                                                   const TPasswordContext& password,
                                                   const TNamedAuth& named = {},
                                                   std::uint16_t charset = 0);
+
+}  // namespace mysql

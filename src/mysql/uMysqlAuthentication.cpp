@@ -9,6 +9,8 @@
 #include "mysql/uMysqlNewPassword.h"
 #include "platform/local_pipe.h"
 
+namespace mysql {
+
 namespace {
 
 constexpr std::uint8_t kOldScrambleRequest = 254;
@@ -167,3 +169,5 @@ bool TMysqlClient::FailAuthMethod(TAuthMethod method, std::string_view why) {
   net_.Close();
   return false;
 }
+
+}  // namespace mysql

@@ -1,5 +1,7 @@
 #include "mysql/uMysqlCachingSha2.h"
 
+namespace mysql {
+
 namespace {
 
 constexpr std::uint8_t kFastAuthOk = 3;
@@ -47,3 +49,5 @@ std::optional<std::vector<std::uint8_t>> EncryptedPasswordAnswer(std::string_vie
     masked[i] ^= static_cast<std::uint8_t>(nonce[i % nonce.size()]);
   return platform::RsaOaepEncrypt(publicKeyPem, masked);
 }
+
+}  // namespace mysql

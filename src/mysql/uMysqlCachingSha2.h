@@ -13,6 +13,8 @@
 #include "mysql/uMysqlCodec.h"
 #include "platform/crypto.h"
 
+namespace mysql {
+
 // SHA256(password) XOR SHA256(SHA256(SHA256(password)) + nonce). None when
 // this system cannot compute SHA-256.
 [[nodiscard]] std::optional<platform::TSha256Digest> ScrambleCachingSha2(std::string_view nonce,
@@ -37,3 +39,5 @@ inline constexpr std::uint8_t kRequestPublicKey = 2;
 // the password is too long for it.
 [[nodiscard]] std::optional<std::vector<std::uint8_t>> EncryptedPasswordAnswer(
     std::string_view publicKeyPem, std::string_view nonce, std::string_view password);
+
+}  // namespace mysql

@@ -9,6 +9,8 @@
 #include "mysql/uMysqlNewPassword.h"
 #include "platform/socket.h"
 
+namespace mysql {
+
 namespace {
 constexpr std::uint32_t kSupportedProtocol = 10;
 constexpr std::uint32_t kOldestProtocol = 9;
@@ -368,3 +370,5 @@ void TMysqlClient::FailMalformed() {
   net_.SetLastError("Malformed packet");
   net_.Close();
 }
+
+}  // namespace mysql

@@ -23,6 +23,8 @@
 #include "mysql/uMysqlNet.h"
 #include "mysql/uMysqlResult.h"
 
+namespace mysql {
+
 enum class TMysqlStatus : std::uint8_t {
   Ready = 0,          // commands may be sent
   ResultPending = 1,  // a result set was announced and not yet taken
@@ -376,3 +378,5 @@ class TMysqlClient {
   // The statement just sent: a local file is sent only when it names it.
   std::string lastStatement_;
 };
+
+}  // namespace mysql

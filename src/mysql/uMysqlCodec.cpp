@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace mysql {
+
 TPacketReader::TPacketReader(TBytes packet, std::size_t pos) : packet_(packet), pos_(pos) {
   if (pos_ > packet_.size()) ok_ = false;
 }
@@ -116,3 +118,5 @@ void AppendText(std::vector<std::uint8_t>& out, std::string_view text) {
 std::string_view UpToNul(std::string_view text) {
   return text.substr(0, text.find('\0'));
 }
+
+}  // namespace mysql

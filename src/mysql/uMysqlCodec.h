@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+namespace mysql {
+
 using TBytes = std::span<const std::uint8_t>;
 
 // The marker byte of a NULL length-coded value.
@@ -63,3 +65,5 @@ void AppendText(std::vector<std::uint8_t>& out, std::string_view text);
 
 // The text cut at its first NUL byte, as C strings of the wire protocol end there.
 std::string_view UpToNul(std::string_view text);
+
+}  // namespace mysql

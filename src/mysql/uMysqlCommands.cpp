@@ -13,6 +13,8 @@
 #include "mysql/uMysqlSessionCharset.h"
 #include "platform/local_file.h"
 
+namespace mysql {
+
 namespace {
 
 constexpr std::size_t kLocalFileBlock = 0xF000;
@@ -23,7 +25,7 @@ std::array<std::uint8_t, 4> UInt32Argument(std::uint32_t value) {
 }
 
 std::string FileMessage(std::string_view format, std::string_view fileName, std::uint32_t code) {
-  return FormatMessage(format, {fileName, code});
+  return FormatErrorMessage(format, {fileName, code});
 }
 
 // Fills `block` from the file unless the file ends or fails first, so every
@@ -333,3 +335,5 @@ std::unique_ptr<TMysqlResult> TMysqlClient::ReadProcessList() {
   status_ = TMysqlStatus::ResultPending;
   return StoreResult();
 }
+
+}  // namespace mysql

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstddef>
 
+namespace mysql {
+
 namespace {
 
 constexpr int32_t kFirstClientError = ErrUnknown;
@@ -65,7 +67,7 @@ std::string_view OwnErrorMessage(int32_t number) {
   return {};
 }
 
-std::string FormatMessage(std::string_view format, std::initializer_list<TErrorArg> args) {
+std::string FormatErrorMessage(std::string_view format, std::initializer_list<TErrorArg> args) {
   std::string out;
   auto next = args.begin();
   size_t i = 0;
@@ -118,5 +120,7 @@ std::string FormatMessage(std::string_view format, std::initializer_list<TErrorA
 
 std::string FormatClientError(int32_t number, std::initializer_list<TErrorArg> args) {
   const std::string_view classic = ClientErrorMessage(number);
-  return FormatMessage(classic.empty() ? OwnErrorMessage(number) : classic, args);
+  return FormatErrorMessage(classic.empty() ? OwnErrorMessage(number) : classic, args);
 }
+
+}  // namespace mysql

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace mysql {
+
 enum TMysqlClientError : int32_t {
   ErrUnknown = 2000,
   ErrLocalSocketCreate = 2001,
@@ -72,7 +74,9 @@ struct TErrorArg {
 // Fills a printf-style template: "%d" signed, "%u"/"%lu" unsigned 32-bit,
 // "%-.Ns" the first N characters of a string. Missing arguments format as
 // empty/0, surplus ones are ignored; formatting never fails.
-std::string FormatMessage(std::string_view format, std::initializer_list<TErrorArg> args);
+std::string FormatErrorMessage(std::string_view format, std::initializer_list<TErrorArg> args);
 
 // The message of `number` (either catalogue) filled with `args`.
 std::string FormatClientError(int32_t number, std::initializer_list<TErrorArg> args = {});
+
+}  // namespace mysql

@@ -1,5 +1,7 @@
 #include "mysql/uMysqlFieldPacket.h"
 
+namespace mysql {
+
 namespace {
 
 constexpr std::size_t kFixedBlockRead = 10;
@@ -82,3 +84,5 @@ std::optional<TFieldDescriptor> DecodeFieldPacket(TBytes packet, bool layout41, 
   field.CatalogLength = TextLength(field.Catalog);
   return field;
 }
+
+}  // namespace mysql

@@ -9,6 +9,8 @@
 
 #include "mysql/uMysqlCodec.h"
 
+namespace mysql {
+
 // Added by the client to the server's column flags for numeric columns.
 inline constexpr std::uint32_t NUM_FLAG = 0x8000;
 
@@ -61,3 +63,5 @@ struct TFieldDescriptor {
 // 2-byte instead of 1-byte flags). Fails on a truncated or short column.
 [[nodiscard]] std::optional<TFieldDescriptor> DecodeFieldPacket(TBytes packet, bool layout41,
                                                                 bool longFlags);
+
+}  // namespace mysql

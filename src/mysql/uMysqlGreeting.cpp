@@ -1,5 +1,7 @@
 #include "mysql/uMysqlGreeting.h"
 
+namespace mysql {
+
 namespace {
 constexpr std::size_t kFirstSeedPart = 8;
 constexpr std::size_t kSecondSeedPart = 12;
@@ -79,3 +81,5 @@ std::uint32_t DeriveClientFlag(std::uint32_t clientFlag, bool withDb, std::uint3
                                  CLIENT_MULTI_STATEMENTS | CLIENT_MULTI_RESULTS};
   return clientFlag;
 }
+
+}  // namespace mysql

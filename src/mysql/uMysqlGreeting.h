@@ -8,6 +8,8 @@
 
 #include "mysql/uMysqlCodec.h"
 
+namespace mysql {
+
 // Capability bits of the client/server protocol.
 enum TClientCapability : std::uint32_t {
   CLIENT_LONG_PASSWORD = 0x1,
@@ -69,3 +71,5 @@ bool UsesTwoStepAuthentication(std::string_view serverVersion);
 // The capability word the client sends, derived from its configured word.
 std::uint32_t DeriveClientFlag(std::uint32_t clientFlag, bool withDb, std::uint32_t serverCaps,
                                bool compress);
+
+}  // namespace mysql

@@ -4,6 +4,8 @@
 
 #include "mysql/uMysqlStatementScanner.h"
 
+namespace mysql {
+
 namespace {
 
 // A doubled quote stands for one quote in either mode.
@@ -67,3 +69,5 @@ bool StatementNamesLocalFile(std::string_view statement, std::string_view fileNa
   const auto [body, quote] = *literal;
   return Unquote(body, quote, true) == fileName || Unquote(body, quote, false) == fileName;
 }
+
+}  // namespace mysql

@@ -6,8 +6,12 @@
 
 #include <string_view>
 
+namespace mysql {
+
 // True when `statement` is LOAD DATA|XML [LOW_PRIORITY|CONCURRENT] LOCAL
 // INFILE followed by a quoted name equal to `fileName`. The quoted name is
 // compared as the server reads it, with and without backslash escapes (the
 // server's NO_BACKSLASH_ESCAPES mode is not known to the client).
 bool StatementNamesLocalFile(std::string_view statement, std::string_view fileName);
+
+}  // namespace mysql

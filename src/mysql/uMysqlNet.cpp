@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+namespace mysql {
+
 namespace {
 
 constexpr size_t kPacketHeaderSize = 4;
@@ -561,3 +563,5 @@ bool TMysqlNet::ShrinkBuffer() {
   rawStart_ = rawEnd_ = 0;
   return true;
 }
+
+}  // namespace mysql

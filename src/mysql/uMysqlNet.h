@@ -25,6 +25,8 @@
 #include "mysql/uMysqlVio.h"
 #include "mysql/uMysqlZlib.h"
 
+namespace mysql {
+
 // The largest piece a packet carries (0xFFFFFF); a payload that long or
 // longer travels as several packets.
 inline constexpr size_t kMaxPacketLength = 0xFFFFFF;
@@ -206,3 +208,5 @@ class TMysqlNet {
   bool outOfMemory_ = false;
   std::function<void()> beforeBufferChange_;
 };
+
+}  // namespace mysql

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace mysql {
+
 namespace {
 
 constexpr size_t kOldScrambleLength = 8;
@@ -115,3 +117,5 @@ TSha1Digest SecondStepOldHash(std::string_view password,
   std::memcpy(out.data(), scrambled.data(), scrambled.size());
   return out;
 }
+
+}  // namespace mysql

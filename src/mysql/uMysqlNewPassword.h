@@ -12,6 +12,8 @@
 
 #include "mysql/umysqlsha1.h"
 
+namespace mysql {
+
 struct TRandStruct {
   uint32_t Seed1 = 0;
   uint32_t Seed2 = 0;
@@ -50,3 +52,5 @@ TSha1Digest SecondStepSha1(std::string_view password,
 // The old scramble with its 0 byte at the start of 20 zero bytes.
 TSha1Digest SecondStepOldHash(std::string_view password,
                               std::span<const uint8_t, kSecondStepReplySize> reply);
+
+}  // namespace mysql

@@ -1,5 +1,7 @@
 #include "mysql/uMysqlReplies.h"
 
+namespace mysql {
+
 namespace {
 constexpr std::uint8_t kEndOfDataMarker = 254;
 constexpr std::size_t kEndOfDataLimit = 8;
@@ -42,3 +44,5 @@ std::optional<TEndOfData> ParseEndOfData(TBytes packet) {
   end.ServerStatus = static_cast<std::uint16_t>(reader.ReadUInt(2));
   return end;
 }
+
+}  // namespace mysql

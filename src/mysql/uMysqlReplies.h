@@ -8,6 +8,8 @@
 
 #include "mysql/uMysqlCodec.h"
 
+namespace mysql {
+
 struct TOkPacket {
   std::uint64_t AffectedRows = 0;
   std::uint64_t LastInsertId = 0;
@@ -32,3 +34,5 @@ struct TEndOfData {
 
 // The 4.1 end-of-data packet carries warnings and status; a short one carries none.
 std::optional<TEndOfData> ParseEndOfData(TBytes packet);
+
+}  // namespace mysql

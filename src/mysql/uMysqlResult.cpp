@@ -4,6 +4,8 @@
 
 #include "mysql/uMysqlClient.h"
 
+namespace mysql {
+
 namespace {
 char AsciiUpper(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
@@ -149,3 +151,5 @@ void TMysqlResult::MoveTo(std::int32_t recNo) {
   recNo_ = recNo;
   row_ = recNo < 0 ? TRowRef() : rows_.Row(static_cast<std::size_t>(recNo));
 }
+
+}  // namespace mysql

@@ -16,6 +16,8 @@
 #include "mysql/uMysqlFieldPacket.h"
 #include "mysql/uMysqlRowStore.h"
 
+namespace mysql {
+
 class TMysqlClient;
 
 class TMysqlResult {
@@ -90,3 +92,5 @@ class TMysqlResult {
   bool bof_ = true;
   int readStatus_ = 0;
 };
+
+}  // namespace mysql

@@ -7,6 +7,8 @@
 #include "mysql/uMysqlGreeting.h"
 #include "mysql/uMysqlReplies.h"
 
+namespace mysql {
+
 bool TMysqlClient::ReadFieldList(std::uint32_t fieldCount) {
   std::vector<TFieldDescriptor> fields;
   const bool longFlags = (serverCapabilities_ & CLIENT_LONG_FLAG) != 0;
@@ -157,3 +159,5 @@ void TMysqlClient::DetachResult(TMysqlResult& result) {
   affectedRows_ = result.rowCount_;
   result.session_ = nullptr;
 }
+
+}  // namespace mysql

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+namespace mysql {
+
 namespace {
 
 // Buffered rows are stored in blocks of 256 KiB, or a block of its own for
@@ -152,3 +154,5 @@ void TCurrentRow::Keep() noexcept {
   owned_.swap(copy);
   base_ = owned_.data();
 }
+
+}  // namespace mysql

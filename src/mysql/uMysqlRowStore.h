@@ -16,6 +16,8 @@
 
 #include "mysql/uMysqlCodec.h"
 
+namespace mysql {
+
 // A stored row record, read only; it stays valid while its store lives. A
 // record is its value offsets, 16-bit when the whole record stays below
 // 64 KiB and 32-bit otherwise, then the values: offset i is where value i
@@ -114,3 +116,5 @@ class TCurrentRow {
   bool inPlace_ = false;
   bool present_ = false;
 };
+
+}  // namespace mysql

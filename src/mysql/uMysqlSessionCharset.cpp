@@ -2,6 +2,8 @@
 
 #include "mysql/uMysqlStatementScanner.h"
 
+namespace mysql {
+
 bool ChoosesSessionCharset(std::string_view statement) {
   TStatementScanner scanner(statement, true);
   if (scanner.Keyword() != "SET") return false;
@@ -9,3 +11,5 @@ bool ChoosesSessionCharset(std::string_view statement) {
   if (word == "NAMES" || word == "CHARSET") return true;
   return word == "CHARACTER" && scanner.Keyword() == "SET";
 }
+
+}  // namespace mysql

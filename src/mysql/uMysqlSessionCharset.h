@@ -7,6 +7,10 @@
 
 #include <string_view>
 
+namespace mysql {
+
 // True for SET NAMES ..., SET CHARACTER SET ... and SET CHARSET ..., also
 // inside an executable comment ("/*!40101 SET NAMES cp1251 */").
 bool ChoosesSessionCharset(std::string_view statement);
+
+}  // namespace mysql

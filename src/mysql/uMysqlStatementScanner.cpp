@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+namespace mysql {
+
 namespace {
 
 bool IsWordChar(char c) {
@@ -63,3 +65,5 @@ void TStatementScanner::SkipSpaceAndComments() {
     }
   }
 }
+
+}  // namespace mysql

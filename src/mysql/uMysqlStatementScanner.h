@@ -10,6 +10,8 @@
 #include <string_view>
 #include <utility>
 
+namespace mysql {
+
 class TStatementScanner {
  public:
   // Comments run by the server as statement text ("/*!40101 SET NAMES ... */"
@@ -32,3 +34,5 @@ class TStatementScanner {
   bool readExecutableComments_;
   std::size_t pos_ = 0;
 };
+
+}  // namespace mysql

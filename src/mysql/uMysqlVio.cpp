@@ -3,6 +3,8 @@
 #include "platform/local_pipe.h"
 #include "platform/socket.h"
 
+namespace mysql {
+
 namespace {
 
 constexpr int kVioAlreadyOpen = -20;
@@ -202,3 +204,5 @@ void TMysqlVio::SetClientError(int32_t number, std::initializer_list<TErrorArg> 
   ErrorNumber = number;
   SetErrorMessage(FormatClientError(number, args));
 }
+
+}  // namespace mysql

@@ -17,6 +17,8 @@
 #include "mysql/uMysqlErrors.h"
 #include "platform/byte_stream.h"
 
+namespace mysql {
+
 enum TVioKind : uint8_t {
   VioClosed = 0,
   VioTcpIp = 1,
@@ -88,3 +90,5 @@ class TMysqlVio {
   std::string errorMessage_;
   uint32_t timeout_ = 0;
 };
+
+}  // namespace mysql

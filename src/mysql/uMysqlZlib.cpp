@@ -5,6 +5,8 @@
 #include <climits>
 #include <new>
 
+namespace mysql {
+
 namespace {
 
 uInt Bounded(std::size_t length) {
@@ -70,3 +72,5 @@ std::size_t TZlibDeflater::Deflate(std::span<const std::uint8_t> in, std::span<s
   if (deflate(&stream, Z_FINISH) != Z_STREAM_END) return 0;
   return static_cast<std::size_t>(stream.total_out);
 }
+
+}  // namespace mysql

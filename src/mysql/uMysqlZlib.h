@@ -9,6 +9,8 @@
 #include <optional>
 #include <span>
 
+namespace mysql {
+
 class TZlibInflater {
  public:
   TZlibInflater();
@@ -44,3 +46,5 @@ class TZlibDeflater {
   struct TState;
   std::unique_ptr<TState> state_;
 };
+
+}  // namespace mysql

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace mysql {
+
 namespace {
 
 constexpr uint32_t kInitialState[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
@@ -116,3 +118,5 @@ TSha1Digest Sha1(std::initializer_list<std::span<const uint8_t>> parts) {
   sha1Result(context, digest.data());
   return digest;
 }
+
+}  // namespace mysql

@@ -9,6 +9,8 @@
 #include <initializer_list>
 #include <span>
 
+namespace mysql {
+
 inline constexpr size_t kSha1DigestSize = 20;
 using TSha1Digest = std::array<uint8_t, kSha1DigestSize>;
 
@@ -29,3 +31,5 @@ void sha1Result(TSha1Context& context, uint8_t* digest);
 
 // One-shot digest of the concatenation of `parts`.
 TSha1Digest Sha1(std::initializer_list<std::span<const uint8_t>> parts);
+
+}  // namespace mysql

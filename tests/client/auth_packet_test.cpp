@@ -14,6 +14,8 @@
 #include "mysql/uMysqlNewPassword.h"
 #include "support/wire.h"
 
+using namespace mysql;
+
 namespace {
 
 const std::string kSeed = "abcdefghijklmnopqrst";

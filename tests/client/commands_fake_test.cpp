@@ -11,6 +11,8 @@
 #include "mysql/uMysqlGreeting.h"
 #include "mysql/uMysqlNewPassword.h"
 
+using namespace mysql;
+
 namespace {
 
 Bytes Command(std::uint8_t code, const Bytes& argument = {}) {

@@ -2,6 +2,8 @@
 
 #include "mysql/uMysqlGreeting.h"
 
+using namespace mysql;
+
 namespace {
 
 void AppendLcInt(Bytes& out, std::uint64_t value) {

@@ -48,7 +48,7 @@ std::vector<Bytes> SplitPackets(const Bytes& stream);
 void ScriptLogin(FakeServer& server, const Bytes& greeting);
 
 // A session set up for `server` (no compression, short time-out).
-void PointAt(TMysqlClient& client, const FakeServer& server);
+void PointAt(mysql::TMysqlClient& client, const FakeServer& server);
 
 // Scripts a 4.1 result set of one column "v" with these rows, starting at
 // sequence `seq` (the first reply to a query is 1).

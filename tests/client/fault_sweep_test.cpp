@@ -19,6 +19,8 @@
 #include "client/scripted_session.h"
 #include "mysql/uMysqlGreeting.h"
 
+using namespace mysql;
+
 namespace {
 
 enum class Fault { Close, Stall, Corrupt };

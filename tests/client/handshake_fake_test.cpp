@@ -9,6 +9,8 @@
 #include "mysql/uMysqlGreeting.h"
 #include "mysql/uMysqlNewPassword.h"
 
+using namespace mysql;
+
 namespace {
 
 const Bytes kPing = Packet(0, {COM_PING});

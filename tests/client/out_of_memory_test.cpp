@@ -11,6 +11,8 @@
 #include "client/fake_replies.h"
 #include "client/scripted_session.h"
 
+using namespace mysql;
+
 namespace {
 
 struct Exchange {

@@ -16,6 +16,8 @@
 #include "mysql/uMysqlReplies.h"
 #include "mysql/uMysqlRowStore.h"
 
+using namespace mysql;
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;

@@ -15,6 +15,8 @@
 #include "client/scripted_session.h"
 #include "mysql/uMysqlGreeting.h"
 
+using namespace mysql;
+
 namespace {
 
 constexpr std::uint32_t kSentFlag = 0xE285 | CLIENT_PLUGIN_AUTH;

@@ -4,6 +4,8 @@
 
 #include "client/fake_replies.h"
 
+using namespace mysql;
+
 std::shared_ptr<ScriptedPeer> ScriptedConnections::Add() {
   auto [stream, peer] = ScriptedStream::Make();
   pending_.push_back(std::move(stream));

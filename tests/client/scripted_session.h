@@ -26,7 +26,8 @@ class ScriptedConnections {
   // Points the session at these connections (settings for a 4.1 login),
   // which it takes for transports of `kind`; a connect beyond the prepared
   // ones is refused.
-  void AttachTo(TMysqlClient& client, bool compress = false, TVioKind kind = VioTcpIp);
+  void AttachTo(mysql::TMysqlClient& client, bool compress = false,
+                mysql::TVioKind kind = mysql::VioTcpIp);
   [[nodiscard]] int Opened() const { return opened_; }
   [[nodiscard]] std::size_t Unused() const { return pending_.size(); }
 

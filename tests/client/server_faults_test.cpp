@@ -13,6 +13,8 @@
 
 #include "client/server_helpers.h"
 
+using namespace mysql;
+
 namespace {
 
 using namespace std::chrono_literals;

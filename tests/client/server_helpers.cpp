@@ -1,5 +1,7 @@
 #include "client/server_helpers.h"
 
+using namespace mysql;
+
 void Configure(TMysqlClient& client, const MariaDbServer& server, const MariaDbAccount& account,
                Transport transport, bool compress) {
   client.SetHost(server.Host);

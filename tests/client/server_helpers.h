@@ -13,11 +13,12 @@
 enum class Transport { Tcp, LocalEndpoint };
 
 // Settings for `account` on `server`; the database is the test database.
-void Configure(TMysqlClient& client, const MariaDbServer& server, const MariaDbAccount& account,
-               Transport transport = Transport::Tcp, bool compress = false);
+void Configure(mysql::TMysqlClient& client, const MariaDbServer& server,
+               const MariaDbAccount& account, Transport transport = Transport::Tcp,
+               bool compress = false);
 
 // The first value of a buffered query's first row, or nullopt.
-std::optional<std::string> QueryValue(TMysqlClient& client, std::string_view statement);
+std::optional<std::string> QueryValue(mysql::TMysqlClient& client, std::string_view statement);
 
 // Tests on the fixture's server. Suites derived from it are named Server...,
 // which is how CTest knows they need the fixture.
@@ -25,7 +26,7 @@ class ServerTest : public ::testing::Test {
  protected:
   void SetUp() override;
   // A connected session of the all-privileges account over TCP.
-  std::unique_ptr<TMysqlClient> NativeSession(bool compress = false);
+  std::unique_ptr<mysql::TMysqlClient> NativeSession(bool compress = false);
 
   MariaDbServer server_;
 };

@@ -10,6 +10,8 @@
 
 #include "client/server_helpers.h"
 
+using namespace mysql;
+
 namespace {
 
 // Letters in a pseudo-random order: nothing to escape in a statement or a

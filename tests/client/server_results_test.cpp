@@ -10,6 +10,8 @@
 
 #include "client/server_helpers.h"
 
+using namespace mysql;
+
 namespace {
 
 // n rows: id 1..n, and s cycling through "" / "v<id>" / NULL.

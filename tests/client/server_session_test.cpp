@@ -11,6 +11,8 @@
 #include "client/server_helpers.h"
 #include "mysql/uMysqlGreeting.h"
 
+using namespace mysql;
+
 namespace {
 
 enum class Account { Native, Old, NoPassword };

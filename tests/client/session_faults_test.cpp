@@ -12,6 +12,8 @@
 #include "client/scripted_session.h"
 #include "mysql/uMysqlGreeting.h"
 
+using namespace mysql;
+
 namespace {
 
 constexpr std::uint16_t kInTransaction = SERVER_STATUS_IN_TRANS | SERVER_STATUS_AUTOCOMMIT;

@@ -5,6 +5,8 @@
 #include "mysql/uMysqlErrors.h"
 #include "mysql/uMysqlVio.h"
 
+using namespace mysql;
+
 namespace {
 
 TEST(ClientErrors, CatalogueTextsThatAreEasyToGetWrong) {
@@ -43,7 +45,7 @@ TEST(ClientErrors, Formatting) {
       {"%d is signed", FormatClientError(2004, {-5}), "Can't create TCP/IP socket (-5)"},
       {"no conversions", FormatClientError(2013), "Lost connection to MySQL server during query"},
       {"missing arguments", FormatClientError(2003), "Can't connect to MySQL server on '' (0)"},
-      {"literal percent", FormatMessage("100%% of %d", {7}), "100% of 7"},
+      {"literal percent", FormatErrorMessage("100%% of %d", {7}), "100% of 7"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.got, c.expected) << c.name;
 }

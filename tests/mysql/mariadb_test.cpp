@@ -11,6 +11,8 @@
 #include "support/mariadb_fixture.h"
 #include "support/wire.h"
 
+using namespace mysql;
+
 namespace {
 
 constexpr uint32_t BaseFlags = 0xE285;

@@ -6,6 +6,8 @@
 #include "support/fake_server.h"
 #include "support/wire.h"
 
+using namespace mysql;
+
 namespace {
 
 TEST(NetOverTcp, FailureRowsAServerCanProvoke) {

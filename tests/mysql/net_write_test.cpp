@@ -6,6 +6,8 @@
 #include "support/scripted_stream.h"
 #include "support/wire.h"
 
+using namespace mysql;
+
 namespace {
 
 struct Harness {

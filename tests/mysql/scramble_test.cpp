@@ -5,6 +5,8 @@
 #include "mysql/uMysqlNewPassword.h"
 #include "mysql/umysqlsha1.h"
 
+using namespace mysql;
+
 namespace {
 
 std::string Hex(std::span<const uint8_t> bytes) {

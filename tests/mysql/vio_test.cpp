@@ -15,6 +15,8 @@
 #include "support/mariadb_fixture.h"
 #include "support/scripted_stream.h"
 
+using namespace mysql;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
