@@ -7,7 +7,7 @@
 #include "bench/LateBound.h"
 #include "host/Host.h"
 #include "host/ValueTable.h"
-#include "platform/codepage.h"
+#include "platform/os/CodePage.h"
 
 namespace bench {
 

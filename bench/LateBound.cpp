@@ -3,8 +3,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/codepage.h"
-#include "platform/dispatch_call.h"
+#include "platform/com/DispatchCall.h"
+#include "platform/os/CodePage.h"
 
 namespace bench {
 

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/OleVariant.h"
-#include "platform/com.h"
+#include "platform/com/Com.h"
+#include "platform/com/OleVariant.h"
 
 namespace bench {
 

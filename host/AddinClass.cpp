@@ -4,8 +4,8 @@
 #include "addin/AddinClassId.h"
 #include "host/AddinObject.h"
 #include "host/Utf8.h"
-#include "platform/bstr.h"
-#include "platform/dispatch_call.h"
+#include "platform/com/Bstr.h"
+#include "platform/com/DispatchCall.h"
 
 namespace host {
 

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "addin/ComPtr.h"
-#include "platform/OleVariant.h"
-#include "platform/com.h"
-#include "platform/dynamic_library.h"
+#include "platform/com/Com.h"
+#include "platform/com/OleVariant.h"
+#include "platform/os/DynamicLibrary.h"
 
 namespace host {
 

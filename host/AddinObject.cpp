@@ -1,7 +1,7 @@
 #include "host/AddinObject.h"
 
 #include "host/Utf8.h"
-#include "platform/bstr.h"
+#include "platform/com/Bstr.h"
 
 namespace host {
 

@@ -1,7 +1,7 @@
 #include "host/HostConnection.h"
 
 #include "host/Utf8.h"
-#include "platform/dispatch_call.h"
+#include "platform/com/DispatchCall.h"
 
 namespace host {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/OleVariant.h"
+#include "platform/com/OleVariant.h"
 
 namespace host {
 

@@ -4,7 +4,7 @@
 #include "host/ValueList.h"
 #include "host/ValueTable.h"
 #include "host/ValueText.h"
-#include "platform/dispatch_call.h"
+#include "platform/com/DispatchCall.h"
 
 namespace host {
 

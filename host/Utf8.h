@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/codepage.h"
+#include "platform/os/CodePage.h"
 
 namespace host {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/OleVariant.h"
+#include "platform/com/OleVariant.h"
 
 namespace host {
 

@@ -9,11 +9,11 @@
 #include <fstream>
 #include <string>
 
-#include "client/fake_replies.h"
+#include "mysql/FakeReplies.h"
 #include "mysql/uMysqlGreeting.h"
 #include "support/FuzzInput.h"
 #include "support/FuzzScripts.h"
-#include "support/wire.h"
+#include "support/Wire.h"
 
 using namespace mysql;
 

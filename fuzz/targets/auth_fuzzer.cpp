@@ -15,8 +15,8 @@
 #include "mysql/uMysqlGreeting.h"
 #include "support/FuzzInput.h"
 #include "support/FuzzScripts.h"
-#include "support/scripted_stream.h"
-#include "support/wire.h"
+#include "support/ScriptedStream.h"
+#include "support/Wire.h"
 
 using namespace mysql;
 

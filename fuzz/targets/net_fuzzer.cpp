@@ -9,7 +9,7 @@
 
 #include "mysql/uMysqlNet.h"
 #include "support/FuzzInput.h"
-#include "support/scripted_stream.h"
+#include "support/ScriptedStream.h"
 
 using namespace mysql;
 

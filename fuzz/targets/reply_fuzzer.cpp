@@ -5,8 +5,8 @@
 #include "mysql/uMysqlNet.h"
 #include "mysql/uMysqlReplies.h"
 #include "support/FuzzInput.h"
-#include "support/scripted_stream.h"
-#include "support/wire.h"
+#include "support/ScriptedStream.h"
+#include "support/Wire.h"
 
 using namespace mysql;
 

@@ -20,11 +20,11 @@
 #include "host/AddinClass.h"
 #include "host/AddinObject.h"
 #include "host/Host.h"
-#include "platform/codepage.h"
-#include "platform/dispatch_call.h"
+#include "platform/com/DispatchCall.h"
+#include "platform/os/CodePage.h"
 #include "support/FuzzInput.h"
 #include "support/FuzzScripts.h"
-#include "support/scripted_stream.h"
+#include "support/ScriptedStream.h"
 
 namespace {
 

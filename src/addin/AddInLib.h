@@ -3,7 +3,7 @@
 // The slot order is the host's vtable layout and must not change.
 #pragma once
 
-#include "platform/com.h"
+#include "platform/com/Com.h"
 
 inline constexpr IID IID_IInitDone = {
     0xAB634001, 0xF13D, 0x11D0, {0xA4, 0x59, 0x00, 0x40, 0x95, 0xE1, 0xDA, 0xEA}};

@@ -5,7 +5,7 @@
 // ID, so a library made for that host serves its add-in class under it.
 #pragma once
 
-#include "platform/com.h"
+#include "platform/com/Com.h"
 
 namespace addin {
 

@@ -5,8 +5,8 @@
 #include "addin/ComServer.h"
 #include "addin/HostAutomation.h"
 #include "addin/ParameterExchange.h"
-#include "platform/bstr.h"
-#include "platform/codepage.h"
+#include "platform/com/Bstr.h"
+#include "platform/os/CodePage.h"
 
 namespace addin {
 

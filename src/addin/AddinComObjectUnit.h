@@ -10,8 +10,8 @@
 #include "addin/AddInLib.h"
 #include "addin/AddinHelper.h"
 #include "addin/ComPtr.h"
-#include "platform/OleVariant.h"
-#include "platform/com.h"
+#include "platform/com/Com.h"
+#include "platform/com/OleVariant.h"
 
 namespace addin {
 

@@ -1,6 +1,6 @@
 #include "addin/AddinHelper.h"
 
-#include "platform/codepage.h"
+#include "platform/os/CodePage.h"
 
 namespace addin {
 

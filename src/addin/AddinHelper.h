@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/OleVariant.h"
-#include "platform/codepage.h"
-#include "platform/com.h"
+#include "platform/com/Com.h"
+#include "platform/com/OleVariant.h"
+#include "platform/os/CodePage.h"
 
 namespace addin {
 

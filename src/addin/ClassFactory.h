@@ -3,7 +3,7 @@
 // count (ComServer.h) decides when the module may unload.
 #pragma once
 
-#include "platform/com.h"
+#include "platform/com/Com.h"
 
 namespace addin {
 

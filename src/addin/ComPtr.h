@@ -3,7 +3,7 @@
 
 #include <utility>
 
-#include "platform/com.h"
+#include "platform/com/Com.h"
 
 namespace addin {
 

@@ -2,7 +2,7 @@
 // the host's server locks, which together decide DllCanUnloadNow.
 #pragma once
 
-#include "platform/com.h"
+#include "platform/com/Com.h"
 
 namespace addin {
 

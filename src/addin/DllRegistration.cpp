@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/registry.h"
+#include "platform/os/Registry.h"
 
 namespace addin {
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/com.h"
+#include "platform/com/Com.h"
 
 namespace addin {
 

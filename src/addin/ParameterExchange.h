@@ -3,7 +3,7 @@
 #pragma once
 
 #include "addin/AddinHelper.h"
-#include "platform/com.h"
+#include "platform/com/Com.h"
 
 namespace addin {
 

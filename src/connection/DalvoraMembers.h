@@ -10,7 +10,7 @@
 #include <string>
 
 #include "addin/AddinHelper.h"
-#include "platform/com.h"
+#include "platform/com/Com.h"
 
 namespace connection {
 

@@ -4,7 +4,7 @@
 #include "addin/ComServer.h"
 #include "connection/OrbelinModule.h"
 #include "connection/TDalvora.h"
-#include "platform/registry.h"
+#include "platform/os/Registry.h"
 
 namespace connection {
 

@@ -4,7 +4,7 @@
 
 #include "addin/ClassFactory.h"
 #include "addin/DllRegistration.h"
-#include "platform/com.h"
+#include "platform/com/Com.h"
 
 namespace connection {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "mysql/uMysqlResult.h"
-#include "platform/OleVariant.h"
+#include "platform/com/OleVariant.h"
 
 namespace connection {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/OleVariant.h"
+#include "platform/com/OleVariant.h"
 
 namespace connection {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "addin/AddinHelper.h"
-#include "platform/OleVariant.h"
+#include "platform/com/OleVariant.h"
 
 namespace connection {
 

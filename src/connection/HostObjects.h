@@ -5,7 +5,7 @@
 #include <string>
 
 #include "connection/TDalvora.h"
-#include "platform/OleVariant.h"
+#include "platform/com/OleVariant.h"
 
 namespace connection {
 

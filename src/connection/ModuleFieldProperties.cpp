@@ -7,7 +7,7 @@
 #include "connection/FieldAccess.h"
 #include "connection/OrbelinModule.h"
 #include "connection/TDalvora.h"
-#include "platform/codepage.h"
+#include "platform/os/CodePage.h"
 
 namespace connection {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "addin/AddinHelper.h"
-#include "platform/OleVariant.h"
+#include "platform/com/OleVariant.h"
 
 namespace connection {
 

@@ -10,7 +10,7 @@
 #include "connection/FieldAccess.h"
 #include "connection/FieldValue.h"
 #include "connection/HostObjects.h"
-#include "platform/bstr.h"
+#include "platform/com/Bstr.h"
 
 namespace connection {
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "connection/TDalvora.h"
-#include "platform/OleVariant.h"
+#include "platform/com/OleVariant.h"
 
 namespace connection {
 

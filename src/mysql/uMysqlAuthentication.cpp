@@ -7,7 +7,7 @@
 #include "mysql/uMysqlClient.h"
 #include "mysql/uMysqlGreeting.h"
 #include "mysql/uMysqlNewPassword.h"
-#include "platform/local_pipe.h"
+#include "platform/os/LocalPipe.h"
 
 namespace mysql {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "mysql/uMysqlCodec.h"
-#include "platform/crypto.h"
+#include "platform/os/Crypto.h"
 
 namespace mysql {
 

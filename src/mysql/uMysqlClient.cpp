@@ -7,7 +7,7 @@
 #include "mysql/uMysqlAuthPacket.h"
 #include "mysql/uMysqlGreeting.h"
 #include "mysql/uMysqlNewPassword.h"
-#include "platform/socket.h"
+#include "platform/os/Socket.h"
 
 namespace mysql {
 

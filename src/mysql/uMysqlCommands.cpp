@@ -11,7 +11,7 @@
 #include "mysql/uMysqlLocalInfile.h"
 #include "mysql/uMysqlReplies.h"
 #include "mysql/uMysqlSessionCharset.h"
-#include "platform/local_file.h"
+#include "platform/os/LocalFile.h"
 
 namespace mysql {
 

@@ -1,7 +1,7 @@
 #include "mysql/uMysqlVio.h"
 
-#include "platform/local_pipe.h"
-#include "platform/socket.h"
+#include "platform/os/LocalPipe.h"
+#include "platform/os/Socket.h"
 
 namespace mysql {
 

@@ -4,9 +4,9 @@
 //
 // Connect opens a TCP socket or the local server pipe through the platform
 // layer. Tests that want a scripted peer without a socket hand a
-// platform::TByteStream to AttachStream (see tests/support/scripted_stream.h);
+// platform::TByteStream to AttachStream (see tests/support/ScriptedStream.h);
 // tests that need a real socket use the loopback fake server
-// (tests/support/fake_server.h).
+// (tests/support/FakeServer.h).
 
 #include <cstdint>
 #include <initializer_list>
@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "mysql/uMysqlErrors.h"
-#include "platform/byte_stream.h"
+#include "platform/os/ByteStream.h"
 
 namespace mysql {
 

@@ -5,9 +5,9 @@
 #include "FakeHost.h"
 #include "TestDalvora.h"
 #include "addin/ComPtr.h"
-#include "platform/bstr.h"
-#include "platform/codepage.h"
-#include "support/stand_in_code_page.h"
+#include "platform/com/Bstr.h"
+#include "platform/os/CodePage.h"
+#include "support/StandInCodePage.h"
 
 namespace {
 

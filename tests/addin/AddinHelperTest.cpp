@@ -6,7 +6,7 @@
 #include "TestDalvora.h"
 #include "addin/AddinHelper.h"
 #include "addin/ComPtr.h"
-#include "support/stand_in_code_page.h"
+#include "support/StandInCodePage.h"
 
 namespace {
 

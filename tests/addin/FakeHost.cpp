@@ -1,6 +1,6 @@
 #include "FakeHost.h"
 
-#include "platform/codepage.h"
+#include "platform/os/CodePage.h"
 
 namespace fake {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "addin/AddInLib.h"
-#include "platform/OleVariant.h"
-#include "platform/com.h"
+#include "platform/com/Com.h"
+#include "platform/com/OleVariant.h"
 
 namespace fake {
 

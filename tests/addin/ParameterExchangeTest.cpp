@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "addin/ParameterExchange.h"
-#include "support/raw_variant.h"
+#include "support/RawVariant.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include "addin/ComPtr.h"
 #include "connection/DalvoraServer.h"
 #include "host/Host.h"
-#include "platform/OleVariant.h"
-#include "platform/bstr.h"
-#include "support/fake_server.h"
+#include "platform/com/Bstr.h"
+#include "platform/com/OleVariant.h"
+#include "support/FakeServer.h"
 
 namespace connection {
 namespace {

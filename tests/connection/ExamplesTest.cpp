@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "connection/HostRun.h"
-#include "support/mariadb_fixture.h"
+#include "support/MariaDbFixture.h"
 
 namespace connection {
 namespace {

@@ -11,9 +11,9 @@
 #include "addin/ComPtr.h"
 #include "connection/DalvoraServer.h"
 #include "host/Host.h"
-#include "platform/OleVariant.h"
-#include "platform/bstr.h"
-#include "support/mariadb_fixture.h"
+#include "platform/com/Bstr.h"
+#include "platform/com/OleVariant.h"
+#include "support/MariaDbFixture.h"
 
 namespace connection {
 namespace {

@@ -8,8 +8,8 @@
 #include "addin/ComPtr.h"
 #include "addin/DllRegistration.h"
 #include "connection/DalvoraServer.h"
-#include "platform/dynamic_library.h"
-#include "platform/registry.h"
+#include "platform/os/DynamicLibrary.h"
+#include "platform/os/Registry.h"
 
 namespace connection {
 namespace {

@@ -11,7 +11,7 @@
 #include "addin/ComPtr.h"
 #include "connection/DalvoraServer.h"
 #include "host/Host.h"
-#include "platform/bstr.h"
+#include "platform/com/Bstr.h"
 
 namespace connection {
 namespace {

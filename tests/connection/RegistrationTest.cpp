@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/registry.h"
+#include "platform/os/Registry.h"
 
 namespace addin {
 namespace {

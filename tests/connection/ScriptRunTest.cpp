@@ -28,9 +28,9 @@
 #include <vector>
 
 #include "connection/HostRun.h"
-#include "support/fake_mysql_server.h"
-#include "support/mariadb_fixture.h"
-#include "support/pipe_relay.h"
+#include "support/FakeMysqlServer.h"
+#include "support/MariaDbFixture.h"
+#include "support/PipeRelay.h"
 
 namespace connection {
 namespace {

@@ -16,7 +16,7 @@
 #include "host/Host.h"
 #include "host/ScriptParser.h"
 #include "host/ScriptRunner.h"
-#include "platform/dynamic_library.h"
+#include "platform/os/DynamicLibrary.h"
 
 namespace {
 

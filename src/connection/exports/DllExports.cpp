@@ -1,6 +1,6 @@
 // The four functions the library exports to COM and to the host.
 #include "connection/DalvoraServer.h"
-#include "platform/com.h"
+#include "platform/com/Com.h"
 
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
   return connection::GetClassObject(rclsid, riid, ppv);

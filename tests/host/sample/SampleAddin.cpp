@@ -7,7 +7,7 @@
 #include "addin/ClassFactory.h"
 #include "addin/ComServer.h"
 #include "addin/HostAutomation.h"
-#include "platform/codepage.h"
+#include "platform/os/CodePage.h"
 
 namespace {
 

@@ -1,0 +1,43 @@
+#pragma once
+// A connected byte stream under the protocol client's transport.
+//
+// TMysqlVio (mysql/uMysqlVio.h) talks to the server only through this
+// interface. The operating-system endpoints (TCP socket, local pipe) live in
+// platform/os/Socket.h and platform/os/LocalPipe.h; tests put a scripted in-memory
+// peer here (tests/support/ScriptedStream.h) to drive the packet layer
+// without any socket.
+
+#include <cstdint>
+
+namespace platform {
+
+// Why the last failed call failed, as far as the retry rules care.
+enum class TIoError : uint8_t {
+  None,         // the last call succeeded or hit end of stream
+  Interrupted,  // a signal interrupted the call (EINTR / WSAEINTR)
+  WouldBlock,   // non-blocking call with nothing to do yet (EAGAIN / WSAEWOULDBLOCK)
+  InProgress,   // operation still in progress (EINPROGRESS / WSAEINPROGRESS)
+  Other,        // anything else: the stream is broken
+};
+
+class TByteStream {
+ public:
+  virtual ~TByteStream() = default;
+
+  // Up to `size` bytes: the count read (> 0), 0 at end of stream, -1 on failure.
+  [[nodiscard]] virtual int Read(uint8_t* buffer, int size) = 0;
+  // Up to `size` bytes: the count written, or -1 on failure.
+  [[nodiscard]] virtual int Write(const uint8_t* data, int size) = 0;
+  // Switches non-blocking mode; 0 on success or the OS call's failure result.
+  virtual int SetNonBlocking(bool on) = 0;
+  // True when data (or end of stream) can be read within `milliseconds`.
+  [[nodiscard]] virtual bool WaitReadable(int64_t milliseconds) = 0;
+  // Classification of the most recent failed Read/Write on this stream; a
+  // successful call or end of stream resets it to None, so a stale error never
+  // makes the caller retry a closed stream.
+  [[nodiscard]] virtual TIoError LastIoError() const = 0;
+  // Orderly close; the object is unusable afterwards.
+  virtual void Close() = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,343 @@
+// The fault sweep: every exchange the session has with a server (the
+// handshake, commands, both result kinds, a local-file upload, a change of
+// user), played against a connection that closes, stalls, or delivers a
+// corrupted byte at every position of what the server sends; plain and
+// compressed; without automatic reconnection, with it, and with it inside a
+// transaction. Whatever happens, the operation ends (no hang, nothing thrown),
+// a cut-off exchange is never reported as success unless a new connection
+// completed it outside any transaction, a failure always names its cause, and
+// the next command finds the session in step or reconnects.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "FakeReplies.h"
+#include "ScriptedSession.h"
+#include "mysql/uMysqlGreeting.h"
+
+using namespace mysql;
+
+namespace {
+
+enum class Fault { Close, Stall, Corrupt };
+enum class Mode { NoReconnect, Reconnect, InTransaction };
+
+constexpr std::uint16_t kInTransaction = SERVER_STATUS_IN_TRANS | SERVER_STATUS_AUTOCOMMIT;
+
+const char* FaultName(Fault fault) {
+  switch (fault) {
+    case Fault::Close:
+      return "close";
+    case Fault::Stall:
+      return "stall";
+    case Fault::Corrupt:
+      return "corrupt";
+  }
+  return "";
+}
+
+// What a server of one mode sends.
+struct Server {
+  ServerScript script;
+  bool pings;  // the session pings before every statement
+  // The ping before a statement, when there is one.
+  Bytes BeforeStatement() const { return pings ? script.Ok() : Bytes{}; }
+};
+
+struct Scenario {
+  const char* name;
+  // What the server sends for the exchange (after the login).
+  std::function<Bytes(const Server&)> replies;
+  // Runs the exchange on a connected session: true when the session reported
+  // success, after checking that what it reported is complete (and, when
+  // `exact`, that it is what the server sent).
+  std::function<bool(TMysqlClient&, bool exact)> run;
+  bool connects = false;  // the exchange is the connect itself
+  Bytes (ServerScript::*login)() const = &ServerScript::Login;
+};
+
+const std::vector<std::optional<std::string>> kRows = {"alpha", std::nullopt, "gamma"};
+
+bool BufferedRowsComplete(TMysqlClient& client, bool) {
+  const TQueryResult query = client.Query("select v from t", true);
+  if (!query.Ok) return false;
+  EXPECT_TRUE(query.Result);
+  if (!query.Result) return true;
+  EXPECT_EQ(query.Result->RowCount(), kRows.size());
+  return true;
+}
+
+bool WalkedRowsComplete(TMysqlClient& client, bool) {
+  TQueryResult query = client.Query("select v from t", false);
+  if (!query.Ok) return false;
+  EXPECT_TRUE(query.Result);
+  if (!query.Result) return true;
+  while (!query.Result->Eof()) query.Result->Next();
+  if (query.Result->ReadStatus() != 1) {
+    EXPECT_NE(client.LastErrorNo(), 0) << "a walk that stopped early names its cause";
+    return false;
+  }
+  EXPECT_EQ(query.Result->RowCount(), kRows.size());
+  return true;
+}
+
+std::string TLocalFile() {
+  static const std::string path = [] {
+    const auto file = std::filesystem::temp_directory_path() / "orbelin-fault-sweep.csv";
+    std::ofstream(file) << "1,one\n2,two\n";
+    return file.string();
+  }();
+  return path;
+}
+
+Bytes SwitchRequest() {
+  return Concat({{254}, Text("mysql_native_password"), {0}, Text("ABCDEFGHIJKLMNOPQRST"), {0}});
+}
+
+bool ChangedUser(TMysqlClient& c, bool) {
+  if (!c.ChangeUser("other", "new-pw", "")) return false;
+  EXPECT_EQ(c.User(), "other");
+  return true;
+}
+
+std::vector<Scenario> Scenarios() {
+  return {
+      {"connect", [](const Server&) { return Bytes{}; }, [](TMysqlClient&, bool) { return true; },
+       true},
+      {"connect with full authentication", [](const Server&) { return Bytes{}; },
+       [](TMysqlClient&, bool) { return true; }, true, &ServerScript::LoginWithFullAuthentication},
+      {"ping", [](const Server& s) { return s.script.Ok(); },
+       [](TMysqlClient& c, bool) { return c.Ping(); }},
+      {"statistics", [](const Server& s) { return s.script.Reply({Text("Uptime: 5")}); },
+       [](TMysqlClient& c, bool exact) {
+         const std::string text = c.Stat();
+         if (text.empty()) return false;
+         if (exact) {
+           EXPECT_EQ(text, "Uptime: 5");
+         }
+         return true;
+       }},
+      {"select database", [](const Server& s) { return s.script.Ok(); },
+       [](TMysqlClient& c, bool) { return c.SelectDb("shop"); }},
+      {"statement without rows",
+       [](const Server& s) {
+         return Concat({s.BeforeStatement(), s.script.Ok(3)});
+       },
+       [](TMysqlClient& c, bool exact) {
+         if (!c.Query("update t set v = 1", true).Ok) return false;
+         if (exact) {
+           EXPECT_EQ(c.AffectedRows(), 3u);
+         }
+         return true;
+       }},
+      {"buffered result",
+       [](const Server& s) {
+         return Concat({s.BeforeStatement(), s.script.ResultSet(kRows)});
+       },
+       BufferedRowsComplete},
+      {"row-by-row result",
+       [](const Server& s) {
+         return Concat({s.BeforeStatement(), s.script.ResultSet(kRows)});
+       },
+       WalkedRowsComplete},
+      {"process list", [](const Server& s) { return s.script.ResultSet(kRows); },
+       [](TMysqlClient& c, bool) {
+         const auto processes = c.ListProcesses();
+         if (!processes) return false;
+         EXPECT_EQ(processes->RowCount(), kRows.size());
+         return true;
+       }},
+      {"local file upload",
+       [](const Server& s) {
+         return Concat({s.BeforeStatement(), s.script.Reply({Concat({{251}, Text(TLocalFile())})}),
+                        s.script.ReplyFrom({OkPayload(2)}, 4, 3)});
+       },
+       [](TMysqlClient& c, bool exact) {
+         const auto load =
+             c.Query("LOAD DATA LOCAL INFILE '" + TLocalFile() + "' INTO TABLE t", true);
+         if (!load.Ok) return false;
+         if (exact) {
+           EXPECT_EQ(c.AffectedRows(), 2u);
+         }
+         return true;
+       }},
+      {"change user",
+       [](const Server& s) {
+         return Concat(
+             {s.script.Reply({SwitchRequest()}), s.script.ReplyFrom({OkPayload()}, 3, 3)});
+       },
+       ChangedUser},
+      {"change user with full authentication",
+       [](const Server& s) { return s.script.ChangeUserWithFullAuthentication(); }, ChangedUser},
+  };
+}
+
+struct Sweep {
+  Scenario scenario;
+  bool compress;
+  Mode mode;
+
+  Server FirstServer() const {
+    return {ServerScript(compress, mode == Mode::InTransaction ? kInTransaction : 2),
+            mode != Mode::NoReconnect};
+  }
+
+  // The first connection's bytes: login, the opening of the transaction,
+  // the exchange. Faults fall on the exchange (on the login for "connect").
+  Bytes Wire(std::size_t& faultsFrom) const {
+    const Server server = FirstServer();
+    Bytes wire = (server.script.*scenario.login)();
+    if (mode == Mode::InTransaction) wire = Concat({wire, server.script.Ok()});
+    faultsFrom = scenario.connects ? 0 : wire.size();
+    return Concat({wire, scenario.replies(server)});
+  }
+
+  // Further connections: each logs in, can play the exchange whole, and then
+  // answers pings.
+  void AddSpareConnections(ScriptedConnections& connections) const {
+    const Server fresh{ServerScript(compress), mode != Mode::NoReconnect};
+    for (int i = 0; i < 3; ++i) {
+      auto peer = connections.Add();
+      peer->Reply(Concat({(fresh.script.*scenario.login)(), scenario.replies(fresh)}));
+      for (int ping = 0; ping < 3; ++ping) peer->Reply(fresh.script.Ok());
+    }
+  }
+
+  // Connects and opens the transaction of its mode, without pings.
+  bool Prepare(TMysqlClient& client) const {
+    client.SetShouldReconnect(false);
+    if (!client.Connect()) return false;
+    if (mode == Mode::InTransaction && !client.Query("start transaction", true).Ok) return false;
+    client.SetShouldReconnect(mode != Mode::NoReconnect);
+    return true;
+  }
+
+  void Play(const Bytes& wire, std::size_t at, Fault fault) const {
+    const std::size_t greetingSize = 4 + (wire[0] | wire[1] << 8 | wire[2] << 16);
+    ScriptedConnections connections;
+    auto peer = connections.Add();
+    switch (fault) {
+      case Fault::Close:
+        peer->Reply(Bytes(wire.begin(), wire.begin() + static_cast<std::ptrdiff_t>(at)));
+        break;
+      case Fault::Stall:
+        peer->Reply(Bytes(wire.begin(), wire.begin() + static_cast<std::ptrdiff_t>(at)));
+        peer->Stall();
+        break;
+      case Fault::Corrupt: {
+        Bytes corrupted = wire;
+        corrupted[at] ^= 0xFF;
+        peer->Reply(corrupted);
+        break;
+      }
+    }
+    AddSpareConnections(connections);
+    TMysqlClient client;
+    connections.AttachTo(client, compress);
+
+    const bool prepared = Prepare(client);
+    if (!scenario.connects) {
+      ASSERT_TRUE(prepared) << client.LastError();
+    }
+    const bool succeeded = prepared && scenario.run(client, fault != Fault::Corrupt);
+    const std::int32_t error = client.LastErrorNo();
+    const bool reconnected = connections.Opened() > 1;
+
+    if (mode == Mode::InTransaction) {
+      EXPECT_FALSE(reconnected) << "a new connection inside a transaction";
+    }
+    if (fault != Fault::Corrupt) {
+      EXPECT_TRUE(!succeeded || reconnected) << "an exchange cut short reported success";
+      if (!succeeded) {
+        EXPECT_TRUE(error == ErrServerLost || error == ErrTransactionLost ||
+                    (error == ErrConnect && !prepared))
+            << error << " " << client.LastError();
+      }
+    } else if (!succeeded) {
+      EXPECT_NE(error, 0) << "a failure names its cause";
+    }
+    // A failure that keeps the connection (a server error) has read the whole
+    // answer. (Not so after a corrupted greeting: it may have changed what the
+    // client expects, such as compression, which no client can tell.)
+    if (!succeeded && client.Connected() && !reconnected && at >= greetingSize) {
+      EXPECT_TRUE(peer->NothingUnread()) << "the session is out of step with the server";
+    }
+
+    // The next command: in step, or a new connection.
+    client.SetShouldReconnect(true);
+    bool pinged = client.Ping();
+    if (!pinged && client.TransactionLost()) {
+      EXPECT_TRUE(mode == Mode::InTransaction || fault == Fault::Corrupt)
+          << "a transaction lost where none was open";
+      EXPECT_EQ(client.LastErrorNo(), ErrTransactionLost);
+      pinged = client.Reconnect() && client.Ping();
+    }
+    EXPECT_TRUE(pinged) << client.LastErrorNo() << " " << client.LastError();
+  }
+
+  void Run() const {
+    std::size_t faultsFrom = 0;
+    const Bytes wire = Wire(faultsFrom);
+    {
+      SCOPED_TRACE("no fault");
+      ScriptedConnections connections;
+      connections.Add()->Reply(wire);
+      TMysqlClient client;
+      connections.AttachTo(client, compress);
+      ASSERT_TRUE(Prepare(client)) << client.LastError();
+      ASSERT_TRUE(scenario.run(client, true)) << client.LastErrorNo() << " " << client.LastError();
+    }
+    for (const Fault fault : {Fault::Close, Fault::Stall, Fault::Corrupt}) {
+      for (std::size_t at = faultsFrom; at < wire.size(); ++at) {
+        SCOPED_TRACE(std::string(FaultName(fault)) + " at byte " + std::to_string(at) + " of " +
+                     std::to_string(wire.size()));
+        Play(wire, at, fault);
+        if (::testing::Test::HasFailure()) return;  // one report per sweep is enough
+      }
+    }
+  }
+};
+
+using SweepParam = std::tuple<std::size_t, bool, Mode>;
+
+class FaultSweep : public ::testing::TestWithParam<SweepParam> {};
+
+TEST_P(FaultSweep, EveryByte) {
+  const auto [index, compress, mode] = GetParam();
+  Sweep{Scenarios()[index], compress, mode}.Run();
+}
+
+std::string SweepName(const ::testing::TestParamInfo<SweepParam>& info) {
+  std::string name = Scenarios()[std::get<0>(info.param)].name;
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  name += std::get<1>(info.param) ? "_compressed" : "_plain";
+  switch (std::get<2>(info.param)) {
+    case Mode::NoReconnect:
+      return name;
+    case Mode::Reconnect:
+      return name + "_reconnecting";
+    case Mode::InTransaction:
+      return name + "_in_transaction";
+  }
+  return name;
+}
+
+// Every exchange in every mode, but for a connect inside a transaction.
+std::vector<SweepParam> AllSweeps() {
+  std::vector<SweepParam> sweeps;
+  for (std::size_t index = 0; index < Scenarios().size(); ++index)
+    for (const bool compress : {false, true})
+      for (const Mode mode : {Mode::NoReconnect, Mode::Reconnect, Mode::InTransaction})
+        if (!(Scenarios()[index].connects && mode == Mode::InTransaction))
+          sweeps.emplace_back(index, compress, mode);
+  return sweeps;
+}
+
+INSTANTIATE_TEST_SUITE_P(Exchanges, FaultSweep, ::testing::ValuesIn(AllSweeps()), SweepName);
+
+}  // namespace

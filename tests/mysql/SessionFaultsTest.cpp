@@ -1,0 +1,425 @@
+// What a session does when its connection fails: no silent reconnect after a
+// transaction was lost, the chosen character set on every new connection,
+// oversized statements refused before sending, bounded waits, and column
+// counts no server sends. Scripted in-memory connections.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "FakeReplies.h"
+#include "ScriptedSession.h"
+#include "mysql/uMysqlGreeting.h"
+
+using namespace mysql;
+
+namespace {
+
+constexpr std::uint16_t kInTransaction = SERVER_STATUS_IN_TRANS | SERVER_STATUS_AUTOCOMMIT;
+constexpr std::uint16_t kAutocommitOff = 0;
+
+Bytes QueryCommand(std::string_view statement) {
+  return Concat({{COM_QUERY}, Text(statement)});
+}
+
+const Bytes kPingCommand{COM_PING};
+
+// A session whose first connection is scripted by the test; further
+// connections are added as the test needs them.
+struct Session {
+  explicit Session(bool compress = false) : script(compress), compress(compress) {
+    first = server.Add();
+    first->Reply(script.Login());
+    server.AttachTo(client, compress);
+  }
+
+  std::shared_ptr<ScriptedPeer> AddConnection() {
+    auto peer = server.Add();
+    peer->Reply(script.Login());
+    return peer;
+  }
+
+  std::vector<Bytes> Commands(const ScriptedPeer& peer) const {
+    return CommandsWritten(peer.Written(), compress);
+  }
+
+  ScriptedConnections server;
+  ServerScript script;
+  bool compress;
+  std::shared_ptr<ScriptedPeer> first;
+  TMysqlClient client;
+};
+
+struct TransactionCase {
+  const char* name;
+  const char* opening;   // the statement that starts the transaction
+  std::uint16_t status;  // what the server reports inside it
+};
+
+const TransactionCase kTransactions[] = {
+    {"start transaction", "start transaction", kInTransaction},
+    {"autocommit off", "set autocommit=0", kAutocommitOff},
+};
+
+// Opens a transaction on the first connection (without pings), which then
+// dies; a second connection is ready for whoever reconnects.
+std::shared_ptr<ScriptedPeer> OpenTransactionThenLoseIt(Session& s, const TransactionCase& c) {
+  s.client.SetShouldReconnect(false);
+  s.first->Reply(s.script.Ok(c.status, 0));
+  s.first->Reply(s.script.Ok(c.status | SERVER_STATUS_IN_TRANS, 1));
+  auto second = s.AddConnection();
+  EXPECT_TRUE(s.client.Connect());
+  EXPECT_TRUE(s.client.Query(c.opening, true).Ok);
+  EXPECT_TRUE(s.client.Query("insert into t values (1)", true).Ok);
+  s.client.SetShouldReconnect(true);
+  return second;
+}
+
+TEST(SessionFaults, LostTransactionIsNeverReconnectedSilently) {
+  for (const bool compress : {false, true}) {
+    for (const auto& c : kTransactions) {
+      SCOPED_TRACE(std::string(c.name) + (compress ? ", compressed" : ""));
+      Session s(compress);
+      auto second = OpenTransactionThenLoseIt(s, c);
+      for (const char* statement : {"insert into t values (3)", "commit"}) {
+        SCOPED_TRACE(statement);
+        EXPECT_FALSE(s.client.Query(statement, true).Ok);
+        EXPECT_EQ(s.client.LastErrorNo(), ErrTransactionLost);
+        EXPECT_EQ(s.client.LastError(), FormatClientError(ErrTransactionLost));
+        EXPECT_TRUE(s.client.TransactionLost());
+      }
+      EXPECT_FALSE(s.client.Ping());
+      EXPECT_EQ(s.client.LastErrorNo(), ErrTransactionLost);
+      EXPECT_EQ(s.server.Opened(), 1) << "no new connection was made";
+
+      // The script reconnects explicitly and goes on.
+      second->Reply(s.script.Ok());
+      ASSERT_TRUE(s.client.Reconnect()) << s.client.LastError();
+      EXPECT_FALSE(s.client.TransactionLost());
+      EXPECT_TRUE(s.client.Ping());
+      EXPECT_EQ(s.Commands(*second), std::vector<Bytes>{kPingCommand})
+          << "the lost statements were never sent again";
+    }
+  }
+}
+
+TEST(SessionFaults, TransactionLostWhileTheStatementRan) {
+  for (const auto& c : kTransactions) {
+    SCOPED_TRACE(c.name);
+    Session s;
+    s.client.SetShouldReconnect(false);
+    s.first->Reply(s.script.Ok(c.status, 0));
+    s.first->Reply(s.script.Ok(c.status, 0));  // the ping before the insert
+    // The insert's answer never comes: the connection ends.
+    s.AddConnection();
+    ASSERT_TRUE(s.client.Connect());
+    ASSERT_TRUE(s.client.Query(c.opening, true).Ok);
+    s.client.SetShouldReconnect(true);
+    EXPECT_FALSE(s.client.Query("insert into t values (2)", true).Ok);
+    EXPECT_EQ(s.client.LastErrorNo(), ErrServerLost);
+    EXPECT_FALSE(s.client.Query("commit", true).Ok) << "a commit never reports a lost transaction";
+    EXPECT_EQ(s.client.LastErrorNo(), ErrTransactionLost);
+    EXPECT_EQ(s.server.Opened(), 1);
+  }
+}
+
+TEST(SessionFaults, ExplicitActsEndTheRefusal) {
+  struct Act {
+    const char* name;
+    void (*act)(TMysqlClient&);
+    bool reconnectsByItself;  // the next statement reconnects on its own
+  } const acts[] = {
+      {"Connect", [](TMysqlClient& c) { EXPECT_TRUE(c.Connect()); }, false},
+      {"Close", [](TMysqlClient& c) { c.Close(); }, true},
+      {"setting change", [](TMysqlClient& c) { c.SetPort(3307); }, true},
+  };
+  for (const auto& a : acts) {
+    SCOPED_TRACE(a.name);
+    Session s;
+    auto second = OpenTransactionThenLoseIt(s, kTransactions[0]);
+    EXPECT_FALSE(s.client.Query("commit", true).Ok);
+    ASSERT_TRUE(s.client.TransactionLost());
+    a.act(s.client);
+    EXPECT_FALSE(s.client.TransactionLost());
+    second->Reply(s.script.Ok());  // the ping
+    second->Reply(s.script.Ok(2, 1));
+    EXPECT_TRUE(s.client.Query("insert into t values (3)", true).Ok) << s.client.LastError();
+    EXPECT_EQ(s.client.AffectedRows(), 1u);
+    EXPECT_EQ(s.server.Opened(), 2);
+  }
+}
+
+TEST(SessionFaults, WithoutShouldReconnectTheLossIsReportedAsBefore) {
+  Session s;
+  auto second = OpenTransactionThenLoseIt(s, kTransactions[0]);
+  s.client.SetShouldReconnect(false);
+  EXPECT_FALSE(s.client.Query("commit", true).Ok);
+  EXPECT_EQ(s.client.LastErrorNo(), ErrServerLost);
+  EXPECT_FALSE(s.client.Query("commit", true).Ok);
+  EXPECT_EQ(s.client.LastErrorNo(), ErrServerLost) << "closed and not reconnecting: no new error";
+  // Allowing reconnection later does not bring the transaction back.
+  s.client.SetShouldReconnect(true);
+  EXPECT_FALSE(s.client.Query("commit", true).Ok);
+  EXPECT_EQ(s.client.LastErrorNo(), ErrTransactionLost);
+  EXPECT_EQ(s.server.Opened(), 1);
+}
+
+TEST(SessionFaults, OutsideATransactionTheNextStatementReconnects) {
+  Session s;
+  s.first->Reply(s.script.Ok());  // the first ping; then the connection ends
+  auto second = s.AddConnection();
+  second->Reply(s.script.Ok());  // the ping of the retry
+  second->Reply(s.script.Ok());  // ping before the statement
+  second->Reply(s.script.Ok(2, 1));
+  ASSERT_TRUE(s.client.Connect());
+  EXPECT_TRUE(s.client.Ping());
+  EXPECT_TRUE(s.client.Query("insert into t values (1)", true).Ok) << s.client.LastError();
+  EXPECT_EQ(s.server.Opened(), 2);
+}
+
+TEST(SessionFaults, ChosenCharacterSetComesBackOnEveryNewConnection) {
+  for (const bool compress : {false, true}) {
+    SCOPED_TRACE(compress ? "compressed" : "plain");
+    Session s(compress);
+    s.client.SetShouldReconnect(false);
+    s.first->Reply(s.script.Ok());
+    auto second = s.AddConnection();
+    second->Reply(s.script.Ok());  // SET NAMES again
+    second->Reply(s.script.Ok());  // the ping
+    second->Reply(s.script.Ok());  // the statement
+    ASSERT_TRUE(s.client.Connect());
+    ASSERT_TRUE(s.client.Query("  /* hello */ SET NAMES cp1251", true).Ok);
+    s.client.SetShouldReconnect(true);
+    EXPECT_TRUE(s.client.Query("insert into t values ('Чай')", true).Ok) << s.client.LastError();
+    EXPECT_EQ(s.Commands(*second),
+              (std::vector<Bytes>{QueryCommand("  /* hello */ SET NAMES cp1251"), kPingCommand,
+                                  QueryCommand("insert into t values ('Чай')")}));
+  }
+}
+
+TEST(SessionFaults, StatementIsNotRunWhenTheCharacterSetCannotBeRestored) {
+  Session s;
+  s.client.SetShouldReconnect(false);
+  s.first->Reply(s.script.Ok());
+  auto second = s.AddConnection();
+  second->Reply(s.script.Reply({ErrorPayload(1115, "42000", "Unknown character set: 'cp1251'")}));
+  ASSERT_TRUE(s.client.Connect());
+  ASSERT_TRUE(s.client.Query("set character set cp1251", true).Ok);
+  s.client.SetShouldReconnect(true);
+  EXPECT_FALSE(s.client.Query("insert into t values ('Чай')", true).Ok);
+  EXPECT_EQ(s.client.LastErrorNo(), 1115);
+  EXPECT_FALSE(s.client.Connected()) << "a connection in the wrong character set is not kept";
+  EXPECT_EQ(s.Commands(*second), std::vector<Bytes>{QueryCommand("set character set cp1251")});
+}
+
+TEST(SessionFaults, CloseForgetsTheCharacterSet) {
+  Session s;
+  s.client.SetShouldReconnect(false);
+  s.first->Reply(s.script.Ok());
+  auto second = s.AddConnection();
+  second->Reply(s.script.Ok());
+  ASSERT_TRUE(s.client.Connect());
+  ASSERT_TRUE(s.client.Query("SET NAMES utf8", true).Ok);
+  s.client.Close();
+  ASSERT_TRUE(s.client.Connect());
+  EXPECT_TRUE(s.client.Ping());
+  EXPECT_EQ(s.Commands(*second), std::vector<Bytes>{kPingCommand});
+}
+
+TEST(SessionFaults, OversizedStatementIsRefusedAndTheConnectionStays) {
+  for (const bool compress : {false, true}) {
+    SCOPED_TRACE(compress ? "compressed" : "plain");
+    const ServerScript script(compress);
+    ScriptedConnections server;
+    auto peer = server.Add();
+    peer->Reply(script.Login());
+    peer->Reply(script.Ok());  // start transaction
+    peer->Reply(script.Ok());  // ping after the refusal
+    // A session that takes statements of 1,000 bytes at most (real ones: 1 GiB).
+    TMysqlClient client(1000);
+    server.AttachTo(client, compress);
+    client.SetShouldReconnect(false);
+    ASSERT_TRUE(client.Connect());
+    ASSERT_TRUE(client.Query("start transaction", true).Ok);
+    const std::size_t written = peer->Written().size();
+    client.SetShouldReconnect(true);
+    EXPECT_FALSE(client.Query(std::string(1000, 'x'), true).Ok);
+    EXPECT_EQ(client.LastErrorNo(), ErrStatementTooLarge);
+    EXPECT_EQ(client.LastError(),
+              "The statement of 1000 bytes is longer than the 999 bytes this client sends; nothing "
+              "was sent");
+    EXPECT_TRUE(client.Connected());
+    EXPECT_EQ(peer->Written().size(), written) << "nothing went out";
+    EXPECT_TRUE(client.Ping());
+  }
+}
+
+TEST(SessionFaults, HandshakeIsBoundedByTheConnectTimeout) {
+  const ServerScript script(false);
+  const Bytes login = script.Login();
+  const Bytes greeting(login.begin(), login.begin() + 4 + 40);  // a greeting cut short
+  const Bytes wholeGreeting(login.begin(), login.end() - 11);   // no answer to the login
+  for (const Bytes& sent : {Bytes{}, greeting, wholeGreeting}) {
+    SCOPED_TRACE(sent.size());
+    ScriptedConnections server;
+    auto peer = server.Add();
+    if (!sent.empty()) peer->Reply(sent);
+    peer->Stall();
+    TMysqlClient client;
+    server.AttachTo(client);
+    EXPECT_FALSE(client.Connect());
+    EXPECT_EQ(client.LastErrorNo(), ErrConnect);
+    EXPECT_EQ(client.LastError(), FormatClientError(ErrConnect, {"scripted", 110}));
+    EXPECT_FALSE(client.Connected());
+    EXPECT_TRUE(peer->Closed());
+  }
+}
+
+TEST(SessionFaults, ServerThatStopsAnsweringFailsThePingInsteadOfHanging) {
+  Session s;
+  s.first->Stall();
+  s.client.SetShouldReconnect(false);
+  ASSERT_TRUE(s.client.Connect());
+  EXPECT_FALSE(s.client.Ping());
+  EXPECT_EQ(s.client.LastErrorNo(), ErrServerLost);
+  EXPECT_FALSE(s.client.Connected());
+  EXPECT_TRUE(s.first->Closed());
+}
+
+TEST(SessionFaults, UnreadRowsOfAStalledServerAreNotDrainedForever) {
+  Session s;
+  s.client.SetShouldReconnect(false);
+  const Bytes rows = s.script.ResultSet({"a", "b", "c"});
+  s.first->Reply(Bytes(rows.begin(), rows.end() - 9));  // the last row and the end never come
+  s.first->Stall();
+  ASSERT_TRUE(s.client.Connect());
+  auto query = s.client.Query("select v from t", false);
+  ASSERT_TRUE(query.Ok);
+  query.Result.reset();
+  EXPECT_EQ(s.client.Status(), TMysqlStatus::Ready);
+  EXPECT_FALSE(s.client.Connected()) << "closed instead of drained";
+}
+
+// A server that sends rows for ever, as fast as they are read.
+class EndlessRows final : public platform::TByteStream {
+ public:
+  explicit EndlessRows(Bytes start) : pending_(std::move(start)) {}
+  int Read(uint8_t* buffer, int size) override {
+    if (pending_.empty()) pending_ = Packet(sequence_++, RowPayload({std::string(100, 'r')}));
+    const int count = std::min(size, static_cast<int>(pending_.size()));
+    std::copy_n(pending_.begin(), count, buffer);
+    pending_.erase(pending_.begin(), pending_.begin() + count);
+    return count;
+  }
+  int Write(const uint8_t*, int size) override { return size; }
+  int SetNonBlocking(bool) override { return 0; }
+  bool WaitReadable(int64_t) override { return true; }
+  platform::TIoError LastIoError() const override { return platform::TIoError::None; }
+  void Close() override {}
+
+ private:
+  Bytes pending_;
+  std::uint8_t sequence_ = 4;
+};
+
+TEST(SessionFaults, RowsOfAnEndlessServerAreNotDrainedForever) {
+  const ServerScript script(false);
+  const Bytes header = script.Reply({{1}, Field41Payload("v", 253, 100), EofPayload()});
+  TMysqlClient client;
+  ScriptedConnections unused;
+  unused.AttachTo(client);
+  client.SetConnector([&] {
+    return std::make_unique<EndlessRows>(Concat({script.Login(), header}));
+  });
+  client.SetConnectTimeout(1);
+  client.SetShouldReconnect(false);
+  ASSERT_TRUE(client.Connect());
+  auto query = client.Query("select v from endless", false);
+  ASSERT_TRUE(query.Ok);
+  query.Result->Next();
+  const auto started = std::chrono::steady_clock::now();
+  query.Result.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+  EXPECT_EQ(client.Status(), TMysqlStatus::Ready);
+  EXPECT_FALSE(client.Connected());
+}
+
+TEST(SessionFaults, ColumnCountsNoServerSendsAreMalformed) {
+  for (const std::uint32_t columns : {4097u, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(columns);
+    Session s;
+    s.client.SetShouldReconnect(false);
+    Bytes header{254};
+    for (int i = 0; i < 8; ++i)
+      header.push_back(i < 4 ? static_cast<std::uint8_t>(columns >> (8 * i)) : 0);
+    s.first->Reply(s.script.Reply({header}));
+    ASSERT_TRUE(s.client.Connect());
+    EXPECT_FALSE(s.client.Query("select *", true).Ok);
+    EXPECT_EQ(s.client.LastErrorNo(), kErrMalformedPacket);
+    EXPECT_FALSE(s.client.Connected()) << "the stream is out of step";
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A row-by-row row is read where it lies in the packet buffer; whatever the
+// buffer does next (refills that move what it holds, a larger packet, the
+// next command, closing) the row the result shows stays whole.
+TEST(SessionRows, TheCurrentRowOutlivesItsPacket) {
+  for (const bool compress : {false, true}) {
+    SCOPED_TRACE(compress ? "compressed" : "plain");
+    const ServerScript script(compress);
+    ScriptedConnections server;
+    auto peer = server.Add();
+    peer->Reply(script.Login());
+    const std::string big(20000, 'b');
+    const std::vector<std::optional<std::string>> rows = {"first", big, "third"};
+    const Bytes reply = script.ResultSet(rows);
+    // One byte at a time: every packet needs reads that refill the buffer.
+    for (const std::uint8_t byte : reply) peer->Reply({byte});
+    peer->Reply(script.Ok());  // the ping afterwards
+    TMysqlClient client;
+    server.AttachTo(client, compress);
+    client.SetShouldReconnect(false);
+    ASSERT_TRUE(client.Connect());
+    TQueryResult query = client.Query("select v from t", false);
+    ASSERT_TRUE(query.Ok);
+    EXPECT_EQ(query.Result->Value(0), "first");
+    query.Result->Next();
+    EXPECT_TRUE(query.Result->Value(0) == big) << "the large row";
+    query.Result->Next();
+    EXPECT_EQ(query.Result->Value(0), "third");
+    query.Result->Next();
+    ASSERT_TRUE(query.Result->Eof());
+    EXPECT_EQ(query.Result->Value(0), "third") << "the last row stays after the end of data";
+    EXPECT_TRUE(client.Ping());
+    EXPECT_EQ(query.Result->Value(0), "third") << "and after the next command";
+    client.Close();
+    EXPECT_EQ(query.Result->Value(0), "third") << "and after closing";
+  }
+}
+
+TEST(SessionRows, ClosingUnderAnUnfinishedResultKeepsItsRow) {
+  const ServerScript script(false);
+  ScriptedConnections server;
+  auto peer = server.Add();
+  peer->Reply(script.Login());
+  const Bytes reply = script.ResultSet({"one", "two"});
+  peer->Reply(Bytes(reply.begin(), reply.end() - 9));  // "two" and the end never come
+  TMysqlClient client;
+  server.AttachTo(client);
+  client.SetShouldReconnect(false);
+  ASSERT_TRUE(client.Connect());
+  TQueryResult query = client.Query("select v from t", false);
+  ASSERT_TRUE(query.Ok);
+  client.Close();
+  EXPECT_EQ(query.Result->Value(0), "one");
+  query.Result->Next();
+  EXPECT_TRUE(query.Result->Eof());
+  EXPECT_EQ(query.Result->Value(0), "one");
+}
+
+}  // namespace

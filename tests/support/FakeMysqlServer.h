@@ -1,0 +1,34 @@
+#pragma once
+// The scripted MySQL 8.4 / 9.x server (tests/support/fake_mysql_server.py)
+// for this object's lifetime: greetings naming caching_sha2_password, the
+// fast path and full authentication (over TCP with its own RSA key pair,
+// over its Unix socket in clear), switch requests to the accounts' methods.
+// It checks what clients send independently of the client under test and
+// notes what a careful client never does. Its accounts are in the script.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/ChildProcess.h"
+
+class FakeMysqlServer {
+ public:
+  // `version` as the greeting gives it, such as "8.4.3" or "9.1.0".
+  explicit FakeMysqlServer(const std::string& version);
+  ~FakeMysqlServer();
+  FakeMysqlServer(const FakeMysqlServer&) = delete;
+  FakeMysqlServer& operator=(const FakeMysqlServer&) = delete;
+
+  [[nodiscard]] bool Ok() const { return port_ > 0; }
+  [[nodiscard]] int Port() const { return port_; }
+  [[nodiscard]] const std::string& Socket() const { return socket_; }
+  // What the server found wrong in what clients sent, one line each.
+  [[nodiscard]] std::vector<std::string> Violations() const;
+
+ private:
+  std::string dir_;
+  std::string socket_;
+  std::optional<ChildProcess> server_;
+  int port_ = 0;
+};

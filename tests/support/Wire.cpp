@@ -1,0 +1,62 @@
+#include "support/Wire.h"
+
+#include <zlib.h>
+
+#include <stdexcept>
+
+namespace {
+
+void Put3(Bytes& out, size_t value) {
+  out.push_back(static_cast<uint8_t>(value));
+  out.push_back(static_cast<uint8_t>(value >> 8));
+  out.push_back(static_cast<uint8_t>(value >> 16));
+}
+
+}  // namespace
+
+Bytes Text(std::string_view text) {
+  return Bytes(text.begin(), text.end());
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
+Bytes Packet(uint8_t sequence, const Bytes& payload) {
+  Bytes out;
+  Put3(out, payload.size());
+  out.push_back(sequence);
+  out.insert(out.end(), payload.begin(), payload.end());
+  return out;
+}
+
+Bytes CompressedBlock(uint8_t sequence, const Bytes& data, bool deflate) {
+  Bytes payload = data;
+  size_t uncompressedLength = 0;
+  if (deflate) {
+    uLongf length = compressBound(static_cast<uLong>(data.size()));
+    payload.resize(length);
+    if (compress(payload.data(), &length, data.data(), static_cast<uLong>(data.size())) != Z_OK)
+      throw std::runtime_error("zlib compress failed");
+    payload.resize(length);
+    uncompressedLength = data.size();
+  }
+  Bytes out;
+  Put3(out, payload.size());
+  out.push_back(sequence);
+  Put3(out, uncompressedLength);
+  out.insert(out.end(), payload.begin(), payload.end());
+  return out;
+}
+
+Bytes ErrorPayload(uint16_t number, std::string_view sqlState, std::string_view text) {
+  Bytes out{0xFF, static_cast<uint8_t>(number), static_cast<uint8_t>(number >> 8)};
+  if (!sqlState.empty()) {
+    out.push_back('#');
+    out.insert(out.end(), sqlState.begin(), sqlState.end());
+  }
+  out.insert(out.end(), text.begin(), text.end());
+  return out;
+}

@@ -1,5 +1,0 @@
-#include "support/pipe_relay.h"
-
-PipeRelay::PipeRelay(const std::string& command, int port) {
-  if (lock_.Ok()) relay_.emplace(command + " " + std::to_string(port));
-}
