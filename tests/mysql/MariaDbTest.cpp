@@ -1,11 +1,13 @@
 // The protocol core against the real server: raw handshakes with both
 // scrambles over TCP and the local pipe, with and without compression, and
-// the packet size limits. The greeting reader and the authentication packet
-// here are deliberately minimal; the full session lives in uMysqlClient.
+// the packet size limits. The greeting is read by the client's own decoder;
+// the authentication packet here is deliberately minimal, the full session
+// lives in uMysqlClient.
 #include <gtest/gtest.h>
 
 #include <optional>
 
+#include "mysql/uMysqlGreeting.h"
 #include "mysql/uMysqlNet.h"
 #include "mysql/uMysqlNewPassword.h"
 #include "support/MariaDbFixture.h"
@@ -19,30 +21,6 @@ constexpr uint32_t BaseFlags = 0xE285;
 constexpr uint32_t ConnectWithDb = 0x8;
 constexpr uint32_t CompressFlag = 0x20;
 constexpr uint8_t ComQuery = 3;
-
-struct Greeting {
-  Bytes Seed;
-  uint16_t Capabilities = 0;
-  uint8_t Language = 0;
-};
-
-std::optional<Greeting> ParseGreeting(std::span<const uint8_t> p) {
-  size_t at = 1;
-  while (at < p.size() && p[at] != 0) ++at;  // version text
-  // NUL, thread id 4, seed 8, filler 1, capabilities 2, language 1, status 2,
-  // filler 13, seed 12 and its NUL.
-  if (p.empty() || p[0] != 10 || at + 1 + 4 + 8 + 1 + 2 + 1 + 2 + 13 + 13 > p.size())
-    return std::nullopt;
-  Greeting g;
-  at += 1 + 4;
-  g.Seed.assign(p.begin() + at, p.begin() + at + 8);
-  at += 9;
-  g.Capabilities = static_cast<uint16_t>(p[at] | p[at + 1] << 8);
-  g.Language = p[at + 2];
-  at += 2 + 1 + 2 + 13;
-  g.Seed.insert(g.Seed.end(), p.begin() + at, p.begin() + at + 12);
-  return g;
-}
 
 enum class Endpoint { Tcp, Pipe };
 
@@ -61,19 +39,20 @@ class Session {
     if (!opened_) return "open: " + net_.LastError();
     if (net_.SafeRead(0) < 0) return "greeting: " + net_.LastError();
     const auto greeting = ParseGreeting(net_.Payload());
-    if (!greeting) return "greeting not understood";
+    if (!greeting || !greeting->Language || !greeting->HasSecondSeedPart)
+      return "greeting not understood";
     flags_ = BaseFlags | ConnectWithDb | (compress ? CompressFlag : 0);
 
     Bytes auth(32, 0);
     for (int i = 0; i < 4; ++i) auth[i] = static_cast<uint8_t>(flags_ >> (8 * i));
     auth[7] = 0x01;  // maximum packet size 16 MiB
-    auth[8] = greeting->Language;
+    auth[8] = static_cast<uint8_t>(*greeting->Language);
     auth.insert(auth.end(), account.User.begin(), account.User.end());
     auth.push_back(0);
     if (account.Password.empty()) {
       auth.push_back(0);
     } else {
-      const TSha1Digest scrambled = Scramble41(greeting->Seed, account.Password);
+      const TSha1Digest scrambled = Scramble41(Text(greeting->ScrambleSeed), account.Password);
       auth.push_back(20);
       auth.insert(auth.end(), scrambled.begin(), scrambled.end());
     }
@@ -85,8 +64,7 @@ class Session {
     if (length == 1 && net_.Payload()[0] == 254) {
       // The account has an old-style password: answer with the old scramble.
       oldScrambleAsked_ = true;
-      const std::string seed(greeting->Seed.begin(), greeting->Seed.begin() + 8);
-      Bytes answer = Text(ScrambleOld(seed, account.Password));
+      Bytes answer = Text(ScrambleOld(greeting->ScrambleSeed.substr(0, 8), account.Password));
       answer.push_back(0);
       if (net_.WritePacket(answer) != 0 || net_.Flush() != 0) return "old scramble not sent";
       length = net_.SafeRead(flags_);

@@ -15,22 +15,11 @@
 #include "mysql/uMysqlGreeting.h"
 #include "mysql/uMysqlReplies.h"
 #include "mysql/uMysqlRowStore.h"
+#include "support/Wire.h"
 
 using namespace mysql;
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes Concat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
-  return out;
-}
-
-Bytes Text(std::string_view text) {
-  return Bytes(text.begin(), text.end());
-}
 
 // A length-coded string of a short text.
 Bytes Lc(std::string_view text) {

@@ -4,24 +4,11 @@
 
 #include "mysql/uMysqlNewPassword.h"
 #include "mysql/umysqlsha1.h"
+#include "support/Wire.h"
 
 using namespace mysql;
 
 namespace {
-
-std::string Hex(std::span<const uint8_t> bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (const uint8_t b : bytes) {
-    out += digits[b >> 4];
-    out += digits[b & 15];
-  }
-  return out;
-}
-
-std::span<const uint8_t> Span(std::string_view text) {
-  return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
-}
 
 TEST(Sha1, Fips180Vectors) {
   struct Case {
@@ -34,17 +21,17 @@ TEST(Sha1, Fips180Vectors) {
       {std::string(1000000, 'a'), "34aa973cd4c4daa4f61eeb2bdbad27316534016f"},
       {"", "da39a3ee5e6b4b0d3255bfef95601890afd80709"},
   };
-  for (const auto& c : cases) EXPECT_EQ(Hex(Sha1({Span(c.input)})), c.digest) << c.input.size();
+  for (const auto& c : cases) EXPECT_EQ(Hex(Sha1({Text(c.input)})), c.digest) << c.input.size();
 }
 
 TEST(Sha1, InputInPiecesOfEveryBlockBoundary) {
   const std::string text(130, 'q');
-  const std::string whole = Hex(Sha1({Span(text)}));
+  const std::string whole = Hex(Sha1({Text(text)}));
   for (size_t split : {1u, 55u, 56u, 63u, 64u, 65u, 128u}) {
     TSha1Context context;
     sha1Reset(context);
-    sha1Input(context, Span(text).data(), split);
-    sha1Input(context, Span(text).data() + split, text.size() - split);
+    sha1Input(context, Text(text).data(), split);
+    sha1Input(context, Text(text).data() + split, text.size() - split);
     uint8_t digest[20];
     sha1Result(context, digest);
     EXPECT_EQ(Hex(digest), whole) << split;
@@ -54,13 +41,13 @@ TEST(Sha1, InputInPiecesOfEveryBlockBoundary) {
 TEST(Sha1, ContextStateRules) {
   TSha1Context context;
   sha1Reset(context);
-  sha1Input(context, Span("abc").data(), 3);
+  sha1Input(context, Text("abc").data(), 3);
   uint8_t first[20], again[20];
   sha1Result(context, first);
   sha1Result(context, again);
   EXPECT_EQ(Hex(again), Hex(first)) << "a repeated result repeats the digest";
 
-  sha1Input(context, Span("d").data(), 1);
+  sha1Input(context, Text("d").data(), 1);
   EXPECT_TRUE(context.Corrupted) << "input after the result corrupts the context";
   uint8_t untouched[20] = {};
   sha1Result(context, untouched);
@@ -122,21 +109,21 @@ TEST(OldPassword, ScrambleOldShape) {
 TEST(NewPassword, Scramble41MatchesItsDefinition) {
   const std::string seed = "abcdefghijklmnopqrst";
   const std::string password = "native-Pass1";
-  const TSha1Digest s1 = Sha1({Span(password)});
+  const TSha1Digest s1 = Sha1({Text(password)});
   const TSha1Digest s2 = Sha1({s1});
   // The server stores SHA1(SHA1(password)); this one is the fixture account's.
   EXPECT_EQ(Hex(s2), "904bb6f2df1988b1f5f958e5070d54bb3d8d2215");
 
-  const TSha1Digest scrambled = Scramble41(Span(seed), password);
+  const TSha1Digest scrambled = Scramble41(Text(seed), password);
   TSha1Digest check;
   XorBytes(scrambled.data(), s1.data(), check.size(), check.data());
-  EXPECT_EQ(Hex(check), Hex(Sha1({Span(seed), s2})));
-  EXPECT_EQ(Scramble41(Span(seed), password), scrambled);
-  EXPECT_NE(Scramble41(Span("abcdefghijklmnopqrsX"), password), scrambled);
+  EXPECT_EQ(Hex(check), Hex(Sha1({Text(seed), s2})));
+  EXPECT_EQ(Scramble41(Text(seed), password), scrambled);
+  EXPECT_NE(Scramble41(Text("abcdefghijklmnopqrsX"), password), scrambled);
   // Seed bytes past the 20th do not count; a short seed is padded with zeros.
-  EXPECT_EQ(Scramble41(Span(seed + "tail"), password), scrambled);
-  EXPECT_EQ(Scramble41(Span("short"), password),
-            Scramble41(Span(std::string("short") + std::string(15, '\0')), password));
+  EXPECT_EQ(Scramble41(Text(seed + "tail"), password), scrambled);
+  EXPECT_EQ(Scramble41(Text("short"), password),
+            Scramble41(Text(std::string("short") + std::string(15, '\0')), password));
 }
 
 TEST(NewPassword, XorBytesInPlace) {
@@ -151,7 +138,7 @@ TEST(NewPassword, SecondStepAnswers) {
   for (size_t i = 0; i < reply.size(); ++i) reply[i] = static_cast<uint8_t>(i * 7 + 1);
 
   const TSha1Digest b = HashPasswordSha1("pa ss\tword");
-  EXPECT_EQ(b, Sha1({Span("password")}));
+  EXPECT_EQ(b, Sha1({Text("password")}));
   const TSha1Digest answer = SecondStepSha1("pa ss\tword", reply);
   // answer XOR b XOR reply[4..23] must give SHA1(reply[0..3] + b).
   TSha1Digest check;

@@ -10,33 +10,21 @@
 #include <vector>
 
 #include "support/RsaPublicKey.h"
+#include "support/Wire.h"
 
 namespace {
-
-std::span<const std::uint8_t> Bytes(std::string_view text) {
-  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
-std::string Hex(const platform::TSha256Digest& digest) {
-  std::string hex;
-  for (const std::uint8_t byte : digest) {
-    hex += "0123456789abcdef"[byte >> 4];
-    hex += "0123456789abcdef"[byte & 15];
-  }
-  return hex;
-}
 
 // The published test vectors of SHA-256, whole and in parts.
 TEST(Crypto, Sha256) {
   const std::string twoBlocks = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
   EXPECT_EQ(Hex(*platform::Sha256({})),
             "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-  EXPECT_EQ(Hex(*platform::Sha256({Bytes("abc")})),
+  EXPECT_EQ(Hex(*platform::Sha256({Text("abc")})),
             "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
   const char* const expected = "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1";
-  EXPECT_EQ(Hex(*platform::Sha256({Bytes(twoBlocks)})), expected);
+  EXPECT_EQ(Hex(*platform::Sha256({Text(twoBlocks)})), expected);
   const std::string_view whole = twoBlocks;
-  EXPECT_EQ(Hex(*platform::Sha256({Bytes(whole.substr(0, 3)), Bytes({}), Bytes(whole.substr(3))})),
+  EXPECT_EQ(Hex(*platform::Sha256({Text(whole.substr(0, 3)), Text({}), Text(whole.substr(3))})),
             expected);
 }
 

@@ -24,6 +24,16 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
   return out;
 }
 
+std::string Hex(std::span<const uint8_t> bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (const uint8_t byte : bytes) {
+    out += kDigits[byte >> 4];
+    out += kDigits[byte & 15];
+  }
+  return out;
+}
+
 Bytes Packet(uint8_t sequence, const Bytes& payload) {
   Bytes out;
   Put3(out, payload.size());

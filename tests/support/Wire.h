@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -10,6 +12,8 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes Text(std::string_view text);
 Bytes Concat(std::initializer_list<Bytes> parts);
+// Lower-case hexadecimal digits, two per byte (digests in expectations).
+std::string Hex(std::span<const uint8_t> bytes);
 // A packet: 3-byte length, sequence number, payload.
 Bytes Packet(uint8_t sequence, const Bytes& payload);
 // A compressed-protocol block around `data`: zlib-compressed with the
