@@ -14,14 +14,14 @@ namespace {
 
 // A CryptoAPI handle released by `Release` when the owner goes.
 template <typename Handle, BOOL(WINAPI* Release)(Handle)>
-class CryptoHandle {
+class TCryptoHandle {
  public:
-  CryptoHandle() = default;
-  ~CryptoHandle() {
+  TCryptoHandle() = default;
+  ~TCryptoHandle() {
     if (handle_ != 0) Release(handle_);
   }
-  CryptoHandle(const CryptoHandle&) = delete;
-  CryptoHandle& operator=(const CryptoHandle&) = delete;
+  TCryptoHandle(const TCryptoHandle&) = delete;
+  TCryptoHandle& operator=(const TCryptoHandle&) = delete;
 
   Handle* Out() { return &handle_; }
   Handle Get() const { return handle_; }
@@ -33,13 +33,13 @@ class CryptoHandle {
 BOOL WINAPI ReleaseProvider(HCRYPTPROV provider) {
   return CryptReleaseContext(provider, 0);
 }
-using Provider = CryptoHandle<HCRYPTPROV, ReleaseProvider>;
-using Hash = CryptoHandle<HCRYPTHASH, CryptDestroyHash>;
-using TKey = CryptoHandle<HCRYPTKEY, CryptDestroyKey>;
+using TProvider = TCryptoHandle<HCRYPTPROV, ReleaseProvider>;
+using THash = TCryptoHandle<HCRYPTHASH, CryptDestroyHash>;
+using TKey = TCryptoHandle<HCRYPTKEY, CryptDestroyKey>;
 
 // The AES provider type is the one that knows SHA-256 (from Windows XP SP3);
 // it does RSA with OAEP padding as well. No key container is needed.
-bool AcquireProvider(Provider& provider) {
+bool AcquireProvider(TProvider& provider) {
   return CryptAcquireContextA(provider.Out(), nullptr, nullptr, PROV_RSA_AES,
                               CRYPT_VERIFYCONTEXT) != 0;
 }
@@ -59,7 +59,7 @@ std::optional<std::vector<BYTE>> PemToDer(std::string_view pem) {
   return der;
 }
 
-bool ImportPublicKey(const Provider& provider, std::string_view pem, TKey& key) {
+bool ImportPublicKey(const TProvider& provider, std::string_view pem, TKey& key) {
   const auto der = PemToDer(pem);
   if (!der) return false;
   CERT_PUBLIC_KEY_INFO* info = nullptr;
@@ -77,8 +77,8 @@ bool ImportPublicKey(const Provider& provider, std::string_view pem, TKey& key) 
 }  // namespace
 
 std::optional<TSha256Digest> Sha256(std::initializer_list<std::span<const std::uint8_t>> parts) {
-  Provider provider;
-  Hash hash;
+  TProvider provider;
+  THash hash;
   if (!AcquireProvider(provider) ||
       !CryptCreateHash(provider.Get(), CALG_SHA_256, 0, 0, hash.Out()))
     return std::nullopt;
@@ -96,7 +96,7 @@ std::optional<TSha256Digest> Sha256(std::initializer_list<std::span<const std::u
 
 std::optional<std::vector<std::uint8_t>> RsaOaepEncrypt(std::string_view pemPublicKey,
                                                         std::span<const std::uint8_t> message) {
-  Provider provider;
+  TProvider provider;
   TKey key;
   if (!AcquireProvider(provider) || !ImportPublicKey(provider, pemPublicKey, key))
     return std::nullopt;

@@ -11,12 +11,12 @@ namespace platform {
 namespace {
 
 // Owns an open registry key.
-class KeyHandle {
+class TKeyHandle {
  public:
-  KeyHandle() = default;
-  KeyHandle(const KeyHandle&) = delete;
-  KeyHandle& operator=(const KeyHandle&) = delete;
-  ~KeyHandle() {
+  TKeyHandle() = default;
+  TKeyHandle(const TKeyHandle&) = delete;
+  TKeyHandle& operator=(const TKeyHandle&) = delete;
+  ~TKeyHandle() {
     if (key_) RegCloseKey(key_);
   }
   HKEY* Out() { return &key_; }
@@ -30,7 +30,7 @@ class KeyHandle {
 
 bool RegistrySetString(std::string_view keyPath, std::string_view valueName,
                        std::string_view data) {
-  KeyHandle key;
+  TKeyHandle key;
   const std::string path(keyPath);
   if (RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_WRITE, nullptr, key.Out(), nullptr) != ERROR_SUCCESS) {
@@ -49,13 +49,13 @@ bool RegistryDeleteKey(std::string_view keyPath) {
 }
 
 bool RegistryKeyExists(std::string_view keyPath) {
-  KeyHandle key;
+  TKeyHandle key;
   const std::string path(keyPath);
   return RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.Out()) == ERROR_SUCCESS;
 }
 
 std::optional<std::string> RegistryGetString(std::string_view keyPath, std::string_view valueName) {
-  KeyHandle key;
+  TKeyHandle key;
   const std::string path(keyPath);
   if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS) {
     return std::nullopt;

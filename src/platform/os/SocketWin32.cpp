@@ -18,13 +18,13 @@ namespace {
 
 // The process-wide Windows Sockets start-up record: filled by the first TCP
 // use, cleaned up once when the module unloads.
-struct SocketsStartup {
+struct TSocketsStartup {
   bool started = false;
-  ~SocketsStartup() {
+  ~TSocketsStartup() {
     if (started) WSACleanup();
   }
 };
-SocketsStartup startup;
+TSocketsStartup startup;
 
 TIoError Classify(int error) {
   switch (error) {
