@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "connection/DalvoraMembers.h"
+#include "connection/com/DalvoraMembers.h"
 
 namespace connection {
 

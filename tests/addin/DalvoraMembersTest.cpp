@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "TestDalvora.h"
-#include "connection/DalvoraMembers.h"
+#include "connection/com/DalvoraMembers.h"
 #include "platform/codepage.h"
 
 namespace {

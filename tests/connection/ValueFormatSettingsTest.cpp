@@ -1,4 +1,4 @@
-#include "connection/ValueFormatSettings.h"
+#include "connection/values/ValueFormatSettings.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 #include <string>
 
 #include "addin/HostAutomation.h"
-#include "connection/HandlerValues.h"
 #include "connection/OrbelinModule.h"
-#include "connection/ServerVersion.h"
 #include "connection/TDalvora.h"
+#include "connection/handlers/HandlerValues.h"
+#include "connection/values/ServerVersion.h"
 
 namespace connection {
 

@@ -4,9 +4,9 @@
 // column again by that name.
 #include <string>
 
-#include "connection/FieldAccess.h"
 #include "connection/OrbelinModule.h"
 #include "connection/TDalvora.h"
+#include "connection/handlers/FieldAccess.h"
 #include "platform/codepage.h"
 
 namespace connection {

@@ -1,8 +1,8 @@
 // FetchAll, FillAll and ListProcesses: results poured into host value tables.
-#include "connection/HandlerValues.h"
 #include "connection/OrbelinModule.h"
 #include "connection/TDalvora.h"
-#include "connection/TableFill.h"
+#include "connection/handlers/HandlerValues.h"
+#include "connection/handlers/TableFill.h"
 
 namespace connection {
 

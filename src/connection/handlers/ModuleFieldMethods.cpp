@@ -3,13 +3,13 @@
 #include <string>
 
 #include "addin/HostAutomation.h"
-#include "connection/FieldAccess.h"
-#include "connection/FieldValue.h"
-#include "connection/HandlerValues.h"
-#include "connection/HostObjects.h"
 #include "connection/OrbelinModule.h"
 #include "connection/TDalvora.h"
-#include "connection/TextNumbers.h"
+#include "connection/handlers/FieldAccess.h"
+#include "connection/handlers/HandlerValues.h"
+#include "connection/handlers/HostObjects.h"
+#include "connection/values/FieldValue.h"
+#include "connection/values/TextNumbers.h"
 
 namespace connection {
 

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "addin/HostAutomation.h"
-#include "connection/HandlerValues.h"
 #include "connection/OrbelinModule.h"
-#include "connection/ParameterText.h"
 #include "connection/TDalvora.h"
+#include "connection/handlers/HandlerValues.h"
+#include "connection/values/ParameterText.h"
 
 namespace connection {
 

@@ -1,4 +1,4 @@
-#include "connection/HostObjects.h"
+#include "connection/handlers/HostObjects.h"
 
 #include "addin/HostAutomation.h"
 

@@ -1,9 +1,9 @@
 // The 18 properties: session settings (written through the session's own
 // writers, which apply the change rules), the state of the current result,
 // and AutoType.
-#include "connection/HandlerValues.h"
 #include "connection/OrbelinModule.h"
 #include "connection/TDalvora.h"
+#include "connection/handlers/HandlerValues.h"
 
 namespace connection {
 

@@ -1,4 +1,4 @@
-#include "connection/TableFill.h"
+#include "connection/handlers/TableFill.h"
 
 #include <exception>
 #include <memory>
@@ -7,9 +7,9 @@
 #include <string>
 
 #include "addin/HostAutomation.h"
-#include "connection/FieldAccess.h"
-#include "connection/FieldValue.h"
-#include "connection/HostObjects.h"
+#include "connection/handlers/FieldAccess.h"
+#include "connection/handlers/HostObjects.h"
+#include "connection/values/FieldValue.h"
 #include "platform/bstr.h"
 
 namespace connection {
