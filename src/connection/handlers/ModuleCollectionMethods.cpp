@@ -33,11 +33,6 @@ void TModule::AddinHelperMethodsFillAllCallAsFunc(TAddin& sender, TParams& param
   if (!params.empty()) params[0] = AsReference(value);
 }
 
-void TModule::AddinHelperMethodsFillAllCallAsProc(TAddin& sender, TParams& params) {
-  TValue discarded;
-  AddinHelperMethodsFillAllCallAsFunc(sender, params, discarded);
-}
-
 void TModule::AddinHelperMethodsListProcessesGetDefaultParam(TAddin&, int32_t, TValue& value) {
   value = TValue::Null();
 }
@@ -46,11 +41,6 @@ void TModule::AddinHelperMethodsListProcessesCallAsFunc(TAddin& sender, TParams&
                                                         TValue& value) {
   value = FillTableWithProcesses(TDalvora::Of(sender), Param(params, 0));
   if (!params.empty()) params[0] = AsReference(value);
-}
-
-void TModule::AddinHelperMethodsListProcessesCallAsProc(TAddin& sender, TParams& params) {
-  TValue discarded;
-  AddinHelperMethodsListProcessesCallAsFunc(sender, params, discarded);
 }
 
 }  // namespace connection

@@ -2,12 +2,11 @@
 // name, index or attributes, and its host type name.
 #include <string>
 
-#include "addin/HostAutomation.h"
+#include "addin/HostDialect.h"
 #include "connection/OrbelinModule.h"
 #include "connection/TDalvora.h"
 #include "connection/handlers/FieldAccess.h"
 #include "connection/handlers/HandlerValues.h"
-#include "connection/handlers/HostObjects.h"
 #include "connection/values/FieldValue.h"
 #include "connection/values/TextNumbers.h"
 
@@ -102,15 +101,14 @@ void TModule::AddinHelperMethodsFetchRowGetDefaultParam(TAddin&, int32_t, TValue
 
 void TModule::AddinHelperMethodsFetchRowCallAsFunc(TAddin& sender, TParams&, TValue& value) {
   TDalvora& object = TDalvora::Of(sender);
-  const TValue list = NewHostObject(object, "ValueList");
+  const TValue list = object.NewHostObject("ValueList");
   if (const mysql::TMysqlResult* result = object.CurrentResult()) {
-    const char* add = object.ExpressionDialect() ? "AddValue" : "Add";
+    const addin::THostDialect dialect = object.Dialect();
     // A list the host stops filling keeps the items added so far.
     try {
       for (int i = 0; i < result->FieldCount(); ++i) {
-        addin::HostProcedure(
-            list, add,
-            {FieldValueAt(*result, i, object.AutoType()), TValue(result->Field(i)->Name)});
+        dialect.AddToList(list, FieldValueAt(*result, i, object.AutoType()),
+                          TValue(result->Field(i)->Name));
       }
     } catch (...) {
     }

@@ -3,12 +3,10 @@
 #include <exception>
 #include <memory>
 #include <new>
-#include <optional>
 #include <string>
 
-#include "addin/HostAutomation.h"
+#include "addin/HostDialect.h"
 #include "connection/handlers/FieldAccess.h"
-#include "connection/handlers/HostObjects.h"
 #include "connection/values/FieldValue.h"
 #include "platform/bstr.h"
 
@@ -37,109 +35,48 @@ void ShowStatus(TDalvora& object, const std::string& text) {
   }
 }
 
-// Writes rows into a host table one line at a time, in the object's dialect.
-// The members called for every line and cell are looked up once: per table,
-// and in the object dialect per row object.
+// Writes rows of a result into a host table one line at a time.
 class TTableWriter {
  public:
-  TTableWriter(const TOleVariant& table, bool expressions)
-      : table_(table), expressions_(expressions) {}
+  TTableWriter(addin::THostTable& table, bool autoType) : table_(table), autoType_(autoType) {}
 
-  // One column per field, named exactly as the field; the expression dialect
-  // also gets the column type name (empty with AutoType on).
-  void AddColumns(const mysql::TMysqlResult& result, bool autoType) {
-    const TOleVariant columns =
-        expressions_ ? TOleVariant() : addin::HostFunction(table_, "Columns");
-    for (const mysql::TFieldDescriptor& field : result.Fields()) {
-      if (expressions_) {
-        addin::HostProcedure(table_, "NewColumn",
-                             {TOleVariant(field.Name), ColumnTypeName(field.Type, autoType)});
-      } else {
-        addin::HostProcedure(columns, "Add", {TOleVariant(field.Name)});
-      }
-    }
+  // One column per field, named exactly as the field, with the column type
+  // name where the dialect takes one (empty with AutoType on).
+  void AddColumns(const mysql::TMysqlResult& result) {
+    for (const mysql::TFieldDescriptor& field : result.Fields())
+      table_.AddColumn(field.Name, ColumnTypeName(field.Type, autoType_));
   }
 
-  void NewLine(int32_t line) {
-    if (expressions_) {
-      if (!newLine_) newLine_.emplace(table_, "NewLine");
-      if (!setValue_) setValue_.emplace(table_, "SetValue");
-      line_ = TOleVariant(line);
-      const TOleVariant args[] = {addin::ByRef(line_)};
-      newLine_->Procedure(args);
-    } else {
-      if (!add_) add_.emplace(table_, "Add");
-      const TOleVariant args[] = {addin::OmittedArg()};
-      row_ = add_->Function(args);
-      setValue_.emplace(row_, "Set");
-    }
-  }
-
-  // Column numbers count from 0 here; the expression dialect counts from 1.
-  // The value goes to the host as it is, without a copy.
-  void Set(int32_t column, TOleVariant value) {
-    if (expressions_) {
-      const TOleVariant args[] = {addin::ByRef(line_), TOleVariant(column + 1), std::move(value)};
-      setValue_->Procedure(args);
-    } else {
-      const TOleVariant args[] = {TOleVariant(column), std::move(value)};
-      setValue_->Procedure(args);
-    }
-  }
+  void NewLine(int32_t line) { table_.NewLine(line); }
 
   // Every field into the column of the same position.
-  void SetAll(const mysql::TMysqlResult& result, bool autoType) {
-    for (int i = 0; i < result.FieldCount(); ++i) Set(i, FieldValueAt(result, i, autoType));
+  void SetAll(const mysql::TMysqlResult& result) {
+    for (int i = 0; i < result.FieldCount(); ++i)
+      table_.SetCell(i, FieldValueAt(result, i, autoType_));
   }
 
   // The table's own columns, each filled from the field of its name, if any.
-  void SetByColumnName(const mysql::TMysqlResult& result, bool autoType) {
-    if (expressions_) {
-      const int32_t count = addin::HostFunction(table_, "ColumnCount").ToInt32();
-      for (int32_t c = 1; c <= count; ++c) {
-        const std::string name =
-            addin::HostFunction(table_, "GetColumnParameters", {TOleVariant(c)}).ToString();
-        SetFromField(result, c - 1, name, autoType);
-      }
-    } else {
-      const TOleVariant columns = addin::HostFunction(table_, "Columns");
-      const int32_t last = addin::HostFunction(columns, "Count").ToInt32() - 1;
-      for (int32_t c = 0; c <= last; ++c) {
-        const TOleVariant column = addin::HostFunction(columns, "Get", {TOleVariant(c)});
-        SetFromField(result, c, addin::HostFunction(column, "Name").ToString(), autoType);
-      }
+  void SetByColumnName(const mysql::TMysqlResult& result) {
+    const int32_t count = table_.ColumnCount();
+    for (int32_t c = 0; c < count; ++c) {
+      const int field = result.FieldIndex(table_.ColumnName(c), false);
+      if (field >= 0) table_.SetCell(c, FieldValueAt(result, field, autoType_));
     }
   }
 
  private:
-  void SetFromField(const mysql::TMysqlResult& result, int32_t column, const std::string& name,
-                    bool autoType) {
-    const int field = result.FieldIndex(name, false);
-    if (field >= 0) Set(column, FieldValueAt(result, field, autoType));
-  }
-
-  const TOleVariant& table_;
-  bool expressions_;
-  TOleVariant line_;  // the line number, passed by reference (expression dialect)
-  TOleVariant row_;   // the row just added (object dialect)
-  std::optional<addin::THostMember> newLine_;   // expression dialect
-  std::optional<addin::THostMember> add_;       // object dialect
-  std::optional<addin::THostMember> setValue_;  // SetValue of the table, or Set of the row
+  addin::THostTable& table_;
+  bool autoType_;
 };
 
 }  // namespace
 
 TOleVariant FillTableFromResult(TDalvora& object, const TOleVariant& target) {
   ResetStatus(object);
-  const bool expressions = object.ExpressionDialect();
   const bool fresh = addin::TAddin::IsOmitted(target);
-  TOleVariant table;
-  if (fresh) {
-    table = NewHostObject(object, "ValueTable");
-  } else {
-    table = target.Dereferenced();
-    addin::HostProcedure(table, expressions ? "DeleteLines" : "Clear");
-  }
+  const TOleVariant table = fresh ? object.NewHostObject("ValueTable") : target.Dereferenced();
+  addin::THostTable host(table, object.Dialect());
+  if (!fresh) host.DeleteLines();
   if (mysql::TMysqlResult* result = object.CurrentResult()) {
     // A script tells a complete fill by LastErrorNo 0 afterwards, so an
     // error left by something earlier must not stand for this fill.
@@ -149,16 +86,16 @@ TOleVariant FillTableFromResult(TDalvora& object, const TOleVariant& target) {
     // What the host refuses while filling ends the fill; the table keeps
     // the lines written so far, and the reason is the last error.
     try {
-      TTableWriter writer(table, expressions);
-      if (fresh) writer.AddColumns(*result, object.AutoType());
+      TTableWriter writer(host, object.AutoType());
+      if (fresh) writer.AddColumns(*result);
       result->First();
       for (line = 1; !result->Eof(); ++line, result->Next()) {
         ShowStatus(object, std::string("Fetching... ").append(std::to_string(line)));
         writer.NewLine(line);
         if (fresh) {
-          writer.SetAll(*result, object.AutoType());
+          writer.SetAll(*result);
         } else {
-          writer.SetByColumnName(*result, object.AutoType());
+          writer.SetByColumnName(*result);
         }
       }
       ShowStatus(object, "Fetching... done.");
@@ -181,27 +118,20 @@ TOleVariant FillTableFromResult(TDalvora& object, const TOleVariant& target) {
 }
 
 TOleVariant FillTableWithProcesses(TDalvora& object, const TOleVariant& target) {
-  const bool expressions = object.ExpressionDialect();
   TOleVariant table;
   try {
-    if (addin::TAddin::IsOmitted(target)) {
-      table = NewHostObject(object, "ValueTable");
-    } else {
-      table = target.Dereferenced();
-      if (expressions) {
-        addin::HostProcedure(table, "Clear");
-      } else {
-        addin::HostProcedure(addin::HostFunction(table, "Columns"), "Clear");
-      }
-    }
+    const bool fresh = addin::TAddin::IsOmitted(target);
+    table = fresh ? object.NewHostObject("ValueTable") : target.Dereferenced();
+    addin::THostTable host(table, object.Dialect());
+    if (!fresh) host.Clear();
     const std::unique_ptr<mysql::TMysqlResult> processes = object.Client().ListProcesses();
     if (!processes) return table;
-    TTableWriter writer(table, expressions);
-    writer.AddColumns(*processes, object.AutoType());
+    TTableWriter writer(host, object.AutoType());
+    writer.AddColumns(*processes);
     processes->First();
     for (int32_t line = 1; !processes->Eof(); ++line, processes->Next()) {
       writer.NewLine(line);
-      writer.SetAll(*processes, object.AutoType());
+      writer.SetAll(*processes);
     }
   } catch (...) {
   }
