@@ -15,7 +15,8 @@ namespace connection {
 namespace {
 
 [[noreturn]] void FailUnknownField(const std::string& reference) {
-  throw addin::TAddinError("Field \"" + reference + "\" not found in the current result");
+  throw addin::TAddinError("Field \"" + addin::NameForMessage(reference) +
+                           "\" not found in the current result");
 }
 
 // The field a reference names; an unknown field is an error for the script.
