@@ -15,8 +15,8 @@
 
 #include "addin/AddinClassId.h"
 #include "addin/AddinComObjectUnit.h"
-#include "connection/DalvoraServer.h"
 #include "connection/TDalvora.h"
+#include "connection/com/DalvoraServer.h"
 #include "host/AddinClass.h"
 #include "host/AddinObject.h"
 #include "host/Host.h"

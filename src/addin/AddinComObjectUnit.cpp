@@ -124,6 +124,10 @@ platform::TOleVariant TAddin::GetAppDispatch() {
   return app;
 }
 
+platform::TOleVariant TAddin::NewHostObject(const std::string& kind) {
+  return Dialect().NewObject(GetAppDispatch(), kind);
+}
+
 bool TAddin::IsOmitted(const platform::TOleVariant& value) noexcept {
   return value.IsEmpty() || value.IsNull() || value.IsError(DISP_E_PARAMNOTFOUND);
 }

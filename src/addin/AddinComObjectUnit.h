@@ -10,6 +10,7 @@
 #include "addin/AddInLib.h"
 #include "addin/AddinHelper.h"
 #include "addin/ComPtr.h"
+#include "addin/HostDialect.h"
 #include "platform/com/Com.h"
 #include "platform/com/OleVariant.h"
 
@@ -81,6 +82,10 @@ class TAddin : public ILanguageExtender,
   // the object without a reference of the caller's own.
   platform::TOleVariant GetAppDispatch();
 
+  // A new host object of the kind "ValueList" or "ValueTable", made on the
+  // application object in this host's dialect. A refusal of the host raises.
+  platform::TOleVariant NewHostObject(const std::string& kind);
+
   // Empty, null, or the marker of an argument the script left out.
   static bool IsOmitted(const platform::TOleVariant& value) noexcept;
 
@@ -88,6 +93,7 @@ class TAddin : public ILanguageExtender,
   IErrorLog* ErrorLog() const noexcept { return errorLog_.Get(); }
   IDispatch* HostConnection() const noexcept { return hostConnection_.Get(); }
   bool ExpressionDialect() const noexcept { return expressionDialect_; }
+  THostDialect Dialect() const noexcept { return THostDialect(expressionDialect_); }
   // "Dalvora" for the connection object; empty until a member table is set.
   std::string ExtensionName() const;
 

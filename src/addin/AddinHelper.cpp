@@ -4,6 +4,12 @@
 
 namespace addin {
 
+std::string NameForMessage(std::string_view name) {
+  constexpr std::size_t kLongestWhole = 64;
+  if (name.size() <= kLongestWhole) return std::string(name);
+  return std::string(name.substr(0, kLongestWhole)) + "...";
+}
+
 namespace {
 
 template <class Items>
@@ -128,7 +134,7 @@ std::string TAddinHelper::UnknownMethodName(TAddin& sender, int32_t number,
 }
 
 void TAddinHelper::Fail(const char* subject, const std::string& memberName) const {
-  throw TAddinError(std::string(subject) + " " + ExtensionName + "." + memberName +
+  throw TAddinError(std::string(subject) + " " + ExtensionName + "." + NameForMessage(memberName) +
                     " not handled!");
 }
 

@@ -8,6 +8,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/com/Com.h"
@@ -26,6 +27,11 @@ class TAddinError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// A name (a field reference, a member name) as error messages quote it: a
+// name up to 64 characters whole, a longer one cut there and marked "...",
+// so that a name of any size leaves a message a reader can take in.
+std::string NameForMessage(std::string_view name);
 
 using TOleString = platform::TOleString;
 using TParams = std::vector<platform::TOleVariant>;

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "connection/DalvoraMembers.h"
+#include "connection/com/DalvoraMembers.h"
 
 namespace connection {
 
@@ -12,6 +12,22 @@ namespace {
 // builder checks against the member table.
 #define ORBELIN_HANDLER(Method) \
   { #Method, std::bind_front(&TModule::Method, module) }
+
+// Most procedure forms do the function's work and drop its result; they are
+// the function handler under the procedure's name.
+#define ORBELIN_PROCEDURE_FROM_FUNCTION(Name)                                        \
+  {                                                                                  \
+    "AddinHelperMethods" #Name "CallAsProc",                                         \
+        ProcedureFromFunction(                                                       \
+            std::bind_front(&TModule::AddinHelperMethods##Name##CallAsFunc, module)) \
+  }
+
+addin::TOnCallAsProcEvent ProcedureFromFunction(addin::TOnCallAsFuncEvent function) {
+  return [function = std::move(function)](addin::TAddin& sender, addin::TParams& params) {
+    platform::TOleVariant discarded;
+    function(sender, params, discarded);
+  };
+}
 
 TDalvoraHandlers HandlersOf(TModule* module) {
   TDalvoraHandlers handlers;
@@ -59,18 +75,18 @@ TDalvoraHandlers HandlersOf(TModule* module) {
       ORBELIN_HANDLER(AddinHelperMethodsListProcessesGetDefaultParam),
   };
   handlers.Procedures = {
-      ORBELIN_HANDLER(AddinHelperMethodsConnectCallAsProc),
-      ORBELIN_HANDLER(AddinHelperMethodsReconnectCallAsProc),
+      ORBELIN_PROCEDURE_FROM_FUNCTION(Connect),
+      ORBELIN_PROCEDURE_FROM_FUNCTION(Reconnect),
       ORBELIN_HANDLER(AddinHelperMethodsCloseCallAsProc),
-      ORBELIN_HANDLER(AddinHelperMethodsSelectDbCallAsProc),
-      ORBELIN_HANDLER(AddinHelperMethodsCreateDbCallAsProc),
-      ORBELIN_HANDLER(AddinHelperMethodsDropDbCallAsProc),
-      ORBELIN_HANDLER(AddinHelperMethodsChangeUserCallAsProc),
-      ORBELIN_HANDLER(AddinHelperMethodsRefreshCallAsProc),
-      ORBELIN_HANDLER(AddinHelperMethodsKillCallAsProc),
-      ORBELIN_HANDLER(AddinHelperMethodsShutdownCallAsProc),
-      ORBELIN_HANDLER(AddinHelperMethodsQueryCallAsProc),
-      ORBELIN_HANDLER(AddinHelperMethodsExecuteCallAsProc),
+      ORBELIN_PROCEDURE_FROM_FUNCTION(SelectDb),
+      ORBELIN_PROCEDURE_FROM_FUNCTION(CreateDb),
+      ORBELIN_PROCEDURE_FROM_FUNCTION(DropDb),
+      ORBELIN_PROCEDURE_FROM_FUNCTION(ChangeUser),
+      ORBELIN_PROCEDURE_FROM_FUNCTION(Refresh),
+      ORBELIN_PROCEDURE_FROM_FUNCTION(Kill),
+      ORBELIN_PROCEDURE_FROM_FUNCTION(Shutdown),
+      ORBELIN_PROCEDURE_FROM_FUNCTION(Query),
+      ORBELIN_PROCEDURE_FROM_FUNCTION(Execute),
       ORBELIN_HANDLER(AddinHelperMethodsNextCallAsProc),
       ORBELIN_HANDLER(AddinHelperMethodsPriorCallAsProc),
       ORBELIN_HANDLER(AddinHelperMethodsFirstCallAsProc),
@@ -78,8 +94,8 @@ TDalvoraHandlers HandlersOf(TModule* module) {
       ORBELIN_HANDLER(AddinHelperMethodsLocateCallAsProc),
       ORBELIN_HANDLER(AddinHelperMethodsFetchRowCallAsProc),
       ORBELIN_HANDLER(AddinHelperMethodsFetchAllCallAsProc),
-      ORBELIN_HANDLER(AddinHelperMethodsFillAllCallAsProc),
-      ORBELIN_HANDLER(AddinHelperMethodsListProcessesCallAsProc),
+      ORBELIN_PROCEDURE_FROM_FUNCTION(FillAll),
+      ORBELIN_PROCEDURE_FROM_FUNCTION(ListProcesses),
   };
   handlers.Functions = {
       ORBELIN_HANDLER(AddinHelperMethodsStatusCallAsFunc),
@@ -136,6 +152,7 @@ TDalvoraHandlers HandlersOf(TModule* module) {
 }
 
 #undef ORBELIN_HANDLER
+#undef ORBELIN_PROCEDURE_FROM_FUNCTION
 
 }  // namespace
 

@@ -79,36 +79,25 @@ class TModule {
 
   // Connection and server commands.
   void AddinHelperMethodsConnectCallAsFunc(TAddin& sender, TParams& params, TValue& value);
-  void AddinHelperMethodsConnectCallAsProc(TAddin& sender, TParams& params);
   void AddinHelperMethodsReconnectCallAsFunc(TAddin& sender, TParams& params, TValue& value);
-  void AddinHelperMethodsReconnectCallAsProc(TAddin& sender, TParams& params);
   void AddinHelperMethodsCloseCallAsProc(TAddin& sender, TParams& params);
   void AddinHelperMethodsSelectDbCallAsFunc(TAddin& sender, TParams& params, TValue& value);
-  void AddinHelperMethodsSelectDbCallAsProc(TAddin& sender, TParams& params);
   void AddinHelperMethodsCreateDbCallAsFunc(TAddin& sender, TParams& params, TValue& value);
-  void AddinHelperMethodsCreateDbCallAsProc(TAddin& sender, TParams& params);
   void AddinHelperMethodsDropDbCallAsFunc(TAddin& sender, TParams& params, TValue& value);
-  void AddinHelperMethodsDropDbCallAsProc(TAddin& sender, TParams& params);
   void AddinHelperMethodsChangeUserGetDefaultParam(TAddin& sender, int32_t index, TValue& value);
   void AddinHelperMethodsChangeUserCallAsFunc(TAddin& sender, TParams& params, TValue& value);
-  void AddinHelperMethodsChangeUserCallAsProc(TAddin& sender, TParams& params);
   void AddinHelperMethodsRefreshCallAsFunc(TAddin& sender, TParams& params, TValue& value);
-  void AddinHelperMethodsRefreshCallAsProc(TAddin& sender, TParams& params);
   void AddinHelperMethodsKillCallAsFunc(TAddin& sender, TParams& params, TValue& value);
-  void AddinHelperMethodsKillCallAsProc(TAddin& sender, TParams& params);
   void AddinHelperMethodsPingCallAsFunc(TAddin& sender, TParams& params, TValue& value);
   void AddinHelperMethodsShutdownCallAsFunc(TAddin& sender, TParams& params, TValue& value);
-  void AddinHelperMethodsShutdownCallAsProc(TAddin& sender, TParams& params);
   void AddinHelperMethodsStatCallAsFunc(TAddin& sender, TParams& params, TValue& value);
   void AddinHelperMethodsCloneCallAsFunc(TAddin& sender, TParams& params, TValue& value);
 
   // Statements and row navigation.
   void AddinHelperMethodsQueryGetDefaultParam(TAddin& sender, int32_t index, TValue& value);
   void AddinHelperMethodsQueryCallAsFunc(TAddin& sender, TParams& params, TValue& value);
-  void AddinHelperMethodsQueryCallAsProc(TAddin& sender, TParams& params);
   void AddinHelperMethodsExecuteGetDefaultParam(TAddin& sender, int32_t index, TValue& value);
   void AddinHelperMethodsExecuteCallAsFunc(TAddin& sender, TParams& params, TValue& value);
-  void AddinHelperMethodsExecuteCallAsProc(TAddin& sender, TParams& params);
   void AddinHelperMethodsLastRowReadCallAsFunc(TAddin& sender, TParams& params, TValue& value);
   void AddinHelperMethodsEOFCallAsFunc(TAddin& sender, TParams& params, TValue& value);
   void AddinHelperMethodsBOFCallAsFunc(TAddin& sender, TParams& params, TValue& value);
@@ -132,10 +121,8 @@ class TModule {
   void AddinHelperMethodsFetchAllCallAsFunc(TAddin& sender, TParams& params, TValue& value);
   void AddinHelperMethodsFetchAllCallAsProc(TAddin& sender, TParams& params);
   void AddinHelperMethodsFillAllCallAsFunc(TAddin& sender, TParams& params, TValue& value);
-  void AddinHelperMethodsFillAllCallAsProc(TAddin& sender, TParams& params);
   void AddinHelperMethodsListProcessesGetDefaultParam(TAddin& sender, int32_t index, TValue& value);
   void AddinHelperMethodsListProcessesCallAsFunc(TAddin& sender, TParams& params, TValue& value);
-  void AddinHelperMethodsListProcessesCallAsProc(TAddin& sender, TParams& params);
 
   // Field properties: "_" + column name, numbered after the table's own.
   void AddinHelperGetProperty(TAddin& sender, const std::string& propertyName, TValue& value,

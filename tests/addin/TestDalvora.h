@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "addin/AddinComObjectUnit.h"
-#include "connection/DalvoraMembers.h"
+#include "connection/com/DalvoraMembers.h"
 
 namespace fake {
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "addin/TestDalvora.h"
-#include "connection/DalvoraMembers.h"
+#include "connection/com/DalvoraMembers.h"
 #include "platform/os/CodePage.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "connection/FieldValue.h"
+#include "connection/values/FieldValue.h"
 
 #include <gtest/gtest.h>
 

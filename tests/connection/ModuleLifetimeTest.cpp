@@ -7,7 +7,7 @@
 #include "addin/AddinClassId.h"
 #include "addin/ComPtr.h"
 #include "addin/DllRegistration.h"
-#include "connection/DalvoraServer.h"
+#include "connection/com/DalvoraServer.h"
 #include "platform/os/DynamicLibrary.h"
 #include "platform/os/Registry.h"
 

@@ -9,7 +9,7 @@
 #include "addin/AddInLib.h"
 #include "addin/AddinClassId.h"
 #include "addin/ComPtr.h"
-#include "connection/DalvoraServer.h"
+#include "connection/com/DalvoraServer.h"
 #include "host/Host.h"
 #include "platform/com/Bstr.h"
 

@@ -1,4 +1,4 @@
-#include "connection/ParameterText.h"
+#include "connection/values/ParameterText.h"
 
 #include <gtest/gtest.h>
 

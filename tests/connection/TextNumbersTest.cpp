@@ -1,4 +1,4 @@
-#include "connection/TextNumbers.h"
+#include "connection/values/TextNumbers.h"
 
 #include <gtest/gtest.h>
 

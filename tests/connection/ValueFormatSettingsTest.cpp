@@ -1,4 +1,4 @@
-#include "connection/ValueFormatSettings.h"
+#include "connection/values/ValueFormatSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -129,6 +129,33 @@ TEST(ValueFormatSettings, ReadsDateTimes) {
   for (const auto& c : cases) {
     EXPECT_EQ(TextToDateTime(c.text, ValueFormatSettings, 2026), c.expected) << c.text;
   }
+}
+
+// The day a date-time lands on, read the way hosts read OLE dates: the whole
+// part, counted away from the epoch.
+double DayOf(double oleDate) {
+  return oleDate >= 0 ? std::floor(oleDate) : std::ceil(oleDate);
+}
+
+TEST(ValueFormatSettings, FractionsOfTheLastSecondNeverReachTheNextDay) {
+  struct Case {
+    const char* text;
+    double day;
+  };
+  const Case cases[] = {
+      {"9999-12-31 23:59:59.999999", 2958465},       {"9999-12-31 23:59:59.9999999999", 2958465},
+      {"2024-02-29 23:59:59.9999999", kDay20240229}, {"1000-01-01 23:59:59.999999", -328716},
+      {"1899-12-29 23:59:59.99999999999", -1},       {"23:59:59.99999999999999999", 0},
+  };
+  for (const Case& c : cases) {
+    const std::optional<double> value = TextToDateTime(c.text, ValueFormatSettings, 2026);
+    ASSERT_TRUE(value) << c.text;
+    EXPECT_EQ(DayOf(*value), c.day) << c.text;
+    // Still within the last second, not cut back to a whole second.
+    EXPECT_GT(std::fabs(*value - c.day), 86399.0 / 86400) << c.text;
+  }
+  ASSERT_TRUE(TextToTime("23:59:59.9999999999", ValueFormatSettings));
+  EXPECT_LT(*TextToTime("23:59:59.9999999999", ValueFormatSettings), 1.0);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
-#include "connection/FieldValue.h"
+#include "connection/values/FieldValue.h"
 
-#include "connection/TextNumbers.h"
-#include "connection/ValueFormatSettings.h"
+#include "connection/values/TextNumbers.h"
+#include "connection/values/ValueFormatSettings.h"
 
 namespace connection {
 

@@ -1,4 +1,4 @@
-#include "connection/DalvoraServer.h"
+#include "connection/com/DalvoraServer.h"
 
 #include "addin/AddinClassId.h"
 #include "addin/ComServer.h"

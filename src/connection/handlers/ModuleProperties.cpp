@@ -1,9 +1,11 @@
 // The 18 properties: session settings (written through the session's own
 // writers, which apply the change rules), the state of the current result,
 // and AutoType.
-#include "connection/HandlerValues.h"
+#include <cstdint>
+
 #include "connection/OrbelinModule.h"
 #include "connection/TDalvora.h"
+#include "connection/handlers/HandlerValues.h"
 
 namespace connection {
 
@@ -12,6 +14,12 @@ namespace {
 mysql::TMysqlClient& ClientOf(addin::TAddin& sender) {
   return TDalvora::Of(sender).Client();
 }
+
+constexpr int64_t kLastPort = 65535;
+// The longest connect time-out in seconds: Windows takes the seconds of a
+// socket wait as a signed 32-bit number, and a larger (or negative) value
+// made the wait fail at once instead of lasting long.
+constexpr int64_t kLongestConnectTimeout = INT32_MAX;
 
 }  // namespace
 
@@ -60,7 +68,7 @@ void TModule::AddinHelperPropertiesPortGet(TAddin& sender, TValue& value) {
 }
 
 void TModule::AddinHelperPropertiesPortSet(TAddin& sender, TValue& value) {
-  ClientOf(sender).SetPort(Low32Bits(value));
+  ClientOf(sender).SetPort(static_cast<uint32_t>(SettingInRange(value, "Port", 0, kLastPort)));
 }
 
 void TModule::AddinHelperPropertiesClientFlagGet(TAddin& sender, TValue& value) {
@@ -100,7 +108,8 @@ void TModule::AddinHelperPropertiesConnectTimeoutGet(TAddin& sender, TValue& val
 }
 
 void TModule::AddinHelperPropertiesConnectTimeoutSet(TAddin& sender, TValue& value) {
-  ClientOf(sender).SetConnectTimeout(Low32Bits(value));
+  ClientOf(sender).SetConnectTimeout(
+      static_cast<uint32_t>(SettingInRange(value, "ConnectTimeout", 0, kLongestConnectTimeout)));
 }
 
 void TModule::AddinHelperPropertiesCompressGet(TAddin& sender, TValue& value) {

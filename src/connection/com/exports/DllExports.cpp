@@ -1,5 +1,5 @@
 // The four functions the library exports to COM and to the host.
-#include "connection/DalvoraServer.h"
+#include "connection/com/DalvoraServer.h"
 #include "platform/com/Com.h"
 
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {

@@ -1,8 +1,8 @@
 // FetchAll, FillAll and ListProcesses: results poured into host value tables.
-#include "connection/HandlerValues.h"
 #include "connection/OrbelinModule.h"
 #include "connection/TDalvora.h"
-#include "connection/TableFill.h"
+#include "connection/handlers/HandlerValues.h"
+#include "connection/handlers/TableFill.h"
 
 namespace connection {
 
@@ -33,11 +33,6 @@ void TModule::AddinHelperMethodsFillAllCallAsFunc(TAddin& sender, TParams& param
   if (!params.empty()) params[0] = AsReference(value);
 }
 
-void TModule::AddinHelperMethodsFillAllCallAsProc(TAddin& sender, TParams& params) {
-  TValue discarded;
-  AddinHelperMethodsFillAllCallAsFunc(sender, params, discarded);
-}
-
 void TModule::AddinHelperMethodsListProcessesGetDefaultParam(TAddin&, int32_t, TValue& value) {
   value = TValue::Null();
 }
@@ -46,11 +41,6 @@ void TModule::AddinHelperMethodsListProcessesCallAsFunc(TAddin& sender, TParams&
                                                         TValue& value) {
   value = FillTableWithProcesses(TDalvora::Of(sender), Param(params, 0));
   if (!params.empty()) params[0] = AsReference(value);
-}
-
-void TModule::AddinHelperMethodsListProcessesCallAsProc(TAddin& sender, TParams& params) {
-  TValue discarded;
-  AddinHelperMethodsListProcessesCallAsFunc(sender, params, discarded);
 }
 
 }  // namespace connection

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "addin/AddinHelper.h"
 #include "platform/com/OleVariant.h"
@@ -28,6 +29,19 @@ inline platform::TOleVariant Int64Bits(uint64_t value) {
 // A 32-bit setting from any host value: the low 32 bits of its 64-bit integer.
 inline uint32_t Low32Bits(const platform::TOleVariant& value) {
   return static_cast<uint32_t>(value.ToInt64());
+}
+
+// A setting that only has meaning within [least, most], from any host value.
+// A value outside is refused like one that does not convert, so the setting
+// keeps what it had (its low 32 bits would stand for another value).
+inline int64_t SettingInRange(const platform::TOleVariant& value, const char* setting,
+                              int64_t least, int64_t most) {
+  const int64_t number = value.ToInt64();
+  if (number < least || number > most) {
+    throw addin::TAddinError(std::string(setting) + " must lie between " + std::to_string(least) +
+                             " and " + std::to_string(most) + ", not " + std::to_string(number));
+  }
+  return number;
 }
 
 // The argument at a position; a position the host did not pass reads as an

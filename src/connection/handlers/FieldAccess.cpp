@@ -1,7 +1,7 @@
-#include "connection/FieldAccess.h"
+#include "connection/handlers/FieldAccess.h"
 
-#include "connection/FieldValue.h"
-#include "connection/TextNumbers.h"
+#include "connection/values/FieldValue.h"
+#include "connection/values/TextNumbers.h"
 
 namespace connection {
 

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "addin/HostAutomation.h"
-#include "connection/HandlerValues.h"
 #include "connection/OrbelinModule.h"
-#include "connection/ParameterText.h"
 #include "connection/TDalvora.h"
+#include "connection/handlers/HandlerValues.h"
+#include "connection/values/ParameterText.h"
 
 namespace connection {
 
@@ -58,11 +58,6 @@ void TModule::AddinHelperMethodsQueryCallAsFunc(TAddin& sender, TParams& params,
   value = Flag(outcome.Ok);
 }
 
-void TModule::AddinHelperMethodsQueryCallAsProc(TAddin& sender, TParams& params) {
-  TValue discarded;
-  AddinHelperMethodsQueryCallAsFunc(sender, params, discarded);
-}
-
 void TModule::AddinHelperMethodsExecuteGetDefaultParam(TAddin&, int32_t index, TValue& value) {
   if (index == 1) value = TValue::Null();
 }
@@ -73,11 +68,6 @@ void TModule::AddinHelperMethodsExecuteCallAsFunc(TAddin& sender, TParams& param
   mysql::TQueryResult outcome = client.Query(statement, false);
   // Read before the result goes: draining its rows rewrites the count.
   value = outcome.Ok ? Int64Bits(client.AffectedRows()) : TValue(-1);
-}
-
-void TModule::AddinHelperMethodsExecuteCallAsProc(TAddin& sender, TParams& params) {
-  TValue discarded;
-  AddinHelperMethodsExecuteCallAsFunc(sender, params, discarded);
 }
 
 void TModule::AddinHelperMethodsLastRowReadCallAsFunc(TAddin& sender, TParams&, TValue& value) {

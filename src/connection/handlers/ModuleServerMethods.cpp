@@ -3,10 +3,10 @@
 #include <string>
 
 #include "addin/HostAutomation.h"
-#include "connection/HandlerValues.h"
 #include "connection/OrbelinModule.h"
-#include "connection/ServerVersion.h"
 #include "connection/TDalvora.h"
+#include "connection/handlers/HandlerValues.h"
+#include "connection/values/ServerVersion.h"
 
 namespace connection {
 
@@ -116,18 +116,8 @@ void TModule::AddinHelperMethodsConnectCallAsFunc(TAddin& sender, TParams&, TVal
   value = Flag(ClientOf(sender).Connect());
 }
 
-void TModule::AddinHelperMethodsConnectCallAsProc(TAddin& sender, TParams& params) {
-  TValue discarded;
-  AddinHelperMethodsConnectCallAsFunc(sender, params, discarded);
-}
-
 void TModule::AddinHelperMethodsReconnectCallAsFunc(TAddin& sender, TParams&, TValue& value) {
   value = Flag(ClientOf(sender).Reconnect());
-}
-
-void TModule::AddinHelperMethodsReconnectCallAsProc(TAddin& sender, TParams& params) {
-  TValue discarded;
-  AddinHelperMethodsReconnectCallAsFunc(sender, params, discarded);
 }
 
 void TModule::AddinHelperMethodsCloseCallAsProc(TAddin& sender, TParams&) {
@@ -138,27 +128,12 @@ void TModule::AddinHelperMethodsSelectDbCallAsFunc(TAddin& sender, TParams& para
   value = Flag(ClientOf(sender).SelectDb(Param(params, 0).ToString()));
 }
 
-void TModule::AddinHelperMethodsSelectDbCallAsProc(TAddin& sender, TParams& params) {
-  TValue discarded;
-  AddinHelperMethodsSelectDbCallAsFunc(sender, params, discarded);
-}
-
 void TModule::AddinHelperMethodsCreateDbCallAsFunc(TAddin& sender, TParams& params, TValue& value) {
   value = Flag(CreateOrDropDb(ClientOf(sender), Param(params, 0).ToString(), true));
 }
 
-void TModule::AddinHelperMethodsCreateDbCallAsProc(TAddin& sender, TParams& params) {
-  TValue discarded;
-  AddinHelperMethodsCreateDbCallAsFunc(sender, params, discarded);
-}
-
 void TModule::AddinHelperMethodsDropDbCallAsFunc(TAddin& sender, TParams& params, TValue& value) {
   value = Flag(CreateOrDropDb(ClientOf(sender), Param(params, 0).ToString(), false));
-}
-
-void TModule::AddinHelperMethodsDropDbCallAsProc(TAddin& sender, TParams& params) {
-  TValue discarded;
-  AddinHelperMethodsDropDbCallAsFunc(sender, params, discarded);
 }
 
 void TModule::AddinHelperMethodsChangeUserGetDefaultParam(TAddin&, int32_t index, TValue& value) {
@@ -174,27 +149,12 @@ void TModule::AddinHelperMethodsChangeUserCallAsFunc(TAddin& sender, TParams& pa
   value = Flag(ClientOf(sender).ChangeUser(user, password, db));
 }
 
-void TModule::AddinHelperMethodsChangeUserCallAsProc(TAddin& sender, TParams& params) {
-  TValue discarded;
-  AddinHelperMethodsChangeUserCallAsFunc(sender, params, discarded);
-}
-
 void TModule::AddinHelperMethodsRefreshCallAsFunc(TAddin& sender, TParams& params, TValue& value) {
   value = Flag(ClientOf(sender).Refresh(Low32Bits(Param(params, 0))));
 }
 
-void TModule::AddinHelperMethodsRefreshCallAsProc(TAddin& sender, TParams& params) {
-  TValue discarded;
-  AddinHelperMethodsRefreshCallAsFunc(sender, params, discarded);
-}
-
 void TModule::AddinHelperMethodsKillCallAsFunc(TAddin& sender, TParams& params, TValue& value) {
   value = Flag(ClientOf(sender).Kill(Low32Bits(Param(params, 0))));
-}
-
-void TModule::AddinHelperMethodsKillCallAsProc(TAddin& sender, TParams& params) {
-  TValue discarded;
-  AddinHelperMethodsKillCallAsFunc(sender, params, discarded);
 }
 
 void TModule::AddinHelperMethodsPingCallAsFunc(TAddin& sender, TParams&, TValue& value) {
@@ -209,11 +169,6 @@ void TModule::AddinHelperMethodsShutdownCallAsFunc(TAddin& sender, TParams&, TVa
   value = Flag(ok);
 }
 
-void TModule::AddinHelperMethodsShutdownCallAsProc(TAddin& sender, TParams& params) {
-  TValue discarded;
-  AddinHelperMethodsShutdownCallAsFunc(sender, params, discarded);
-}
-
 void TModule::AddinHelperMethodsStatCallAsFunc(TAddin& sender, TParams&, TValue& value) {
   value = TValue(ClientOf(sender).Stat());
 }
@@ -223,11 +178,9 @@ void TModule::AddinHelperMethodsCloneCallAsFunc(TAddin& sender, TParams&, TValue
   try {
     TDalvora& object = TDalvora::Of(sender);
     const mysql::TMysqlClient& client = object.Client();
-    const TValue app = object.GetAppDispatch();
-    const bool expressions = object.ExpressionDialect();
-    const TValue clone =
-        addin::HostFunction(app, expressions ? "CreateObject" : "NewObject",
-                            {TValue(std::string("AddIn.").append(object.ExtensionName()))});
+    const addin::THostDialect dialect = object.Dialect();
+    const TValue clone = dialect.NewComObject(object.GetAppDispatch(),
+                                              std::string("AddIn.").append(object.ExtensionName()));
     addin::HostPut(clone, "Host", TValue(client.Host()));
     addin::HostPut(clone, "User", TValue(client.User()));
     addin::HostPut(clone, "Password", TValue(client.Password()));
@@ -247,7 +200,7 @@ void TModule::AddinHelperMethodsCloneCallAsFunc(TAddin& sender, TParams&, TValue
       } catch (...) {
       }
     }
-    value = expressions ? TValue(clone.ToDispatch()) : clone;
+    value = dialect.ForScript(clone);
   } catch (...) {
     // Clone never fails towards the script: no object is the answer.
     value = TValue();

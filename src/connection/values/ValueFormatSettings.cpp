@@ -1,5 +1,6 @@
-#include "connection/ValueFormatSettings.h"
+#include "connection/values/ValueFormatSettings.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -33,6 +34,9 @@ const TFormatSettings ValueFormatSettings{
 namespace {
 
 enum class TDateOrder { YMD, DMY, MDY };
+
+// The latest time of day a double holds below a whole day.
+const TOleDate kLastInstantOfDay = std::nextafter(1.0, 0.0);
 
 // The order is that of the first year, month and day letters of the format.
 TDateOrder DateOrderOf(std::string_view format) {
@@ -187,7 +191,19 @@ std::optional<TOleDate> ScanTime(TScanner& scan, const TFormatSettings& settings
     hour = hour % 12 + (pm ? 12 : 0);
   }
   if (hour > 23 || minute > 59 || second > 59) return std::nullopt;
-  return (hour * 3600 + minute * 60 + second + fraction) / 86400.0;
+  // Nine nines of a second at 23:59:59 round to a whole day in a double.
+  return std::min((hour * 3600 + minute * 60 + second + fraction) / 86400.0, kLastInstantOfDay);
+}
+
+// A time of day put on a day number. The fraction of the day must not carry
+// into the next day: near the top of the calendar a double cannot hold the
+// last microseconds of 23:59:59 and would round up to the day after, and
+// after 9999-12-31 outside the dates a host can take. Such a sum is held at
+// the last double that still belongs to the day.
+TOleDate OnDay(TOleDate date, TOleDate time) {
+  // Before the epoch the day number is negative but the time still runs forward.
+  if (date >= 0) return std::min(date + time, std::nextafter(date + 1, date));
+  return std::max(date - time, std::nextafter(date - 1, date));
 }
 
 }  // namespace
@@ -235,8 +251,7 @@ std::optional<TOleDate> TextToDateTime(std::string_view text, const TFormatSetti
     if (scan.AtEnd()) return date;
     auto time = ScanTime(scan, settings);
     if (!time || !scan.AtEnd()) return std::nullopt;
-    // Before the epoch the day number is negative but the time still runs forward.
-    return *date >= 0 ? *date + *time : *date - *time;
+    return OnDay(*date, *time);
   }
   return TextToTime(text, settings);
 }

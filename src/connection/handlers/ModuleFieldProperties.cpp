@@ -4,9 +4,9 @@
 // column again by that name.
 #include <string>
 
-#include "connection/FieldAccess.h"
 #include "connection/OrbelinModule.h"
 #include "connection/TDalvora.h"
+#include "connection/handlers/FieldAccess.h"
 #include "platform/os/CodePage.h"
 
 namespace connection {
@@ -18,9 +18,15 @@ constexpr size_t kMaxColumnNameLength = 255;
 
 // The column a property name stands for: its first character (whatever it
 // is) dropped, the rest compared with letter case ignored. -1 when none.
+// A column without a name is listed as "_" alone, so "_" finds it again
+// (the result's own lookup takes no empty name).
 int ColumnOfProperty(const mysql::TMysqlResult& result, const std::string& propertyName) {
   if (propertyName.empty()) return -1;
-  return result.FieldIndex(std::string_view(propertyName).substr(1), false);
+  const std::string_view columnName = std::string_view(propertyName).substr(1);
+  if (!columnName.empty()) return result.FieldIndex(columnName, false);
+  for (int i = 0; i < result.FieldCount(); ++i)
+    if (result.Field(i)->Name.empty()) return i;
+  return -1;
 }
 
 }  // namespace
@@ -32,7 +38,8 @@ void TModule::AddinHelperGetProperty(TAddin& sender, const std::string& property
   if (!result) return;
   const int column = ColumnOfProperty(*result, propertyName);
   if (column < 0) {
-    throw addin::TAddinError("No column of the current result is called \"" + propertyName + "\"");
+    throw addin::TAddinError("No column of the current result is called \"" +
+                             addin::NameForMessage(propertyName) + "\"");
   }
   value = FieldValueAt(*result, column, object.AutoType());
   handled = true;

@@ -1,4 +1,4 @@
-#include "connection/ServerVersion.h"
+#include "connection/values/ServerVersion.h"
 
 #include <cstdint>
 #include <vector>

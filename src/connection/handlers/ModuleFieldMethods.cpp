@@ -2,21 +2,21 @@
 // name, index or attributes, and its host type name.
 #include <string>
 
-#include "addin/HostAutomation.h"
-#include "connection/FieldAccess.h"
-#include "connection/FieldValue.h"
-#include "connection/HandlerValues.h"
-#include "connection/HostObjects.h"
+#include "addin/HostDialect.h"
 #include "connection/OrbelinModule.h"
 #include "connection/TDalvora.h"
-#include "connection/TextNumbers.h"
+#include "connection/handlers/FieldAccess.h"
+#include "connection/handlers/HandlerValues.h"
+#include "connection/values/FieldValue.h"
+#include "connection/values/TextNumbers.h"
 
 namespace connection {
 
 namespace {
 
 [[noreturn]] void FailUnknownField(const std::string& reference) {
-  throw addin::TAddinError("Field \"" + reference + "\" not found in the current result");
+  throw addin::TAddinError("Field \"" + addin::NameForMessage(reference) +
+                           "\" not found in the current result");
 }
 
 // The field a reference names; an unknown field is an error for the script.
@@ -102,15 +102,14 @@ void TModule::AddinHelperMethodsFetchRowGetDefaultParam(TAddin&, int32_t, TValue
 
 void TModule::AddinHelperMethodsFetchRowCallAsFunc(TAddin& sender, TParams&, TValue& value) {
   TDalvora& object = TDalvora::Of(sender);
-  const TValue list = NewHostObject(object, "ValueList");
+  const TValue list = object.NewHostObject("ValueList");
   if (const mysql::TMysqlResult* result = object.CurrentResult()) {
-    const char* add = object.ExpressionDialect() ? "AddValue" : "Add";
+    const addin::THostDialect dialect = object.Dialect();
     // A list the host stops filling keeps the items added so far.
     try {
       for (int i = 0; i < result->FieldCount(); ++i) {
-        addin::HostProcedure(
-            list, add,
-            {FieldValueAt(*result, i, object.AutoType()), TValue(result->Field(i)->Name)});
+        dialect.AddToList(list, FieldValueAt(*result, i, object.AutoType()),
+                          TValue(result->Field(i)->Name));
       }
     } catch (...) {
     }

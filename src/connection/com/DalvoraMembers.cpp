@@ -1,4 +1,4 @@
-#include "connection/DalvoraMembers.h"
+#include "connection/com/DalvoraMembers.h"
 
 #include <set>
 
