@@ -123,8 +123,10 @@ int TMysqlVio::ConnectTcp(std::string host, int32_t port) {
       SetClientError(ErrConnect, {host, socket->LastErrorCode()});
       return kVioUnknownHostOrTimeout;
     }
-    // A refused connect also wakes the wait; report it as refused rather
-    // than as a connection lost on the first read.
+    // A refused connect also ends the wait (the socket layer wakes it on
+    // every system, though Windows reports the failure apart from the
+    // readable sockets); report it as refused rather than as a connection
+    // lost on the first read.
     if (const int pending = socket->PendingError(); pending != 0) {
       SetClientError(ErrConnect, {host, pending});
       return kVioConnectRefused;
