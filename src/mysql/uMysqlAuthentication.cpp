@@ -107,9 +107,7 @@ bool TMysqlClient::AnswerAuthSwitch(TBytes request) {
   const auto method = AuthMethodNamed(switchTo.Method);
   if (!method) {
     // Nothing of the password goes to a method this client cannot check.
-    net_.SetLastErrorNo(kErrAuthMethodUnsupported);
-    net_.SetLastError("The server asked for the authentication method '" + switchTo.Method +
-                      "', which this client does not support");
+    net_.SetClientError(ErrAuthMethodUnsupported, {switchTo.Method});
     net_.Close();
     return false;
   }
@@ -163,9 +161,7 @@ bool TMysqlClient::SendCachingSha2Password(const std::string& nonce) {
 }
 
 bool TMysqlClient::FailAuthMethod(TAuthMethod method, std::string_view why) {
-  net_.SetLastErrorNo(kErrAuthMethodFailed);
-  net_.SetLastError("The authentication method '" + std::string(AuthMethodName(method)) +
-                    "' failed: " + std::string(why));
+  net_.SetClientError(ErrAuthMethodFailed, {AuthMethodName(method), why});
   net_.Close();
   return false;
 }

@@ -332,8 +332,7 @@ std::int32_t TMysqlClient::SafeRead() {
 }
 
 void TMysqlClient::SetError(std::int32_t number, std::string_view message) {
-  net_.SetLastErrorNo(number);
-  net_.SetLastError(message);
+  net_.SetError(number, message);
 }
 
 void TMysqlClient::FailOutOfMemory() {
@@ -341,11 +340,10 @@ void TMysqlClient::FailOutOfMemory() {
   // A row-by-row result that was reading detaches itself when its read fails.
   if (activeResult_ == nullptr) status_ = TMysqlStatus::Ready;
   net_.Close();
-  net_.SetLastErrorNo(ErrOutOfMemory);
   try {
-    net_.SetLastError(ClientErrorMessage(ErrOutOfMemory));
+    net_.SetClientError(ErrOutOfMemory);
   } catch (const std::bad_alloc&) {
-    net_.SetLastError({});
+    net_.SetError(ErrOutOfMemory, {});
   }
 }
 
@@ -366,8 +364,7 @@ bool TMysqlClient::Layout41() const {
 }
 
 void TMysqlClient::FailMalformed() {
-  net_.SetLastErrorNo(kErrMalformedPacket);
-  net_.SetLastError("Malformed packet");
+  net_.SetClientError(ErrMalformedPacket);
   net_.Close();
 }
 

@@ -31,23 +31,6 @@ enum class TMysqlStatus : std::uint8_t {
   ReadingRows = 2,    // a row-by-row result owns the packet stream
 };
 
-// Errors this client records beyond the catalogues of uMysqlErrors.h.
-// A packet that ends before its contents do (the connection is closed, since
-// the client can no longer tell where the server's answer ends).
-inline constexpr std::int32_t kErrMalformedPacket = 2027;
-// The server asked for a local file that the statement just sent does not name.
-inline constexpr std::int32_t kErrLocalInfileRejected = 2068;
-// The server asked for an authentication method this client cannot do
-// (nothing of the password is sent then).
-inline constexpr std::int32_t kErrAuthMethodUnsupported = 2059;
-// A method this client knows could not be carried out here: no SHA-256 on
-// the system, or a public key of the server that cannot be used.
-inline constexpr std::int32_t kErrAuthMethodFailed = 2061;
-// A local file asked for by the server cannot be opened ("File '%s' not found
-// (Errcode: %d)"); a read error part-way records 2 ("Error reading file ...").
-inline constexpr std::int32_t kErrLocalFileNotFound = 29;
-inline constexpr std::int32_t kErrLocalFileRead = 2;
-
 // Command codes sent by the session.
 enum TMysqlCommand : std::uint8_t {
   COM_QUIT = 1,
@@ -253,7 +236,7 @@ class TMysqlClient {
   // The packet just read answers the client's scramble for `start`.
   [[nodiscard]] bool ContinueAuthentication(const TAuthStart& start);
   [[nodiscard]] bool SendCachingSha2Password(const std::string& nonce);
-  // Records kErrAuthMethodFailed and closes the transport.
+  // Records ErrAuthMethodFailed and closes the transport.
   [[nodiscard]] bool FailAuthMethod(TAuthMethod method, std::string_view why);
   [[nodiscard]] bool WriteAuthAnswer(std::span<const std::uint8_t> answer);
   [[nodiscard]] TPasswordContext PasswordContext(std::string_view password) const;
@@ -325,7 +308,7 @@ class TMysqlClient {
   void DetachResult(TMysqlResult& result);
   void TakeEndOfData();
   void FreeFields();
-  // Records kErrMalformedPacket and closes the transport.
+  // Records ErrMalformedPacket and closes the transport.
   void FailMalformed();
 
   [[nodiscard]] bool Layout41() const;

@@ -24,10 +24,6 @@ std::array<std::uint8_t, 4> UInt32Argument(std::uint32_t value) {
           static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
 }
 
-std::string FileMessage(std::string_view format, std::string_view fileName, std::uint32_t code) {
-  return FormatErrorMessage(format, {fileName, code});
-}
-
 // Fills `block` from the file unless the file ends or fails first, so every
 // data packet but the last carries a whole block.
 int ReadBlock(platform::TLocalFile& file, std::vector<std::uint8_t>& block, std::uint32_t& error) {
@@ -53,8 +49,7 @@ int TMysqlClient::SendCommand(TMysqlCommand command, std::span<const std::uint8_
     net_.SetClientError(ErrCommandsOutOfSync);
     return -1;
   }
-  net_.SetLastErrorNo(0);
-  net_.SetLastError("");
+  ClearError();
   info_.clear();
   affectedRows_ = 0;
   lastInsertId_ = 0;
@@ -118,7 +113,7 @@ TQueryResult TMysqlClient::RunQuery(std::string_view statement, bool buffered) {
       ReadQueryResult() == 0;
   lastStatement_.clear();
   if (!answered) return outcome;
-  net_.SetLastErrorNo(0);
+  ClearError();
   if (buffered) {
     outcome.Result = StoreResult();
     static_cast<void>(net_.ShrinkBuffer());
@@ -155,9 +150,7 @@ int TMysqlClient::ReadQueryResult() {
     // The server's answer is read in every case, so the stream stays in step.
     const bool answered = SafeRead() >= 0;
     if (!requested) {
-      net_.SetLastErrorNo(kErrLocalInfileRejected);
-      net_.SetLastError("The server asked for the local file '" + fileName +
-                        "', which the statement does not name; it was not sent");
+      net_.SetClientError(ErrLocalInfileRejected, {fileName});
       return -1;
     }
     if (!answered || sent != 0) return -1;
@@ -198,8 +191,7 @@ int TMysqlClient::SendLocalFile(const std::string& fileName) {
   auto file = platform::TLocalFile::OpenForReading(fileName, error);
   if (!file) {
     static_cast<void>(RefuseLocalFile());
-    net_.SetLastErrorNo(kErrLocalFileNotFound);
-    net_.SetLastError(FileMessage("File '%s' not found (Errcode: %d)", fileName, error));
+    net_.SetClientError(ErrLocalFileNotFound, {fileName, error});
     return -1;
   }
   std::vector<std::uint8_t> block(kLocalFileBlock);
@@ -220,8 +212,7 @@ int TMysqlClient::SendLocalFile(const std::string& fileName) {
   file.reset();
   if (RefuseLocalFile() != 0) return -1;
   if (readFailed) {
-    net_.SetLastErrorNo(kErrLocalFileRead);
-    net_.SetLastError(FileMessage("Error reading file '%s' (Errcode: %d)", fileName, error));
+    net_.SetClientError(ErrLocalFileRead, {fileName, error});
     return -1;
   }
   return 0;
@@ -301,10 +292,7 @@ bool TMysqlClient::Shutdown() {
   const std::int32_t errorNo = net_.LastErrorNo();
   const std::string error = net_.LastError();
   Close();
-  if (!accepted) {
-    net_.SetLastErrorNo(errorNo);
-    net_.SetLastError(error);
-  }
+  if (!accepted) net_.SetError(errorNo, error);
   return accepted;
 }
 

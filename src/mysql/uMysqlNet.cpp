@@ -173,8 +173,7 @@ void TMysqlNet::Clear() {
 }
 
 void TMysqlNet::RecordPacketTooLarge() {
-  vio_.ErrorNumber = kErrNetPacketTooLarge;
-  vio_.SetErrorMessage({});
+  vio_.SetError(kErrNetPacketTooLarge, {});
 }
 
 // --- Writing ------------------------------------------------------------------
@@ -505,9 +504,9 @@ bool TMysqlNet::AwaitData() {
 int TMysqlNet::SafeRead(uint32_t clientFlags) {
   const int length = ReadPacket();
   if (length <= 0) {
-    const int32_t number = outOfMemory_                                ? ErrOutOfMemory
-                           : vio_.ErrorNumber == kErrNetPacketTooLarge ? ErrPacketTooLarge
-                                                                       : ErrServerLost;
+    const int32_t number = outOfMemory_                                  ? ErrOutOfMemory
+                           : vio_.ErrorNumber() == kErrNetPacketTooLarge ? ErrPacketTooLarge
+                                                                         : ErrServerLost;
     vio_.Close();
     vio_.SetClientError(number);
     return -1;
@@ -541,8 +540,8 @@ void TMysqlNet::RecordServerError(uint32_t clientFlags) {
   const size_t textLength =
       std::min<size_t>(static_cast<size_t>(end - text.begin()), kMaxServerMessage);
   // Number 0 would read as "no error" although the command failed.
-  vio_.ErrorNumber = number != 0 ? number : ErrUnknown;
-  vio_.SetErrorMessage(std::string_view(reinterpret_cast<const char*>(text.data()), textLength));
+  vio_.SetError(number != 0 ? number : ErrUnknown,
+                std::string_view(reinterpret_cast<const char*>(text.data()), textLength));
 }
 
 bool TMysqlNet::ShrinkBuffer() {

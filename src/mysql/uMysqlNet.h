@@ -130,10 +130,9 @@ class TMysqlNet {
   [[nodiscard]] size_t PayloadLimit() const { return payloadLimit_; }
 
   // The connection's last error (held by the transport).
-  [[nodiscard]] int32_t LastErrorNo() const { return vio_.ErrorNumber; }
+  [[nodiscard]] int32_t LastErrorNo() const { return vio_.ErrorNumber(); }
   [[nodiscard]] const std::string& LastError() const { return vio_.ErrorMessage(); }
-  void SetLastErrorNo(int32_t number) { vio_.ErrorNumber = number; }
-  void SetLastError(std::string_view text) { vio_.SetErrorMessage(text); }
+  void SetError(int32_t number, std::string_view text) { vio_.SetError(number, text); }
   // Number plus its formatted catalogue message.
   void SetClientError(int32_t number, std::initializer_list<TErrorArg> args = {}) {
     vio_.SetClientError(number, args);

@@ -137,8 +137,7 @@ int TMysqlVio::ConnectTcp(std::string host, int32_t port) {
   stream_ = std::move(socket);
   kind_ = VioTcpIp;
   modeFlags_ = 0;
-  ErrorNumber = 0;
-  errorMessage_.clear();
+  SetError(0, {});
   return 0;
 }
 
@@ -198,13 +197,14 @@ bool TMysqlVio::WasInterrupted() const {
   return kind_ != VioClosed && stream_->LastIoError() == platform::TIoError::Interrupted;
 }
 
-void TMysqlVio::SetErrorMessage(std::string_view text) {
+void TMysqlVio::SetError(int32_t number, std::string_view text) {
+  errorNumber_ = number;
   errorMessage_.assign(text.substr(0, kMaxErrorMessage));
 }
 
 void TMysqlVio::SetClientError(int32_t number, std::initializer_list<TErrorArg> args) {
-  ErrorNumber = number;
-  SetErrorMessage(FormatClientError(number, args));
+  errorNumber_ = number;  // stands even when the message does not fit in memory
+  SetError(number, FormatClientError(number, args));
 }
 
 }  // namespace mysql
