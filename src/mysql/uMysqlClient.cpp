@@ -1,6 +1,7 @@
-// TMysqlClient: settings, connecting (greeting, capabilities, authentication,
-// initial database) and closing. Commands are in uMysqlCommands.cpp, result
-// sets in uMysqlResultSet.cpp.
+// TMysqlClient, the session itself: settings, connecting (greeting,
+// capabilities, initial database), reconnecting, closing and the last error.
+// Authentication is in uMysqlClientAuthentication.cpp, commands in
+// uMysqlClientCommands.cpp, result sets in uMysqlClientResults.cpp.
 
 #include "mysql/uMysqlClient.h"
 
@@ -279,7 +280,7 @@ bool TMysqlClient::RestoreCharset() {
   // The statement succeeded on an earlier connection of this session; the
   // new one must read the script's text the same way before anything else.
   return SendCommand(COM_QUERY, AsBytes(charsetStatement_), true, false) == 0 &&
-         ReadQueryResult() == 0 && status_ == TMysqlStatus::Ready;
+         ReadQueryResult(charsetStatement_) == 0 && status_ == TMysqlStatus::Ready;
 }
 
 // --- Closing ------------------------------------------------------------------
@@ -323,7 +324,7 @@ void TMysqlClient::EndSession() {
 void TMysqlClient::CutOffActiveResult() {
   if (activeResult_ == nullptr) return;
   // The result keeps the rows it has and reports end of data on its next read.
-  activeResult_->session_ = nullptr;
+  activeResult_->SourceGone();
   activeResult_ = nullptr;
 }
 

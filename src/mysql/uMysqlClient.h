@@ -1,7 +1,9 @@
 #pragma once
 // TMysqlClient: one client session with a MySQL server — its settings, the
 // handshake, what the server reported, the commands, and the reading of result
-// sets into TMysqlResult.
+// sets into TMysqlResult. Its code lies in uMysqlClient.cpp (settings,
+// connecting, closing), uMysqlClientAuthentication.cpp, uMysqlClientCommands.cpp
+// and uMysqlClientResults.cpp.
 //
 // Nothing here throws. Operations return a flag (or a result, or an empty
 // string) and record the cause of a failure in the last-error slot, read with
@@ -67,7 +69,7 @@ struct TQueryResult {
   bool Ok = false;
 };
 
-class TMysqlClient {
+class TMysqlClient : private TRowSource {
  public:
   // payloadLimit: the largest statement or reply the session takes (tests
   // use less than the 1 GiB of every real session).
@@ -197,8 +199,6 @@ class TMysqlClient {
   [[nodiscard]] TMysqlStatus Status() const { return status_; }
 
  private:
-  friend class TMysqlResult;
-
   // Handshake.
   [[nodiscard]] bool ConnectWith(std::string_view host, std::string_view user,
                                  std::string_view password, std::string_view db, std::uint32_t port,
@@ -211,7 +211,7 @@ class TMysqlClient {
   [[nodiscard]] bool Handshake();
   [[nodiscard]] bool RestoreCharset();
 
-  // Authentication (uMysqlAuthentication.cpp). The method of the client's
+  // Authentication (uMysqlClientAuthentication.cpp). The method of the client's
   // first answer and the nonce it answered decide which further steps the
   // server may ask for.
   struct TAuthStart {
@@ -285,7 +285,9 @@ class TMysqlClient {
   [[nodiscard]] std::unique_ptr<TMysqlResult> ReadProcessList();
   [[nodiscard]] bool SimpleCommand(TMysqlCommand command, std::span<const std::uint8_t> argument,
                                    std::uint32_t replySeconds = 0);
-  [[nodiscard]] int ReadQueryResult();
+  // The first answer to `statement`, which was just sent (a local file the
+  // server asks for is sent only when the statement names it).
+  [[nodiscard]] int ReadQueryResult(std::string_view statement);
   [[nodiscard]] bool ApplyOkPacket();
   [[nodiscard]] int ReadResultHeader(std::uint32_t fieldCount, TPacketReader& header);
   [[nodiscard]] int SendLocalFile(const std::string& fileName);
@@ -293,11 +295,14 @@ class TMysqlClient {
   [[nodiscard]] int RefuseLocalFile();
   [[nodiscard]] std::int32_t SafeRead();
 
-  // Result sets.
+  // Result sets (uMysqlClientResults.cpp).
   [[nodiscard]] bool ReadFieldList(std::uint32_t fieldCount);
   [[nodiscard]] bool ReadRows(std::vector<TFieldDescriptor>& fields, TRowStore& rows);
-  // 0 a row was read into `row`, 1 end of data, -1 failure.
-  [[nodiscard]] int ReadRow(std::size_t columns, TCurrentRow& row);
+  // The row source of a row-by-row result.
+  void Feed(TRowSink& sink) override;
+  [[nodiscard]] int ReadRow(std::size_t columns, TCurrentRow& row) override;
+  void EndRows(std::uint64_t rowsRead) override;
+  void AbandonRows(std::uint64_t rowsRead) override;
   [[nodiscard]] int ReadRowPacket(std::size_t columns, TCurrentRow& row);
   // The current row of a row-by-row result lies in the packet buffer: it is
   // copied out before the buffer changes.
@@ -305,7 +310,6 @@ class TMysqlClient {
   // Reads and drops the rest of a row-by-row result; past DrainSeconds the
   // connection is closed instead.
   void DrainRows();
-  void DetachResult(TMysqlResult& result);
   void TakeEndOfData();
   void FreeFields();
   // Records ErrMalformedPacket and closes the transport.
@@ -345,8 +349,9 @@ class TMysqlClient {
 
   std::uint32_t pendingFieldCount_ = 0;
   std::vector<TFieldDescriptor> pendingFields_;
-  // The row-by-row result being fed; not owned (see TMysqlResult::session_).
-  TMysqlResult* activeResult_ = nullptr;
+  // The row-by-row result being fed; not owned (the result ends the link
+  // when it goes, the session by CutOffActiveResult).
+  TRowSink* activeResult_ = nullptr;
   // Set while connecting: a reconnect from inside a connect is refused.
   bool connecting_ = false;
   TStreamConnector connector_;
@@ -358,8 +363,6 @@ class TMysqlClient {
   bool transactionLost_ = false;
   // The last statement that chose the session's character set.
   std::string charsetStatement_;
-  // The statement just sent: a local file is sent only when it names it.
-  std::string lastStatement_;
 };
 
 }  // namespace mysql

@@ -1,6 +1,6 @@
-// TMysqlClient: sending commands (with automatic reconnection and the single
-// retry), the first answer of a statement, local-file uploads, and the
-// administrative commands.
+// TMysqlClient, its commands: sending them (with automatic reconnection and
+// the single retry), the first answer of a statement, local-file uploads, and
+// the administrative commands.
 
 #include <array>
 #include <utility>
@@ -107,11 +107,8 @@ TQueryResult TMysqlClient::RunQuery(std::string_view statement, bool buffered) {
   if (statement.empty()) return outcome;
   if (RefuseOversized(statement.size())) return outcome;
   if (shouldReconnect_ && !Ping()) return outcome;
-  lastStatement_ = statement;
-  const bool answered =
-      SendCommand(COM_QUERY, AsBytes(lastStatement_), true, shouldReconnect_) == 0 &&
-      ReadQueryResult() == 0;
-  lastStatement_.clear();
+  const bool answered = SendCommand(COM_QUERY, AsBytes(statement), true, shouldReconnect_) == 0 &&
+                        ReadQueryResult(statement) == 0;
   if (!answered) return outcome;
   ClearError();
   if (buffered) {
@@ -126,7 +123,7 @@ TQueryResult TMysqlClient::RunQuery(std::string_view statement, bool buffered) {
   return outcome;
 }
 
-int TMysqlClient::ReadQueryResult() {
+int TMysqlClient::ReadQueryResult(std::string_view statement) {
   if (SafeRead() < 0) return -1;
   FreeFields();
   for (;;) {
@@ -145,7 +142,7 @@ int TMysqlClient::ReadQueryResult() {
 
     // NULL field count: the server asks for a local file.
     const std::string fileName(UpToNul(AsText(net_.Payload().subspan(1))));
-    const bool requested = StatementNamesLocalFile(lastStatement_, fileName);
+    const bool requested = StatementNamesLocalFile(statement, fileName);
     const int sent = requested ? SendLocalFile(fileName) : RefuseLocalFile();
     // The server's answer is read in every case, so the stream stays in step.
     const bool answered = SafeRead() >= 0;

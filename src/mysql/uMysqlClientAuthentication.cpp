@@ -1,4 +1,4 @@
-// TMysqlClient: authentication after the greeting and after COM_CHANGE_USER
+// TMysqlClient, its authentication: after the greeting and after COM_CHANGE_USER
 // — the classic scrambles, the 4.1.0 two-step scheme, methods named by the
 // server (plugin authentication) with its requests to switch methods, and
 // the further steps of caching_sha2_password.
