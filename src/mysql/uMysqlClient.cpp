@@ -13,8 +13,6 @@
 namespace mysql {
 
 namespace {
-constexpr std::uint32_t kSupportedProtocol = 10;
-constexpr std::uint32_t kOldestProtocol = 9;
 
 // Sets a flag for a scope, however the scope ends.
 class TFlagScope {
@@ -228,7 +226,7 @@ bool TMysqlClient::OpenConnectorStream() {
 
 bool TMysqlClient::TransportOpened() {
   if (!net_.IsOpen()) return false;
-  protocolVersion_ = kSupportedProtocol;
+  protocolVersion_ = kProtocolVersion;
   // Rows announced on the old connection never come on this one: a result
   // still reading them must not read this connection's packets instead.
   CutOffActiveResult();
@@ -241,8 +239,8 @@ bool TMysqlClient::Handshake() {
   const TBytes packet = net_.Payload();
   protocolVersion_ = packet[0];
   net_.SetProtocolVersion(protocolVersion_);
-  if (protocolVersion_ != kSupportedProtocol && protocolVersion_ != kOldestProtocol) {
-    net_.SetClientError(ErrProtocolMismatch, {protocolVersion_, kSupportedProtocol});
+  if (protocolVersion_ != kProtocolVersion && protocolVersion_ != kOldestProtocolVersion) {
+    net_.SetClientError(ErrProtocolMismatch, {protocolVersion_, kProtocolVersion});
     return false;
   }
   const auto greeting = ParseGreeting(packet);

@@ -324,7 +324,7 @@ class TMysqlClient : private TRowSource {
   std::string password_;
   std::string unixSocket_;
   std::string db_;
-  std::uint32_t port_ = 3306;
+  std::uint32_t port_ = kDefaultPort;
   std::uint32_t clientFlag_ = 0xE285;
   bool shouldReconnect_ = true;
   bool useNamedPipe_ = false;

@@ -13,8 +13,6 @@ namespace mysql {
 
 namespace {
 
-constexpr std::uint8_t kOldScrambleRequest = 254;
-constexpr std::size_t kOldSeedPart = 8;
 constexpr std::string_view kNoSha256 = "this system cannot compute SHA-256";
 
 }  // namespace
@@ -86,11 +84,10 @@ bool TMysqlClient::ReadAuthReply(const TAuthStart& start) {
                                                : SecondStepSha1(password_, challenge);
     return WriteAuthAnswer(answer) && SafeRead() >= 0;
   }
-  if (!useNewPassword_ && secure && reply.size() == 1 && reply[0] == kOldScrambleRequest) {
+  if (!useNewPassword_ && secure && IsOldScrambleRequest(reply)) {
     // The account has an old-style password: answer with the old scramble
     // (empty for an empty password) and its terminating NUL.
-    std::string answer =
-        ScrambleOld(std::string_view(scrambleSeed_).substr(0, kOldSeedPart), password_);
+    std::string answer = ScrambleOld(scrambleSeed_, password_);
     answer.push_back('\0');
     return WriteAuthAnswer(AsBytes(answer)) && SafeRead() >= 0;
   }

@@ -82,7 +82,7 @@ std::string FormatErrorMessage(std::string_view format, std::initializer_list<TE
       ++i;
       precision = 0;
       while (i < format.size() && IsDigit(format[i]))
-        precision = precision * 10 + (format[i++] - '0');
+        precision = precision * 10 + static_cast<size_t>(format[i++] - '0');
     }
     if (i < format.size() && format[i] == 'l') ++i;
     if (i >= format.size()) {

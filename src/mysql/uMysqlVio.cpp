@@ -16,7 +16,6 @@ constexpr int kVioUnknownHostOrTimeout = -7;
 constexpr int kVioConnectRefused = -6;
 
 constexpr int kPipeAttempts = 101;
-constexpr int32_t kDefaultPort = 3306;
 
 // The local server pipe is always `\\.\pipe\MySQL`, whatever the caller named.
 const std::string kPipeHost = ".";
@@ -92,7 +91,7 @@ int TMysqlVio::ConnectPipe(bool allowTcp, bool& fallBackToTcp) {
 }
 
 int TMysqlVio::ConnectTcp(std::string host, int32_t port) {
-  if (port == 0) port = kDefaultPort;
+  if (port == 0) port = static_cast<int32_t>(kDefaultPort);
   if (host.empty()) host = "localhost";
 
   int error = 0;

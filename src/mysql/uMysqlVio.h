@@ -27,6 +27,9 @@ enum TVioKind : uint8_t {
   VioSsl = 4,  // refused
 };
 
+// The server's port when none is given.
+inline constexpr std::uint32_t kDefaultPort = 3306;
+
 // Longest message kept in the last-error slot.
 inline constexpr size_t kMaxErrorMessage = 200;
 
