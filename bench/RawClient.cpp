@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-using namespace mysql;
-
 namespace bench {
 
 namespace {

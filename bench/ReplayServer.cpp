@@ -2,8 +2,6 @@
 
 #include <string_view>
 
-using namespace mysql;
-
 namespace bench {
 
 namespace {

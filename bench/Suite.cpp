@@ -15,8 +15,6 @@
 #include "bench/Figures.h"
 #include "bench/ReplayServer.h"
 
-using namespace mysql;
-
 namespace bench {
 
 namespace {

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 
-using namespace mysql;
-
 namespace bench {
 
 namespace {

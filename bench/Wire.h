@@ -21,7 +21,7 @@ inline constexpr std::size_t kBlockData = 16384;
 std::uint32_t Get3(const std::uint8_t* p);
 void Append3(Bytes& out, std::size_t value);
 void AppendInt(Bytes& out, std::uint64_t value, std::size_t width);
-void mysql::AppendText(Bytes& out, std::string_view text);
+void AppendText(Bytes& out, std::string_view text);
 // A packet: 3-byte length, sequence number, payload.
 void AppendPacket(Bytes& out, std::uint8_t sequence, std::span<const std::uint8_t> payload);
 

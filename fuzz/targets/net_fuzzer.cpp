@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   net.SetCompress((control[0] & 1) != 0);
 
   if (control.size() == 1) {
-    for (int i = 0; i < kDefaultReads && ReadStep(net, kClientProtocol41Layouts); ++i) {
+    for (int i = 0; i < kDefaultReads && ReadStep(net, CLIENT_RESERVED); ++i) {
     }
     return 0;
   }
@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool open = true;
     switch (step % 4) {
       case 0:
-        open = ReadStep(net, kClientProtocol41Layouts);
+        open = ReadStep(net, CLIENT_RESERVED);
         break;
       case 1:
         open = ReadStep(net, 0);

@@ -31,7 +31,7 @@ void DecodeEndOfData(TBytes payload) {
 
 void DecodeError(TBytes payload) {
   for (const std::uint32_t protocol : {9u, 10u}) {
-    for (const std::uint32_t flags : {0u, kClientProtocol41Layouts}) {
+    for (const std::uint32_t flags : {0u, std::uint32_t{CLIENT_RESERVED}}) {
       auto [stream, peer] = ScriptedStream::Make();
       TMysqlNet net;
       if (net.OpenStream(std::move(stream), VioTcpIp) != 0) return;

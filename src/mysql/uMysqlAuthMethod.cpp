@@ -8,7 +8,6 @@ namespace mysql {
 namespace {
 
 constexpr std::uint8_t kSwitchRequest = 254;
-constexpr std::size_t kOldSeedPart = 8;
 
 }  // namespace
 
@@ -49,7 +48,7 @@ std::optional<std::vector<std::uint8_t>> AuthMethodScramble(TAuthMethod method,
       break;
     }
     case TAuthMethod::OldPassword:
-      AppendText(answer, ScrambleOld(nonce.substr(0, kOldSeedPart), password));
+      AppendText(answer, ScrambleOld(nonce, password));
       answer.push_back(0);
       break;
     case TAuthMethod::CachingSha2Password: {
@@ -63,8 +62,11 @@ std::optional<std::vector<std::uint8_t>> AuthMethodScramble(TAuthMethod method,
 }
 
 bool IsAuthSwitchRequest(TBytes packet) {
-  // A lone 254 is the older request for the pre-4.1 scramble.
   return packet.size() > 1 && packet[0] == kSwitchRequest;
+}
+
+bool IsOldScrambleRequest(TBytes packet) {
+  return packet.size() == 1 && packet[0] == kSwitchRequest;
 }
 
 TAuthSwitchRequest ReadAuthSwitchRequest(TBytes packet) {

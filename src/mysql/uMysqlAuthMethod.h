@@ -45,6 +45,9 @@ struct TAuthSwitchRequest {
   std::string Nonce;
 };
 [[nodiscard]] bool IsAuthSwitchRequest(TBytes packet);
+// A lone 254: the older request of a 4.1 server to answer with the pre-4.1
+// scramble, for an account with an old-style password.
+[[nodiscard]] bool IsOldScrambleRequest(TBytes packet);
 [[nodiscard]] TAuthSwitchRequest ReadAuthSwitchRequest(TBytes packet);
 
 }  // namespace mysql

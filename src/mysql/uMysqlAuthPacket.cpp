@@ -2,15 +2,14 @@
 
 #include "mysql/uMysqlCodec.h"
 #include "mysql/uMysqlGreeting.h"
+#include "mysql/uMysqlNet.h"
 #include "mysql/uMysqlNewPassword.h"
 
 namespace mysql {
 
 namespace {
 
-constexpr std::uint32_t kMaxPacketSize = 0x01000000;
 constexpr std::size_t kHeaderFiller41 = 23;
-constexpr std::size_t kOldSeedPart = 8;
 
 void AppendUser(std::vector<std::uint8_t>& out, std::string_view user) {
   AppendText(out, user.substr(0, kMaxUserBytes));
@@ -49,7 +48,7 @@ std::vector<std::uint8_t> BuildPasswordPart(const TPasswordContext& context) {
     part.push_back(static_cast<std::uint8_t>(scramble.size()));
     part.insert(part.end(), scramble.begin(), scramble.end());
   } else {
-    AppendText(part, ScrambleOld(context.ScrambleSeed.substr(0, kOldSeedPart), password));
+    AppendText(part, ScrambleOld(context.ScrambleSeed, password));
     part.push_back(0);
   }
   return part;
@@ -59,7 +58,7 @@ std::vector<std::uint8_t> BuildAuthPacket(const TAuthPacketInput& input) {
   std::vector<std::uint8_t> packet;
   if (input.ClientFlag & CLIENT_RESERVED) {
     AppendUInt(packet, input.ClientFlag, 4);
-    AppendUInt(packet, kMaxPacketSize, 4);
+    AppendUInt(packet, kAnnouncedMaxPacket, 4);
     packet.push_back(input.ServerLanguage);
     packet.insert(packet.end(), kHeaderFiller41, 0);
   } else {

@@ -1,6 +1,7 @@
-// TMysqlClient: settings, connecting (greeting, capabilities, authentication,
-// initial database) and closing. Commands are in uMysqlCommands.cpp, result
-// sets in uMysqlResultSet.cpp.
+// TMysqlClient, the session itself: settings, connecting (greeting,
+// capabilities, initial database), reconnecting, closing and the last error.
+// Authentication is in uMysqlClientAuthentication.cpp, commands in
+// uMysqlClientCommands.cpp, result sets in uMysqlClientResults.cpp.
 
 #include "mysql/uMysqlClient.h"
 
@@ -12,8 +13,6 @@
 namespace mysql {
 
 namespace {
-constexpr std::uint32_t kSupportedProtocol = 10;
-constexpr std::uint32_t kOldestProtocol = 9;
 
 // Sets a flag for a scope, however the scope ends.
 class TFlagScope {
@@ -227,7 +226,7 @@ bool TMysqlClient::OpenConnectorStream() {
 
 bool TMysqlClient::TransportOpened() {
   if (!net_.IsOpen()) return false;
-  protocolVersion_ = kSupportedProtocol;
+  protocolVersion_ = kProtocolVersion;
   // Rows announced on the old connection never come on this one: a result
   // still reading them must not read this connection's packets instead.
   CutOffActiveResult();
@@ -240,8 +239,8 @@ bool TMysqlClient::Handshake() {
   const TBytes packet = net_.Payload();
   protocolVersion_ = packet[0];
   net_.SetProtocolVersion(protocolVersion_);
-  if (protocolVersion_ != kSupportedProtocol && protocolVersion_ != kOldestProtocol) {
-    net_.SetClientError(ErrProtocolMismatch, {protocolVersion_, kSupportedProtocol});
+  if (protocolVersion_ != kProtocolVersion && protocolVersion_ != kOldestProtocolVersion) {
+    net_.SetClientError(ErrProtocolMismatch, {protocolVersion_, kProtocolVersion});
     return false;
   }
   const auto greeting = ParseGreeting(packet);
@@ -279,7 +278,7 @@ bool TMysqlClient::RestoreCharset() {
   // The statement succeeded on an earlier connection of this session; the
   // new one must read the script's text the same way before anything else.
   return SendCommand(COM_QUERY, AsBytes(charsetStatement_), true, false) == 0 &&
-         ReadQueryResult() == 0 && status_ == TMysqlStatus::Ready;
+         ReadQueryResult(charsetStatement_) == 0 && status_ == TMysqlStatus::Ready;
 }
 
 // --- Closing ------------------------------------------------------------------
@@ -323,7 +322,7 @@ void TMysqlClient::EndSession() {
 void TMysqlClient::CutOffActiveResult() {
   if (activeResult_ == nullptr) return;
   // The result keeps the rows it has and reports end of data on its next read.
-  activeResult_->session_ = nullptr;
+  activeResult_->SourceGone();
   activeResult_ = nullptr;
 }
 
@@ -332,8 +331,7 @@ std::int32_t TMysqlClient::SafeRead() {
 }
 
 void TMysqlClient::SetError(std::int32_t number, std::string_view message) {
-  net_.SetLastErrorNo(number);
-  net_.SetLastError(message);
+  net_.SetError(number, message);
 }
 
 void TMysqlClient::FailOutOfMemory() {
@@ -341,11 +339,10 @@ void TMysqlClient::FailOutOfMemory() {
   // A row-by-row result that was reading detaches itself when its read fails.
   if (activeResult_ == nullptr) status_ = TMysqlStatus::Ready;
   net_.Close();
-  net_.SetLastErrorNo(ErrOutOfMemory);
   try {
-    net_.SetLastError(ClientErrorMessage(ErrOutOfMemory));
+    net_.SetClientError(ErrOutOfMemory);
   } catch (const std::bad_alloc&) {
-    net_.SetLastError({});
+    net_.SetError(ErrOutOfMemory, {});
   }
 }
 
@@ -366,8 +363,7 @@ bool TMysqlClient::Layout41() const {
 }
 
 void TMysqlClient::FailMalformed() {
-  net_.SetLastErrorNo(kErrMalformedPacket);
-  net_.SetLastError("Malformed packet");
+  net_.SetClientError(ErrMalformedPacket);
   net_.Close();
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // TMysqlClient: one client session with a MySQL server — its settings, the
 // handshake, what the server reported, the commands, and the reading of result
-// sets into TMysqlResult.
+// sets into TMysqlResult. Its code lies in uMysqlClient.cpp (settings,
+// connecting, closing), uMysqlClientAuthentication.cpp, uMysqlClientCommands.cpp
+// and uMysqlClientResults.cpp.
 //
 // Nothing here throws. Operations return a flag (or a result, or an empty
 // string) and record the cause of a failure in the last-error slot, read with
@@ -30,23 +32,6 @@ enum class TMysqlStatus : std::uint8_t {
   ResultPending = 1,  // a result set was announced and not yet taken
   ReadingRows = 2,    // a row-by-row result owns the packet stream
 };
-
-// Errors this client records beyond the catalogues of uMysqlErrors.h.
-// A packet that ends before its contents do (the connection is closed, since
-// the client can no longer tell where the server's answer ends).
-inline constexpr std::int32_t kErrMalformedPacket = 2027;
-// The server asked for a local file that the statement just sent does not name.
-inline constexpr std::int32_t kErrLocalInfileRejected = 2068;
-// The server asked for an authentication method this client cannot do
-// (nothing of the password is sent then).
-inline constexpr std::int32_t kErrAuthMethodUnsupported = 2059;
-// A method this client knows could not be carried out here: no SHA-256 on
-// the system, or a public key of the server that cannot be used.
-inline constexpr std::int32_t kErrAuthMethodFailed = 2061;
-// A local file asked for by the server cannot be opened ("File '%s' not found
-// (Errcode: %d)"); a read error part-way records 2 ("Error reading file ...").
-inline constexpr std::int32_t kErrLocalFileNotFound = 29;
-inline constexpr std::int32_t kErrLocalFileRead = 2;
 
 // Command codes sent by the session.
 enum TMysqlCommand : std::uint8_t {
@@ -84,7 +69,7 @@ struct TQueryResult {
   bool Ok = false;
 };
 
-class TMysqlClient {
+class TMysqlClient : private TRowSource {
  public:
   // payloadLimit: the largest statement or reply the session takes (tests
   // use less than the 1 GiB of every real session).
@@ -214,8 +199,6 @@ class TMysqlClient {
   [[nodiscard]] TMysqlStatus Status() const { return status_; }
 
  private:
-  friend class TMysqlResult;
-
   // Handshake.
   [[nodiscard]] bool ConnectWith(std::string_view host, std::string_view user,
                                  std::string_view password, std::string_view db, std::uint32_t port,
@@ -228,7 +211,7 @@ class TMysqlClient {
   [[nodiscard]] bool Handshake();
   [[nodiscard]] bool RestoreCharset();
 
-  // Authentication (uMysqlAuthentication.cpp). The method of the client's
+  // Authentication (uMysqlClientAuthentication.cpp). The method of the client's
   // first answer and the nonce it answered decide which further steps the
   // server may ask for.
   struct TAuthStart {
@@ -253,7 +236,7 @@ class TMysqlClient {
   // The packet just read answers the client's scramble for `start`.
   [[nodiscard]] bool ContinueAuthentication(const TAuthStart& start);
   [[nodiscard]] bool SendCachingSha2Password(const std::string& nonce);
-  // Records kErrAuthMethodFailed and closes the transport.
+  // Records ErrAuthMethodFailed and closes the transport.
   [[nodiscard]] bool FailAuthMethod(TAuthMethod method, std::string_view why);
   [[nodiscard]] bool WriteAuthAnswer(std::span<const std::uint8_t> answer);
   [[nodiscard]] TPasswordContext PasswordContext(std::string_view password) const;
@@ -302,7 +285,9 @@ class TMysqlClient {
   [[nodiscard]] std::unique_ptr<TMysqlResult> ReadProcessList();
   [[nodiscard]] bool SimpleCommand(TMysqlCommand command, std::span<const std::uint8_t> argument,
                                    std::uint32_t replySeconds = 0);
-  [[nodiscard]] int ReadQueryResult();
+  // The first answer to `statement`, which was just sent (a local file the
+  // server asks for is sent only when the statement names it).
+  [[nodiscard]] int ReadQueryResult(std::string_view statement);
   [[nodiscard]] bool ApplyOkPacket();
   [[nodiscard]] int ReadResultHeader(std::uint32_t fieldCount, TPacketReader& header);
   [[nodiscard]] int SendLocalFile(const std::string& fileName);
@@ -310,11 +295,14 @@ class TMysqlClient {
   [[nodiscard]] int RefuseLocalFile();
   [[nodiscard]] std::int32_t SafeRead();
 
-  // Result sets.
+  // Result sets (uMysqlClientResults.cpp).
   [[nodiscard]] bool ReadFieldList(std::uint32_t fieldCount);
   [[nodiscard]] bool ReadRows(std::vector<TFieldDescriptor>& fields, TRowStore& rows);
-  // 0 a row was read into `row`, 1 end of data, -1 failure.
-  [[nodiscard]] int ReadRow(std::size_t columns, TCurrentRow& row);
+  // The row source of a row-by-row result.
+  void Feed(TRowSink& sink) override;
+  [[nodiscard]] int ReadRow(std::size_t columns, TCurrentRow& row) override;
+  void EndRows(std::uint64_t rowsRead) override;
+  void AbandonRows(std::uint64_t rowsRead) override;
   [[nodiscard]] int ReadRowPacket(std::size_t columns, TCurrentRow& row);
   // The current row of a row-by-row result lies in the packet buffer: it is
   // copied out before the buffer changes.
@@ -322,10 +310,9 @@ class TMysqlClient {
   // Reads and drops the rest of a row-by-row result; past DrainSeconds the
   // connection is closed instead.
   void DrainRows();
-  void DetachResult(TMysqlResult& result);
   void TakeEndOfData();
   void FreeFields();
-  // Records kErrMalformedPacket and closes the transport.
+  // Records ErrMalformedPacket and closes the transport.
   void FailMalformed();
 
   [[nodiscard]] bool Layout41() const;
@@ -337,7 +324,7 @@ class TMysqlClient {
   std::string password_;
   std::string unixSocket_;
   std::string db_;
-  std::uint32_t port_ = 3306;
+  std::uint32_t port_ = kDefaultPort;
   std::uint32_t clientFlag_ = 0xE285;
   bool shouldReconnect_ = true;
   bool useNamedPipe_ = false;
@@ -362,8 +349,9 @@ class TMysqlClient {
 
   std::uint32_t pendingFieldCount_ = 0;
   std::vector<TFieldDescriptor> pendingFields_;
-  // The row-by-row result being fed; not owned (see TMysqlResult::session_).
-  TMysqlResult* activeResult_ = nullptr;
+  // The row-by-row result being fed; not owned (the result ends the link
+  // when it goes, the session by CutOffActiveResult).
+  TRowSink* activeResult_ = nullptr;
   // Set while connecting: a reconnect from inside a connect is refused.
   bool connecting_ = false;
   TStreamConnector connector_;
@@ -375,8 +363,6 @@ class TMysqlClient {
   bool transactionLost_ = false;
   // The last statement that chose the session's character set.
   std::string charsetStatement_;
-  // The statement just sent: a local file is sent only when it names it.
-  std::string lastStatement_;
 };
 
 }  // namespace mysql

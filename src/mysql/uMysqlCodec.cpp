@@ -60,23 +60,9 @@ std::string_view TPacketReader::ReadRest() {
 
 std::optional<std::uint64_t> TPacketReader::ReadLengthCoded() {
   const std::uint8_t first = ReadByte();
-  std::uint64_t value = first;
-  switch (first) {
-    case kLengthCodedNull:
-      return std::nullopt;
-    case 252:
-      value = ReadUInt(2);
-      break;
-    case 253:
-      value = ReadUInt(3);
-      break;
-    case 254:
-    case 255:
-      value = ReadUInt64();
-      break;
-    default:
-      break;
-  }
+  if (first == kLengthCodedNull) return std::nullopt;
+  const std::size_t width = LengthCodedExtraBytes(first);
+  const std::uint64_t value = width == 0 ? first : width == 8 ? ReadUInt64() : ReadUInt(width);
   if (!ok_) return std::nullopt;
   return value;
 }

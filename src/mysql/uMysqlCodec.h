@@ -18,6 +18,13 @@ using TBytes = std::span<const std::uint8_t>;
 // The marker byte of a NULL length-coded value.
 inline constexpr std::uint8_t kLengthCodedNull = 251;
 
+// How many bytes of a length-coded integer follow its first byte `first`:
+// none below 251 (the byte is the value), 2 after 252, 3 after 253, 8 after
+// 254 and 255. (251 is NULL, see above.)
+constexpr std::size_t LengthCodedExtraBytes(std::uint8_t first) {
+  return first < 252 ? 0 : first == 252 ? 2 : first == 253 ? 3 : 8;
+}
+
 // Cursor over one packet. The first read that would run past the end marks the
 // reader failed; every later read is then a no-op returning a zero value, so a
 // decoder reads all its fields and checks Ok() once.

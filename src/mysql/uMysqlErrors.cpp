@@ -7,38 +7,42 @@ namespace mysql {
 
 namespace {
 
-constexpr int32_t kFirstClientError = ErrUnknown;
-
-constexpr std::array<std::string_view, 21> kTemplates = {
-    "Unknown MySQL error",
-    "Can't create UNIX socket (%d)",
-    "Can't connect to local MySQL server through socket '%-.64s' (%d)",
-    "Can't connect to MySQL server on '%-.64s' (%d)",
-    "Can't create TCP/IP socket (%d)",
-    "Unknown MySQL Server Host '%-.64s' (%d)",
-    "MySQL server has gone away",
-    "Protocol mismatch. Server Version = %d Client Version = %d",
-    "MySQL client run out of memory",
-    "Wrong host info",
-    "Localhost via UNIX socket",
-    "%-.64s via TCP/IP",
-    "Error in server handshake",
-    "Lost connection to MySQL server during query",
-    "Commands out of sync;  You can't run this command now",
-    "%-.64s via named pipe",
-    "Can't wait for named pipe to host: %-.64s  pipe: %-.32s (%lu)",
-    "Can't open named pipe to host: %-.64s  pipe: %-.32s (%u)",
-    "Can't set state of named pipe to host: %-.64s  pipe: %-.32s (%lu)",
-    "Can't initialize character set %-.64s (path: %-.64s)",
-    "Got packet bigger than 'max_allowed_packet'",
-};
-
-struct TOwnTemplate {
+struct TErrorTemplate {
   int32_t Number;
   std::string_view Text;
 };
 
-constexpr std::array<TOwnTemplate, 4> kOwnTemplates = {{
+constexpr std::array<TErrorTemplate, 31> kTemplates = {{
+    {ErrUnknown, "Unknown MySQL error"},
+    {ErrLocalSocketCreate, "Can't create UNIX socket (%d)"},
+    {ErrLocalConnect, "Can't connect to local MySQL server through socket '%-.64s' (%d)"},
+    {ErrConnect, "Can't connect to MySQL server on '%-.64s' (%d)"},
+    {ErrTcpSocketCreate, "Can't create TCP/IP socket (%d)"},
+    {ErrUnknownHost, "Unknown MySQL Server Host '%-.64s' (%d)"},
+    {ErrServerGone, "MySQL server has gone away"},
+    {ErrProtocolMismatch, "Protocol mismatch. Server Version = %d Client Version = %d"},
+    {ErrOutOfMemory, "MySQL client run out of memory"},
+    {ErrWrongHostInfo, "Wrong host info"},
+    {ErrLocalhostConnection, "Localhost via UNIX socket"},
+    {ErrTcpConnection, "%-.64s via TCP/IP"},
+    {ErrHandshake, "Error in server handshake"},
+    {ErrServerLost, "Lost connection to MySQL server during query"},
+    {ErrCommandsOutOfSync, "Commands out of sync;  You can't run this command now"},
+    {ErrNamedPipeConnection, "%-.64s via named pipe"},
+    {ErrNamedPipeWait, "Can't wait for named pipe to host: %-.64s  pipe: %-.32s (%lu)"},
+    {ErrNamedPipeOpen, "Can't open named pipe to host: %-.64s  pipe: %-.32s (%u)"},
+    {ErrNamedPipeSetState, "Can't set state of named pipe to host: %-.64s  pipe: %-.32s (%lu)"},
+    {ErrCharsetInit, "Can't initialize character set %-.64s (path: %-.64s)"},
+    {ErrPacketTooLarge, "Got packet bigger than 'max_allowed_packet'"},
+    {ErrMalformedPacket, "Malformed packet"},
+    {ErrAuthMethodUnsupported,
+     "The server asked for the authentication method '%s', which this client does not support"},
+    {ErrAuthMethodFailed, "The authentication method '%s' failed: %s"},
+    {ErrLocalInfileRejected,
+     "The server asked for the local file '%s', which the statement does not name; it was not "
+     "sent"},
+    {ErrLocalFileRead, "Error reading file '%s' (Errcode: %d)"},
+    {ErrLocalFileNotFound, "File '%s' not found (Errcode: %d)"},
     {ErrTransactionLost,
      "Lost connection to MySQL server inside a transaction; its changes are gone. Call Connect "
      "or Reconnect to go on"},
@@ -55,14 +59,7 @@ bool IsDigit(char c) {
 }  // namespace
 
 std::string_view ClientErrorMessage(int32_t number) {
-  if (number < kFirstClientError ||
-      number >= kFirstClientError + static_cast<int32_t>(kTemplates.size()))
-    return {};
-  return kTemplates[static_cast<size_t>(number - kFirstClientError)];
-}
-
-std::string_view OwnErrorMessage(int32_t number) {
-  for (const TOwnTemplate& entry : kOwnTemplates)
+  for (const TErrorTemplate& entry : kTemplates)
     if (entry.Number == number) return entry.Text;
   return {};
 }
@@ -85,7 +82,7 @@ std::string FormatErrorMessage(std::string_view format, std::initializer_list<TE
       ++i;
       precision = 0;
       while (i < format.size() && IsDigit(format[i]))
-        precision = precision * 10 + (format[i++] - '0');
+        precision = precision * 10 + static_cast<size_t>(format[i++] - '0');
     }
     if (i < format.size() && format[i] == 'l') ++i;
     if (i >= format.size()) {
@@ -119,8 +116,7 @@ std::string FormatErrorMessage(std::string_view format, std::initializer_list<TE
 }
 
 std::string FormatClientError(int32_t number, std::initializer_list<TErrorArg> args) {
-  const std::string_view classic = ClientErrorMessage(number);
-  return FormatErrorMessage(classic.empty() ? OwnErrorMessage(number) : classic, args);
+  return FormatErrorMessage(ClientErrorMessage(number), args);
 }
 
 }  // namespace mysql

@@ -1,5 +1,7 @@
 #pragma once
-// The client's own error numbers 2000-2020 and their message templates.
+// Every error number this client records itself, and its message template.
+// (Server errors carry the server's own number and text.) README.md lists
+// them for script writers, with when each happens.
 
 #include <concepts>
 #include <cstdint>
@@ -31,6 +33,25 @@ enum TMysqlClientError : int32_t {
   ErrNamedPipeSetState = 2018,
   ErrCharsetInit = 2019,
   ErrPacketTooLarge = 2020,
+  // A packet that ends before its contents do, or a reply out of step with
+  // the protocol (the connection is closed, since the client can no longer
+  // tell where the server's answer ends).
+  ErrMalformedPacket = 2027,
+  // The server asked for an authentication method this client cannot do
+  // (nothing of the password is sent then).
+  ErrAuthMethodUnsupported = 2059,
+  // A method this client knows could not be carried out here: no SHA-256 on
+  // the system, or a public key of the server that cannot be used.
+  ErrAuthMethodFailed = 2061,
+  // The server asked for a local file that the statement just sent does not name.
+  ErrLocalInfileRejected = 2068,
+};
+
+// A local file asked for by the server that cannot be opened, or that fails
+// part-way through the upload: the numbers of the system's file errors.
+enum TMysqlLocalFileError : int32_t {
+  ErrLocalFileRead = 2,
+  ErrLocalFileNotFound = 29,
 };
 
 // Errors of this client beyond the classic catalogue, for situations that
@@ -51,11 +72,8 @@ enum TMysqlOwnError : int32_t {
 // carries it is reported as ErrPacketTooLarge.
 inline constexpr int32_t kErrNetPacketTooLarge = 1153;
 
-// The template of a client error 2000-2020; empty for any other number.
+// The template of any number above; empty for any other number.
 std::string_view ClientErrorMessage(int32_t number);
-// The template of one of this client's own errors (TMysqlOwnError); empty
-// for any other number.
-std::string_view OwnErrorMessage(int32_t number);
 
 // One argument of a template: text for "%-.64s"/"%-.32s", a 32-bit integer
 // for "%d", "%u" and "%lu" (the conversion decides signed or unsigned).
@@ -76,7 +94,7 @@ struct TErrorArg {
 // empty/0, surplus ones are ignored; formatting never fails.
 std::string FormatErrorMessage(std::string_view format, std::initializer_list<TErrorArg> args);
 
-// The message of `number` (either catalogue) filled with `args`.
+// The message of `number` filled with `args`.
 std::string FormatClientError(int32_t number, std::initializer_list<TErrorArg> args = {});
 
 }  // namespace mysql

@@ -54,8 +54,8 @@ std::optional<TGreeting> ParseGreeting(TBytes packet) {
       const std::size_t secondPart = seedData > kFirstSeedPart + kMinSecondSeedData
                                          ? seedData - kFirstSeedPart
                                          : kMinSecondSeedData;
-      TPacketReader reader(packet, v + kSecondSeedAt + secondPart);
-      greeting.AuthMethod = std::string(reader.ReadNulTerminated());
+      TPacketReader methodReader(packet, v + kSecondSeedAt + secondPart);
+      greeting.AuthMethod = std::string(methodReader.ReadNulTerminated());
     }
   }
   return greeting;

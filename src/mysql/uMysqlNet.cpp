@@ -18,7 +18,9 @@ constexpr int kMaxRetries = 2;
 // Payloads shorter than this are never worth compressing.
 constexpr size_t kMinCompressLength = 50;
 constexpr uint8_t kErrorPacketMarker = 255;
-constexpr size_t kMaxServerMessage = 199;
+// The classic client kept a server's message with its NUL in the 200 bytes
+// of the error slot.
+constexpr size_t kMaxServerMessage = kMaxErrorMessage - 1;
 
 uint32_t Get3(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -131,7 +133,7 @@ int TMysqlNet::ResetState() {
   sequenceNumber_ = 0;
   compress_ = false;
   activity_ = 0;
-  protocolVersion_ = 10;
+  protocolVersion_ = kProtocolVersion;
   readTimedOut_ = false;
   fullReads_ = 0;
   return 0;
@@ -173,8 +175,7 @@ void TMysqlNet::Clear() {
 }
 
 void TMysqlNet::RecordPacketTooLarge() {
-  vio_.ErrorNumber = kErrNetPacketTooLarge;
-  vio_.SetErrorMessage({});
+  vio_.SetError(kErrNetPacketTooLarge, {});
 }
 
 // --- Writing ------------------------------------------------------------------
@@ -505,9 +506,9 @@ bool TMysqlNet::AwaitData() {
 int TMysqlNet::SafeRead(uint32_t clientFlags) {
   const int length = ReadPacket();
   if (length <= 0) {
-    const int32_t number = outOfMemory_                                ? ErrOutOfMemory
-                           : vio_.ErrorNumber == kErrNetPacketTooLarge ? ErrPacketTooLarge
-                                                                       : ErrServerLost;
+    const int32_t number = outOfMemory_                                  ? ErrOutOfMemory
+                           : vio_.ErrorNumber() == kErrNetPacketTooLarge ? ErrPacketTooLarge
+                                                                         : ErrServerLost;
     vio_.Close();
     vio_.SetClientError(number);
     return -1;
@@ -525,7 +526,7 @@ void TMysqlNet::RecordServerError(uint32_t clientFlags) {
   }
   int32_t number;
   size_t textStart;
-  if (protocolVersion_ <= 9) {
+  if (protocolVersion_ <= kOldestProtocolVersion) {
     number = ErrUnknown;
     textStart = 1;
   } else {
@@ -533,7 +534,7 @@ void TMysqlNet::RecordServerError(uint32_t clientFlags) {
     textStart = 3;
     // "#" and a 5-character SQL state; a packet too short to hold them all
     // has no text after them.
-    if ((clientFlags & kClientProtocol41Layouts) != 0 && packet[3] == '#')
+    if ((clientFlags & CLIENT_RESERVED) != 0 && packet[3] == '#')
       textStart = std::min<size_t>(9, packet.size());
   }
   const auto text = packet.subspan(textStart);
@@ -541,8 +542,8 @@ void TMysqlNet::RecordServerError(uint32_t clientFlags) {
   const size_t textLength =
       std::min<size_t>(static_cast<size_t>(end - text.begin()), kMaxServerMessage);
   // Number 0 would read as "no error" although the command failed.
-  vio_.ErrorNumber = number != 0 ? number : ErrUnknown;
-  vio_.SetErrorMessage(std::string_view(reinterpret_cast<const char*>(text.data()), textLength));
+  vio_.SetError(number != 0 ? number : ErrUnknown,
+                std::string_view(reinterpret_cast<const char*>(text.data()), textLength));
 }
 
 bool TMysqlNet::ShrinkBuffer() {

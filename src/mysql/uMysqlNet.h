@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "mysql/uMysqlErrors.h"
+#include "mysql/uMysqlGreeting.h"
 #include "mysql/uMysqlVio.h"
 #include "mysql/uMysqlZlib.h"
 
@@ -30,12 +31,17 @@ namespace mysql {
 // The largest piece a packet carries (0xFFFFFF); a payload that long or
 // longer travels as several packets.
 inline constexpr size_t kMaxPacketLength = 0xFFFFFF;
+// The largest packet the client says it takes, in its authentication packet
+// (16 MiB, the classic client's figure).
+inline constexpr uint32_t kAnnouncedMaxPacket = kMaxPacketLength + 1;
 // The largest payload this client sends or takes (1 GiB, the protocol's own
 // largest max_allowed_packet): a 32-bit process must not try for more.
 inline constexpr size_t kMaxPayloadLength = 0x40000000;
 inline constexpr uint32_t kInitialBufferSize = 8192;
-// Client capability bit that enables the "#" SQL state in error packets.
-inline constexpr uint32_t kClientProtocol41Layouts = 0x4000;
+// The protocol version this client speaks, and the older one it still takes
+// (its error packets carry no number).
+inline constexpr uint32_t kProtocolVersion = 10;
+inline constexpr uint32_t kOldestProtocolVersion = 9;
 
 using TClock = std::chrono::steady_clock;
 
@@ -89,8 +95,8 @@ class TMysqlNet {
   // Next packet that is not an error packet: payload length (>= 1), or -1.
   // A lost connection closes the transport and records 2013 (2020 for an
   // oversized packet, 2008 when the packet does not fit in memory); a server error packet records
-  // the server's number and text and keeps the connection. `clientFlags` bit 0x4000 enables the "#"
-  // SQL state of 4.1 error packets.
+  // the server's number and text and keeps the connection. `clientFlags` with CLIENT_RESERVED (the
+  // 4.1 layouts) takes the "#" SQL state of 4.1 error packets.
   [[nodiscard]] int SafeRead(uint32_t clientFlags);
 
   // Gives a grown buffer back (8192 bytes) after a compressed result when no
@@ -130,10 +136,9 @@ class TMysqlNet {
   [[nodiscard]] size_t PayloadLimit() const { return payloadLimit_; }
 
   // The connection's last error (held by the transport).
-  [[nodiscard]] int32_t LastErrorNo() const { return vio_.ErrorNumber; }
+  [[nodiscard]] int32_t LastErrorNo() const { return vio_.ErrorNumber(); }
   [[nodiscard]] const std::string& LastError() const { return vio_.ErrorMessage(); }
-  void SetLastErrorNo(int32_t number) { vio_.ErrorNumber = number; }
-  void SetLastError(std::string_view text) { vio_.SetErrorMessage(text); }
+  void SetError(int32_t number, std::string_view text) { vio_.SetError(number, text); }
   // Number plus its formatted catalogue message.
   void SetClientError(int32_t number, std::initializer_list<TErrorArg> args = {}) {
     vio_.SetClientError(number, args);
@@ -199,7 +204,7 @@ class TMysqlNet {
   TZlibInflater inflater_;
   TZlibDeflater deflater_;
   std::vector<uint8_t> block_;  // an outgoing compressed block
-  uint32_t protocolVersion_ = 10;
+  uint32_t protocolVersion_ = kProtocolVersion;
   std::optional<TClock::time_point> readDeadline_;
   bool readTimedOut_ = false;
   // Reads of the transport in a row that took all the room they were given.

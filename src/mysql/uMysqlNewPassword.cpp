@@ -3,24 +3,13 @@
 #include <cmath>
 #include <cstring>
 
+#include "mysql/uMysqlCodec.h"
+
 namespace mysql {
 
 namespace {
 
 constexpr size_t kOldScrambleLength = 8;
-
-// A password (or message) ends at its first 0 byte.
-std::string_view UpToNul(std::string_view text) {
-  return text.substr(0, text.find('\0'));
-}
-
-std::span<const uint8_t> Bytes(std::string_view text) {
-  return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
-}
-
-std::span<const uint8_t> Bytes(const TSha1Digest& digest) {
-  return {digest.data(), digest.size()};
-}
 
 TSha1Digest Xor(const TSha1Digest& a, const uint8_t* b) {
   TSha1Digest out;
@@ -73,9 +62,9 @@ std::string ScrambleOld(std::string_view message, std::string_view password) {
 TSha1Digest Scramble41(std::span<const uint8_t> seed, std::string_view password) {
   uint8_t seed20[kSha1DigestSize] = {};
   std::memcpy(seed20, seed.data(), std::min(seed.size(), sizeof seed20));
-  const TSha1Digest s1 = Sha1({Bytes(UpToNul(password))});
-  const TSha1Digest s2 = Sha1({Bytes(s1)});
-  const TSha1Digest r = Sha1({seed20, Bytes(s2)});
+  const TSha1Digest s1 = Sha1({AsBytes(UpToNul(password))});
+  const TSha1Digest s2 = Sha1({s1});
+  const TSha1Digest r = Sha1({seed20, s2});
   return Xor(r, s1.data());
 }
 
@@ -83,7 +72,7 @@ TSha1Digest HashPasswordSha1(std::string_view password) {
   std::string kept;
   for (const char c : UpToNul(password))
     if (c != ' ' && c != '\t') kept += c;
-  return Sha1({Bytes(kept)});
+  return Sha1({AsBytes(kept)});
 }
 
 TSha1Digest HashOldPasswordSha1(std::string_view password) {
@@ -103,7 +92,7 @@ void XorBytes(const uint8_t* a, const uint8_t* b, size_t count, uint8_t* out) {
 TSha1Digest SecondStepSha1(std::string_view password,
                            std::span<const uint8_t, kSecondStepReplySize> reply) {
   const TSha1Digest b = HashPasswordSha1(password);
-  const TSha1Digest d = Sha1({reply.first<4>(), Bytes(b)});
+  const TSha1Digest d = Sha1({reply.first<4>(), b});
   const TSha1Digest x = Xor(d, reply.data() + 4);
   return Xor(b, x.data());
 }

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "mysql/uMysqlClient.h"
-
 namespace mysql {
 
 namespace {
@@ -16,23 +14,30 @@ bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
 }
 }  // namespace
 
-TMysqlResult::TMysqlResult(TMysqlClient* session, bool buffered,
-                           std::vector<TFieldDescriptor> fields)
-    : session_(session), buffered_(buffered), fields_(std::move(fields)), rows_(fields_.size()) {}
+TMysqlResult::TMysqlResult(std::vector<TFieldDescriptor> fields, TRowStore rows)
+    : buffered_(true), fields_(std::move(fields)), rows_(std::move(rows)) {
+  rowCount_ = rows_.Count();
+  readStatus_ = 1;
+  if (rowCount_ > 0)
+    MoveTo(0);
+  else
+    eof_ = true;
+}
+
+TMysqlResult::TMysqlResult(TRowSource& source, std::vector<TFieldDescriptor> fields)
+    : source_(&source), buffered_(false), fields_(std::move(fields)), rows_(fields_.size()) {
+  source.Feed(*this);
+}
 
 TMysqlResult::~TMysqlResult() {
-  if (session_ == nullptr) return;
-  TMysqlClient& session = *session_;
   // Rows nobody will read are drained so the session can take commands again.
-  if (session.status_ == TMysqlStatus::ReadingRows) {
-    session.DrainRows();
-    Detach();
-  }
-  session.activeResult_ = nullptr;
+  if (source_ != nullptr) source_->AbandonRows(rowCount_);
 }
 
 void TMysqlResult::Detach() {
-  if (session_ != nullptr) session_->DetachResult(*this);
+  if (source_ == nullptr) return;
+  source_->EndRows(rowCount_);
+  source_ = nullptr;
 }
 
 const TFieldDescriptor* TMysqlResult::Field(int index) const {
@@ -90,12 +95,12 @@ void TMysqlResult::NextBuffered() {
 void TMysqlResult::NextRowByRow() {
   bof_ = rowCount_ == 0;
   eof_ = false;
-  if (session_ == nullptr) {
+  if (source_ == nullptr) {
     if (readStatus_ == 0) readStatus_ = -1;
     eof_ = true;
     return;
   }
-  const int read = session_->ReadRow(fields_.size(), current_);
+  const int read = source_->ReadRow(fields_.size(), current_);
   if (read == 0) {
     recNo_ = static_cast<std::int32_t>(rowCount_);
     ++rowCount_;
@@ -129,12 +134,12 @@ void TMysqlResult::Last() {
 void TMysqlResult::LastRowByRow() {
   eof_ = true;
   bof_ = rowCount_ == 0;
-  if (session_ == nullptr) {
+  if (source_ == nullptr) {
     if (readStatus_ == 0) readStatus_ = -1;
     return;
   }
   int read = 0;
-  while ((read = session_->ReadRow(fields_.size(), current_)) == 0) ++rowCount_;
+  while ((read = source_->ReadRow(fields_.size(), current_)) == 0) ++rowCount_;
   readStatus_ = read;
   recNo_ = static_cast<std::int32_t>(rowCount_) - 1;
   Detach();

@@ -2,11 +2,11 @@
 // TMysqlResult: the rows of one statement and a cursor over them.
 //
 // A buffered result holds every row and is independent of its session; it may
-// outlive it. A row-by-row result reads its rows from the session as the
-// cursor moves forward; while it still has unread rows the session refuses
-// every other command (2014). Destroying it early reads and drops the rest of
-// its rows; closing the session cuts it off (it then reports end of data).
-// Results are made only by TMysqlClient (uMysqlClient.h).
+// outlive it. A row-by-row result reads its rows from a TRowSource (the
+// session) as the cursor moves forward; while it still has unread rows the
+// session refuses every other command (2014). Destroying it early reads and
+// drops the rest of its rows; closing the session cuts it off (it then
+// reports end of data). TMysqlClient (uMysqlClient.h) makes both kinds.
 
 #include <cstdint>
 #include <optional>
@@ -18,10 +18,46 @@
 
 namespace mysql {
 
-class TMysqlClient;
-
-class TMysqlResult {
+// The result's side of the link to its source: what the source tells the
+// row-by-row result it feeds.
+class TRowSink {
  public:
+  // The current row refers into the source's packet buffer, which is about
+  // to change: it is copied out.
+  virtual void KeepRow() noexcept = 0;
+  // No more rows come from the source (it closed or reconnected, or is going);
+  // the result must not call it again.
+  virtual void SourceGone() noexcept = 0;
+
+ protected:
+  ~TRowSink() = default;
+};
+
+// Where a row-by-row result reads its rows: the session whose statement
+// announced them. The result calls it until it ends or abandons the rows,
+// or until the source tells it it is gone.
+class TRowSource {
+ public:
+  // `sink` takes the rows from now on (called once, by the result's constructor).
+  virtual void Feed(TRowSink& sink) = 0;
+  // The next row into `row`: 0 a row was read, 1 end of data, -1 failure.
+  virtual int ReadRow(std::size_t columns, TCurrentRow& row) = 0;
+  // The rows ended (end of data or a failed read) after `rowsRead` rows; the
+  // source takes commands again.
+  virtual void EndRows(std::uint64_t rowsRead) = 0;
+  // The result goes before its rows ended: the rest are read and dropped.
+  virtual void AbandonRows(std::uint64_t rowsRead) = 0;
+
+ protected:
+  ~TRowSource() = default;
+};
+
+class TMysqlResult final : private TRowSink {
+ public:
+  // A buffered result of `rows`, its cursor on the first of them.
+  TMysqlResult(std::vector<TFieldDescriptor> fields, TRowStore rows);
+  // A row-by-row result fed by `source`; its first row is read by the first Next.
+  TMysqlResult(TRowSource& source, std::vector<TFieldDescriptor> fields);
   ~TMysqlResult();
   TMysqlResult(const TMysqlResult&) = delete;
   TMysqlResult& operator=(const TMysqlResult&) = delete;
@@ -50,7 +86,7 @@ class TMysqlResult {
     const auto column = static_cast<std::size_t>(index);
     if (!buffered_) return current_.Present() ? current_.Value(column) : std::nullopt;
     if (recNo_ < 0) return std::nullopt;
-    return rows_.Row(static_cast<std::size_t>(recNo_)).Value(column);
+    return row_.Value(column);
   }
   // Column index by name, -1 when none. Not exact: ASCII letters compare
   // without regard to case (no other folding). First match wins.
@@ -66,21 +102,20 @@ class TMysqlResult {
   void Locate(std::int64_t row);
 
  private:
-  friend class TMysqlClient;
-
-  TMysqlResult(TMysqlClient* session, bool buffered, std::vector<TFieldDescriptor> fields);
+  void KeepRow() noexcept override { current_.Keep(); }
+  void SourceGone() noexcept override { source_ = nullptr; }
 
   // A buffered result's move to row `recNo` (-1: none).
   void MoveTo(std::int32_t recNo);
   void NextBuffered();
   void NextRowByRow();
   void LastRowByRow();
-  // Cuts the link to the session once no more rows come from it.
+  // Ends the link to the source once no more rows come from it.
   void Detach();
 
-  // The session that feeds a row-by-row result; none once it stopped feeding
-  // it. Not owned: the session and the result cut this link from either side.
-  TMysqlClient* session_;
+  // The source that feeds a row-by-row result; none once it stopped feeding
+  // it. Not owned: the source and the result cut this link from either side.
+  TRowSource* source_ = nullptr;
   bool buffered_;
   std::vector<TFieldDescriptor> fields_;
   TRowStore rows_;       // buffered rows in arrival order

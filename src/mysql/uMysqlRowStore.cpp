@@ -46,8 +46,7 @@ std::size_t EncodeRow(TBytes packet, std::size_t columns, unsigned char* out,
     const std::uint8_t first = *in++;
     std::uint64_t length = first;
     if (first == kLengthCodedNull) continue;
-    if (first >= 252) {
-      const std::size_t width = first == 252 ? 2 : first == 253 ? 3 : 8;
+    if (const std::size_t width = LengthCodedExtraBytes(first); width != 0) {
       if (static_cast<std::size_t>(end - in) < width) return 0;
       length = 0;
       for (std::size_t i = 0; i < width; ++i) length |= std::uint64_t{in[i]} << (8 * i);
@@ -107,7 +106,7 @@ bool TCurrentRow::Assign(std::span<std::uint8_t> packet, std::size_t columns) {
         span[1] = kNull;
         continue;
       }
-      const std::size_t width = first == 252 ? 2 : first == 253 ? 3 : 8;
+      const std::size_t width = LengthCodedExtraBytes(first);
       if (static_cast<std::size_t>(end - p) < width) return false;
       length = 0;
       for (std::size_t i = 0; i < width; ++i) length |= std::uint64_t{p[i]} << (8 * i);

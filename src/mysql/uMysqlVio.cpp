@@ -16,7 +16,6 @@ constexpr int kVioUnknownHostOrTimeout = -7;
 constexpr int kVioConnectRefused = -6;
 
 constexpr int kPipeAttempts = 101;
-constexpr int32_t kDefaultPort = 3306;
 
 // The local server pipe is always `\\.\pipe\MySQL`, whatever the caller named.
 const std::string kPipeHost = ".";
@@ -92,7 +91,7 @@ int TMysqlVio::ConnectPipe(bool allowTcp, bool& fallBackToTcp) {
 }
 
 int TMysqlVio::ConnectTcp(std::string host, int32_t port) {
-  if (port == 0) port = kDefaultPort;
+  if (port == 0) port = static_cast<int32_t>(kDefaultPort);
   if (host.empty()) host = "localhost";
 
   int error = 0;
@@ -123,8 +122,10 @@ int TMysqlVio::ConnectTcp(std::string host, int32_t port) {
       SetClientError(ErrConnect, {host, socket->LastErrorCode()});
       return kVioUnknownHostOrTimeout;
     }
-    // A refused connect also wakes the wait; report it as refused rather
-    // than as a connection lost on the first read.
+    // A refused connect also ends the wait (the socket layer wakes it on
+    // every system, though Windows reports the failure apart from the
+    // readable sockets); report it as refused rather than as a connection
+    // lost on the first read.
     if (const int pending = socket->PendingError(); pending != 0) {
       SetClientError(ErrConnect, {host, pending});
       return kVioConnectRefused;
@@ -135,8 +136,7 @@ int TMysqlVio::ConnectTcp(std::string host, int32_t port) {
   stream_ = std::move(socket);
   kind_ = VioTcpIp;
   modeFlags_ = 0;
-  ErrorNumber = 0;
-  errorMessage_.clear();
+  SetError(0, {});
   return 0;
 }
 
@@ -196,13 +196,14 @@ bool TMysqlVio::WasInterrupted() const {
   return kind_ != VioClosed && stream_->LastIoError() == platform::TIoError::Interrupted;
 }
 
-void TMysqlVio::SetErrorMessage(std::string_view text) {
+void TMysqlVio::SetError(int32_t number, std::string_view text) {
+  errorNumber_ = number;
   errorMessage_.assign(text.substr(0, kMaxErrorMessage));
 }
 
 void TMysqlVio::SetClientError(int32_t number, std::initializer_list<TErrorArg> args) {
-  ErrorNumber = number;
-  SetErrorMessage(FormatClientError(number, args));
+  errorNumber_ = number;  // stands even when the message does not fit in memory
+  SetError(number, FormatClientError(number, args));
 }
 
 }  // namespace mysql

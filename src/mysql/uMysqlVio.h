@@ -27,6 +27,9 @@ enum TVioKind : uint8_t {
   VioSsl = 4,  // refused
 };
 
+// The server's port when none is given.
+inline constexpr std::uint32_t kDefaultPort = 3306;
+
 // Longest message kept in the last-error slot.
 inline constexpr size_t kMaxErrorMessage = 200;
 
@@ -73,10 +76,12 @@ class TMysqlVio {
   [[nodiscard]] uint32_t Timeout() const { return timeout_; }
 
   // The connection's last error.
-  int32_t ErrorNumber = 0;
+  [[nodiscard]] int32_t ErrorNumber() const { return errorNumber_; }
   [[nodiscard]] const std::string& ErrorMessage() const { return errorMessage_; }
-  // Keeps the first 200 characters.
-  void SetErrorMessage(std::string_view text);
+  // Records a number and its message, of which the first 200 characters are
+  // kept. The number is recorded even when the message does not fit in memory
+  // (std::bad_alloc).
+  void SetError(int32_t number, std::string_view text);
   // Records a client error: the number and its formatted catalogue message.
   void SetClientError(int32_t number, std::initializer_list<TErrorArg> args = {});
 
@@ -87,6 +92,7 @@ class TMysqlVio {
   std::unique_ptr<platform::TByteStream> stream_;
   uint32_t modeFlags_ = 0;  // bit 0: non-blocking
   TVioKind kind_ = VioClosed;
+  int32_t errorNumber_ = 0;
   std::string errorMessage_;
   uint32_t timeout_ = 0;
 };

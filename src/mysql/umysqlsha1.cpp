@@ -1,8 +1,5 @@
 #include "mysql/umysqlsha1.h"
 
-#include <cstdio>
-#include <cstdlib>
-
 namespace mysql {
 
 namespace {
@@ -11,12 +8,6 @@ constexpr uint32_t kInitialState[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x103
 
 uint32_t RotateLeft(uint32_t value, int bits) {
   return value << bits | value >> (32 - bits);
-}
-
-// Passing no buffer is a programming error: report it where it happened and stop.
-[[noreturn]] void AssertionFailed(const char* message, int line) {
-  std::fprintf(stderr, "%s (umysqlsha1, line %d)\n", message, line);
-  std::abort();
 }
 
 void ProcessBlock(TSha1Context& context) {
@@ -84,7 +75,9 @@ void sha1Reset(TSha1Context& context) {
 }
 
 void sha1Input(TSha1Context& context, const uint8_t* data, size_t count) {
-  if (data == nullptr) AssertionFailed("Empty array paased to sha1Input", 171);
+  // Bytes announced but not there: no digest may come out of this context.
+  // (Nothing may end the host's process over a caller's slip.)
+  if (data == nullptr && count > 0) context.Corrupted = true;
   if (context.Computed) context.Corrupted = true;
   if (context.Corrupted) return;
   for (size_t i = 0; i < count; ++i) {
@@ -94,9 +87,8 @@ void sha1Input(TSha1Context& context, const uint8_t* data, size_t count) {
   }
 }
 
-void sha1Result(TSha1Context& context, uint8_t* digest) {
-  if (digest == nullptr) AssertionFailed("Empty array passed to sha1Result", 191);
-  if (context.Corrupted) return;
+bool sha1Result(TSha1Context& context, uint8_t* digest) {
+  if (digest == nullptr || context.Corrupted) return false;
   if (!context.Computed) {
     PadMessage(context);
     // The message block may hold the padding; nothing of the input stays.
@@ -106,6 +98,7 @@ void sha1Result(TSha1Context& context, uint8_t* digest) {
   }
   for (int i = 0; i < 20; ++i)
     digest[i] = static_cast<uint8_t>(context.Intermediate[i / 4] >> (24 - 8 * (i % 4)));
+  return true;
 }
 
 TSha1Digest Sha1(std::initializer_list<std::span<const uint8_t>> parts) {

@@ -24,10 +24,13 @@ struct TSha1Context {
 };
 
 void sha1Reset(TSha1Context& context);
-// `data` must not be null (an assertion failure otherwise).
+// No data (null) with a count of 0 adds nothing; with a count above 0 it
+// corrupts the context, as its digest could no longer be the message's.
 void sha1Input(TSha1Context& context, const uint8_t* data, size_t count);
-// `digest` (20 bytes) must not be null (an assertion failure otherwise).
-void sha1Result(TSha1Context& context, uint8_t* digest);
+// Writes the 20-byte digest to `digest`: true. False, writing nothing, when
+// the context is corrupted, and when `digest` is null (the context is then
+// left as it was).
+bool sha1Result(TSha1Context& context, uint8_t* digest);
 
 // One-shot digest of the concatenation of `parts`.
 TSha1Digest Sha1(std::initializer_list<std::span<const uint8_t>> parts);

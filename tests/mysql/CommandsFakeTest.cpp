@@ -203,17 +203,17 @@ TEST(CommandsFake, LocalFileRequests) {
     std::int32_t error;
     std::string message;
   } const cases[] = {
-      {"a file the statement does not name", "SELECT 1", "/etc/passwd", kErrLocalInfileRejected,
+      {"a file the statement does not name", "SELECT 1", "/etc/passwd", ErrLocalInfileRejected,
        "The server asked for the local file '/etc/passwd', which the statement does not name; it "
        "was not sent"},
       {"another file than the statement names", "LOAD DATA LOCAL INFILE '/tmp/x.csv' INTO TABLE t",
-       "/etc/passwd", kErrLocalInfileRejected,
+       "/etc/passwd", ErrLocalInfileRejected,
        "The server asked for the local file '/etc/passwd', which the statement does not name; it "
        "was not sent"},
       {"a missing file", "LOAD DATA LOCAL INFILE '" + missing + "' INTO TABLE t", missing,
-       kErrLocalFileNotFound, "File '" + missing + "' not found (Errcode: 2)"},
+       ErrLocalFileNotFound, "File '" + missing + "' not found (Errcode: 2)"},
       {"a file that cannot be read", "LOAD DATA LOCAL INFILE '" + directory + "' INTO TABLE t",
-       directory, kErrLocalFileRead, "Error reading file '" + directory + "' (Errcode: 21)"},
+       directory, ErrLocalFileRead, "Error reading file '" + directory + "' (Errcode: 21)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -257,7 +257,7 @@ TEST(CommandsFake, MalformedRepliesFailAndClose) {
       s.Connect();
       const auto query = s.client.Query("SELECT v", buffered);
       EXPECT_FALSE(query.Ok);
-      EXPECT_EQ(s.client.LastErrorNo(), kErrMalformedPacket);
+      EXPECT_EQ(s.client.LastErrorNo(), ErrMalformedPacket);
       EXPECT_FALSE(s.client.Connected());
       if (query.Result) {
         EXPECT_TRUE(query.Result->LastRowRead());
@@ -311,7 +311,7 @@ TEST(CommandsFake, UnknownAuthenticationMethodFailsTheChange) {
       .DrainUntilClosed();
   s.Connect();
   EXPECT_FALSE(s.client.ChangeUser("other", "pw2", "db2"));
-  EXPECT_EQ(s.client.LastErrorNo(), kErrAuthMethodUnsupported);
+  EXPECT_EQ(s.client.LastErrorNo(), ErrAuthMethodUnsupported);
   EXPECT_FALSE(s.client.Connected());
   EXPECT_EQ(s.client.User(), "tester");
   EXPECT_EQ(s.client.Password(), "pw");

@@ -50,12 +50,59 @@ TEST(ClientErrors, Formatting) {
   for (const auto& c : cases) EXPECT_EQ(c.got, c.expected) << c.name;
 }
 
+// The errors beyond the classic range, as the session records them: a
+// script compares these numbers and may show or match these texts.
+TEST(ClientErrors, EveryNumberTheClientRecordsHasItsText) {
+  for (const int32_t number :
+       {2000, 2003, 2004, 2005, 2006, 2007, 2008, 2009, 2013, 2014, 2016, 2017,
+        2018, 2020, 2027, 2059, 2061, 2068, 2900, 2901, 2902, 2903, 2,    29})
+    EXPECT_NE(ClientErrorMessage(number), "") << number;
+
+  const std::string method(150, 'm');
+  TMysqlVio vio;
+  vio.SetClientError(ErrAuthMethodUnsupported, {method});
+  EXPECT_EQ(vio.ErrorNumber(), 2059);
+  EXPECT_EQ(vio.ErrorMessage(), ("The server asked for the authentication method '" + method +
+                                 "', which this client does not support")
+                                    .substr(0, 200))
+      << "the method's name is not cut short; only the slot's 200 characters bound it";
+
+  struct Case {
+    int32_t number;
+    int32_t expectedNumber;
+    std::string got;
+    std::string expected;
+  } const cases[] = {
+      {ErrMalformedPacket, 2027, FormatClientError(ErrMalformedPacket), "Malformed packet"},
+      {ErrAuthMethodFailed, 2061,
+       FormatClientError(ErrAuthMethodFailed,
+                         {"caching_sha2_password", "this system cannot compute SHA-256"}),
+       "The authentication method 'caching_sha2_password' failed: this system cannot compute "
+       "SHA-256"},
+      {ErrLocalInfileRejected, 2068, FormatClientError(ErrLocalInfileRejected, {"/etc/passwd"}),
+       "The server asked for the local file '/etc/passwd', which the statement does not name; it "
+       "was not sent"},
+      {ErrLocalFileNotFound, 29, FormatClientError(ErrLocalFileNotFound, {"a%d.csv", 2}),
+       "File 'a%d.csv' not found (Errcode: 2)"},
+      {ErrLocalFileRead, 2, FormatClientError(ErrLocalFileRead, {"b.csv", 21}),
+       "Error reading file 'b.csv' (Errcode: 21)"},
+      {ErrStatementTooLarge, 2901,
+       FormatClientError(ErrStatementTooLarge, {1073741825u, 1073741823u}),
+       "The statement of 1073741825 bytes is longer than the 1073741823 bytes this client sends; "
+       "nothing was sent"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.number, c.expectedNumber);
+    EXPECT_EQ(c.got, c.expected) << c.number;
+  }
+}
+
 TEST(ClientErrors, RecordedMessageKeepsTwoHundredCharacters) {
   TMysqlVio vio;
-  vio.SetErrorMessage(std::string(300, 'x'));
+  vio.SetError(2000, std::string(300, 'x'));
   EXPECT_EQ(vio.ErrorMessage(), std::string(200, 'x'));
   vio.SetClientError(2005, {std::string(100, 'h'), 1});
-  EXPECT_EQ(vio.ErrorNumber, 2005);
+  EXPECT_EQ(vio.ErrorNumber(), 2005);
   EXPECT_EQ(vio.ErrorMessage(), "Unknown MySQL Server Host '" + std::string(64, 'h') + "' (1)");
 }
 

@@ -133,7 +133,7 @@ TEST(NetWrite, PayloadBeyondTheLimitIsRefused) {
   TMysqlNet net(1000);
   auto [stream, peer] = ScriptedStream::Make();
   ASSERT_EQ(net.OpenStream(std::move(stream), VioTcpIp), 0);
-  net.SetLastError("earlier");
+  net.SetError(2013, "earlier");
   EXPECT_EQ(net.WritePacket(Bytes(1001, 'x')), 1);
   EXPECT_EQ(net.LastErrorNo(), kErrNetPacketTooLarge);
   EXPECT_EQ(net.LastError(), "");

@@ -109,19 +109,19 @@ TEST(PluginAuthFake, RefusalsAndRepliesThatMustFail) {
         Packet(6, ErrorPayload(1045, "28000", "Denied"))},
        1045,
        3},
-      {"unknown word after the scramble", {Packet(2, {1, 9})}, kErrMalformedPacket, 1},
+      {"unknown word after the scramble", {Packet(2, {1, 9})}, ErrMalformedPacket, 1},
       {"no key in the answer to its request",
        {Packet(2, kFullAuthRequired), Packet(4, OkPayload())},
-       kErrMalformedPacket,
+       ErrMalformedPacket,
        2},
       {"a key that cannot be used",
        {Packet(2, kFullAuthRequired), Packet(4, Concat({{1}, Text(badKey)}))},
-       kErrAuthMethodFailed,
+       ErrAuthMethodFailed,
        2},
       {"a second switch request",
        {Packet(2, SwitchRequest("mysql_native_password", "ABCDEFGHIJKLMNOPQRST")),
         Packet(4, SwitchRequest("caching_sha2_password", "ABCDEFGHIJKLMNOPQRST"))},
-       kErrMalformedPacket,
+       ErrMalformedPacket,
        2},
   };
   for (const auto& c : cases) {
@@ -174,7 +174,7 @@ TEST(PluginAuthFake, MethodsTheClientCannotDoGetNothing) {
     PluginSession s;
     s.Replies({Packet(2, SwitchRequest(method, "0123456789"))});
     EXPECT_FALSE(s.client.Connect());
-    EXPECT_EQ(s.client.LastErrorNo(), kErrAuthMethodUnsupported);
+    EXPECT_EQ(s.client.LastErrorNo(), ErrAuthMethodUnsupported);
     EXPECT_EQ(s.client.LastError(), "The server asked for the authentication method '" +
                                         std::string(method) +
                                         "', which this client does not support");

@@ -310,7 +310,7 @@ TEST_F(ServerNavigation, LocalFileRequestTheStatementDoesNotNameIsRefused) {
       client->Query("/*!LOAD DATA LOCAL INFILE '" + path.string() + "' INTO TABLE up */", true);
   std::filesystem::remove(path);
   EXPECT_FALSE(load.Ok);
-  EXPECT_EQ(client->LastErrorNo(), kErrLocalInfileRejected) << client->LastError();
+  EXPECT_EQ(client->LastErrorNo(), ErrLocalInfileRejected) << client->LastError();
   EXPECT_TRUE(client->Connected());
   EXPECT_EQ(QueryValue(*client, "SELECT COUNT(*) FROM up"), "0") << "nothing was uploaded";
 }

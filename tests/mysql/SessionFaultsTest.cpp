@@ -356,7 +356,7 @@ TEST(SessionFaults, ColumnCountsNoServerSendsAreMalformed) {
     s.first->Reply(s.script.Reply({header}));
     ASSERT_TRUE(s.client.Connect());
     EXPECT_FALSE(s.client.Query("select *", true).Ok);
-    EXPECT_EQ(s.client.LastErrorNo(), kErrMalformedPacket);
+    EXPECT_EQ(s.client.LastErrorNo(), ErrMalformedPacket);
     EXPECT_FALSE(s.client.Connected()) << "the stream is out of step";
   }
 }

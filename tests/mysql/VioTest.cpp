@@ -65,7 +65,7 @@ TEST(VioTcp, ConnectClearsTheErrorAndRefusesASecondConnect) {
   vio.SetClientError(2005, {"earlier", 1});
   ASSERT_EQ(vio.Connect(VioTcpIp, "127.0.0.1", "ignored", server.Port(), 5, true), 0);
   EXPECT_EQ(vio.Kind(), VioTcpIp);
-  EXPECT_EQ(vio.ErrorNumber, 0);
+  EXPECT_EQ(vio.ErrorNumber(), 0);
   EXPECT_EQ(vio.ErrorMessage(), "");
   EXPECT_TRUE(vio.IsBlocking());
 
@@ -107,13 +107,13 @@ TEST(VioTcp, FailureRows) {
     TMysqlVio vio;
     EXPECT_EQ(vio.Connect(VioTcpIp, c.host, "", c.port, 5, true), c.result) << c.name;
     EXPECT_EQ(vio.Kind(), VioClosed) << c.name;
-    EXPECT_EQ(vio.ErrorNumber, c.number) << c.name;
+    EXPECT_EQ(vio.ErrorNumber(), c.number) << c.name;
     EXPECT_EQ(vio.ErrorMessage().substr(0, c.messageStart.size()), c.messageStart) << c.name;
     EXPECT_EQ(vio.ErrorMessage().back(), ')') << c.name;
   }
   TMysqlVio vio;
   EXPECT_EQ(vio.Connect(VioSsl, "127.0.0.1", "", closed, 5, true), -2);
-  EXPECT_EQ(vio.ErrorNumber, 0);
+  EXPECT_EQ(vio.ErrorNumber(), 0);
 }
 
 TEST(VioTcp, SilentServerTimesOut) {
@@ -126,7 +126,7 @@ TEST(VioTcp, SilentServerTimesOut) {
   const auto elapsed = Clock::now() - started;
   EXPECT_GE(elapsed, std::chrono::milliseconds(900));
   EXPECT_LT(elapsed, std::chrono::seconds(3));
-  EXPECT_EQ(vio.ErrorNumber, 2003);
+  EXPECT_EQ(vio.ErrorNumber(), 2003);
   const std::string start = "Can't connect to MySQL server on '127.0.0.1' (";
   EXPECT_EQ(vio.ErrorMessage().substr(0, start.size()), start);
   EXPECT_EQ(vio.Kind(), VioClosed);
@@ -143,7 +143,7 @@ TEST(VioPipe, MissingPipeWithoutFallBack) {
   ASSERT_TRUE(link.Ok());
   TMysqlVio vio;
   EXPECT_EQ(vio.Connect(VioNamedPipe, "server.example", "OtherPipe", 0, 1, false), -9);
-  EXPECT_EQ(vio.ErrorNumber, 2017);
+  EXPECT_EQ(vio.ErrorNumber(), 2017);
   EXPECT_EQ(vio.ErrorMessage(), "Can't open named pipe to host: .  pipe: MySQL (2)");
   EXPECT_EQ(vio.Kind(), VioClosed);
 }
@@ -157,13 +157,13 @@ TEST(VioPipe, MissingPipeFallsBackToTcpOnTheCallersHost) {
   TMysqlVio vio;
   ASSERT_EQ(vio.Connect(VioNamedPipe, "127.0.0.1", "MySQL", server.Port(), 5, true), 0);
   EXPECT_EQ(vio.Kind(), VioTcpIp);
-  EXPECT_EQ(vio.ErrorNumber, 0) << "the TCP connect clears the pipe error";
+  EXPECT_EQ(vio.ErrorNumber(), 0) << "the TCP connect clears the pipe error";
   vio.Close();
   server.Wait();
 
   TMysqlVio refused;
   EXPECT_EQ(refused.Connect(VioNamedPipe, "127.0.0.1", "MySQL", ClosedPort(), 5, true), -6);
-  EXPECT_EQ(refused.ErrorNumber, 2003);
+  EXPECT_EQ(refused.ErrorNumber(), 2003);
 }
 
 TEST(VioPipe, OpensTheFixedPipeAndKeepsAnEarlierError) {
@@ -175,7 +175,7 @@ TEST(VioPipe, OpensTheFixedPipeAndKeepsAnEarlierError) {
   // Host and pipe name of the caller play no part in a pipe connect.
   ASSERT_EQ(vio.Connect(VioNamedPipe, "remote.example", "NotMySQL", 1, 5, false), 0);
   EXPECT_EQ(vio.Kind(), VioNamedPipe);
-  EXPECT_EQ(vio.ErrorNumber, 2003);
+  EXPECT_EQ(vio.ErrorNumber(), 2003);
   EXPECT_EQ(vio.ErrorMessage(), "Can't connect to MySQL server on 'before' (111)");
   EXPECT_EQ(vio.SetBlocking(false), 0);
   EXPECT_TRUE(vio.IsBlocking()) << "a pipe has no non-blocking mode";

@@ -1,6 +1,6 @@
-// TMysqlClient: sending commands (with automatic reconnection and the single
-// retry), the first answer of a statement, local-file uploads, and the
-// administrative commands.
+// TMysqlClient, its commands: sending them (with automatic reconnection and
+// the single retry), the first answer of a statement, local-file uploads, and
+// the administrative commands.
 
 #include <array>
 #include <utility>
@@ -22,10 +22,6 @@ constexpr std::size_t kLocalFileBlock = 0xF000;
 std::array<std::uint8_t, 4> UInt32Argument(std::uint32_t value) {
   return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
           static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
-}
-
-std::string FileMessage(std::string_view format, std::string_view fileName, std::uint32_t code) {
-  return FormatErrorMessage(format, {fileName, code});
 }
 
 // Fills `block` from the file unless the file ends or fails first, so every
@@ -53,8 +49,7 @@ int TMysqlClient::SendCommand(TMysqlCommand command, std::span<const std::uint8_
     net_.SetClientError(ErrCommandsOutOfSync);
     return -1;
   }
-  net_.SetLastErrorNo(0);
-  net_.SetLastError("");
+  ClearError();
   info_.clear();
   affectedRows_ = 0;
   lastInsertId_ = 0;
@@ -112,13 +107,10 @@ TQueryResult TMysqlClient::RunQuery(std::string_view statement, bool buffered) {
   if (statement.empty()) return outcome;
   if (RefuseOversized(statement.size())) return outcome;
   if (shouldReconnect_ && !Ping()) return outcome;
-  lastStatement_ = statement;
-  const bool answered =
-      SendCommand(COM_QUERY, AsBytes(lastStatement_), true, shouldReconnect_) == 0 &&
-      ReadQueryResult() == 0;
-  lastStatement_.clear();
+  const bool answered = SendCommand(COM_QUERY, AsBytes(statement), true, shouldReconnect_) == 0 &&
+                        ReadQueryResult(statement) == 0;
   if (!answered) return outcome;
-  net_.SetLastErrorNo(0);
+  ClearError();
   if (buffered) {
     outcome.Result = StoreResult();
     static_cast<void>(net_.ShrinkBuffer());
@@ -131,7 +123,7 @@ TQueryResult TMysqlClient::RunQuery(std::string_view statement, bool buffered) {
   return outcome;
 }
 
-int TMysqlClient::ReadQueryResult() {
+int TMysqlClient::ReadQueryResult(std::string_view statement) {
   if (SafeRead() < 0) return -1;
   FreeFields();
   for (;;) {
@@ -150,14 +142,12 @@ int TMysqlClient::ReadQueryResult() {
 
     // NULL field count: the server asks for a local file.
     const std::string fileName(UpToNul(AsText(net_.Payload().subspan(1))));
-    const bool requested = StatementNamesLocalFile(lastStatement_, fileName);
+    const bool requested = StatementNamesLocalFile(statement, fileName);
     const int sent = requested ? SendLocalFile(fileName) : RefuseLocalFile();
     // The server's answer is read in every case, so the stream stays in step.
     const bool answered = SafeRead() >= 0;
     if (!requested) {
-      net_.SetLastErrorNo(kErrLocalInfileRejected);
-      net_.SetLastError("The server asked for the local file '" + fileName +
-                        "', which the statement does not name; it was not sent");
+      net_.SetClientError(ErrLocalInfileRejected, {fileName});
       return -1;
     }
     if (!answered || sent != 0) return -1;
@@ -198,8 +188,7 @@ int TMysqlClient::SendLocalFile(const std::string& fileName) {
   auto file = platform::TLocalFile::OpenForReading(fileName, error);
   if (!file) {
     static_cast<void>(RefuseLocalFile());
-    net_.SetLastErrorNo(kErrLocalFileNotFound);
-    net_.SetLastError(FileMessage("File '%s' not found (Errcode: %d)", fileName, error));
+    net_.SetClientError(ErrLocalFileNotFound, {fileName, error});
     return -1;
   }
   std::vector<std::uint8_t> block(kLocalFileBlock);
@@ -220,8 +209,7 @@ int TMysqlClient::SendLocalFile(const std::string& fileName) {
   file.reset();
   if (RefuseLocalFile() != 0) return -1;
   if (readFailed) {
-    net_.SetLastErrorNo(kErrLocalFileRead);
-    net_.SetLastError(FileMessage("Error reading file '%s' (Errcode: %d)", fileName, error));
+    net_.SetClientError(ErrLocalFileRead, {fileName, error});
     return -1;
   }
   return 0;
@@ -301,10 +289,7 @@ bool TMysqlClient::Shutdown() {
   const std::int32_t errorNo = net_.LastErrorNo();
   const std::string error = net_.LastError();
   Close();
-  if (!accepted) {
-    net_.SetLastErrorNo(errorNo);
-    net_.SetLastError(error);
-  }
+  if (!accepted) net_.SetError(errorNo, error);
   return accepted;
 }
 

@@ -1,5 +1,6 @@
-// TMysqlClient: reading field lists and rows, and turning an announced result
-// set into a buffered or row-by-row TMysqlResult.
+// TMysqlClient, its result sets: reading field lists and rows, turning an
+// announced result set into a buffered or row-by-row TMysqlResult, and
+// feeding a row-by-row result as its row source.
 
 #include <new>
 
@@ -77,7 +78,7 @@ int TMysqlClient::ReadRowPacket(std::size_t columns, TCurrentRow& row) {
 }
 
 void TMysqlClient::KeepActiveRow() noexcept {
-  if (activeResult_ != nullptr) activeResult_->current_.Keep();
+  if (activeResult_ != nullptr) activeResult_->KeepRow();
 }
 
 void TMysqlClient::DrainRows() {
@@ -113,8 +114,10 @@ std::unique_ptr<TMysqlResult> TMysqlClient::StoreResult() {
   }
   std::unique_ptr<TMysqlResult> result;
   try {
-    result.reset(new TMysqlResult(nullptr, true, std::move(pendingFields_)));
-    if (!ReadRows(result->fields_, result->rows_)) result.reset();
+    std::vector<TFieldDescriptor> fields = std::move(pendingFields_);
+    TRowStore rows(fields.size());
+    if (ReadRows(fields, rows))
+      result = std::make_unique<TMysqlResult>(std::move(fields), std::move(rows));
   } catch (const std::bad_alloc&) {
     // The rest of the rows are still on their way; only a new connection
     // gets the stream back in step.
@@ -125,15 +128,7 @@ std::unique_ptr<TMysqlResult> TMysqlClient::StoreResult() {
   FreeFields();
   status_ = TMysqlStatus::Ready;
   if (!result) return nullptr;
-
-  result->rowCount_ = result->rows_.Count();
-  result->readStatus_ = 1;
-  if (result->rows_.Count() > 0) {
-    result->MoveTo(0);
-  } else {
-    result->eof_ = true;
-  }
-  affectedRows_ = result->rowCount_;
+  affectedRows_ = result->RowCount();
   return result;
 }
 
@@ -143,21 +138,33 @@ std::unique_ptr<TMysqlResult> TMysqlClient::UseResult() {
     net_.SetClientError(ErrCommandsOutOfSync);
     return nullptr;
   }
-  std::unique_ptr<TMysqlResult> result(new TMysqlResult(this, false, std::move(pendingFields_)));
+  // The result registers itself as the one being fed (Feed).
+  TRowSource& source = *this;
+  auto result = std::make_unique<TMysqlResult>(source, std::move(pendingFields_));
   FreeFields();
   status_ = TMysqlStatus::ReadingRows;
-  activeResult_ = result.get();
+  // Reads the first row, which becomes the current one (BOF stays set).
   result->Next();
-  result->bof_ = true;
   return result;
 }
 
-void TMysqlClient::DetachResult(TMysqlResult& result) {
+void TMysqlClient::Feed(TRowSink& sink) {
+  activeResult_ = &sink;
+}
+
+void TMysqlClient::EndRows(std::uint64_t rowsRead) {
   activeResult_ = nullptr;
   status_ = TMysqlStatus::Ready;
   if (net_.IsOpen()) static_cast<void>(net_.ShrinkBuffer());
-  affectedRows_ = result.rowCount_;
-  result.session_ = nullptr;
+  affectedRows_ = rowsRead;
+}
+
+void TMysqlClient::AbandonRows(std::uint64_t rowsRead) {
+  if (status_ == TMysqlStatus::ReadingRows) {
+    DrainRows();
+    EndRows(rowsRead);
+  }
+  activeResult_ = nullptr;
 }
 
 }  // namespace mysql

@@ -1,4 +1,4 @@
-// TMysqlClient: authentication after the greeting and after COM_CHANGE_USER
+// TMysqlClient, its authentication: after the greeting and after COM_CHANGE_USER
 // — the classic scrambles, the 4.1.0 two-step scheme, methods named by the
 // server (plugin authentication) with its requests to switch methods, and
 // the further steps of caching_sha2_password.
@@ -13,8 +13,6 @@ namespace mysql {
 
 namespace {
 
-constexpr std::uint8_t kOldScrambleRequest = 254;
-constexpr std::size_t kOldSeedPart = 8;
 constexpr std::string_view kNoSha256 = "this system cannot compute SHA-256";
 
 }  // namespace
@@ -86,11 +84,10 @@ bool TMysqlClient::ReadAuthReply(const TAuthStart& start) {
                                                : SecondStepSha1(password_, challenge);
     return WriteAuthAnswer(answer) && SafeRead() >= 0;
   }
-  if (!useNewPassword_ && secure && reply.size() == 1 && reply[0] == kOldScrambleRequest) {
+  if (!useNewPassword_ && secure && IsOldScrambleRequest(reply)) {
     // The account has an old-style password: answer with the old scramble
     // (empty for an empty password) and its terminating NUL.
-    std::string answer =
-        ScrambleOld(std::string_view(scrambleSeed_).substr(0, kOldSeedPart), password_);
+    std::string answer = ScrambleOld(scrambleSeed_, password_);
     answer.push_back('\0');
     return WriteAuthAnswer(AsBytes(answer)) && SafeRead() >= 0;
   }
@@ -107,9 +104,7 @@ bool TMysqlClient::AnswerAuthSwitch(TBytes request) {
   const auto method = AuthMethodNamed(switchTo.Method);
   if (!method) {
     // Nothing of the password goes to a method this client cannot check.
-    net_.SetLastErrorNo(kErrAuthMethodUnsupported);
-    net_.SetLastError("The server asked for the authentication method '" + switchTo.Method +
-                      "', which this client does not support");
+    net_.SetClientError(ErrAuthMethodUnsupported, {switchTo.Method});
     net_.Close();
     return false;
   }
@@ -163,9 +158,7 @@ bool TMysqlClient::SendCachingSha2Password(const std::string& nonce) {
 }
 
 bool TMysqlClient::FailAuthMethod(TAuthMethod method, std::string_view why) {
-  net_.SetLastErrorNo(kErrAuthMethodFailed);
-  net_.SetLastError("The authentication method '" + std::string(AuthMethodName(method)) +
-                    "' failed: " + std::string(why));
+  net_.SetClientError(ErrAuthMethodFailed, {AuthMethodName(method), why});
   net_.Close();
   return false;
 }
