@@ -56,10 +56,10 @@ TEST(Sha1, ContextStateRules) {
 
 // A missing buffer is a caller's slip that must never end the host's process.
 TEST(Sha1, AbsentBuffersAreHarmless) {
-  const std::string abc = Hex(Sha1({Span("abc")}));
+  const std::string abc = Hex(Sha1({Text("abc")}));
   TSha1Context context;
   sha1Reset(context);
-  sha1Input(context, Span("abc").data(), 3);
+  sha1Input(context, Text("abc").data(), 3);
   sha1Input(context, nullptr, 0);
   EXPECT_FALSE(sha1Result(context, nullptr)) << "no place for the digest";
   uint8_t digest[20] = {};
@@ -67,7 +67,7 @@ TEST(Sha1, AbsentBuffersAreHarmless) {
   EXPECT_EQ(Hex(digest), abc);
 
   sha1Reset(context);
-  sha1Input(context, Span("abc").data(), 3);
+  sha1Input(context, Text("abc").data(), 3);
   sha1Input(context, nullptr, 5);
   EXPECT_TRUE(context.Corrupted) << "announced bytes that are not there";
   uint8_t untouched[20] = {};
