@@ -71,7 +71,7 @@ class ServerFieldProperties : public testing::Test {
     extender_->FindMethod(text.Get(), &number);
     SAFEARRAY* params = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(args.size()));
     for (LONG i = 0; i < static_cast<LONG>(args.size()); ++i) {
-      SafeArrayPutElement(params, &i, args[i].Get());
+      SafeArrayPutElement(params, &i, args[static_cast<std::size_t>(i)].Get());
     }
     TOleVariant result;
     EXPECT_EQ(extender_->CallAsFunc(number, result.Get(), &params), S_OK) << name;

@@ -102,8 +102,8 @@ TEST_P(RefusingHost, NothingIsServedBeforeInit) {
 
 INSTANTIATE_TEST_SUITE_P(BothDialects, RefusingHost,
                          testing::Values(host::TDialect::Expression, host::TDialect::Object),
-                         [](const testing::TestParamInfo<host::TDialect>& info) {
-                           return info.param == host::TDialect::Expression ? "Expression"
+                         [](const testing::TestParamInfo<host::TDialect>& test) {
+                           return test.param == host::TDialect::Expression ? "Expression"
                                                                            : "Object";
                          });
 

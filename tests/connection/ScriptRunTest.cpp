@@ -256,8 +256,8 @@ TEST_P(ScriptRunTest, OutputMatches) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, ScriptRunTest, testing::ValuesIn(AllRuns()),
-                         [](const testing::TestParamInfo<ScriptRun>& info) {
-                           return info.param.Name();
+                         [](const testing::TestParamInfo<ScriptRun>& test) {
+                           return test.param.Name();
                          });
 
 }  // namespace

@@ -135,7 +135,7 @@ const TCase Cases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Scripts, RunnerOutput, testing::ValuesIn(Cases),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         [](const auto& test) { return std::string(test.param.Name); });
 
 struct TErrorCase {
   const char* Name;
@@ -176,7 +176,7 @@ const TErrorCase ErrorCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Scripts, RunnerScriptError, testing::ValuesIn(ErrorCases),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         [](const auto& test) { return std::string(test.param.Name); });
 
 TEST(Runner, MissingAddinLibraryIsReported) {
   const std::string command =

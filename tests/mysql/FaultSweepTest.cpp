@@ -217,7 +217,8 @@ struct Sweep {
   }
 
   void Play(const Bytes& wire, std::size_t at, Fault fault) const {
-    const std::size_t greetingSize = 4 + (wire[0] | wire[1] << 8 | wire[2] << 16);
+    const std::size_t greetingSize =
+        4 + static_cast<std::size_t>(wire[0] | wire[1] << 8 | wire[2] << 16);
     ScriptedConnections connections;
     auto peer = connections.Add();
     switch (fault) {
@@ -311,12 +312,12 @@ TEST_P(FaultSweep, EveryByte) {
   Sweep{Scenarios()[index], compress, mode}.Run();
 }
 
-std::string SweepName(const ::testing::TestParamInfo<SweepParam>& info) {
-  std::string name = Scenarios()[std::get<0>(info.param)].name;
+std::string SweepName(const ::testing::TestParamInfo<SweepParam>& test) {
+  std::string name = Scenarios()[std::get<0>(test.param)].name;
   for (char& c : name)
     if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-  name += std::get<1>(info.param) ? "_compressed" : "_plain";
-  switch (std::get<2>(info.param)) {
+  name += std::get<1>(test.param) ? "_compressed" : "_plain";
+  switch (std::get<2>(test.param)) {
     case Mode::NoReconnect:
       return name;
     case Mode::Reconnect:

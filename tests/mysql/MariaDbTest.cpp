@@ -44,7 +44,7 @@ class Session {
     flags_ = BaseFlags | ConnectWithDb | (compress ? CompressFlag : 0);
 
     Bytes auth(32, 0);
-    for (int i = 0; i < 4; ++i) auth[i] = static_cast<uint8_t>(flags_ >> (8 * i));
+    for (std::size_t i = 0; i < 4; ++i) auth[i] = static_cast<uint8_t>(flags_ >> (8 * i));
     auth[7] = 0x01;  // maximum packet size 16 MiB
     auth[8] = static_cast<uint8_t>(*greeting->Language);
     auth.insert(auth.end(), account.User.begin(), account.User.end());

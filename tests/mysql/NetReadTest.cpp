@@ -43,8 +43,8 @@ TEST(NetRead, PacketSplitAcrossReads) {
   const Bytes wire = Packet(0, Text("split me anywhere"));
   for (size_t cut = 1; cut < wire.size(); ++cut) {
     Harness h;
-    h.peer->Reply(Bytes(wire.begin(), wire.begin() + cut));
-    h.peer->Reply(Bytes(wire.begin() + cut, wire.end()));
+    h.peer->Reply(Slice(wire, 0, cut));
+    h.peer->Reply(Slice(wire, cut, wire.size()));
     ASSERT_EQ(h.net.SafeRead(0), 17) << cut;
     EXPECT_EQ(h.Payload(), Text("split me anywhere"));
   }
@@ -54,7 +54,7 @@ TEST(NetRead, TruncatedPacketsLoseTheConnection) {
   const Bytes wire = Packet(0, Text("complete"));
   for (size_t length = 0; length < wire.size(); ++length) {
     Harness h;
-    h.peer->Reply(Bytes(wire.begin(), wire.begin() + length));
+    h.peer->Reply(Slice(wire, 0, length));
     ExpectLost(h, ErrServerLost, ("prefix of " + std::to_string(length)).c_str());
   }
 }
@@ -97,9 +97,9 @@ TEST(NetRead, RetryRules) {
     // Two failures before the header, the rest inside the payload: the retry
     // count covers the whole packet.
     const Bytes wire = Packet(0, Text("payload"));
-    h.peer->Reply(Bytes(wire.begin(), wire.begin() + 6));
+    h.peer->Reply(Slice(wire, 0, 6));
     for (size_t i = 0; i < c.failures.size(); ++i) h.peer->FailRead(c.failures[i]);
-    h.peer->Reply(Bytes(wire.begin() + 6, wire.end()));
+    h.peer->Reply(Slice(wire, 6, wire.size()));
     if (c.succeeds) {
       EXPECT_EQ(h.net.SafeRead(0), 7) << c.name;
     } else {
@@ -178,9 +178,7 @@ TEST(NetRead, PiecesOfLargePayloadsAreJoined) {
       uint8_t sequence = 0;
       for (size_t at = 0;; at += 0xFFFFFF) {
         const size_t piece = std::min<size_t>(0xFFFFFF, length - at);
-        stream =
-            Concat({stream,
-                    Packet(sequence++, Bytes(payload.begin() + at, payload.begin() + at + piece))});
+        stream = Concat({stream, Packet(sequence++, Slice(payload, at, at + piece))});
         if (piece < 0xFFFFFF) break;
       }
       stream = Concat({stream, Packet(sequence, Text("next"))});
@@ -189,8 +187,7 @@ TEST(NetRead, PiecesOfLargePayloadsAreJoined) {
         uint8_t block = 0;
         for (size_t at = 0; at < stream.size(); at += 0xFFFFFF) {
           const size_t end = std::min(stream.size(), at + 0xFFFFFF);
-          h.peer->Reply(
-              CompressedBlock(block++, Bytes(stream.begin() + at, stream.begin() + end), true));
+          h.peer->Reply(CompressedBlock(block++, Slice(stream, at, end), true));
         }
       } else {
         h.peer->Reply(stream);
@@ -240,8 +237,7 @@ TEST(NetRead, CompressedLargestPacketsReadBack) {
     uint8_t sequence = 0;
     for (size_t start = 0; start < stream.size(); start += 0xFFFFFF) {
       const size_t end = std::min(stream.size(), start + 0xFFFFFF);
-      h.peer->Reply(
-          CompressedBlock(sequence++, Bytes(stream.begin() + start, stream.begin() + end), true));
+      h.peer->Reply(CompressedBlock(sequence++, Slice(stream, start, end), true));
     }
     stream.clear();
     ASSERT_EQ(h.net.SafeRead(0), 4);
@@ -277,11 +273,11 @@ TEST(NetRead, CompressedPacketSpanningBlocksAtEveryCut) {
   for (const size_t cut : {1u, 3u, 4u, 60u, 123u, 124u, 126u, 127u}) {
     for (const bool deflate : {false, true}) {
       Harness h(true);
-      h.peer->Reply(CompressedBlock(0, Bytes(data.begin(), data.begin() + cut), deflate));
-      const Bytes rest = CompressedBlock(1, Bytes(data.begin() + cut, data.end()), deflate);
+      h.peer->Reply(CompressedBlock(0, Slice(data, 0, cut), deflate));
+      const Bytes rest = CompressedBlock(1, Slice(data, cut, data.size()), deflate);
       // The second block also arrives in awkward pieces.
-      h.peer->Reply(Bytes(rest.begin(), rest.begin() + 2));
-      h.peer->Reply(Bytes(rest.begin() + 2, rest.end()));
+      h.peer->Reply(Slice(rest, 0, 2));
+      h.peer->Reply(Slice(rest, 2, rest.size()));
       ASSERT_EQ(h.net.SafeRead(0), 120) << cut << deflate;
       EXPECT_EQ(h.Payload(), Bytes(120, 'a'));
       ASSERT_EQ(h.net.SafeRead(0), 11) << cut << deflate;
@@ -296,8 +292,8 @@ TEST(NetRead, CompressedPacketAlmostFillingTheBuffer) {
   const Bytes payload(9000, 'q');
   const Bytes data = Packet(0, payload);
   Harness h(true);
-  h.peer->Reply(CompressedBlock(0, Bytes(data.begin(), data.begin() + 8191), false));
-  h.peer->Reply(CompressedBlock(1, Bytes(data.begin() + 8191, data.end()), false));
+  h.peer->Reply(CompressedBlock(0, Slice(data, 0, 8191), false));
+  h.peer->Reply(CompressedBlock(1, Slice(data, 8191, data.size()), false));
   ASSERT_EQ(h.net.SafeRead(0), 9000);
   EXPECT_EQ(h.Payload(), payload);
 }

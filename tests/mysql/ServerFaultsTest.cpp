@@ -157,7 +157,7 @@ TEST_P(ServerFaults, StatementBeyondTheServersLimitInsideATransaction) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Server, ServerFaults, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "Compressed" : "Plain"; });
+                         [](const auto& test) { return test.param ? "Compressed" : "Plain"; });
 
 // A server restart ends every connection; inside a transaction the session
 // waits for the script, outside it reconnects as soon as the server is back.

@@ -121,6 +121,6 @@ TEST_P(ServerPayloads, LargeStatementInsideATransaction) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Server, ServerPayloads, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "Compressed" : "Plain"; });
+                         [](const auto& test) { return test.param ? "Compressed" : "Plain"; });
 
 }  // namespace

@@ -78,7 +78,7 @@ TEST_P(ServerResults, SizesWithNullsAndEmptyStrings) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Server, ServerResults, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "Buffered" : "RowByRow"; });
+                         [](const auto& test) { return test.param ? "Buffered" : "RowByRow"; });
 
 using ServerNavigation = ServerTest;
 

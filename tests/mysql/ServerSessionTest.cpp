@@ -69,11 +69,11 @@ TEST_P(ServerConnect, AuthenticatesAndQueries) {
 }
 
 std::string ConnectCaseName(
-    const ::testing::TestParamInfo<std::tuple<Account, Transport, bool>>& info) {
+    const ::testing::TestParamInfo<std::tuple<Account, Transport, bool>>& test) {
   const char* const accounts[] = {"Native", "Old", "NoPassword"};
-  return std::string(accounts[static_cast<int>(std::get<0>(info.param))]) +
-         (std::get<1>(info.param) == Transport::Tcp ? "Tcp" : "LocalEndpoint") +
-         (std::get<2>(info.param) ? "Compressed" : "Plain");
+  return std::string(accounts[static_cast<int>(std::get<0>(test.param))]) +
+         (std::get<1>(test.param) == Transport::Tcp ? "Tcp" : "LocalEndpoint") +
+         (std::get<2>(test.param) ? "Compressed" : "Plain");
 }
 
 INSTANTIATE_TEST_SUITE_P(

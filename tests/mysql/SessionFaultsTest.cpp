@@ -28,7 +28,7 @@ const Bytes kPingCommand{COM_PING};
 // A session whose first connection is scripted by the test; further
 // connections are added as the test needs them.
 struct Session {
-  explicit Session(bool compress = false) : script(compress), compress(compress) {
+  explicit Session(bool compressed = false) : script(compressed), compress(compressed) {
     first = server.Add();
     first->Reply(script.Login());
     server.AttachTo(client, compress);

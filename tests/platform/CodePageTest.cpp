@@ -56,8 +56,8 @@ TEST_P(TCodePageTable, AgreesWithTheSystemConverter) {
 INSTANTIATE_TEST_SUITE_P(StandIn, TCodePageTable,
                          testing::Values(TableCase{1251, "CP1251", {0x98}},
                                          TableCase{1252, "CP1252", {0x81, 0x8D, 0x8F, 0x90, 0x9D}}),
-                         [](const testing::TestParamInfo<TableCase>& info) {
-                           return "cp" + std::to_string(info.param.CodePage);
+                         [](const testing::TestParamInfo<TableCase>& test) {
+                           return "cp" + std::to_string(test.param.CodePage);
                          });
 
 TEST(CodePage, OnlyTheTwoStandInCodePagesExist) {

@@ -18,6 +18,11 @@ Bytes Text(std::string_view text) {
   return Bytes(text.begin(), text.end());
 }
 
+Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t to) {
+  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+               bytes.begin() + static_cast<std::ptrdiff_t>(to));
+}
+
 Bytes Concat(std::initializer_list<Bytes> parts) {
   Bytes out;
   for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());

@@ -12,6 +12,8 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes Text(std::string_view text);
 Bytes Concat(std::initializer_list<Bytes> parts);
+// The bytes of `bytes` from `from` up to (not including) `to`.
+Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t to);
 // Lower-case hexadecimal digits, two per byte (digests in expectations).
 std::string Hex(std::span<const uint8_t> bytes);
 // A packet: 3-byte length, sequence number, payload.

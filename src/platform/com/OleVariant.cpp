@@ -239,7 +239,7 @@ IDispatch* TOleVariant::ToDispatch() const {
 }
 
 std::string TOleVariant::KindName(VARTYPE type) {
-  if ((type & VT_ARRAY) != 0) return "Array of " + KindName(type & ~VT_ARRAY);
+  if ((type & VT_ARRAY) != 0) return "Array of " + KindName(static_cast<VARTYPE>(type & ~VT_ARRAY));
   switch (type & ~VT_BYREF) {
     case VT_EMPTY:
       return "Empty";

@@ -19,7 +19,7 @@ bool IsKnownScalarType(VARTYPE type) {
 }
 
 bool IsValidType(VARTYPE vt) {
-  const VARTYPE type = vt & ~(VT_BYREF | VT_ARRAY);
+  const auto type = static_cast<VARTYPE>(vt & ~(VT_BYREF | VT_ARRAY));
   if ((vt & (VT_BYREF | VT_ARRAY)) != 0)
     return IsKnownScalarType(type) && type != VT_EMPTY && type != VT_NULL;
   return IsKnownScalarType(type) && type != VT_VARIANT;

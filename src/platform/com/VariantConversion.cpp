@@ -168,7 +168,8 @@ TConversionStatus TextToInt64(const TNumericText& number, std::int64_t& out) {
   // 19 digits always fit an unsigned 64-bit integer, even after rounding up.
   if (number.IntegerDigits.size() > 19) return TConversionStatus::Overflow;
   std::uint64_t magnitude = 0;
-  for (const char digit : number.IntegerDigits) magnitude = magnitude * 10 + (digit - '0');
+  for (const char digit : number.IntegerDigits)
+    magnitude = magnitude * 10 + static_cast<std::uint64_t>(digit - '0');
   if (!number.FractionDigits.empty()) {
     const char first = number.FractionDigits[0];
     const bool restNonZero = number.FractionDigits.find_first_not_of('0', 1) != std::string::npos;
@@ -327,7 +328,7 @@ bool ResolveReferences(const VARIANT& source, VARIANT& view) noexcept {
       return true;
     }
     if (current->byref == nullptr) return false;
-    const VARTYPE type = current->vt & ~VT_BYREF;
+    const auto type = static_cast<VARTYPE>(current->vt & ~VT_BYREF);
     if (type == VT_VARIANT) {
       current = current->pvarVal;
       continue;

@@ -158,7 +158,9 @@ int TTcpSocket::Write(const uint8_t* data, int size) {
 
 int TTcpSocket::SetNonBlocking(bool on) {
   u_long value = on ? 1 : 0;
-  const int result = ioctlsocket(Sock(handle_), FIONBIO, &value);
+  // FIONBIO is an unsigned code with the high bit set; ioctlsocket takes it
+  // as a long, bit for bit.
+  const int result = ioctlsocket(Sock(handle_), static_cast<long>(FIONBIO), &value);
   if (result != 0) lastError_ = WSAGetLastError();
   return result;
 }
