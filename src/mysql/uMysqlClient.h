@@ -69,7 +69,7 @@ struct TQueryResult {
   bool Ok = false;
 };
 
-class TMysqlClient : private TRowSource {
+class TMysqlClient final : private TRowSource {
  public:
   // payloadLimit: the largest statement or reply the session takes (tests
   // use less than the 1 GiB of every real session).

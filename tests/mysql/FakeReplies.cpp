@@ -86,7 +86,7 @@ std::vector<Bytes> SplitPackets(const Bytes& stream) {
   std::vector<Bytes> packets;
   std::size_t pos = 0;
   while (pos + 4 <= stream.size()) {
-    const std::size_t length = stream[pos] | (stream[pos + 1] << 8) | (stream[pos + 2] << 16);
+    const std::size_t length = Length3(&stream[pos]);
     if (pos + 4 + length > stream.size()) break;
     packets.emplace_back(stream.begin() + static_cast<std::ptrdiff_t>(pos + 4),
                          stream.begin() + static_cast<std::ptrdiff_t>(pos + 4 + length));

@@ -56,8 +56,8 @@ TEST(NetWrite, CompressedLargePayloadIsDeflated) {
   ASSERT_EQ(h.net.Flush(), 0);
   const Bytes& out = h.peer->Written();
   ASSERT_GE(out.size(), 7u);
-  const size_t length = out[0] | out[1] << 8 | out[2] << 16;
-  const size_t uncompressedLength = out[4] | out[5] << 8 | out[6] << 16;
+  const size_t length = Length3(out.data());
+  const size_t uncompressedLength = Length3(out.data() + 4);
   EXPECT_EQ(uncompressedLength, 5004u);
   EXPECT_EQ(length, out.size() - 7) << "one block holding the whole zlib stream";
   EXPECT_LT(length, 200u);

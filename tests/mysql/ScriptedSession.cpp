@@ -93,7 +93,7 @@ Bytes ServerScript::Ok(std::uint16_t status, std::uint64_t affected) const {
 namespace {
 
 std::uint32_t Get3(const Bytes& bytes, std::size_t at) {
-  return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16;
+  return static_cast<std::uint32_t>(Length3(&bytes[at]));
 }
 
 // The packet stream inside compressed blocks.

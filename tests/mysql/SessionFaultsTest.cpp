@@ -352,7 +352,7 @@ TEST(SessionFaults, ColumnCountsNoServerSendsAreMalformed) {
     s.client.SetShouldReconnect(false);
     Bytes header{254};
     for (int i = 0; i < 8; ++i)
-      header.push_back(i < 4 ? static_cast<std::uint8_t>(columns >> (8 * i)) : 0);
+      header.push_back(i < 4 ? static_cast<std::uint8_t>(columns >> (8 * i)) : std::uint8_t{0});
     s.first->Reply(s.script.Reply({header}));
     ASSERT_TRUE(s.client.Connect());
     EXPECT_FALSE(s.client.Query("select *", true).Ok);

@@ -210,7 +210,7 @@ void FakeServer::Run() {
         Bytes got(4);
         ok = ReadExactly(got.data(), 4, "a packet header");
         if (ok) {
-          const size_t length = got[0] | got[1] << 8 | got[2] << 16;
+          const size_t length = Length3(got.data());
           got.resize(4 + length);
           ok = ReadExactly(got.data() + 4, length, "a packet payload");
         }

@@ -18,6 +18,10 @@ Bytes Text(std::string_view text) {
   return Bytes(text.begin(), text.end());
 }
 
+std::size_t Length3(const uint8_t* at) {
+  return std::size_t{at[0]} | std::size_t{at[1]} << 8 | std::size_t{at[2]} << 16;
+}
+
 Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t to) {
   return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
                bytes.begin() + static_cast<std::ptrdiff_t>(to));

@@ -14,6 +14,8 @@ Bytes Text(std::string_view text);
 Bytes Concat(std::initializer_list<Bytes> parts);
 // The bytes of `bytes` from `from` up to (not including) `to`.
 Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t to);
+// The 3-byte little-endian length that begins at `at` (packet and block headers).
+std::size_t Length3(const uint8_t* at);
 // Lower-case hexadecimal digits, two per byte (digests in expectations).
 std::string Hex(std::span<const uint8_t> bytes);
 // A packet: 3-byte length, sequence number, payload.
