@@ -47,7 +47,7 @@ DISPID TAddinObject::MemberId(const platform::TOleString& name) {
   if (extender_->FindProp(text.Get(), &found.Property) != S_OK) found.Property = -1;
   if (extender_->FindMethod(text.Get(), &found.Method) != S_OK) found.Method = -1;
   if (found.Property < 0 && found.Method < 0) return DISPID_UNKNOWN;
-  for (size_t i = 0; i < members_.size(); ++i) {
+  for (std::size_t i = 0; i < members_.size(); ++i) {
     if (members_[i].Name == name) {
       members_[i] = std::move(found);
       return static_cast<DISPID>(i + 1);
@@ -59,9 +59,9 @@ DISPID TAddinObject::MemberId(const platform::TOleString& name) {
 
 void TAddinObject::Call(DISPID id, WORD flags, const TCallArgs& args,
                         platform::TOleVariant* result) {
-  if (id < 1 || static_cast<size_t>(id) > members_.size())
+  if (id < 1 || static_cast<std::size_t>(id) > members_.size())
     throw TMemberNotFound("unknown member number");
-  const TMember member = members_[static_cast<size_t>(id - 1)];
+  const TMember member = members_[static_cast<std::size_t>(id - 1)];
   const std::string name = Utf8FromUtf16(member.Name);
 
   if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
@@ -88,13 +88,13 @@ void TAddinObject::CallMethod(const TMember& member, const TCallArgs& args,
                               platform::TOleVariant* result) {
   LONG count = 0;
   if (extender_->GetNParams(member.Method, &count) != S_OK || count < 0) count = 0;
-  if (args.Count() > static_cast<size_t>(count))
+  if (args.Count() > static_cast<std::size_t>(count))
     throw TBadParamCount(Utf8FromUtf16(member.Name) + " takes at most " + std::to_string(count) +
                          " arguments");
 
   TParamArray params(count);
   for (LONG i = 0; i < count; ++i) {
-    const size_t position = static_cast<size_t>(i);
+    const std::size_t position = static_cast<std::size_t>(i);
     if (!args.IsOmitted(position)) {
       params.Put(i, args.Value(position));
       continue;
@@ -116,7 +116,7 @@ void TAddinObject::CallMethod(const TMember& member, const TCallArgs& args,
   // A failed call has already been reported to the error log and wrote
   // nothing back.
   if (hr != S_OK) return;
-  for (size_t i = 0; i < args.Count(); ++i)
+  for (std::size_t i = 0; i < args.Count(); ++i)
     if (args.IsByRef(i)) args.WriteBack(i, params.Get(static_cast<LONG>(i)));
 }
 

@@ -8,7 +8,7 @@ namespace {
 enum TApplicationMember : DISPID { EvalExpr = 1, CreateObject };
 
 platform::TOleString Trimmed(const platform::TOleString& text) {
-  size_t first = 0, last = text.size();
+  std::size_t first = 0, last = text.size();
   while (first < last && (text[first] == ' ' || text[first] == '\t')) ++first;
   while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t')) --last;
   return text.substr(first, last - first);

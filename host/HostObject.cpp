@@ -16,7 +16,7 @@ OLECHAR AsciiLower(OLECHAR c) {
 
 bool SameName(std::string_view ascii, const platform::TOleString& name) {
   if (ascii.size() != name.size()) return false;
-  for (size_t i = 0; i < ascii.size(); ++i)
+  for (std::size_t i = 0; i < ascii.size(); ++i)
     if (AsciiLower(static_cast<OLECHAR>(ascii[i])) != AsciiLower(name[i])) return false;
   return true;
 }
@@ -38,27 +38,27 @@ TCallArgs::TCallArgs(const DISPPARAMS* params) {
   for (UINT i = params->cArgs; i > 0; --i) args_.push_back(&params->rgvarg[i - 1]);
 }
 
-bool TCallArgs::IsOmitted(size_t index) const noexcept {
+bool TCallArgs::IsOmitted(std::size_t index) const noexcept {
   if (index >= args_.size()) return true;
   const VARIANT* arg = args_[index];
   if (arg->vt == (VT_VARIANT | VT_BYREF)) arg = arg->pvarVal;
   return arg->vt == VT_ERROR && arg->scode == DISP_E_PARAMNOTFOUND;
 }
 
-platform::TOleVariant TCallArgs::Value(size_t index) const {
+platform::TOleVariant TCallArgs::Value(std::size_t index) const {
   if (index >= args_.size()) return platform::TOleVariant::Omitted();
   return platform::TOleVariant::CopyOf(*args_[index]).Dereferenced();
 }
 
-bool TCallArgs::IsByRef(size_t index) const noexcept {
+bool TCallArgs::IsByRef(std::size_t index) const noexcept {
   return index < args_.size() && args_[index]->vt == (VT_VARIANT | VT_BYREF);
 }
 
-void TCallArgs::WriteBack(size_t index, const platform::TOleVariant& value) const {
+void TCallArgs::WriteBack(std::size_t index, const platform::TOleVariant& value) const {
   if (IsByRef(index)) value.CopyTo(args_[index]->pvarVal);
 }
 
-void TCallArgs::RequireAtMost(size_t maximum, std::string_view member) const {
+void TCallArgs::RequireAtMost(std::size_t maximum, std::string_view member) const {
   if (args_.size() > maximum)
     throw TBadParamCount(std::string(member) + " takes at most " + std::to_string(maximum) +
                          " arguments");
@@ -155,12 +155,12 @@ platform::TOleVariant Adopt(THostObject* created) {
 
 DISPID FindMemberName(const std::vector<std::string_view>& names,
                       const platform::TOleString& name) {
-  for (size_t i = 0; i < names.size(); ++i)
+  for (std::size_t i = 0; i < names.size(); ++i)
     if (SameName(names[i], name)) return static_cast<DISPID>(i + 1);
   return DISPID_UNKNOWN;
 }
 
-platform::TOleString ArgText(const TCallArgs& args, size_t index) {
+platform::TOleString ArgText(const TCallArgs& args, std::size_t index) {
   return args.Value(index).ToWide();
 }
 

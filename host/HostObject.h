@@ -43,16 +43,16 @@ class TCallArgs {
  public:
   explicit TCallArgs(const DISPPARAMS* params);
 
-  size_t Count() const noexcept { return args_.size(); }
+  std::size_t Count() const noexcept { return args_.size(); }
   // Absent, or the marker of an argument left out.
-  bool IsOmitted(size_t index) const noexcept;
+  bool IsOmitted(std::size_t index) const noexcept;
   // The value with references resolved; an absent argument is the marker.
-  platform::TOleVariant Value(size_t index) const;
-  bool IsByRef(size_t index) const noexcept;
+  platform::TOleVariant Value(std::size_t index) const;
+  bool IsByRef(std::size_t index) const noexcept;
   // Writes into a by-reference argument; a by-value one is left alone.
-  void WriteBack(size_t index, const platform::TOleVariant& value) const;
+  void WriteBack(std::size_t index, const platform::TOleVariant& value) const;
   // At most `maximum` arguments, or TBadParamCount naming the member.
-  void RequireAtMost(size_t maximum, std::string_view member) const;
+  void RequireAtMost(std::size_t maximum, std::string_view member) const;
 
  private:
   std::vector<VARIANT*> args_;
@@ -107,6 +107,6 @@ platform::TOleVariant Adopt(THostObject* created);
 DISPID FindMemberName(const std::vector<std::string_view>& names, const platform::TOleString& name);
 
 // Text from an argument, for names and expressions.
-platform::TOleString ArgText(const TCallArgs& args, size_t index);
+platform::TOleString ArgText(const TCallArgs& args, std::size_t index);
 
 }  // namespace host

@@ -28,7 +28,7 @@ bool IsDigit(char c) {
 
 std::vector<TToken> Tokenize(const std::string& line, int lineNumber) {
   std::vector<TToken> tokens;
-  size_t i = 0;
+  std::size_t i = 0;
   while (i < line.size()) {
     const char c = line[i];
     if (c == ' ' || c == '\t') {
@@ -50,11 +50,11 @@ std::vector<TToken> Tokenize(const std::string& line, int lineNumber) {
       }
       tokens.push_back({TToken::TKind::Text, text});
     } else if (IsDigit(c) || (c == '-' && i + 1 < line.size() && IsDigit(line[i + 1]))) {
-      const size_t start = i++;
+      const std::size_t start = i++;
       while (i < line.size() && (IsDigit(line[i]) || line[i] == '.')) ++i;
       tokens.push_back({TToken::TKind::Number, line.substr(start, i - start)});
     } else if (IsNameChar(c)) {
-      const size_t start = i;
+      const std::size_t start = i;
       while (i < line.size() && IsNameChar(line[i])) ++i;
       tokens.push_back({TToken::TKind::Name, line.substr(start, i - start)});
     } else if (std::string_view("=.(),").find(c) != std::string_view::npos) {
@@ -114,10 +114,10 @@ class TLineParser {
   }
 
  private:
-  const TToken& Peek(size_t ahead = 0) const {
+  const TToken& Peek(std::size_t ahead = 0) const {
     return tokens_[std::min(pos_ + ahead, tokens_.size() - 1)];
   }
-  bool PeekSymbol(std::string_view symbol, size_t ahead = 0) const {
+  bool PeekSymbol(std::string_view symbol, std::size_t ahead = 0) const {
     return Peek(ahead).Kind == TToken::TKind::Symbol && Peek(ahead).Text == symbol;
   }
   const TToken& Next() {
@@ -211,17 +211,17 @@ class TLineParser {
       if (error != std::errc() || stop != end) Fail("bad number " + text);
       return platform::TOleVariant(value);
     }
-    int64_t value = 0;
+    std::int64_t value = 0;
     const auto [stop, error] = std::from_chars(begin, end, value);
     if (error != std::errc() || stop != end) Fail("bad integer " + text);
-    if (value >= std::numeric_limits<int32_t>::min() &&
-        value <= std::numeric_limits<int32_t>::max())
-      return platform::TOleVariant(static_cast<int32_t>(value));
+    if (value >= std::numeric_limits<std::int32_t>::min() &&
+        value <= std::numeric_limits<std::int32_t>::max())
+      return platform::TOleVariant(static_cast<std::int32_t>(value));
     return platform::TOleVariant(value);
   }
 
   std::vector<TToken> tokens_;
-  size_t pos_ = 0;
+  std::size_t pos_ = 0;
   int line_;
 };
 
@@ -231,7 +231,7 @@ std::string StatementText(std::string line) {
   while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
     line.pop_back();
   if (!line.empty() && line.back() == ';') line.pop_back();
-  const size_t first = line.find_first_not_of(" \t");
+  const std::size_t first = line.find_first_not_of(" \t");
   return first == std::string::npos ? std::string() : line.substr(first);
 }
 

@@ -17,7 +17,7 @@ std::string TypeNameOf(IDispatch* object) {
 
 std::string Joined(const std::vector<std::string>& parts, const char* separator) {
   std::string out;
-  for (size_t i = 0; i < parts.size(); ++i) out += (i ? separator : "") + parts[i];
+  for (std::size_t i = 0; i < parts.size(); ++i) out += (i ? separator : "") + parts[i];
   return out;
 }
 
@@ -138,9 +138,9 @@ void TScriptRunner::Dump(const platform::TOleVariant& value, int line) {
     std::vector<std::string> columns;
     for (const TTableColumn& column : data.Columns) columns.push_back(Utf8FromUtf16(column.Name));
     output_(columns.empty() ? "columns:" : "columns: " + Joined(columns, " | "));
-    for (size_t l = 0; l < data.Lines.size(); ++l) {
+    for (std::size_t l = 0; l < data.Lines.size(); ++l) {
       std::vector<std::string> cells;
-      for (size_t c = 0; c < data.Columns.size(); ++c)
+      for (std::size_t c = 0; c < data.Columns.size(); ++c)
         cells.push_back(c < data.Lines[l].size() ? DescribeValue(data.Lines[l][c]) : "EMPTY");
       std::string text = std::to_string(l + 1) + ":";
       if (!cells.empty()) text.append(" ").append(Joined(cells, " | "));
@@ -150,7 +150,7 @@ void TScriptRunner::Dump(const platform::TOleVariant& value, int line) {
   }
   if (const auto* list = dynamic_cast<const TValueList*>(hosted)) {
     const auto& items = list->Items();
-    for (size_t i = 0; i < items.size(); ++i)
+    for (std::size_t i = 0; i < items.size(); ++i)
       output_(std::to_string(i + 1) + ": " + Utf8FromUtf16(items[i].Presentation) + " = " +
               DescribeValue(items[i].Value));
     return;

@@ -36,7 +36,7 @@ void AppendUtf8(std::string& out, char32_t code) {
 
 platform::TOleString Utf16FromUtf8(std::string_view text) {
   platform::TOleString out;
-  size_t i = 0;
+  std::size_t i = 0;
   while (i < text.size()) {
     const auto lead = static_cast<unsigned char>(text[i]);
     if (lead < 0x80) {
@@ -44,10 +44,10 @@ platform::TOleString Utf16FromUtf8(std::string_view text) {
       ++i;
       continue;
     }
-    const size_t extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+    const std::size_t extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
     char32_t code = lead & (0x3F >> extra);
     bool valid = lead >= 0xC2 && lead < 0xF5 && i + extra < text.size();
-    for (size_t k = 1; valid && k <= extra; ++k) {
+    for (std::size_t k = 1; valid && k <= extra; ++k) {
       const auto next = static_cast<unsigned char>(text[i + k]);
       valid = (next & 0xC0) == 0x80;
       code = (code << 6) | (next & 0x3F);
@@ -66,7 +66,7 @@ platform::TOleString Utf16FromUtf8(std::string_view text) {
 
 std::string Utf8FromUtf16(platform::TOleStringView text) {
   std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
     char32_t code = static_cast<char16_t>(text[i]);
     if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size()) {
       const char32_t low = static_cast<char16_t>(text[i + 1]);

@@ -28,10 +28,10 @@ void TValueList::Call(DISPID member, WORD flags, const TCallArgs& args,
       return;
     default: {  // GetValue(1-based index, presentation by reference)
       args.RequireAtMost(2, "GetValue");
-      const int64_t index = args.Value(0).ToInt64();
-      if (index < 1 || static_cast<uint64_t>(index) > items_.size())
+      const std::int64_t index = args.Value(0).ToInt64();
+      if (index < 1 || static_cast<std::uint64_t>(index) > items_.size())
         throw THostError("GetValue: no item " + std::to_string(index));
-      const TListItem& item = items_[static_cast<size_t>(index - 1)];
+      const TListItem& item = items_[static_cast<std::size_t>(index - 1)];
       args.WriteBack(1, platform::TOleVariant::FromWide(item.Presentation));
       if (result) *result = item.Value;
     }

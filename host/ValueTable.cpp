@@ -33,31 +33,31 @@ void Require(bool condition, const std::string& why) {
 }
 
 // A 1-based line number given as an argument.
-size_t LineIndex(const TTableData& data, const TCallArgs& args, size_t index,
-                 std::string_view member) {
-  const int64_t line = args.Value(index).ToInt64();
-  Require(line >= 1 && static_cast<uint64_t>(line) <= data.Lines.size(),
+std::size_t LineIndex(const TTableData& data, const TCallArgs& args, std::size_t index,
+                      std::string_view member) {
+  const std::int64_t line = args.Value(index).ToInt64();
+  Require(line >= 1 && static_cast<std::uint64_t>(line) <= data.Lines.size(),
           std::string(member) + ": no line " + std::to_string(line));
-  return static_cast<size_t>(line - 1);
+  return static_cast<std::size_t>(line - 1);
 }
 
 // A column given by 1-based number or by name.
-size_t ColumnIndex(const TTableData& data, const TCallArgs& args, size_t index,
-                   std::string_view member) {
+std::size_t ColumnIndex(const TTableData& data, const TCallArgs& args, std::size_t index,
+                        std::string_view member) {
   const platform::TOleVariant column = args.Value(index);
   if (column.IsString()) {
     const platform::TOleString name = column.ToWide();
-    for (size_t c = 0; c < data.Columns.size(); ++c)
+    for (std::size_t c = 0; c < data.Columns.size(); ++c)
       if (data.Columns[c].Name == name) return c;
     throw THostError(std::string(member) + ": no column " + Text(name));
   }
-  const int64_t number = column.ToInt64();
-  Require(number >= 1 && static_cast<uint64_t>(number) <= data.Columns.size(),
+  const std::int64_t number = column.ToInt64();
+  Require(number >= 1 && static_cast<std::uint64_t>(number) <= data.Columns.size(),
           std::string(member) + ": no column " + std::to_string(number));
-  return static_cast<size_t>(number - 1);
+  return static_cast<std::size_t>(number - 1);
 }
 
-platform::TOleVariant& Cell(TTableData& data, size_t line, size_t column) {
+platform::TOleVariant& Cell(TTableData& data, std::size_t line, std::size_t column) {
   std::vector<platform::TOleVariant>& cells = data.Lines[line];
   if (cells.size() < data.Columns.size()) cells.resize(data.Columns.size());
   return cells[column];
@@ -68,7 +68,7 @@ void AddColumn(TTableData& data, platform::TOleString name, platform::TOleString
   for (auto& cells : data.Lines) cells.resize(data.Columns.size());
 }
 
-platform::TOleVariant Count(size_t count) {
+platform::TOleVariant Count(std::size_t count) {
   return platform::TOleVariant(static_cast<LONG>(count));
 }
 
@@ -79,7 +79,8 @@ void Answer(platform::TOleVariant* result, platform::TOleVariant value) {
 // One line of an object-dialect table.
 class TTableRow final : public THostObject {
  public:
-  TTableRow(std::shared_ptr<TTableData> data, size_t line) : data_(std::move(data)), line_(line) {}
+  TTableRow(std::shared_ptr<TTableData> data, std::size_t line)
+      : data_(std::move(data)), line_(line) {}
   std::string TypeName() const override { return "ValueTableRow"; }
 
  protected:
@@ -89,10 +90,10 @@ class TTableRow final : public THostObject {
   void Call(DISPID member, WORD, const TCallArgs& args, platform::TOleVariant* result) override {
     Require(line_ < data_->Lines.size(), "the row no longer belongs to its table");
     args.RequireAtMost(member == 1 ? 2 : 1, member == 1 ? "Set" : "Get");
-    const int64_t column = args.Value(0).ToInt64();
-    Require(column >= 0 && static_cast<uint64_t>(column) < data_->Columns.size(),
+    const std::int64_t column = args.Value(0).ToInt64();
+    Require(column >= 0 && static_cast<std::uint64_t>(column) < data_->Columns.size(),
             "no column " + std::to_string(column));
-    platform::TOleVariant& cell = Cell(*data_, line_, static_cast<size_t>(column));
+    platform::TOleVariant& cell = Cell(*data_, line_, static_cast<std::size_t>(column));
     if (member == 1)
       cell = args.Value(1);
     else
@@ -101,13 +102,13 @@ class TTableRow final : public THostObject {
 
  private:
   std::shared_ptr<TTableData> data_;
-  size_t line_;
+  std::size_t line_;
 };
 
 // One column of an object-dialect table: its Name.
 class TColumnObject final : public THostObject {
  public:
-  TColumnObject(std::shared_ptr<TTableData> data, size_t column)
+  TColumnObject(std::shared_ptr<TTableData> data, std::size_t column)
       : data_(std::move(data)), column_(column) {}
   std::string TypeName() const override { return "ValueTableColumn"; }
 
@@ -126,7 +127,7 @@ class TColumnObject final : public THostObject {
 
  private:
   std::shared_ptr<TTableData> data_;
-  size_t column_;
+  std::size_t column_;
 };
 
 // The Columns collection of an object-dialect table.
@@ -155,16 +156,16 @@ class TColumnsObject final : public THostObject {
         Answer(result, Count(data_->Columns.size()));
         return;
       default: {  // Get(0-based index)
-        const int64_t column = args.Value(0).ToInt64();
-        Require(column >= 0 && static_cast<uint64_t>(column) < data_->Columns.size(),
+        const std::int64_t column = args.Value(0).ToInt64();
+        Require(column >= 0 && static_cast<std::uint64_t>(column) < data_->Columns.size(),
                 "Columns.Get: no column " + std::to_string(column));
-        Answer(result, MakeColumn(static_cast<size_t>(column)));
+        Answer(result, MakeColumn(static_cast<std::size_t>(column)));
       }
     }
   }
 
  private:
-  platform::TOleVariant MakeColumn(size_t column) {
+  platform::TOleVariant MakeColumn(std::size_t column) {
     return Adopt(new TColumnObject(data_, column));
   }
   std::shared_ptr<TTableData> data_;
@@ -211,13 +212,13 @@ void TValueTable::CallExpression(DISPID member, const TCallArgs& args,
       return;
     case SetValue: {
       args.RequireAtMost(3, "SetValue");
-      const size_t line = LineIndex(data, args, 0, "SetValue");
+      const std::size_t line = LineIndex(data, args, 0, "SetValue");
       Cell(data, line, ColumnIndex(data, args, 1, "SetValue")) = args.Value(2);
       return;
     }
     case GetValue: {
       args.RequireAtMost(2, "GetValue");
-      const size_t line = LineIndex(data, args, 0, "GetValue");
+      const std::size_t line = LineIndex(data, args, 0, "GetValue");
       Answer(result, Cell(data, line, ColumnIndex(data, args, 1, "GetValue")));
       return;
     }
@@ -252,10 +253,10 @@ void TValueTable::CallObject(DISPID member, const TCallArgs& args, platform::TOl
       return;
     case GetLine: {
       args.RequireAtMost(1, "Get");
-      const int64_t line = args.Value(0).ToInt64();
-      Require(line >= 0 && static_cast<uint64_t>(line) < data.Lines.size(),
+      const std::int64_t line = args.Value(0).ToInt64();
+      Require(line >= 0 && static_cast<std::uint64_t>(line) < data.Lines.size(),
               "Get: no line " + std::to_string(line));
-      Answer(result, Adopt(new TTableRow(data_, static_cast<size_t>(line))));
+      Answer(result, Adopt(new TTableRow(data_, static_cast<std::size_t>(line))));
       return;
     }
     default:  // Count

@@ -12,25 +12,25 @@ namespace host {
 namespace {
 
 // Days since 1970-01-01 of a civil date, and back (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
   y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
   const auto yoe = static_cast<unsigned>(y - era * 400);
   const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
   const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
+  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
-void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
+void CivilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d) {
   z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
   const auto doe = static_cast<unsigned>(z - era * 146097);
   const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
   const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
   const unsigned mp = (5 * doy + 2) / 153;
   d = doy - (153 * mp + 2) / 5 + 1;
   m = mp < 10 ? mp + 3 : mp - 9;
-  y = static_cast<int64_t>(yoe) + era * 400 + (m <= 2);
+  y = static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2);
 }
 
 std::string Quoted(const std::string& text) {
@@ -42,7 +42,7 @@ std::string Quoted(const std::string& text) {
   return out + "\"";
 }
 
-std::string Hex(uint32_t code) {
+std::string Hex(std::uint32_t code) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", code);
   return text;
@@ -75,16 +75,17 @@ std::string DateText(DATE date) {
   if (!(date >= -657434.0 && date < 2958466.0)) return "invalid";
   // Negative dates count days backwards but the time of day forwards.
   double day = std::trunc(date);
-  int64_t seconds = std::llround(std::fabs(date - day) * 86400.0);
+  std::int64_t seconds = std::llround(std::fabs(date - day) * 86400.0);
   // Rounding up to midnight moves to the next calendar day, also before
   // 1899-12-30, where the next day has the next larger day number.
   if (seconds >= 86400) {
     seconds -= 86400;
     day += 1;
   }
-  int64_t year;
+  std::int64_t year;
   unsigned month, dayOfMonth;
-  CivilFromDays(DaysFromCivil(1899, 12, 30) + static_cast<int64_t>(day), year, month, dayOfMonth);
+  CivilFromDays(DaysFromCivil(1899, 12, 30) + static_cast<std::int64_t>(day), year, month,
+                dayOfMonth);
   char text[48];
   std::snprintf(text, sizeof text, "%04lld-%02u-%02u", static_cast<long long>(year), month,
                 dayOfMonth);
@@ -118,7 +119,7 @@ std::string DescribeValue(const platform::TOleVariant& original) {
     case VT_BOOL:
       return raw.boolVal ? "BOOL 1" : "BOOL 0";
     case VT_ERROR:
-      return "ERROR " + Hex(static_cast<uint32_t>(raw.scode));
+      return "ERROR " + Hex(static_cast<std::uint32_t>(raw.scode));
     case VT_DISPATCH:
       return "OBJ " + TypeNameOf(raw.pdispVal);
     case VT_I2:

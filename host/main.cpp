@@ -33,7 +33,7 @@ int Usage(const std::string& why) {
 
 std::string DefaultAddinPath() {
   const std::string self = platform::ExecutablePath();
-  const size_t slash = self.find_last_of("/\\");
+  const std::size_t slash = self.find_last_of("/\\");
   const std::string folder = slash == std::string::npos ? "." : self.substr(0, slash);
 #ifdef _WIN32
   return folder + "\\orbelin.dll";

@@ -13,19 +13,19 @@ std::string NameForMessage(std::string_view name) {
 namespace {
 
 template <class Items>
-int32_t IndexOfName(const Items& list, platform::TOleStringView name) {
-  for (size_t i = 0; i < list.size(); ++i) {
+std::int32_t IndexOfName(const Items& list, platform::TOleStringView name) {
+  for (std::size_t i = 0; i < list.size(); ++i) {
     if (platform::FromAnsi(list[i].Name) == name || list[i].AlternativeName == name)
-      return static_cast<int32_t>(i);
+      return static_cast<std::int32_t>(i);
   }
   return -1;
 }
 
 // A member beyond the table, found by the table-level event; -1 when the
 // event is unset, finds nothing, or the name has no ANSI form.
-int32_t IndexBeyondByName(TAddin& sender, const TOnFindMemberEvent& event,
-                          platform::TOleStringView name) {
-  int32_t index = -1;
+std::int32_t IndexBeyondByName(TAddin& sender, const TOnFindMemberEvent& event,
+                               platform::TOleStringView name) {
+  std::int32_t index = -1;
   if (!event) return index;
   if (const std::optional<std::string> ansi = platform::ToAnsiExactly(name))
     event(sender, *ansi, index);
@@ -33,74 +33,76 @@ int32_t IndexBeyondByName(TAddin& sender, const TOnFindMemberEvent& event,
 }
 
 template <class Items>
-const typename Items::value_type* ItemAt(const Items& list, int32_t number) {
-  if (number < 0 || static_cast<size_t>(number) >= list.size()) return nullptr;
-  return &list[static_cast<size_t>(number)];
+const typename Items::value_type* ItemAt(const Items& list, std::int32_t number) {
+  if (number < 0 || static_cast<std::size_t>(number) >= list.size()) return nullptr;
+  return &list[static_cast<std::size_t>(number)];
 }
 
 // The index among the members beyond the table of a number the host gave.
 // The host may pass any 32-bit number, so the difference wraps around
 // instead of overflowing.
-int32_t IndexBeyond(int32_t number, size_t count) {
-  return static_cast<int32_t>(static_cast<uint32_t>(number) - static_cast<uint32_t>(count));
+std::int32_t IndexBeyond(std::int32_t number, std::size_t count) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(number) -
+                                   static_cast<std::uint32_t>(count));
 }
 
 // The number of the member an event found beyond the table; -1 when it found
 // none or its index has no 32-bit number.
-int32_t NumberBeyond(int32_t index, size_t count) {
+std::int32_t NumberBeyond(std::int32_t index, std::size_t count) {
   if (index < 0) return -1;
-  const int64_t number = int64_t{index} + static_cast<int64_t>(count);
-  return number <= INT32_MAX ? static_cast<int32_t>(number) : -1;
+  const std::int64_t number = std::int64_t{index} + static_cast<std::int64_t>(count);
+  return number <= INT32_MAX ? static_cast<std::int32_t>(number) : -1;
 }
 
 template <class Item>
-TOleString NameOf(const Item& entry, int32_t alias) {
+TOleString NameOf(const Item& entry, std::int32_t alias) {
   return alias == 0 ? platform::FromAnsi(entry.Name) : entry.AlternativeName;
 }
 
 }  // namespace
 
-int32_t TAddinHelper::IndexOfProperty(platform::TOleStringView name) const {
+std::int32_t TAddinHelper::IndexOfProperty(platform::TOleStringView name) const {
   return IndexOfName(Properties, name);
 }
 
-int32_t TAddinHelper::IndexOfMethod(platform::TOleStringView name) const {
+std::int32_t TAddinHelper::IndexOfMethod(platform::TOleStringView name) const {
   return IndexOfName(Methods, name);
 }
 
-const TPropertiesItem* TAddinHelper::PropertyAt(int32_t number) const {
+const TPropertiesItem* TAddinHelper::PropertyAt(std::int32_t number) const {
   return ItemAt(Properties, number);
 }
 
-const TMethodsItem* TAddinHelper::MethodAt(int32_t number) const {
+const TMethodsItem* TAddinHelper::MethodAt(std::int32_t number) const {
   return ItemAt(Methods, number);
 }
 
-int32_t TAddinHelper::FindProperty(TAddin& sender, platform::TOleStringView name) const {
-  const int32_t index = IndexOfProperty(name);
+std::int32_t TAddinHelper::FindProperty(TAddin& sender, platform::TOleStringView name) const {
+  const std::int32_t index = IndexOfProperty(name);
   if (index >= 0) return index;
   return NumberBeyond(IndexBeyondByName(sender, OnFindProperty, name), Properties.size());
 }
 
-int32_t TAddinHelper::FindMethod(TAddin& sender, platform::TOleStringView name) const {
-  const int32_t index = IndexOfMethod(name);
+std::int32_t TAddinHelper::FindMethod(TAddin& sender, platform::TOleStringView name) const {
+  const std::int32_t index = IndexOfMethod(name);
   if (index >= 0) return index;
   return NumberBeyond(IndexBeyondByName(sender, OnFindMethod, name), Methods.size());
 }
 
-int32_t TAddinHelper::GetPropertyCount(TAddin& sender) const {
-  int32_t count = static_cast<int32_t>(Properties.size());
+std::int32_t TAddinHelper::GetPropertyCount(TAddin& sender) const {
+  std::int32_t count = static_cast<std::int32_t>(Properties.size());
   if (OnGetPropertyCount) OnGetPropertyCount(sender, count);
   return count;
 }
 
-int32_t TAddinHelper::GetMethodCount(TAddin& sender) const {
-  int32_t count = static_cast<int32_t>(Methods.size());
+std::int32_t TAddinHelper::GetMethodCount(TAddin& sender) const {
+  std::int32_t count = static_cast<std::int32_t>(Methods.size());
   if (OnGetMethodCount) OnGetMethodCount(sender, count);
   return count;
 }
 
-TOleString TAddinHelper::GetPropertyName(TAddin& sender, int32_t number, int32_t alias) const {
+TOleString TAddinHelper::GetPropertyName(TAddin& sender, std::int32_t number,
+                                         std::int32_t alias) const {
   if (const TPropertiesItem* entry = PropertyAt(number)) return NameOf(*entry, alias);
   TOleString name;
   if (OnGetPropertyName)
@@ -108,14 +110,15 @@ TOleString TAddinHelper::GetPropertyName(TAddin& sender, int32_t number, int32_t
   return name;
 }
 
-TOleString TAddinHelper::GetMethodName(TAddin& sender, int32_t number, int32_t alias) const {
+TOleString TAddinHelper::GetMethodName(TAddin& sender, std::int32_t number,
+                                       std::int32_t alias) const {
   if (const TMethodsItem* entry = MethodAt(number)) return NameOf(*entry, alias);
   TOleString name;
   if (OnGetMethodName) OnGetMethodName(sender, name, IndexBeyond(number, Methods.size()), alias);
   return name;
 }
 
-std::string TAddinHelper::UnknownPropertyName(TAddin& sender, int32_t number,
+std::string TAddinHelper::UnknownPropertyName(TAddin& sender, std::int32_t number,
                                               bool& hasNameEvent) const {
   hasNameEvent = static_cast<bool>(OnGetPropertyName);
   if (!hasNameEvent) return {};
@@ -124,7 +127,7 @@ std::string TAddinHelper::UnknownPropertyName(TAddin& sender, int32_t number,
   return platform::ToAnsi(name);
 }
 
-std::string TAddinHelper::UnknownMethodName(TAddin& sender, int32_t number,
+std::string TAddinHelper::UnknownMethodName(TAddin& sender, std::int32_t number,
                                             bool& hasNameEvent) const {
   hasNameEvent = static_cast<bool>(OnGetMethodName);
   if (!hasNameEvent) return {};
@@ -144,7 +147,8 @@ constexpr const char* kSetPropertyFailure = "Setting property";
 constexpr const char* kMethodFailure = "Method";
 }  // namespace
 
-void TAddinHelper::GetProperty(TAddin& sender, int32_t number, platform::TOleVariant& value) const {
+void TAddinHelper::GetProperty(TAddin& sender, std::int32_t number,
+                               platform::TOleVariant& value) const {
   if (const TPropertiesItem* entry = PropertyAt(number)) {
     if (entry->OnGet) entry->OnGet(sender, value);
     return;
@@ -155,7 +159,8 @@ void TAddinHelper::GetProperty(TAddin& sender, int32_t number, platform::TOleVar
   if (!handled) Fail(kGetPropertyFailure, name);
 }
 
-void TAddinHelper::SetProperty(TAddin& sender, int32_t number, platform::TOleVariant& value) const {
+void TAddinHelper::SetProperty(TAddin& sender, std::int32_t number,
+                               platform::TOleVariant& value) const {
   if (const TPropertiesItem* entry = PropertyAt(number)) {
     if (entry->OnSet) entry->OnSet(sender, value);
     return;
@@ -166,7 +171,7 @@ void TAddinHelper::SetProperty(TAddin& sender, int32_t number, platform::TOleVar
   if (!handled) Fail(kSetPropertyFailure, name);
 }
 
-bool TAddinHelper::PropertyFlag(TAddin& sender, int32_t number, bool TPropertiesItem::*flag,
+bool TAddinHelper::PropertyFlag(TAddin& sender, std::int32_t number, bool TPropertiesItem::*flag,
                                 const TOnIsPropertyFlagEvent& event) const {
   if (const TPropertiesItem* entry = PropertyAt(number)) return entry->*flag;
   // A member no event vouches for is neither readable nor writeable.
@@ -176,25 +181,25 @@ bool TAddinHelper::PropertyFlag(TAddin& sender, int32_t number, bool TProperties
   return answer;
 }
 
-bool TAddinHelper::IsPropertyReadable(TAddin& sender, int32_t number) const {
+bool TAddinHelper::IsPropertyReadable(TAddin& sender, std::int32_t number) const {
   return PropertyFlag(sender, number, &TPropertiesItem::IsReadable, OnIsPropertyReadable);
 }
 
-bool TAddinHelper::IsPropertyWriteable(TAddin& sender, int32_t number) const {
+bool TAddinHelper::IsPropertyWriteable(TAddin& sender, std::int32_t number) const {
   return PropertyFlag(sender, number, &TPropertiesItem::IsWriteable, OnIsPropertyWriteable);
 }
 
-int32_t TAddinHelper::GetParamsCount(TAddin& sender, int32_t number) const {
+std::int32_t TAddinHelper::GetParamsCount(TAddin& sender, std::int32_t number) const {
   if (const TMethodsItem* entry = MethodAt(number)) return entry->ParamsCount;
   bool hasName = false, handled = false;
-  int32_t count = 0;
+  std::int32_t count = 0;
   const std::string name = UnknownMethodName(sender, number, hasName);
   if (hasName && OnGetParamsCount) OnGetParamsCount(sender, name, count, handled);
   if (!handled) Fail(kMethodFailure, name);
   return count;
 }
 
-bool TAddinHelper::HasReturnValue(TAddin& sender, int32_t number) const {
+bool TAddinHelper::HasReturnValue(TAddin& sender, std::int32_t number) const {
   if (const TMethodsItem* entry = MethodAt(number)) return entry->ReturnValue;
   bool hasName = false, handled = false, hasRetValue = false;
   const std::string name = UnknownMethodName(sender, number, hasName);
@@ -203,7 +208,7 @@ bool TAddinHelper::HasReturnValue(TAddin& sender, int32_t number) const {
   return hasRetValue;
 }
 
-void TAddinHelper::GetDefaultParam(TAddin& sender, int32_t number, int32_t paramIndex,
+void TAddinHelper::GetDefaultParam(TAddin& sender, std::int32_t number, std::int32_t paramIndex,
                                    platform::TOleVariant& value) const {
   if (const TMethodsItem* entry = MethodAt(number)) {
     if (entry->OnGetDefaultParam) entry->OnGetDefaultParam(sender, paramIndex, value);
@@ -215,7 +220,7 @@ void TAddinHelper::GetDefaultParam(TAddin& sender, int32_t number, int32_t param
   if (!handled) Fail(kMethodFailure, name);
 }
 
-void TAddinHelper::CallAsProc(TAddin& sender, int32_t number, TParams& params) const {
+void TAddinHelper::CallAsProc(TAddin& sender, std::int32_t number, TParams& params) const {
   if (const TMethodsItem* entry = MethodAt(number)) {
     if (entry->OnCallAsProc) entry->OnCallAsProc(sender, params);
     return;
@@ -226,7 +231,7 @@ void TAddinHelper::CallAsProc(TAddin& sender, int32_t number, TParams& params) c
   if (!handled) Fail(kMethodFailure, name);
 }
 
-void TAddinHelper::CallAsFunc(TAddin& sender, int32_t number, TParams& params,
+void TAddinHelper::CallAsFunc(TAddin& sender, std::int32_t number, TParams& params,
                               platform::TOleVariant& value) const {
   if (const TMethodsItem* entry = MethodAt(number)) {
     if (entry->OnCallAsFunc) entry->OnCallAsFunc(sender, params, value);

@@ -40,7 +40,7 @@ using TParams = std::vector<platform::TOleVariant>;
 using TOnGetPropertyEvent = std::function<void(TAddin& sender, platform::TOleVariant& value)>;
 using TOnSetPropertyEvent = std::function<void(TAddin& sender, platform::TOleVariant& value)>;
 using TOnGetDefaultParamEvent =
-    std::function<void(TAddin& sender, int32_t index, platform::TOleVariant& value)>;
+    std::function<void(TAddin& sender, std::int32_t index, platform::TOleVariant& value)>;
 using TOnCallAsProcEvent = std::function<void(TAddin& sender, TParams& params)>;
 using TOnCallAsFuncEvent =
     std::function<void(TAddin& sender, TParams& params, platform::TOleVariant& value)>;
@@ -53,9 +53,9 @@ using TOnSetUnknownPropertyEvent = std::function<void(
 using TOnHasUnknownReturnValueEvent = std::function<void(
     TAddin& sender, const std::string& methodName, bool& hasRetValue, bool& handled)>;
 using TOnGetUnknownParamsCountEvent = std::function<void(
-    TAddin& sender, const std::string& methodName, int32_t& count, bool& handled)>;
+    TAddin& sender, const std::string& methodName, std::int32_t& count, bool& handled)>;
 using TOnGetUnknownDefaultParamEvent =
-    std::function<void(TAddin& sender, const std::string& methodName, int32_t index,
+    std::function<void(TAddin& sender, const std::string& methodName, std::int32_t index,
                        platform::TOleVariant& value, bool& handled)>;
 using TOnCallAsUnknownProcEvent = std::function<void(TAddin& sender, const std::string& methodName,
                                                      TParams& params, bool& handled)>;
@@ -63,10 +63,10 @@ using TOnCallAsUnknownFuncEvent =
     std::function<void(TAddin& sender, const std::string& methodName, TParams& params,
                        platform::TOleVariant& value, bool& handled)>;
 using TOnFindMemberEvent =
-    std::function<void(TAddin& sender, const std::string& name, int32_t& index)>;
+    std::function<void(TAddin& sender, const std::string& name, std::int32_t& index)>;
 using TOnGetMemberNameEvent =
-    std::function<void(TAddin& sender, TOleString& name, int32_t index, int32_t alias)>;
-using TOnGetMemberCountEvent = std::function<void(TAddin& sender, int32_t& count)>;
+    std::function<void(TAddin& sender, TOleString& name, std::int32_t index, std::int32_t alias)>;
+using TOnGetMemberCountEvent = std::function<void(TAddin& sender, std::int32_t& count)>;
 using TOnIsPropertyFlagEvent =
     std::function<void(TAddin& sender, const std::string& propertyName, bool& flag)>;
 
@@ -84,7 +84,7 @@ struct TPropertiesItem {
 struct TMethodsItem {
   TOleString AlternativeName;
   std::string Name;
-  int32_t ParamsCount = 0;
+  std::int32_t ParamsCount = 0;
   bool ReturnValue = false;
   TOnGetDefaultParamEvent OnGetDefaultParam;
   TOnCallAsProcEvent OnCallAsProc;
@@ -115,41 +115,41 @@ class TAddinHelper {
 
   // Exact, case-sensitive match against Name, then AlternativeName, compared
   // as UTF-16; -1 if none.
-  int32_t IndexOfProperty(platform::TOleStringView name) const;
-  int32_t IndexOfMethod(platform::TOleStringView name) const;
+  std::int32_t IndexOfProperty(platform::TOleStringView name) const;
+  std::int32_t IndexOfMethod(platform::TOleStringView name) const;
 
   // One operation per host request. Numbers outside the table address the
   // members the table-level events provide (Index = number - count). The
   // find events get the name in the ANSI code page, and only when the code
   // page can hold it: a name turned into '?' must not find another member.
-  int32_t FindProperty(TAddin& sender, platform::TOleStringView name) const;
-  int32_t FindMethod(TAddin& sender, platform::TOleStringView name) const;
-  int32_t GetPropertyCount(TAddin& sender) const;
-  int32_t GetMethodCount(TAddin& sender) const;
-  TOleString GetPropertyName(TAddin& sender, int32_t number, int32_t alias) const;
-  TOleString GetMethodName(TAddin& sender, int32_t number, int32_t alias) const;
-  void GetProperty(TAddin& sender, int32_t number, platform::TOleVariant& value) const;
-  void SetProperty(TAddin& sender, int32_t number, platform::TOleVariant& value) const;
-  bool IsPropertyReadable(TAddin& sender, int32_t number) const;
-  bool IsPropertyWriteable(TAddin& sender, int32_t number) const;
-  int32_t GetParamsCount(TAddin& sender, int32_t number) const;
-  bool HasReturnValue(TAddin& sender, int32_t number) const;
-  void GetDefaultParam(TAddin& sender, int32_t number, int32_t paramIndex,
+  std::int32_t FindProperty(TAddin& sender, platform::TOleStringView name) const;
+  std::int32_t FindMethod(TAddin& sender, platform::TOleStringView name) const;
+  std::int32_t GetPropertyCount(TAddin& sender) const;
+  std::int32_t GetMethodCount(TAddin& sender) const;
+  TOleString GetPropertyName(TAddin& sender, std::int32_t number, std::int32_t alias) const;
+  TOleString GetMethodName(TAddin& sender, std::int32_t number, std::int32_t alias) const;
+  void GetProperty(TAddin& sender, std::int32_t number, platform::TOleVariant& value) const;
+  void SetProperty(TAddin& sender, std::int32_t number, platform::TOleVariant& value) const;
+  bool IsPropertyReadable(TAddin& sender, std::int32_t number) const;
+  bool IsPropertyWriteable(TAddin& sender, std::int32_t number) const;
+  std::int32_t GetParamsCount(TAddin& sender, std::int32_t number) const;
+  bool HasReturnValue(TAddin& sender, std::int32_t number) const;
+  void GetDefaultParam(TAddin& sender, std::int32_t number, std::int32_t paramIndex,
                        platform::TOleVariant& value) const;
-  void CallAsProc(TAddin& sender, int32_t number, TParams& params) const;
-  void CallAsFunc(TAddin& sender, int32_t number, TParams& params,
+  void CallAsProc(TAddin& sender, std::int32_t number, TParams& params) const;
+  void CallAsFunc(TAddin& sender, std::int32_t number, TParams& params,
                   platform::TOleVariant& value) const;
 
  private:
-  const TPropertiesItem* PropertyAt(int32_t number) const;
-  const TMethodsItem* MethodAt(int32_t number) const;
+  const TPropertiesItem* PropertyAt(std::int32_t number) const;
+  const TMethodsItem* MethodAt(std::int32_t number) const;
   // The name of a member beyond the table, through the name event; empty
   // when the event is unset or gives none. Sets HasNameEvent accordingly.
-  std::string UnknownPropertyName(TAddin& sender, int32_t number, bool& hasNameEvent) const;
-  std::string UnknownMethodName(TAddin& sender, int32_t number, bool& hasNameEvent) const;
+  std::string UnknownPropertyName(TAddin& sender, std::int32_t number, bool& hasNameEvent) const;
+  std::string UnknownMethodName(TAddin& sender, std::int32_t number, bool& hasNameEvent) const;
   // A property's readable or writeable flag: the table's, or beyond the table
   // what Event answers for the member's name.
-  bool PropertyFlag(TAddin& sender, int32_t number, bool TPropertiesItem::*flag,
+  bool PropertyFlag(TAddin& sender, std::int32_t number, bool TPropertiesItem::*flag,
                     const TOnIsPropertyFlagEvent& event) const;
   // Raises "<Subject> <ExtensionName>.<MemberName> not handled!".
   [[noreturn]] void Fail(const char* subject, const std::string& memberName) const;

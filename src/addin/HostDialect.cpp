@@ -39,18 +39,18 @@ void THostTable::AddColumn(const std::string& name, const TOleVariant& typeName)
   }
 }
 
-int32_t THostTable::ColumnCount() {
+std::int32_t THostTable::ColumnCount() {
   if (dialect_.Expressions()) return HostFunction(table_, "ColumnCount").ToInt32();
   return HostFunction(Columns(), "Count").ToInt32();
 }
 
-std::string THostTable::ColumnName(int32_t column) {
+std::string THostTable::ColumnName(std::int32_t column) {
   if (dialect_.Expressions())
     return HostFunction(table_, "GetColumnParameters", {TOleVariant(column + 1)}).ToString();
   return HostFunction(HostFunction(Columns(), "Get", {TOleVariant(column)}), "Name").ToString();
 }
 
-void THostTable::NewLine(int32_t line) {
+void THostTable::NewLine(std::int32_t line) {
   if (dialect_.Expressions()) {
     if (!newLine_) newLine_.emplace(table_, "NewLine");
     if (!setValue_) setValue_.emplace(table_, "SetValue");
@@ -65,7 +65,7 @@ void THostTable::NewLine(int32_t line) {
   }
 }
 
-void THostTable::SetCell(int32_t column, TOleVariant value) {
+void THostTable::SetCell(std::int32_t column, TOleVariant value) {
   if (dialect_.Expressions()) {
     const TOleVariant args[] = {ByRef(line_), TOleVariant(column + 1), std::move(value)};
     setValue_->Procedure(args);

@@ -61,14 +61,14 @@ class THostTable {
   // name (an empty variant leaves the column untyped).
   void AddColumn(const std::string& name, const platform::TOleVariant& typeName);
 
-  int32_t ColumnCount();
-  std::string ColumnName(int32_t column);
+  std::int32_t ColumnCount();
+  std::string ColumnName(std::int32_t column);
 
   // Adds a line; the cells set next belong to it. Line numbers count from 1
   // (the expression dialect passes it to the host).
-  void NewLine(int32_t line);
+  void NewLine(std::int32_t line);
   // The value goes to the host as it is, without a copy.
-  void SetCell(int32_t column, platform::TOleVariant value);
+  void SetCell(std::int32_t column, platform::TOleVariant value);
 
  private:
   // The table's column collection (object dialect), fetched once.

@@ -35,13 +35,13 @@ TParams ParamsFromHost(SAFEARRAY* array) {
   const TBounds bounds = BoundsOf(array);
   TParams params;
   if (bounds.Upper < bounds.Lower) return params;
-  params.resize(static_cast<size_t>(static_cast<LONGLONG>(bounds.Upper) - bounds.Lower + 1));
+  params.resize(static_cast<std::size_t>(static_cast<LONGLONG>(bounds.Upper) - bounds.Lower + 1));
   for (LONG i = bounds.Lower; i <= bounds.Upper; ++i) {
     VARIANT element;
     VariantInit(&element);
     LONG index = i;
     if (SUCCEEDED(SafeArrayGetElement(array, &index, &element)))
-      params[static_cast<size_t>(i - bounds.Lower)] = platform::TOleVariant::Attach(element);
+      params[static_cast<std::size_t>(i - bounds.Lower)] = platform::TOleVariant::Attach(element);
     if (i == bounds.Upper) break;  // the loop counter must not overflow
   }
   return params;
@@ -49,7 +49,7 @@ TParams ParamsFromHost(SAFEARRAY* array) {
 
 void ParamsToHost(SAFEARRAY* array, const TParams& params) {
   const TBounds bounds = BoundsOf(array);
-  for (size_t p = 0; p < params.size(); ++p) {
+  for (std::size_t p = 0; p < params.size(); ++p) {
     const LONGLONG index64 = static_cast<LONGLONG>(bounds.Lower) + static_cast<LONGLONG>(p);
     if (index64 > bounds.Upper) break;
     LONG index = static_cast<LONG>(index64);

@@ -84,7 +84,8 @@ class TModule {
   void AddinHelperMethodsSelectDbCallAsFunc(TAddin& sender, TParams& params, TValue& value);
   void AddinHelperMethodsCreateDbCallAsFunc(TAddin& sender, TParams& params, TValue& value);
   void AddinHelperMethodsDropDbCallAsFunc(TAddin& sender, TParams& params, TValue& value);
-  void AddinHelperMethodsChangeUserGetDefaultParam(TAddin& sender, int32_t index, TValue& value);
+  void AddinHelperMethodsChangeUserGetDefaultParam(TAddin& sender, std::int32_t index,
+                                                   TValue& value);
   void AddinHelperMethodsChangeUserCallAsFunc(TAddin& sender, TParams& params, TValue& value);
   void AddinHelperMethodsRefreshCallAsFunc(TAddin& sender, TParams& params, TValue& value);
   void AddinHelperMethodsKillCallAsFunc(TAddin& sender, TParams& params, TValue& value);
@@ -94,9 +95,9 @@ class TModule {
   void AddinHelperMethodsCloneCallAsFunc(TAddin& sender, TParams& params, TValue& value);
 
   // Statements and row navigation.
-  void AddinHelperMethodsQueryGetDefaultParam(TAddin& sender, int32_t index, TValue& value);
+  void AddinHelperMethodsQueryGetDefaultParam(TAddin& sender, std::int32_t index, TValue& value);
   void AddinHelperMethodsQueryCallAsFunc(TAddin& sender, TParams& params, TValue& value);
-  void AddinHelperMethodsExecuteGetDefaultParam(TAddin& sender, int32_t index, TValue& value);
+  void AddinHelperMethodsExecuteGetDefaultParam(TAddin& sender, std::int32_t index, TValue& value);
   void AddinHelperMethodsExecuteCallAsFunc(TAddin& sender, TParams& params, TValue& value);
   void AddinHelperMethodsLastRowReadCallAsFunc(TAddin& sender, TParams& params, TValue& value);
   void AddinHelperMethodsEOFCallAsFunc(TAddin& sender, TParams& params, TValue& value);
@@ -108,29 +109,31 @@ class TModule {
   void AddinHelperMethodsLocateCallAsProc(TAddin& sender, TParams& params);
 
   // Field values and descriptions of the current result.
-  void AddinHelperMethodsFieldDefGetDefaultParam(TAddin& sender, int32_t index, TValue& value);
+  void AddinHelperMethodsFieldDefGetDefaultParam(TAddin& sender, std::int32_t index, TValue& value);
   void AddinHelperMethodsFieldDefCallAsFunc(TAddin& sender, TParams& params, TValue& value);
   void AddinHelperMethodsFieldTypeCallAsFunc(TAddin& sender, TParams& params, TValue& value);
   void AddinHelperMethodsFetchValueCallAsFunc(TAddin& sender, TParams& params, TValue& value);
-  void AddinHelperMethodsFetchRowGetDefaultParam(TAddin& sender, int32_t index, TValue& value);
+  void AddinHelperMethodsFetchRowGetDefaultParam(TAddin& sender, std::int32_t index, TValue& value);
   void AddinHelperMethodsFetchRowCallAsFunc(TAddin& sender, TParams& params, TValue& value);
   void AddinHelperMethodsFetchRowCallAsProc(TAddin& sender, TParams& params);
 
   // Whole results and the process list poured into host value tables.
-  void AddinHelperMethodsFetchAllGetDefaultParam(TAddin& sender, int32_t index, TValue& value);
+  void AddinHelperMethodsFetchAllGetDefaultParam(TAddin& sender, std::int32_t index, TValue& value);
   void AddinHelperMethodsFetchAllCallAsFunc(TAddin& sender, TParams& params, TValue& value);
   void AddinHelperMethodsFetchAllCallAsProc(TAddin& sender, TParams& params);
   void AddinHelperMethodsFillAllCallAsFunc(TAddin& sender, TParams& params, TValue& value);
-  void AddinHelperMethodsListProcessesGetDefaultParam(TAddin& sender, int32_t index, TValue& value);
+  void AddinHelperMethodsListProcessesGetDefaultParam(TAddin& sender, std::int32_t index,
+                                                      TValue& value);
   void AddinHelperMethodsListProcessesCallAsFunc(TAddin& sender, TParams& params, TValue& value);
 
   // Field properties: "_" + column name, numbered after the table's own.
   void AddinHelperGetProperty(TAddin& sender, const std::string& propertyName, TValue& value,
                               bool& handled);
-  void AddinHelperFindProperty(TAddin& sender, const std::string& propertyName, int32_t& index);
-  void AddinHelperGetPropertyName(TAddin& sender, addin::TOleString& propertyName, int32_t index,
-                                  int32_t alias);
-  void AddinHelperGetPropertyCount(TAddin& sender, int32_t& count);
+  void AddinHelperFindProperty(TAddin& sender, const std::string& propertyName,
+                               std::int32_t& index);
+  void AddinHelperGetPropertyName(TAddin& sender, addin::TOleString& propertyName,
+                                  std::int32_t index, std::int32_t alias);
+  void AddinHelperGetPropertyCount(TAddin& sender, std::int32_t& count);
   void AddinHelperIsPropertyReadable(TAddin& sender, const std::string& propertyName,
                                      bool& readable);
   void AddinHelperIsPropertyWriteable(TAddin& sender, const std::string& propertyName,

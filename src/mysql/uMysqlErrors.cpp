@@ -8,7 +8,7 @@ namespace mysql {
 namespace {
 
 struct TErrorTemplate {
-  int32_t Number;
+  std::int32_t Number;
   std::string_view Text;
 };
 
@@ -58,7 +58,7 @@ bool IsDigit(char c) {
 
 }  // namespace
 
-std::string_view ClientErrorMessage(int32_t number) {
+std::string_view ClientErrorMessage(std::int32_t number) {
   for (const TErrorTemplate& entry : kTemplates)
     if (entry.Number == number) return entry.Text;
   return {};
@@ -67,7 +67,7 @@ std::string_view ClientErrorMessage(int32_t number) {
 std::string FormatErrorMessage(std::string_view format, std::initializer_list<TErrorArg> args) {
   std::string out;
   auto next = args.begin();
-  size_t i = 0;
+  std::size_t i = 0;
   while (i < format.size()) {
     const char c = format[i++];
     if (c != '%' || i >= format.size()) {
@@ -75,14 +75,14 @@ std::string FormatErrorMessage(std::string_view format, std::initializer_list<TE
       continue;
     }
     // A conversion: optional '-', optional '.precision', optional 'l', letter.
-    const size_t start = i - 1;
+    const std::size_t start = i - 1;
     if (format[i] == '-') ++i;
-    size_t precision = std::string_view::npos;
+    std::size_t precision = std::string_view::npos;
     if (i < format.size() && format[i] == '.') {
       ++i;
       precision = 0;
       while (i < format.size() && IsDigit(format[i]))
-        precision = precision * 10 + static_cast<size_t>(format[i++] - '0');
+        precision = precision * 10 + static_cast<std::size_t>(format[i++] - '0');
     }
     if (i < format.size() && format[i] == 'l') ++i;
     if (i >= format.size()) {
@@ -96,7 +96,7 @@ std::string FormatErrorMessage(std::string_view format, std::initializer_list<TE
         if (arg != nullptr && arg->IsText) out.append(arg->Text.substr(0, precision));
         break;
       case 'd':
-        out += std::to_string(static_cast<int32_t>(arg != nullptr ? arg->Bits : 0));
+        out += std::to_string(static_cast<std::int32_t>(arg != nullptr ? arg->Bits : 0));
         break;
       case 'u':
         out += std::to_string(arg != nullptr ? arg->Bits : 0);
@@ -115,7 +115,7 @@ std::string FormatErrorMessage(std::string_view format, std::initializer_list<TE
   return out;
 }
 
-std::string FormatClientError(int32_t number, std::initializer_list<TErrorArg> args) {
+std::string FormatClientError(std::int32_t number, std::initializer_list<TErrorArg> args) {
   return FormatErrorMessage(ClientErrorMessage(number), args);
 }
 

@@ -11,7 +11,7 @@
 
 namespace mysql {
 
-enum TMysqlClientError : int32_t {
+enum TMysqlClientError : std::int32_t {
   ErrUnknown = 2000,
   ErrLocalSocketCreate = 2001,
   ErrLocalConnect = 2002,
@@ -49,14 +49,14 @@ enum TMysqlClientError : int32_t {
 
 // A local file asked for by the server that cannot be opened, or that fails
 // part-way through the upload: the numbers of the system's file errors.
-enum TMysqlLocalFileError : int32_t {
+enum TMysqlLocalFileError : std::int32_t {
   ErrLocalFileRead = 2,
   ErrLocalFileNotFound = 29,
 };
 
 // Errors of this client beyond the classic catalogue, for situations that
 // client never reported.
-enum TMysqlOwnError : int32_t {
+enum TMysqlOwnError : std::int32_t {
   // The connection was lost while a transaction was open (or autocommit was
   // off): the client does not reconnect on its own until the script does.
   ErrTransactionLost = 2900,
@@ -70,10 +70,10 @@ enum TMysqlOwnError : int32_t {
 
 // Recorded (without a message) by the packet layer only; a read failure that
 // carries it is reported as ErrPacketTooLarge.
-inline constexpr int32_t kErrNetPacketTooLarge = 1153;
+inline constexpr std::int32_t kErrNetPacketTooLarge = 1153;
 
 // The template of any number above; empty for any other number.
-std::string_view ClientErrorMessage(int32_t number);
+std::string_view ClientErrorMessage(std::int32_t number);
 
 // One argument of a template: text for "%-.64s"/"%-.32s", a 32-bit integer
 // for "%d", "%u" and "%lu" (the conversion decides signed or unsigned).
@@ -82,10 +82,10 @@ struct TErrorArg {
   TErrorArg(const std::string& text) : Text(text), IsText(true) {}
   TErrorArg(const char* text) : Text(text), IsText(true) {}
   template <std::integral T>
-  TErrorArg(T value) : Bits(static_cast<uint32_t>(value)) {}
+  TErrorArg(T value) : Bits(static_cast<std::uint32_t>(value)) {}
 
   std::string_view Text;
-  uint32_t Bits = 0;
+  std::uint32_t Bits = 0;
   bool IsText = false;
 };
 
@@ -95,6 +95,6 @@ struct TErrorArg {
 std::string FormatErrorMessage(std::string_view format, std::initializer_list<TErrorArg> args);
 
 // The message of `number` filled with `args`.
-std::string FormatClientError(int32_t number, std::initializer_list<TErrorArg> args = {});
+std::string FormatClientError(std::int32_t number, std::initializer_list<TErrorArg> args = {});
 
 }  // namespace mysql

@@ -9,44 +9,44 @@ namespace mysql {
 
 namespace {
 
-constexpr size_t kPacketHeaderSize = 4;
-constexpr size_t kBlockHeaderSize = 7;
-constexpr size_t kBufferStep = 4096;
+constexpr std::size_t kPacketHeaderSize = 4;
+constexpr std::size_t kBlockHeaderSize = 7;
+constexpr std::size_t kBufferStep = 4096;
 // The size a buffer grows to for a stream that keeps it full.
-constexpr size_t kStreamingBufferSize = 65536;
+constexpr std::size_t kStreamingBufferSize = 65536;
 constexpr int kMaxRetries = 2;
 // Payloads shorter than this are never worth compressing.
-constexpr size_t kMinCompressLength = 50;
-constexpr uint8_t kErrorPacketMarker = 255;
+constexpr std::size_t kMinCompressLength = 50;
+constexpr std::uint8_t kErrorPacketMarker = 255;
 // The classic client kept a server's message with its NUL in the 200 bytes
 // of the error slot.
-constexpr size_t kMaxServerMessage = kMaxErrorMessage - 1;
+constexpr std::size_t kMaxServerMessage = kMaxErrorMessage - 1;
 
-uint32_t Get3(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16;
+std::uint32_t Get3(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+         static_cast<std::uint32_t>(p[2]) << 16;
 }
 
-void Put3(uint8_t* p, size_t value) {
-  p[0] = static_cast<uint8_t>(value);
-  p[1] = static_cast<uint8_t>(value >> 8);
-  p[2] = static_cast<uint8_t>(value >> 16);
+void Put3(std::uint8_t* p, std::size_t value) {
+  p[0] = static_cast<std::uint8_t>(value);
+  p[1] = static_cast<std::uint8_t>(value >> 8);
+  p[2] = static_cast<std::uint8_t>(value >> 16);
 }
 
-int ChunkSize(size_t length) {
-  return static_cast<int>(std::min<size_t>(length, INT_MAX));
+int ChunkSize(std::size_t length) {
+  return static_cast<int>(std::min<std::size_t>(length, INT_MAX));
 }
 
 // Sends `length` bytes with `step` (one write of at most `chunk` bytes at
 // offset `done`), retrying as long as the transport says a retry can help. A
 // write stalled on a non-blocking transport switches it to blocking.
 template <typename Step>
-bool TransferAll(TMysqlVio& vio, size_t length, int& retries, Step step) {
-  size_t done = 0;
+bool TransferAll(TMysqlVio& vio, std::size_t length, int& retries, Step step) {
+  std::size_t done = 0;
   while (done < length) {
     const int count = step(done, ChunkSize(length - done));
     if (count > 0) {
-      done += static_cast<size_t>(count);
+      done += static_cast<std::size_t>(count);
       continue;
     }
     if (retries < kMaxRetries && !vio.IsBlocking()) {
@@ -68,7 +68,7 @@ bool TransferAll(TMysqlVio& vio, size_t length, int& retries, Step step) {
 // routine ends.
 class TIoScope {
  public:
-  TIoScope(TMysqlVio& vio, uint8_t& activity, uint8_t kind)
+  TIoScope(TMysqlVio& vio, std::uint8_t& activity, std::uint8_t kind)
       : vio_(vio), activity_(activity), wasBlocking_(vio.IsBlocking()) {
     activity_ = kind;
   }
@@ -79,7 +79,7 @@ class TIoScope {
 
  private:
   TMysqlVio& vio_;
-  uint8_t& activity_;
+  std::uint8_t& activity_;
   bool wasBlocking_;
 };
 
@@ -96,12 +96,12 @@ TReadDeadlineScope::~TReadDeadlineScope() {
   net_.SetReadDeadline(previous_);
 }
 
-TMysqlNet::TMysqlNet(size_t payloadLimit) : payloadLimit_(payloadLimit) {}
+TMysqlNet::TMysqlNet(std::size_t payloadLimit) : payloadLimit_(payloadLimit) {}
 
 TMysqlNet::~TMysqlNet() = default;
 
 int TMysqlNet::Open(TVioKind kind, const std::string& host, const std::string& pipeName,
-                    int32_t port, uint32_t timeoutSeconds, bool allowTcp) {
+                    std::int32_t port, std::uint32_t timeoutSeconds, bool allowTcp) {
   if (IsOpen()) return 0;
   const int result = vio_.Connect(kind, host, pipeName, port, timeoutSeconds, allowTcp);
   if (result != 0) return result;
@@ -118,14 +118,14 @@ int TMysqlNet::OpenStream(std::unique_ptr<platform::TByteStream> stream, TVioKin
 int TMysqlNet::ResetState() {
   BufferWillChange();
   try {
-    std::vector<uint8_t>(kInitialBufferSize).swap(buffer_);
-    std::vector<uint8_t>(kInitialBufferSize).swap(out_);
+    std::vector<std::uint8_t>(kInitialBufferSize).swap(buffer_);
+    std::vector<std::uint8_t>(kInitialBufferSize).swap(out_);
   } catch (const std::bad_alloc&) {
     vio_.Close();
     vio_.SetClientError(ErrOutOfMemory);
     return -1;
   }
-  std::vector<uint8_t>().swap(raw_);
+  std::vector<std::uint8_t>().swap(raw_);
   writePos_ = 0;
   start_ = end_ = readPos_ = lastLength_ = 0;
   rawStart_ = rawEnd_ = 0;
@@ -145,10 +145,10 @@ int TMysqlNet::Close() {
   BufferWillChange();
   // Whatever was received and not handed out lived in the freed buffers; a
   // read before the next Open must find nothing pending rather than touch it.
-  std::vector<uint8_t>().swap(buffer_);
-  std::vector<uint8_t>().swap(out_);
-  std::vector<uint8_t>().swap(raw_);
-  std::vector<uint8_t>().swap(block_);
+  std::vector<std::uint8_t>().swap(buffer_);
+  std::vector<std::uint8_t>().swap(out_);
+  std::vector<std::uint8_t>().swap(raw_);
+  std::vector<std::uint8_t>().swap(block_);
   writePos_ = 0;
   start_ = end_ = readPos_ = lastLength_ = 0;
   rawStart_ = rawEnd_ = 0;
@@ -180,17 +180,17 @@ void TMysqlNet::RecordPacketTooLarge() {
 
 // --- Writing ------------------------------------------------------------------
 
-int TMysqlNet::WritePacket(std::span<const uint8_t> data) {
+int TMysqlNet::WritePacket(std::span<const std::uint8_t> data) {
   return WritePieces(nullptr, data);
 }
 
-int TMysqlNet::WriteCommand(uint8_t command, std::span<const uint8_t> data) {
+int TMysqlNet::WriteCommand(std::uint8_t command, std::span<const std::uint8_t> data) {
   if (WritePieces(&command, data) != 0) return 1;
   return Flush() != 0 ? 1 : 0;
 }
 
-int TMysqlNet::WritePieces(const uint8_t* command, std::span<const uint8_t> data) {
-  const size_t total = data.size() + (command != nullptr ? 1 : 0);
+int TMysqlNet::WritePieces(const std::uint8_t* command, std::span<const std::uint8_t> data) {
+  const std::size_t total = data.size() + (command != nullptr ? 1 : 0);
   if (total > payloadLimit_) {
     RecordPacketTooLarge();
     return 1;
@@ -199,17 +199,17 @@ int TMysqlNet::WritePieces(const uint8_t* command, std::span<const uint8_t> data
   // A payload of 0xFFFFFF bytes or more goes out in pieces of 0xFFFFFF bytes,
   // each a packet of its own; a shorter piece (empty when nothing is left)
   // ends it.
-  const uint8_t* next = data.data();
-  size_t left = total;
-  size_t piece = 0;
+  const std::uint8_t* next = data.data();
+  std::size_t left = total;
+  std::size_t piece = 0;
   do {
     piece = std::min(left, kMaxPacketLength);
-    uint8_t header[kPacketHeaderSize];
+    std::uint8_t header[kPacketHeaderSize];
     Put3(header, piece);
     // Inside compressed blocks the packets carry 0; the block carries the number.
     header[3] = compress_ ? 0 : sequenceNumber_++;
     if (WriteBuffered(header, sizeof header) != 0) return 1;
-    size_t bytes = piece;
+    std::size_t bytes = piece;
     if (left == total && command != nullptr) {
       if (WriteBuffered(command, 1) != 0) return 1;
       --bytes;
@@ -221,10 +221,10 @@ int TMysqlNet::WritePieces(const uint8_t* command, std::span<const uint8_t> data
   return 0;
 }
 
-int TMysqlNet::WriteBuffered(const uint8_t* data, size_t length) {
+int TMysqlNet::WriteBuffered(const std::uint8_t* data, std::size_t length) {
   // A packet larger than the free space goes out in buffer-sized pieces.
   while (length > out_.size() - writePos_) {
-    const size_t piece = out_.size() - writePos_;
+    const std::size_t piece = out_.size() - writePos_;
     if (piece > 0) std::memcpy(out_.data() + writePos_, data, piece);
     data += piece;
     length -= piece;
@@ -243,7 +243,7 @@ int TMysqlNet::Flush() {
   return result;
 }
 
-int TMysqlNet::RealWrite(const uint8_t* data, size_t length) {
+int TMysqlNet::RealWrite(const std::uint8_t* data, std::size_t length) {
   if (!IsOpen()) return -1;
   TIoScope scope(vio_, activity_, kActivityWriting);
   int retries = 0;
@@ -252,17 +252,18 @@ int TMysqlNet::RealWrite(const uint8_t* data, size_t length) {
   // as several blocks.
   int result = 0;
   while (length > 0 && result == 0) {
-    const size_t piece = std::min(length, kMaxPacketLength);
+    const std::size_t piece = std::min(length, kMaxPacketLength);
     if (!WriteBlock(data, piece, retries)) result = outOfMemory_ ? 1 : 2;
     data += piece;
     length -= piece;
   }
   // A block of a large statement is not kept for the small ones after it.
-  if (block_.size() > kBlockHeaderSize + kInitialBufferSize) std::vector<uint8_t>().swap(block_);
+  if (block_.size() > kBlockHeaderSize + kInitialBufferSize)
+    std::vector<std::uint8_t>().swap(block_);
   return result;
 }
 
-bool TMysqlNet::WriteBlock(const uint8_t* data, size_t length, int& retries) {
+bool TMysqlNet::WriteBlock(const std::uint8_t* data, std::size_t length, int& retries) {
   outOfMemory_ = false;
   try {
     if (block_.size() < kBlockHeaderSize + length) block_.resize(kBlockHeaderSize + length);
@@ -273,11 +274,11 @@ bool TMysqlNet::WriteBlock(const uint8_t* data, size_t length, int& retries) {
   }
   // Short payloads are never worth compressing, and a compressed form that
   // is not smaller is never sent: it must fit in length - 1 bytes.
-  size_t payloadLength = 0;
+  std::size_t payloadLength = 0;
   if (length >= kMinCompressLength)
     payloadLength =
         deflater_.Deflate({data, length}, {block_.data() + kBlockHeaderSize, length - 1});
-  const size_t uncompressedLength = payloadLength != 0 ? length : 0;
+  const std::size_t uncompressedLength = payloadLength != 0 ? length : 0;
   if (payloadLength == 0) {
     std::memcpy(block_.data() + kBlockHeaderSize, data, length);
     payloadLength = length;
@@ -288,9 +289,9 @@ bool TMysqlNet::WriteBlock(const uint8_t* data, size_t length, int& retries) {
   return SendAll(block_.data(), kBlockHeaderSize + payloadLength, retries);
 }
 
-bool TMysqlNet::SendAll(const uint8_t* data, size_t length, int& retries) {
+bool TMysqlNet::SendAll(const std::uint8_t* data, std::size_t length, int& retries) {
   return TransferAll(vio_, length, retries,
-                     [&](size_t done, int chunk) { return vio_.Write(data + done, chunk); });
+                     [&](std::size_t done, int chunk) { return vio_.Write(data + done, chunk); });
 }
 
 // --- Reading ------------------------------------------------------------------
@@ -302,7 +303,7 @@ int TMysqlNet::ReadPacket() {
   lastLength_ = 0;
   const int result = NextPacket();
   if (result < 0) return -1;
-  lastLength_ = static_cast<size_t>(result);
+  lastLength_ = static_cast<std::size_t>(result);
   return result;
 }
 
@@ -314,10 +315,10 @@ void TMysqlNet::RestoreSavedByte() {
 int TMysqlNet::NextPacket() {
   if (!IsOpen()) return -1;
   // Most packets are in the buffer already, with room for their 0 behind.
-  const size_t pending = end_ - start_;
+  const std::size_t pending = end_ - start_;
   if (pending >= kPacketHeaderSize) {
-    const uint8_t* header = buffer_.data() + start_;
-    const size_t length = Get3(header);
+    const std::uint8_t* header = buffer_.data() + start_;
+    const std::size_t length = Get3(header);
     if (length < kMaxPacketLength && pending - kPacketHeaderSize >= length &&
         start_ + kPacketHeaderSize + length < buffer_.size() &&
         (compress_ || header[3] == sequenceNumber_)) {
@@ -335,11 +336,11 @@ int TMysqlNet::ReadNextPacket() {
   // A payload of 0xFFFFFF bytes or more comes in pieces of that length, a
   // shorter one ending it; they are joined where the first one begins, each
   // piece's header taken out of the way.
-  size_t length = 0;
+  std::size_t length = 0;
   for (;;) {
     if (!Fill(length + kPacketHeaderSize, retries)) return -1;
-    uint8_t* header = buffer_.data() + start_ + length;
-    const size_t piece = Get3(header);
+    std::uint8_t* header = buffer_.data() + start_ + length;
+    const std::size_t piece = Get3(header);
     // Inside compressed blocks the packets' own numbers are not checked.
     if (!compress_) {
       if (header[3] != sequenceNumber_) return -1;
@@ -352,8 +353,8 @@ int TMysqlNet::ReadNextPacket() {
     if (length == 0) {
       start_ += kPacketHeaderSize;
     } else {
-      uint8_t* const rest = header + kPacketHeaderSize;
-      std::memmove(header, rest, static_cast<size_t>(buffer_.data() + end_ - rest));
+      std::uint8_t* const rest = header + kPacketHeaderSize;
+      std::memmove(header, rest, static_cast<std::size_t>(buffer_.data() + end_ - rest));
       end_ -= kPacketHeaderSize;
     }
     if (!Fill(length + piece, retries)) return -1;
@@ -362,7 +363,7 @@ int TMysqlNet::ReadNextPacket() {
   }
 }
 
-int TMysqlNet::HandOut(size_t length) {
+int TMysqlNet::HandOut(std::size_t length) {
   readPos_ = start_;
   start_ += length;
   // Text at the end of a packet reads as a C string; the byte the 0 covers
@@ -374,7 +375,7 @@ int TMysqlNet::HandOut(size_t length) {
   return static_cast<int>(length);
 }
 
-bool TMysqlNet::Fill(size_t needed, int& retries) {
+bool TMysqlNet::Fill(std::size_t needed, int& retries) {
   // A stream that keeps filling the buffer (the rows of a large result, not
   // one large packet) is read in larger pieces from its next packet on.
   if (needed == kPacketHeaderSize && fullReads_ >= 2 && buffer_.size() < kStreamingBufferSize &&
@@ -388,7 +389,7 @@ bool TMysqlNet::Fill(size_t needed, int& retries) {
   return true;
 }
 
-bool TMysqlNet::MakeRoom(size_t needed) {
+bool TMysqlNet::MakeRoom(std::size_t needed) {
   if (start_ + needed <= buffer_.size()) return true;
   // What was handed out goes; what is pending moves to the front.
   if (start_ > 0) {
@@ -400,14 +401,14 @@ bool TMysqlNet::MakeRoom(size_t needed) {
   return needed <= buffer_.size() || GrowBuffer(needed);
 }
 
-bool TMysqlNet::GrowBuffer(size_t size) {
+bool TMysqlNet::GrowBuffer(std::size_t size) {
   // The largest payload, and for compressed reading a whole block behind
   // what of it is here already.
   if (size > payloadLimit_ + kPacketHeaderSize + kMaxPacketLength + 1) {
     RecordPacketTooLarge();
     return false;
   }
-  const size_t rounded = (size + kBufferStep - 1) / kBufferStep * kBufferStep;
+  const std::size_t rounded = (size + kBufferStep - 1) / kBufferStep * kBufferStep;
   BufferWillChange();
   try {
     buffer_.resize(rounded);
@@ -420,20 +421,20 @@ bool TMysqlNet::GrowBuffer(size_t size) {
 
 bool TMysqlNet::ReadBlock(int& retries) {
   if (!FillRaw(kBlockHeaderSize, retries)) return false;
-  const uint8_t* header = raw_.data() + rawStart_;
+  const std::uint8_t* header = raw_.data() + rawStart_;
   if (header[3] != sequenceNumber_) return false;
   ++sequenceNumber_;
-  const size_t length = Get3(header);
-  const size_t uncompressedLength = Get3(header + 4);
+  const std::size_t length = Get3(header);
+  const std::size_t uncompressedLength = Get3(header + 4);
   rawStart_ += kBlockHeaderSize;
   if (!FillRaw(length, retries)) return false;
-  const size_t produced = uncompressedLength != 0 ? uncompressedLength : length;
+  const std::size_t produced = uncompressedLength != 0 ? uncompressedLength : length;
   // Behind what is pending, with room for a terminating 0.
   if (end_ + produced + 1 > buffer_.size()) {
-    const size_t pending = end_ - start_;
+    const std::size_t pending = end_ - start_;
     if (!MakeRoom(pending + produced + 1)) return false;
   }
-  const std::span<const uint8_t> payload(raw_.data() + rawStart_, length);
+  const std::span<const std::uint8_t> payload(raw_.data() + rawStart_, length);
   if (uncompressedLength == 0) {
     std::memcpy(buffer_.data() + end_, payload.data(), length);
     end_ += length;
@@ -449,7 +450,7 @@ bool TMysqlNet::ReadBlock(int& retries) {
   return true;
 }
 
-bool TMysqlNet::FillRaw(size_t needed, int& retries) {
+bool TMysqlNet::FillRaw(std::size_t needed, int& retries) {
   if (rawStart_ + needed > raw_.size()) {
     if (rawStart_ > 0) {
       if (rawEnd_ > rawStart_)
@@ -457,9 +458,9 @@ bool TMysqlNet::FillRaw(size_t needed, int& retries) {
       rawEnd_ -= rawStart_;
       rawStart_ = 0;
     }
-    const size_t wanted = fullReads_ >= 2 ? std::max(needed, kStreamingBufferSize) : needed;
+    const std::size_t wanted = fullReads_ >= 2 ? std::max(needed, kStreamingBufferSize) : needed;
     if (wanted > raw_.size()) {
-      const size_t rounded = std::max<size_t>(
+      const std::size_t rounded = std::max<std::size_t>(
           kInitialBufferSize, (wanted + kBufferStep - 1) / kBufferStep * kBufferStep);
       try {
         raw_.resize(rounded);
@@ -475,13 +476,13 @@ bool TMysqlNet::FillRaw(size_t needed, int& retries) {
   return true;
 }
 
-bool TMysqlNet::ReadSome(std::vector<uint8_t>& into, size_t& end, int& retries) {
+bool TMysqlNet::ReadSome(std::vector<std::uint8_t>& into, std::size_t& end, int& retries) {
   for (;;) {
     if (!AwaitData()) return false;
     const int room = ChunkSize(into.size() - end);
     const int count = vio_.Read(into.data() + end, room);
     if (count > 0) {
-      end += static_cast<size_t>(count);
+      end += static_cast<std::size_t>(count);
       fullReads_ = count == room ? fullReads_ + 1 : 0;
       return true;
     }
@@ -503,12 +504,12 @@ bool TMysqlNet::AwaitData() {
   return false;
 }
 
-int TMysqlNet::SafeRead(uint32_t clientFlags) {
+int TMysqlNet::SafeRead(std::uint32_t clientFlags) {
   const int length = ReadPacket();
   if (length <= 0) {
-    const int32_t number = outOfMemory_                                  ? ErrOutOfMemory
-                           : vio_.ErrorNumber() == kErrNetPacketTooLarge ? ErrPacketTooLarge
-                                                                         : ErrServerLost;
+    const std::int32_t number = outOfMemory_                                  ? ErrOutOfMemory
+                                : vio_.ErrorNumber() == kErrNetPacketTooLarge ? ErrPacketTooLarge
+                                                                              : ErrServerLost;
     vio_.Close();
     vio_.SetClientError(number);
     return -1;
@@ -518,14 +519,14 @@ int TMysqlNet::SafeRead(uint32_t clientFlags) {
   return -1;
 }
 
-void TMysqlNet::RecordServerError(uint32_t clientFlags) {
-  const std::span<const uint8_t> packet = Payload();
+void TMysqlNet::RecordServerError(std::uint32_t clientFlags) {
+  const std::span<const std::uint8_t> packet = Payload();
   if (packet.size() <= 3) {
     vio_.SetClientError(ErrUnknown);
     return;
   }
-  int32_t number;
-  size_t textStart;
+  std::int32_t number;
+  std::size_t textStart;
   if (protocolVersion_ <= kOldestProtocolVersion) {
     number = ErrUnknown;
     textStart = 1;
@@ -535,12 +536,12 @@ void TMysqlNet::RecordServerError(uint32_t clientFlags) {
     // "#" and a 5-character SQL state; a packet too short to hold them all
     // has no text after them.
     if ((clientFlags & CLIENT_RESERVED) != 0 && packet[3] == '#')
-      textStart = std::min<size_t>(9, packet.size());
+      textStart = std::min<std::size_t>(9, packet.size());
   }
   const auto text = packet.subspan(textStart);
-  const auto end = std::find(text.begin(), text.end(), uint8_t{0});
-  const size_t textLength =
-      std::min<size_t>(static_cast<size_t>(end - text.begin()), kMaxServerMessage);
+  const auto end = std::find(text.begin(), text.end(), std::uint8_t{0});
+  const std::size_t textLength =
+      std::min<std::size_t>(static_cast<std::size_t>(end - text.begin()), kMaxServerMessage);
   // Number 0 would read as "no error" although the command failed.
   vio_.SetError(number != 0 ? number : ErrUnknown,
                 std::string_view(reinterpret_cast<const char*>(text.data()), textLength));
@@ -554,8 +555,8 @@ bool TMysqlNet::ShrinkBuffer() {
     return true;
   BufferWillChange();
   try {
-    std::vector<uint8_t>(kInitialBufferSize).swap(buffer_);
-    std::vector<uint8_t>(kInitialBufferSize).swap(raw_);
+    std::vector<std::uint8_t>(kInitialBufferSize).swap(buffer_);
+    std::vector<std::uint8_t>(kInitialBufferSize).swap(raw_);
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -30,18 +30,18 @@ namespace mysql {
 
 // The largest piece a packet carries (0xFFFFFF); a payload that long or
 // longer travels as several packets.
-inline constexpr size_t kMaxPacketLength = 0xFFFFFF;
+inline constexpr std::size_t kMaxPacketLength = 0xFFFFFF;
 // The largest packet the client says it takes, in its authentication packet
 // (16 MiB, the classic client's figure).
-inline constexpr uint32_t kAnnouncedMaxPacket = kMaxPacketLength + 1;
+inline constexpr std::uint32_t kAnnouncedMaxPacket = kMaxPacketLength + 1;
 // The largest payload this client sends or takes (1 GiB, the protocol's own
 // largest max_allowed_packet): a 32-bit process must not try for more.
-inline constexpr size_t kMaxPayloadLength = 0x40000000;
-inline constexpr uint32_t kInitialBufferSize = 8192;
+inline constexpr std::size_t kMaxPayloadLength = 0x40000000;
+inline constexpr std::uint32_t kInitialBufferSize = 8192;
 // The protocol version this client speaks, and the older one it still takes
 // (its error packets carry no number).
-inline constexpr uint32_t kProtocolVersion = 10;
-inline constexpr uint32_t kOldestProtocolVersion = 9;
+inline constexpr std::uint32_t kProtocolVersion = 10;
+inline constexpr std::uint32_t kOldestProtocolVersion = 9;
 
 using TClock = std::chrono::steady_clock;
 
@@ -65,7 +65,7 @@ class TReadDeadlineScope {
 class TMysqlNet {
  public:
   // payloadLimit: the largest payload sent or taken (tests use less).
-  explicit TMysqlNet(size_t payloadLimit = kMaxPayloadLength);
+  explicit TMysqlNet(std::size_t payloadLimit = kMaxPayloadLength);
   ~TMysqlNet();
   TMysqlNet(const TMysqlNet&) = delete;
   TMysqlNet& operator=(const TMysqlNet&) = delete;
@@ -73,7 +73,7 @@ class TMysqlNet {
   // Connects the transport (arguments as TMysqlVio::Connect) and sets up the
   // buffer: 0, or the transport's negative result. 0 at once when open.
   [[nodiscard]] int Open(TVioKind kind, const std::string& host, const std::string& pipeName,
-                         int32_t port, uint32_t timeoutSeconds, bool allowTcp);
+                         std::int32_t port, std::uint32_t timeoutSeconds, bool allowTcp);
   // Like Open, over a ready stream (scripted peers in tests).
   [[nodiscard]] int OpenStream(std::unique_ptr<platform::TByteStream> stream, TVioKind kind);
   // Closes the transport and frees the buffer; nothing when closed.
@@ -83,9 +83,9 @@ class TMysqlNet {
 
   // Buffers one packet (sent by Flush or when the buffer fills): 0, or 1 on
   // failure. A payload beyond the limit records 1153 and sends nothing.
-  [[nodiscard]] int WritePacket(std::span<const uint8_t> data);
+  [[nodiscard]] int WritePacket(std::span<const std::uint8_t> data);
   // One command packet (code byte + data), flushed at once: 0, or 1 on failure.
-  [[nodiscard]] int WriteCommand(uint8_t command, std::span<const uint8_t> data);
+  [[nodiscard]] int WriteCommand(std::uint8_t command, std::span<const std::uint8_t> data);
   // Sends the buffered bytes: 0, or non-zero on failure; the buffer is empty
   // afterwards either way.
   [[nodiscard]] int Flush();
@@ -97,7 +97,7 @@ class TMysqlNet {
   // oversized packet, 2008 when the packet does not fit in memory); a server error packet records
   // the server's number and text and keeps the connection. `clientFlags` with CLIENT_RESERVED (the
   // 4.1 layouts) takes the "#" SQL state of 4.1 error packets.
-  [[nodiscard]] int SafeRead(uint32_t clientFlags);
+  [[nodiscard]] int SafeRead(std::uint32_t clientFlags);
 
   // Gives a grown buffer back (8192 bytes) after a compressed result when no
   // received bytes are pending; false only when re-allocation fails.
@@ -116,31 +116,31 @@ class TMysqlNet {
   [[nodiscard]] bool Compress() const { return compress_; }
 
   // The packet just read.
-  [[nodiscard]] const uint8_t* ReadPos() const { return buffer_.data() + readPos_; }
-  [[nodiscard]] std::span<const uint8_t> Payload() const {
+  [[nodiscard]] const std::uint8_t* ReadPos() const { return buffer_.data() + readPos_; }
+  [[nodiscard]] std::span<const std::uint8_t> Payload() const {
     return {buffer_.data() + readPos_, lastLength_};
   }
   // The same, for a caller that terminates values where they lie.
-  [[nodiscard]] std::span<uint8_t> MutablePayload() {
+  [[nodiscard]] std::span<std::uint8_t> MutablePayload() {
     return {buffer_.data() + readPos_, lastLength_};
   }
   // Whoever keeps pointers into packets already read (a row decoded in
   // place) is told here before the buffer's contents move or go.
   void SetBeforeBufferChange(std::function<void()> hook) { beforeBufferChange_ = std::move(hook); }
 
-  [[nodiscard]] uint8_t SequenceNumber() const { return sequenceNumber_; }
-  void SetSequenceNumber(uint8_t value) { sequenceNumber_ = value; }
-  [[nodiscard]] uint32_t ProtocolVersion() const { return protocolVersion_; }
-  void SetProtocolVersion(uint32_t value) { protocolVersion_ = value; }
-  [[nodiscard]] size_t Capacity() const { return buffer_.size(); }
-  [[nodiscard]] size_t PayloadLimit() const { return payloadLimit_; }
+  [[nodiscard]] std::uint8_t SequenceNumber() const { return sequenceNumber_; }
+  void SetSequenceNumber(std::uint8_t value) { sequenceNumber_ = value; }
+  [[nodiscard]] std::uint32_t ProtocolVersion() const { return protocolVersion_; }
+  void SetProtocolVersion(std::uint32_t value) { protocolVersion_ = value; }
+  [[nodiscard]] std::size_t Capacity() const { return buffer_.size(); }
+  [[nodiscard]] std::size_t PayloadLimit() const { return payloadLimit_; }
 
   // The connection's last error (held by the transport).
-  [[nodiscard]] int32_t LastErrorNo() const { return vio_.ErrorNumber(); }
+  [[nodiscard]] std::int32_t LastErrorNo() const { return vio_.ErrorNumber(); }
   [[nodiscard]] const std::string& LastError() const { return vio_.ErrorMessage(); }
-  void SetError(int32_t number, std::string_view text) { vio_.SetError(number, text); }
+  void SetError(std::int32_t number, std::string_view text) { vio_.SetError(number, text); }
   // Number plus its formatted catalogue message.
-  void SetClientError(int32_t number, std::initializer_list<TErrorArg> args = {}) {
+  void SetClientError(std::int32_t number, std::initializer_list<TErrorArg> args = {}) {
     vio_.SetClientError(number, args);
   }
 
@@ -149,62 +149,62 @@ class TMysqlNet {
   [[nodiscard]] TMysqlVio& Vio() { return vio_; }
 
  private:
-  static constexpr uint8_t kActivityReading = 1;
-  static constexpr uint8_t kActivityWriting = 2;
+  static constexpr std::uint8_t kActivityReading = 1;
+  static constexpr std::uint8_t kActivityWriting = 2;
 
   [[nodiscard]] int ResetState();
   void RecordPacketTooLarge();
   // Writing.
-  [[nodiscard]] int WritePieces(const uint8_t* command, std::span<const uint8_t> data);
-  [[nodiscard]] int WriteBuffered(const uint8_t* data, size_t length);
-  [[nodiscard]] int RealWrite(const uint8_t* data, size_t length);
-  [[nodiscard]] bool WriteBlock(const uint8_t* data, size_t length, int& retries);
-  [[nodiscard]] bool SendAll(const uint8_t* data, size_t length, int& retries);
+  [[nodiscard]] int WritePieces(const std::uint8_t* command, std::span<const std::uint8_t> data);
+  [[nodiscard]] int WriteBuffered(const std::uint8_t* data, std::size_t length);
+  [[nodiscard]] int RealWrite(const std::uint8_t* data, std::size_t length);
+  [[nodiscard]] bool WriteBlock(const std::uint8_t* data, std::size_t length, int& retries);
+  [[nodiscard]] bool SendAll(const std::uint8_t* data, std::size_t length, int& retries);
   // Reading: the packet stream is read in as large pieces as the buffer
   // takes, and packets are handed out of it in place.
   [[nodiscard]] int NextPacket();
   [[nodiscard]] int ReadNextPacket();
   // The packet of `length` bytes at start_ is the one just read.
-  int HandOut(size_t length);
-  [[nodiscard]] bool Fill(size_t needed, int& retries);
+  int HandOut(std::size_t length);
+  [[nodiscard]] bool Fill(std::size_t needed, int& retries);
   [[nodiscard]] bool ReadBlock(int& retries);
-  [[nodiscard]] bool FillRaw(size_t needed, int& retries);
-  [[nodiscard]] bool ReadSome(std::vector<uint8_t>& into, size_t& end, int& retries);
+  [[nodiscard]] bool FillRaw(std::size_t needed, int& retries);
+  [[nodiscard]] bool ReadSome(std::vector<std::uint8_t>& into, std::size_t& end, int& retries);
   [[nodiscard]] bool AwaitData();
-  [[nodiscard]] bool MakeRoom(size_t needed);
-  [[nodiscard]] bool GrowBuffer(size_t size);
+  [[nodiscard]] bool MakeRoom(std::size_t needed);
+  [[nodiscard]] bool GrowBuffer(std::size_t size);
   void RestoreSavedByte();
   void BufferWillChange() {
     if (beforeBufferChange_) beforeBufferChange_();
   }
-  void RecordServerError(uint32_t clientFlags);
+  void RecordServerError(std::uint32_t clientFlags);
 
   TMysqlVio vio_;
-  size_t payloadLimit_;
+  std::size_t payloadLimit_;
   bool compress_ = false;
-  uint8_t activity_ = 0;  // 0 idle, 1 reading, 2 writing
-  uint8_t sequenceNumber_ = 0;
+  std::uint8_t activity_ = 0;  // 0 idle, 1 reading, 2 writing
+  std::uint8_t sequenceNumber_ = 0;
   // Outgoing packets collect here until a flush or a full buffer sends them.
-  std::vector<uint8_t> out_;
-  size_t writePos_ = 0;
+  std::vector<std::uint8_t> out_;
+  std::size_t writePos_ = 0;
   // The incoming packet stream (compressed: as inflated): bytes start_ to end_
   // are not handed out yet. The packet just read is at readPos_; the byte
   // after it, covered by its terminating 0, is kept in savedByte_.
-  std::vector<uint8_t> buffer_;
-  size_t start_ = 0;
-  size_t end_ = 0;
-  size_t readPos_ = 0;
-  size_t lastLength_ = 0;
+  std::vector<std::uint8_t> buffer_;
+  std::size_t start_ = 0;
+  std::size_t end_ = 0;
+  std::size_t readPos_ = 0;
+  std::size_t lastLength_ = 0;
   bool byteSaved_ = false;
-  uint8_t savedByte_ = 0;
+  std::uint8_t savedByte_ = 0;
   // Compressed reading: the blocks as they come from the transport.
-  std::vector<uint8_t> raw_;
-  size_t rawStart_ = 0;
-  size_t rawEnd_ = 0;
+  std::vector<std::uint8_t> raw_;
+  std::size_t rawStart_ = 0;
+  std::size_t rawEnd_ = 0;
   TZlibInflater inflater_;
   TZlibDeflater deflater_;
-  std::vector<uint8_t> block_;  // an outgoing compressed block
-  uint32_t protocolVersion_ = kProtocolVersion;
+  std::vector<std::uint8_t> block_;  // an outgoing compressed block
+  std::uint32_t protocolVersion_ = kProtocolVersion;
   std::optional<TClock::time_point> readDeadline_;
   bool readTimedOut_ = false;
   // Reads of the transport in a row that took all the room they were given.

@@ -9,9 +9,9 @@ namespace mysql {
 
 namespace {
 
-constexpr size_t kOldScrambleLength = 8;
+constexpr std::size_t kOldScrambleLength = 8;
 
-TSha1Digest Xor(const TSha1Digest& a, const uint8_t* b) {
+TSha1Digest Xor(const TSha1Digest& a, const std::uint8_t* b) {
   TSha1Digest out;
   XorBytes(a.data(), b, out.size(), out.data());
   return out;
@@ -19,11 +19,11 @@ TSha1Digest Xor(const TSha1Digest& a, const uint8_t* b) {
 
 }  // namespace
 
-std::array<uint32_t, 2> HashPassword(std::string_view password) {
-  uint32_t nr = 0x50305735, add = 7, nr2 = 0x12345671;
+std::array<std::uint32_t, 2> HashPassword(std::string_view password) {
+  std::uint32_t nr = 0x50305735, add = 7, nr2 = 0x12345671;
   for (const char ch : UpToNul(password)) {
     if (ch == ' ' || ch == '\t') continue;
-    const uint32_t c = static_cast<uint8_t>(ch);
+    const std::uint32_t c = static_cast<std::uint8_t>(ch);
     nr ^= (((nr & 63) + add) * c) + (nr << 8);
     nr2 += (nr2 << 8) ^ nr;
     add += c;
@@ -31,7 +31,7 @@ std::array<uint32_t, 2> HashPassword(std::string_view password) {
   return {nr & 0x7FFFFFFF, nr2 & 0x7FFFFFFF};
 }
 
-void RandInit(TRandStruct& rand, uint32_t seed1, uint32_t seed2) {
+void RandInit(TRandStruct& rand, std::uint32_t seed1, std::uint32_t seed2) {
   rand.MaxValue = 0x3FFFFFFF;
   rand.MaxValueDbl = static_cast<double>(rand.MaxValue);
   rand.Seed1 = seed1 % rand.MaxValue;
@@ -59,8 +59,8 @@ std::string ScrambleOld(std::string_view message, std::string_view password) {
   return out;
 }
 
-TSha1Digest Scramble41(std::span<const uint8_t> seed, std::string_view password) {
-  uint8_t seed20[kSha1DigestSize] = {};
+TSha1Digest Scramble41(std::span<const std::uint8_t> seed, std::string_view password) {
+  std::uint8_t seed20[kSha1DigestSize] = {};
   std::memcpy(seed20, seed.data(), std::min(seed.size(), sizeof seed20));
   const TSha1Digest s1 = Sha1({AsBytes(UpToNul(password))});
   const TSha1Digest s2 = Sha1({s1});
@@ -77,20 +77,20 @@ TSha1Digest HashPasswordSha1(std::string_view password) {
 
 TSha1Digest HashOldPasswordSha1(std::string_view password) {
   const auto h = HashPassword(password);
-  uint8_t bytes[8];
+  std::uint8_t bytes[8];
   for (int i = 0; i < 4; ++i) {
-    bytes[i] = static_cast<uint8_t>(h[0] >> (24 - 8 * i));
-    bytes[4 + i] = static_cast<uint8_t>(h[1] >> (24 - 8 * i));
+    bytes[i] = static_cast<std::uint8_t>(h[0] >> (24 - 8 * i));
+    bytes[4 + i] = static_cast<std::uint8_t>(h[1] >> (24 - 8 * i));
   }
   return Sha1({bytes});
 }
 
-void XorBytes(const uint8_t* a, const uint8_t* b, size_t count, uint8_t* out) {
-  for (size_t i = 0; i < count; ++i) out[i] = a[i] ^ b[i];
+void XorBytes(const std::uint8_t* a, const std::uint8_t* b, std::size_t count, std::uint8_t* out) {
+  for (std::size_t i = 0; i < count; ++i) out[i] = a[i] ^ b[i];
 }
 
 TSha1Digest SecondStepSha1(std::string_view password,
-                           std::span<const uint8_t, kSecondStepReplySize> reply) {
+                           std::span<const std::uint8_t, kSecondStepReplySize> reply) {
   const TSha1Digest b = HashPasswordSha1(password);
   const TSha1Digest d = Sha1({reply.first<4>(), b});
   const TSha1Digest x = Xor(d, reply.data() + 4);
@@ -98,7 +98,7 @@ TSha1Digest SecondStepSha1(std::string_view password,
 }
 
 TSha1Digest SecondStepOldHash(std::string_view password,
-                              std::span<const uint8_t, kSecondStepReplySize> reply) {
+                              std::span<const std::uint8_t, kSecondStepReplySize> reply) {
   const TSha1Digest x = Xor(HashOldPasswordSha1(password), reply.data() + 4);
   const std::string scrambled = ScrambleOld(
       std::string_view(reinterpret_cast<const char*>(x.data()), kOldScrambleLength), password);

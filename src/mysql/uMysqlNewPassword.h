@@ -15,15 +15,15 @@
 namespace mysql {
 
 struct TRandStruct {
-  uint32_t Seed1 = 0;
-  uint32_t Seed2 = 0;
-  uint32_t MaxValue = 0;
+  std::uint32_t Seed1 = 0;
+  std::uint32_t Seed2 = 0;
+  std::uint32_t MaxValue = 0;
   double MaxValueDbl = 0;
 };
 
 // Old password hash: two words, each below 2^31. Spaces and tabs are skipped.
-std::array<uint32_t, 2> HashPassword(std::string_view password);
-void RandInit(TRandStruct& rand, uint32_t seed1, uint32_t seed2);
+std::array<std::uint32_t, 2> HashPassword(std::string_view password);
+void RandInit(TRandStruct& rand, std::uint32_t seed1, std::uint32_t seed2);
 // A double in [0, 1).
 double RandNext(TRandStruct& rand);
 
@@ -35,7 +35,7 @@ std::string ScrambleOld(std::string_view message, std::string_view password);
 
 // 4.1 scramble: SHA1(seed + SHA1(SHA1(password))) XOR SHA1(password). Only
 // the first 20 seed bytes are used; a shorter seed is padded with 0 bytes.
-TSha1Digest Scramble41(std::span<const uint8_t> seed, std::string_view password);
+TSha1Digest Scramble41(std::span<const std::uint8_t> seed, std::string_view password);
 
 // SHA-1 of the password without spaces and tabs.
 TSha1Digest HashPasswordSha1(std::string_view password);
@@ -43,14 +43,14 @@ TSha1Digest HashPasswordSha1(std::string_view password);
 TSha1Digest HashOldPasswordSha1(std::string_view password);
 
 // out[i] = a[i] XOR b[i] for `count` bytes; `out` may be `a` or `b`.
-void XorBytes(const uint8_t* a, const uint8_t* b, size_t count, uint8_t* out);
+void XorBytes(const std::uint8_t* a, const std::uint8_t* b, std::size_t count, std::uint8_t* out);
 
 // Answers to the 24-byte second-step packet of a 4.1.0 server.
-inline constexpr size_t kSecondStepReplySize = 24;
+inline constexpr std::size_t kSecondStepReplySize = 24;
 TSha1Digest SecondStepSha1(std::string_view password,
-                           std::span<const uint8_t, kSecondStepReplySize> reply);
+                           std::span<const std::uint8_t, kSecondStepReplySize> reply);
 // The old scramble with its 0 byte at the start of 20 zero bytes.
 TSha1Digest SecondStepOldHash(std::string_view password,
-                              std::span<const uint8_t, kSecondStepReplySize> reply);
+                              std::span<const std::uint8_t, kSecondStepReplySize> reply);
 
 }  // namespace mysql

@@ -22,7 +22,7 @@ const std::string kPipeHost = ".";
 const std::string kPipeName = "MySQL";
 
 // Seconds as the 32-bit millisecond count of the pipe wait, saturated.
-uint32_t WaitMilliseconds(uint32_t seconds) {
+std::uint32_t WaitMilliseconds(std::uint32_t seconds) {
   return seconds > UINT32_MAX / 1000 ? UINT32_MAX : seconds * 1000;
 }
 
@@ -35,7 +35,7 @@ TMysqlVio::~TMysqlVio() {
 }
 
 int TMysqlVio::Connect(TVioKind kind, const std::string& host, const std::string& pipeName,
-                       int32_t port, uint32_t timeoutSeconds, bool allowTcp) {
+                       std::int32_t port, std::uint32_t timeoutSeconds, bool allowTcp) {
   (void)pipeName;  // the pipe name is fixed; the caller's one is never used
   if (kind_ != VioClosed) return kVioAlreadyOpen;
   timeout_ = timeoutSeconds;
@@ -55,7 +55,7 @@ int TMysqlVio::Connect(TVioKind kind, const std::string& host, const std::string
 int TMysqlVio::ConnectPipe(bool allowTcp, bool& fallBackToTcp) {
   const std::string path = platform::LocalPipePath(kPipeHost, kPipeName);
   std::unique_ptr<platform::TLocalPipe> pipe;
-  uint32_t systemError = 0;
+  std::uint32_t systemError = 0;
   bool errorRecorded = false;
   for (int attempt = 0; attempt < kPipeAttempts && !pipe && !errorRecorded; ++attempt) {
     platform::TLocalPipe::TOpenResult result;
@@ -90,8 +90,8 @@ int TMysqlVio::ConnectPipe(bool allowTcp, bool& fallBackToTcp) {
   return kVioPipeFailed;
 }
 
-int TMysqlVio::ConnectTcp(std::string host, int32_t port) {
-  if (port == 0) port = static_cast<int32_t>(kDefaultPort);
+int TMysqlVio::ConnectTcp(std::string host, std::int32_t port) {
+  if (port == 0) port = static_cast<std::int32_t>(kDefaultPort);
   if (host.empty()) host = "localhost";
 
   int error = 0;
@@ -100,7 +100,7 @@ int TMysqlVio::ConnectTcp(std::string host, int32_t port) {
     SetClientError(ErrTcpSocketCreate, {error});
     return kVioSocketCreateFailed;
   }
-  uint32_t address = 0;
+  std::uint32_t address = 0;
   if (!platform::ResolveIPv4(host, address, error)) {
     SetClientError(ErrUnknownHost, {host, error});
     return kVioUnknownHostOrTimeout;
@@ -108,7 +108,7 @@ int TMysqlVio::ConnectTcp(std::string host, int32_t port) {
 
   // Connect without blocking so the time-out below bounds the whole wait.
   socket->SetNonBlocking(true);
-  const auto started = socket->Connect(address, static_cast<uint16_t>(port));
+  const auto started = socket->Connect(address, static_cast<std::uint16_t>(port));
   if (started == platform::TTcpSocket::TConnectResult::Failed) {
     SetClientError(ErrConnect, {host, socket->LastErrorCode()});
     return kVioConnectRefused;
@@ -118,7 +118,7 @@ int TMysqlVio::ConnectTcp(std::string host, int32_t port) {
 
   if (timeout_ != 0) {
     // The server speaks first, so its first bytes must arrive in time.
-    if (!socket->WaitReadable(static_cast<int64_t>(timeout_) * 1000)) {
+    if (!socket->WaitReadable(static_cast<std::int64_t>(timeout_) * 1000)) {
       SetClientError(ErrConnect, {host, socket->LastErrorCode()});
       return kVioUnknownHostOrTimeout;
     }
@@ -148,12 +148,12 @@ int TMysqlVio::AttachStream(std::unique_ptr<platform::TByteStream> stream, TVioK
   return 0;
 }
 
-int TMysqlVio::Read(uint8_t* buffer, int size) {
+int TMysqlVio::Read(std::uint8_t* buffer, int size) {
   if (kind_ == VioClosed) return -1;
   return stream_->Read(buffer, size);
 }
 
-int TMysqlVio::Write(const uint8_t* data, int size) {
+int TMysqlVio::Write(const std::uint8_t* data, int size) {
   if (kind_ == VioClosed) return -1;
   return stream_->Write(data, size);
 }
@@ -169,19 +169,19 @@ int TMysqlVio::Close() {
 int TMysqlVio::SetBlocking(bool on) {
   if (kind_ == VioClosed) return -1;
   if (kind_ == VioNamedPipe) return 0;
-  const uint32_t newFlags = on ? (modeFlags_ & ~1u) : (modeFlags_ | 1u);
+  const std::uint32_t newFlags = on ? (modeFlags_ & ~1u) : (modeFlags_ | 1u);
   if (newFlags == modeFlags_) return 0;
   modeFlags_ = newFlags;
   return stream_->SetNonBlocking(!on);
 }
 
-bool TMysqlVio::WaitReadable(uint32_t seconds) {
+bool TMysqlVio::WaitReadable(std::uint32_t seconds) {
   if (kind_ == VioClosed) return false;
   if (kind_ == VioNamedPipe) return true;
-  return stream_->WaitReadable(static_cast<int64_t>(seconds) * 1000);
+  return stream_->WaitReadable(static_cast<std::int64_t>(seconds) * 1000);
 }
 
-bool TMysqlVio::WaitForData(int64_t milliseconds) {
+bool TMysqlVio::WaitForData(std::int64_t milliseconds) {
   return kind_ != VioClosed && stream_->WaitReadable(milliseconds);
 }
 
@@ -196,12 +196,12 @@ bool TMysqlVio::WasInterrupted() const {
   return kind_ != VioClosed && stream_->LastIoError() == platform::TIoError::Interrupted;
 }
 
-void TMysqlVio::SetError(int32_t number, std::string_view text) {
+void TMysqlVio::SetError(std::int32_t number, std::string_view text) {
   errorNumber_ = number;
   errorMessage_.assign(text.substr(0, kMaxErrorMessage));
 }
 
-void TMysqlVio::SetClientError(int32_t number, std::initializer_list<TErrorArg> args) {
+void TMysqlVio::SetClientError(std::int32_t number, std::initializer_list<TErrorArg> args) {
   errorNumber_ = number;  // stands even when the message does not fit in memory
   SetError(number, FormatClientError(number, args));
 }

@@ -19,7 +19,7 @@
 
 namespace mysql {
 
-enum TVioKind : uint8_t {
+enum TVioKind : std::uint8_t {
   VioClosed = 0,
   VioTcpIp = 1,
   VioSocket = 2,  // never opened on this platform
@@ -31,7 +31,7 @@ enum TVioKind : uint8_t {
 inline constexpr std::uint32_t kDefaultPort = 3306;
 
 // Longest message kept in the last-error slot.
-inline constexpr size_t kMaxErrorMessage = 200;
+inline constexpr std::size_t kMaxErrorMessage = 200;
 
 class TMysqlVio {
  public:
@@ -45,16 +45,16 @@ class TMysqlVio {
   // creation (2004), -7 unknown host (2005) or no data in time (2003),
   // -6 connect refused (2003).
   [[nodiscard]] int Connect(TVioKind kind, const std::string& host, const std::string& pipeName,
-                            int32_t port, uint32_t timeoutSeconds, bool allowTcp);
+                            std::int32_t port, std::uint32_t timeoutSeconds, bool allowTcp);
 
   // Makes the transport open as `kind` over `stream` (a scripted peer in tests).
   // Refused (-20) when already open.
   [[nodiscard]] int AttachStream(std::unique_ptr<platform::TByteStream> stream, TVioKind kind);
 
   // Bytes read (> 0), 0 at end of stream, -1 on failure or when closed.
-  [[nodiscard]] int Read(uint8_t* buffer, int size);
+  [[nodiscard]] int Read(std::uint8_t* buffer, int size);
   // Bytes written, or -1 on failure or when closed.
-  [[nodiscard]] int Write(const uint8_t* data, int size);
+  [[nodiscard]] int Write(const std::uint8_t* data, int size);
   // Orderly close (a socket is drained first); always leaves VioClosed. Error
   // fields stay.
   int Close();
@@ -63,38 +63,38 @@ class TMysqlVio {
   // call's result otherwise.
   int SetBlocking(bool on);
   [[nodiscard]] bool IsBlocking() const { return (modeFlags_ & 1) == 0; }
-  [[nodiscard]] bool WaitReadable(uint32_t seconds);
+  [[nodiscard]] bool WaitReadable(std::uint32_t seconds);
   // True when data (or the end of the stream) can be read within
   // `milliseconds`, for a socket and a pipe alike; false when closed.
-  [[nodiscard]] bool WaitForData(int64_t milliseconds);
+  [[nodiscard]] bool WaitForData(std::int64_t milliseconds);
   // After a failed Read/Write on this thread: interrupted, would block or in
   // progress (and still open).
   [[nodiscard]] bool ShouldRetry() const;
   [[nodiscard]] bool WasInterrupted() const;
 
   [[nodiscard]] TVioKind Kind() const { return kind_; }
-  [[nodiscard]] uint32_t Timeout() const { return timeout_; }
+  [[nodiscard]] std::uint32_t Timeout() const { return timeout_; }
 
   // The connection's last error.
-  [[nodiscard]] int32_t ErrorNumber() const { return errorNumber_; }
+  [[nodiscard]] std::int32_t ErrorNumber() const { return errorNumber_; }
   [[nodiscard]] const std::string& ErrorMessage() const { return errorMessage_; }
   // Records a number and its message, of which the first 200 characters are
   // kept. The number is recorded even when the message does not fit in memory
   // (std::bad_alloc).
-  void SetError(int32_t number, std::string_view text);
+  void SetError(std::int32_t number, std::string_view text);
   // Records a client error: the number and its formatted catalogue message.
-  void SetClientError(int32_t number, std::initializer_list<TErrorArg> args = {});
+  void SetClientError(std::int32_t number, std::initializer_list<TErrorArg> args = {});
 
  private:
   int ConnectPipe(bool allowTcp, bool& fallBackToTcp);
-  int ConnectTcp(std::string host, int32_t port);
+  int ConnectTcp(std::string host, std::int32_t port);
 
   std::unique_ptr<platform::TByteStream> stream_;
-  uint32_t modeFlags_ = 0;  // bit 0: non-blocking
+  std::uint32_t modeFlags_ = 0;  // bit 0: non-blocking
   TVioKind kind_ = VioClosed;
-  int32_t errorNumber_ = 0;
+  std::int32_t errorNumber_ = 0;
   std::string errorMessage_;
-  uint32_t timeout_ = 0;
+  std::uint32_t timeout_ = 0;
 };
 
 }  // namespace mysql

@@ -11,13 +11,13 @@
 
 namespace mysql {
 
-inline constexpr size_t kSha1DigestSize = 20;
-using TSha1Digest = std::array<uint8_t, kSha1DigestSize>;
+inline constexpr std::size_t kSha1DigestSize = 20;
+using TSha1Digest = std::array<std::uint8_t, kSha1DigestSize>;
 
 struct TSha1Context {
-  uint32_t Intermediate[5];
-  uint64_t LengthBits;
-  uint8_t Block[64];
+  std::uint32_t Intermediate[5];
+  std::uint64_t LengthBits;
+  std::uint8_t Block[64];
   int BlockIndex;
   bool Computed;
   bool Corrupted;
@@ -26,13 +26,13 @@ struct TSha1Context {
 void sha1Reset(TSha1Context& context);
 // No data (null) with a count of 0 adds nothing; with a count above 0 it
 // corrupts the context, as its digest could no longer be the message's.
-void sha1Input(TSha1Context& context, const uint8_t* data, size_t count);
+void sha1Input(TSha1Context& context, const std::uint8_t* data, std::size_t count);
 // Writes the 20-byte digest to `digest`: true. False, writing nothing, when
 // the context is corrupted, and when `digest` is null (the context is then
 // left as it was).
-bool sha1Result(TSha1Context& context, uint8_t* digest);
+bool sha1Result(TSha1Context& context, std::uint8_t* digest);
 
 // One-shot digest of the concatenation of `parts`.
-TSha1Digest Sha1(std::initializer_list<std::span<const uint8_t>> parts);
+TSha1Digest Sha1(std::initializer_list<std::span<const std::uint8_t>> parts);
 
 }  // namespace mysql

@@ -75,7 +75,7 @@ class TArray {
   TArray(LONG lower, std::vector<TOleVariant> values)
       : array_(SafeArrayCreateVector(VT_VARIANT, lower, static_cast<ULONG>(values.size()))),
         lower_(lower) {
-    for (size_t i = 0; i < values.size(); ++i) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
       LONG index = lower + static_cast<LONG>(i);
       SafeArrayPutElement(array_, &index, values[i].Get());
     }

@@ -24,11 +24,11 @@ class Helper : public testing::Test {
 
   // Methods beyond the table: "Extra" is number 1 (index 0).
   void AddMethodEvents() {
-    table_.OnFindMethod = [](addin::TAddin&, const std::string& name, int32_t& index) {
+    table_.OnFindMethod = [](addin::TAddin&, const std::string& name, std::int32_t& index) {
       if (name == "Extra") index = 0;
     };
-    table_.OnGetMethodName = [](addin::TAddin&, addin::TOleString& name, int32_t index,
-                                int32_t alias) {
+    table_.OnGetMethodName = [](addin::TAddin&, addin::TOleString& name, std::int32_t index,
+                                std::int32_t alias) {
       if (index == 0) name = alias == 0 ? OLESTR("Extra") : OLESTR("Доп");
     };
   }
@@ -53,7 +53,7 @@ TEST_F(Helper, EarlierEntryWinsAndNamesAreExact) {
 // code page can hold it: a '?' spelling could be another member's name.
 TEST_F(Helper, NamesTheCodePageCannotHoldReachNoFindEvent) {
   std::vector<std::string> asked;
-  table_.OnFindProperty = [&asked](addin::TAddin&, const std::string& name, int32_t& index) {
+  table_.OnFindProperty = [&asked](addin::TAddin&, const std::string& name, std::int32_t& index) {
     asked.push_back(name);
     index = 0;
   };
@@ -107,7 +107,7 @@ TEST_F(Helper, OperationEventWithoutNameEventStillFails) {
 TEST_F(Helper, MembersBeyondTheTableThroughEvents) {
   AddMethodEvents();
   std::vector<std::string> seen;
-  table_.OnGetParamsCount = [&](addin::TAddin&, const std::string& name, int32_t& count,
+  table_.OnGetParamsCount = [&](addin::TAddin&, const std::string& name, std::int32_t& count,
                                 bool& handled) {
     seen.push_back("count " + name);
     count = 4;
@@ -123,7 +123,7 @@ TEST_F(Helper, MembersBeyondTheTableThroughEvents) {
     seen.push_back("proc " + name + " " + std::to_string(params.size()));
     handled = name == "Extra";
   };
-  table_.OnGetMethodCount = [](addin::TAddin&, int32_t& count) { ++count; };
+  table_.OnGetMethodCount = [](addin::TAddin&, std::int32_t& count) { ++count; };
 
   EXPECT_EQ(table_.FindMethod(sender_, OLESTR("Extra")), 1);
   EXPECT_EQ(table_.GetMethodCount(sender_), 2);
@@ -143,12 +143,11 @@ TEST_F(Helper, MembersBeyondTheTableThroughEvents) {
 // around instead of overflowing, and an event's index that has no number
 // is "not found".
 TEST_F(Helper, ExtremeNumbersBeyondTheTable) {
-  std::vector<int32_t> seen;
-  table_.OnGetPropertyName = [&](addin::TAddin&, addin::TOleString&, int32_t index, int32_t) {
-    seen.push_back(index);
-  };
+  std::vector<std::int32_t> seen;
+  table_.OnGetPropertyName = [&](addin::TAddin&, addin::TOleString&, std::int32_t index,
+                                 std::int32_t) { seen.push_back(index); };
   table_.OnGetMethodName = table_.OnGetPropertyName;
-  table_.OnFindProperty = [](addin::TAddin&, const std::string&, int32_t& index) {
+  table_.OnFindProperty = [](addin::TAddin&, const std::string&, std::int32_t& index) {
     index = INT32_MAX;
   };
   TOleVariant value;
@@ -156,7 +155,7 @@ TEST_F(Helper, ExtremeNumbersBeyondTheTable) {
             "Getting property Ext. not handled!");
   EXPECT_TRUE(table_.GetMethodName(sender_, INT32_MIN, 0).empty());
   EXPECT_FALSE(table_.IsPropertyWriteable(sender_, INT32_MIN + 1));
-  EXPECT_EQ(seen, (std::vector<int32_t>{INT32_MAX - 1, INT32_MAX, INT32_MAX}));
+  EXPECT_EQ(seen, (std::vector<std::int32_t>{INT32_MAX - 1, INT32_MAX, INT32_MAX}));
   EXPECT_EQ(table_.FindProperty(sender_, OLESTR("far")), -1);
 }
 

@@ -20,9 +20,9 @@ TEST(HostValue, ConvertsKindsTheHostCannotHold) {
       {"UI2", RawVariant(VT_UI2, 65535), VT_I4, "65535"},
       {"UI4 fits", RawVariant(VT_UI4, 2147483647), VT_I4, "2147483647"},
       {"UI4 too big", RawVariant(VT_UI4, 2147483648u), VT_R8, "2147483648"},
-      {"I8 fits", TOleVariant(int64_t{-2147483648LL}), VT_I4, "-2147483648"},
-      {"I8 too big", TOleVariant(int64_t{1} << 40), VT_R8, "1099511627776"},
-      {"I8 too small", TOleVariant(-(int64_t{1} << 31) - 1), VT_R8, "-2147483649"},
+      {"I8 fits", TOleVariant(std::int64_t{-2147483648LL}), VT_I4, "-2147483648"},
+      {"I8 too big", TOleVariant(std::int64_t{1} << 40), VT_R8, "1099511627776"},
+      {"I8 too small", TOleVariant(-(std::int64_t{1} << 31) - 1), VT_R8, "-2147483649"},
       {"I4 unchanged", TOleVariant(5), VT_I4, "5"},
       {"text unchanged", TOleVariant("x"), VT_BSTR, "x"},
       {"null unchanged", TOleVariant::Null(), VT_NULL, ""},
@@ -38,7 +38,7 @@ TEST(HostValue, ConvertsKindsTheHostCannotHold) {
 }
 
 TEST(HostValue, ResolvesReferences) {
-  TOleVariant target(int64_t{9});
+  TOleVariant target(std::int64_t{9});
   VARIANT reference;
   VariantInit(&reference);
   reference.vt = VT_VARIANT | VT_BYREF;

@@ -23,9 +23,8 @@ connection::TDalvoraHandlers TestHandlers() {
     const std::string name = m.Name;
     const std::string prefix = "AddinHelperMethods" + name;
     if (m.HasDefaultParam)
-      h.DefaultParams[prefix + "GetDefaultParam"] = [](TAddin&, int32_t index, TOleVariant& v) {
-        v = index * 10;
-      };
+      h.DefaultParams[prefix + "GetDefaultParam"] = [](TAddin&, std::int32_t index,
+                                                       TOleVariant& v) { v = index * 10; };
     if (m.HasProc)
       h.Procedures[prefix + "CallAsProc"] = [name](TAddin& s, TParams& p) {
         TTestDalvora::Of(s).Calls.push_back(name + "/" + std::to_string(p.size()));
@@ -44,8 +43,8 @@ connection::TDalvoraHandlers TestHandlers() {
   // Rewrites every parameter with kinds the host must have converted.
   h.Functions["AddinHelperMethodsQueryCallAsFunc"] = [](TAddin&, TParams& p, TOleVariant& r) {
     p.at(0) = TOleVariant("changed");
-    p.at(1) = TOleVariant(int64_t{5});
-    p.at(2) = TOleVariant(int64_t{1} << 40);
+    p.at(1) = TOleVariant(std::int64_t{5});
+    p.at(2) = TOleVariant(std::int64_t{1} << 40);
     r = 1;
   };
   // Changes its parameter and the result, then fails.
@@ -59,17 +58,18 @@ connection::TDalvoraHandlers TestHandlers() {
     std::string seen;
     for (const TOleVariant& v : p) seen += (v.IsError() ? "omitted" : v.ToString()) + ";";
     TTestDalvora::Of(s).Calls.push_back("ChangeUser " + seen);
-    for (size_t i = 0; i < p.size(); ++i) p[i] = static_cast<int32_t>(100 * (i + 1));
+    for (std::size_t i = 0; i < p.size(); ++i) p[i] = static_cast<std::int32_t>(100 * (i + 1));
   };
 
   // One member beyond the table: the read-only field property "_x".
-  h.AddinHelperFindProperty = [](TAddin&, const std::string& name, int32_t& index) {
+  h.AddinHelperFindProperty = [](TAddin&, const std::string& name, std::int32_t& index) {
     if (name == "_x") index = 0;
   };
-  h.AddinHelperGetPropertyName = [](TAddin&, addin::TOleString& name, int32_t index, int32_t) {
+  h.AddinHelperGetPropertyName = [](TAddin&, addin::TOleString& name, std::int32_t index,
+                                    std::int32_t) {
     if (index == 0) name = OLESTR("_x");
   };
-  h.AddinHelperGetPropertyCount = [](TAddin&, int32_t&) {};
+  h.AddinHelperGetPropertyCount = [](TAddin&, std::int32_t&) {};
   h.AddinHelperGetProperty = [](TAddin&, const std::string& name, TOleVariant& v, bool& handled) {
     if (name != "_x") return;
     v = TOleVariant("field");

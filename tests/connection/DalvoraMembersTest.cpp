@@ -23,7 +23,7 @@ TEST(DalvoraMembers, TableShape) {
 
   struct {
     const char* Name;
-    int32_t Params;
+    std::int32_t Params;
     bool Value, Def, Proc, Func;
   } const methods[] = {
       {"Status", 0, true, false, false, true},  {"Connect", 0, true, false, true, true},
@@ -33,9 +33,9 @@ TEST(DalvoraMembers, TableShape) {
       {"FillAll", 1, false, false, true, true}, {"Clone", 0, true, false, false, true},
   };
   for (const auto& m : methods) {
-    const int32_t index = table.IndexOfMethod(platform::FromAnsi(m.Name));
+    const std::int32_t index = table.IndexOfMethod(platform::FromAnsi(m.Name));
     ASSERT_GE(index, 0) << m.Name;
-    const addin::TMethodsItem& item = table.Methods[static_cast<size_t>(index)];
+    const addin::TMethodsItem& item = table.Methods[static_cast<std::size_t>(index)];
     EXPECT_EQ(item.ParamsCount, m.Params) << m.Name;
     EXPECT_EQ(item.ReturnValue, m.Value) << m.Name;
     EXPECT_EQ(static_cast<bool>(item.OnGetDefaultParam), m.Def) << m.Name;
@@ -54,15 +54,16 @@ TEST(DalvoraMembers, TableShape) {
 
 TEST(DalvoraMembers, EveryNameIsUnique) {
   const addin::TAddinHelper table = BuildDalvoraMemberTable(fake::TestHandlers());
-  for (size_t i = 0; i < table.Properties.size(); ++i) {
+  for (std::size_t i = 0; i < table.Properties.size(); ++i) {
     EXPECT_EQ(table.IndexOfProperty(platform::FromAnsi(table.Properties[i].Name)),
-              static_cast<int32_t>(i));
-    EXPECT_EQ(table.IndexOfProperty(table.Properties[i].AlternativeName), static_cast<int32_t>(i));
+              static_cast<std::int32_t>(i));
+    EXPECT_EQ(table.IndexOfProperty(table.Properties[i].AlternativeName),
+              static_cast<std::int32_t>(i));
   }
-  for (size_t i = 0; i < table.Methods.size(); ++i) {
+  for (std::size_t i = 0; i < table.Methods.size(); ++i) {
     EXPECT_EQ(table.IndexOfMethod(platform::FromAnsi(table.Methods[i].Name)),
-              static_cast<int32_t>(i));
-    EXPECT_EQ(table.IndexOfMethod(table.Methods[i].AlternativeName), static_cast<int32_t>(i));
+              static_cast<std::int32_t>(i));
+    EXPECT_EQ(table.IndexOfMethod(table.Methods[i].AlternativeName), static_cast<std::int32_t>(i));
   }
 }
 

@@ -65,7 +65,7 @@ TEST_P(DbCommandChoice, SendsTheCommandTheVersionCallsFor) {
   };
   set(0, platform::TOleVariant("127.0.0.1"));
   set(1, platform::TOleVariant("u"));
-  set(5, platform::TOleVariant(static_cast<int32_t>(server.Port())));
+  set(5, platform::TOleVariant(static_cast<std::int32_t>(server.Port())));
   set(7, platform::TOleVariant(0));  // no ping before statements
   set(11, platform::TOleVariant(0));
 

@@ -52,7 +52,7 @@ TEST(ServerExamples, RunInOrderWithoutErrors) {
     const ProcessOutput output = RunHost("expression", script);
     EXPECT_EQ(output.ExitCode, 0) << example;
     const auto lines = Lines(output.Text);
-    for (size_t i = 0; i < lines.size(); ++i) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
       EXPECT_FALSE(lines[i].starts_with("!")) << example.filename() << ": " << lines[i];
       if (lines[i].ends_with("(1 means success):")) {
         EXPECT_TRUE(i + 1 < lines.size() && lines[i + 1] == "I4 1")

@@ -27,7 +27,7 @@ std::string Describe(const platform::TOleVariant& v) {
 }
 
 struct Case {
-  uint8_t type;
+  std::uint8_t type;
   const char* text;
   const char* autoTypeOn;
   const char* autoTypeOff;
@@ -78,7 +78,7 @@ TEST(ConvertFieldValue, ByTypeCodeWithAutoTypeOnAndOff) {
 
 TEST(ColumnTypeName, NumberDateOrStringWithAutoTypeOff) {
   struct NameCase {
-    uint8_t type;
+    std::uint8_t type;
     const char* name;
   };
   const NameCase cases[] = {

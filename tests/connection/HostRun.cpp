@@ -30,7 +30,7 @@ std::string ReadFile(const std::filesystem::path& path) {
 std::string Substitute(std::string text, const std::map<std::string, std::string>& variables) {
   for (const auto& [name, value] : variables) {
     const std::string marker = "${" + name + "}";
-    for (size_t at = text.find(marker); at != std::string::npos;
+    for (std::size_t at = text.find(marker); at != std::string::npos;
          at = text.find(marker, at + value.size())) {
       text.replace(at, marker.size(), value);
     }

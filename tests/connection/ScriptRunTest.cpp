@@ -129,8 +129,9 @@ bool LineMatches(const std::string& expected, const std::string& actual) {
   const std::string any = "${ANY}";
   if (expected.find(any) == std::string::npos) return expected == actual;
   std::string pattern;
-  size_t from = 0;
-  for (size_t at = expected.find(any); at != std::string::npos; at = expected.find(any, from)) {
+  std::size_t from = 0;
+  for (std::size_t at = expected.find(any); at != std::string::npos;
+       at = expected.find(any, from)) {
     for (char c : expected.substr(from, at - from)) {
       if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) pattern += '\\';
       pattern += c;
@@ -148,11 +149,11 @@ bool LineMatches(const std::string& expected, const std::string& actual) {
 // Where the actual output first differs from the expected lines, or nothing
 // when it matches. An expected line "${ANY LINES}" matches any number of
 // lines (none included) up to the expected line after it.
-std::optional<size_t> FirstDifference(const std::vector<std::string>& expected,
-                                      const std::vector<std::string>& actual) {
+std::optional<std::size_t> FirstDifference(const std::vector<std::string>& expected,
+                                           const std::vector<std::string>& actual) {
   const std::string anyLines = "${ANY LINES}";
-  size_t e = 0;
-  size_t a = 0;
+  std::size_t e = 0;
+  std::size_t a = 0;
   while (e < expected.size()) {
     if (expected[e] == anyLines) {
       ++e;

@@ -10,7 +10,7 @@ namespace {
 TEST(TextToInt32, DecimalAndHexadecimalForms) {
   struct Case {
     const char* text;
-    std::optional<int32_t> expected;
+    std::optional<std::int32_t> expected;
   };
   const Case cases[] = {
       {"0", 0},

@@ -37,7 +37,7 @@ TRun RunScript(const std::string& script, const std::string& options = "") {
   TRun run;
   FILE* pipe = popen(command.c_str(), "r");
   char buffer[4096];
-  size_t n;
+  std::size_t n;
   while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.Out.append(buffer, n);
   const int status = pclose(pipe);
   run.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -183,7 +183,7 @@ TEST(Runner, MissingAddinLibraryIsReported) {
       std::string(ORBELIN_HOST_PATH) + " --addin /nonexistent/lib.so - </dev/null 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   char buffer[512] = {};
-  const size_t n = fread(buffer, 1, sizeof buffer - 1, pipe);
+  const std::size_t n = fread(buffer, 1, sizeof buffer - 1, pipe);
   const int status = pclose(pipe);
   EXPECT_EQ(WEXITSTATUS(status), 2);
   EXPECT_TRUE(std::string(buffer, n).starts_with("error: cannot load /nonexistent/lib.so"));
@@ -198,7 +198,7 @@ TEST(Runner, DefaultAddinAndScriptFromStandardInput) {
   FILE* pipe = popen(command.c_str(), "r");
   std::string out;
   char buffer[512];
-  size_t n;
+  std::size_t n;
   while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
   const int status = pclose(pipe);
   EXPECT_EQ(WEXITSTATUS(status), 0) << out;

@@ -53,7 +53,7 @@ TEST(ClientErrors, Formatting) {
 // The errors beyond the classic range, as the session records them: a
 // script compares these numbers and may show or match these texts.
 TEST(ClientErrors, EveryNumberTheClientRecordsHasItsText) {
-  for (const int32_t number :
+  for (const std::int32_t number :
        {2000, 2003, 2004, 2005, 2006, 2007, 2008, 2009, 2013, 2014, 2016, 2017,
         2018, 2020, 2027, 2059, 2061, 2068, 2900, 2901, 2902, 2903, 2,    29})
     EXPECT_NE(ClientErrorMessage(number), "") << number;
@@ -68,8 +68,8 @@ TEST(ClientErrors, EveryNumberTheClientRecordsHasItsText) {
       << "the method's name is not cut short; only the slot's 200 characters bound it";
 
   struct Case {
-    int32_t number;
-    int32_t expectedNumber;
+    std::int32_t number;
+    std::int32_t expectedNumber;
     std::string got;
     std::string expected;
   } const cases[] = {

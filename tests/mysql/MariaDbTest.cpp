@@ -17,10 +17,10 @@ using namespace mysql;
 
 namespace {
 
-constexpr uint32_t BaseFlags = 0xE285;
-constexpr uint32_t ConnectWithDb = 0x8;
-constexpr uint32_t CompressFlag = 0x20;
-constexpr uint8_t ComQuery = 3;
+constexpr std::uint32_t BaseFlags = 0xE285;
+constexpr std::uint32_t ConnectWithDb = 0x8;
+constexpr std::uint32_t CompressFlag = 0x20;
+constexpr std::uint8_t ComQuery = 3;
 
 enum class Endpoint { Tcp, Pipe };
 
@@ -44,9 +44,9 @@ class Session {
     flags_ = BaseFlags | ConnectWithDb | (compress ? CompressFlag : 0);
 
     Bytes auth(32, 0);
-    for (std::size_t i = 0; i < 4; ++i) auth[i] = static_cast<uint8_t>(flags_ >> (8 * i));
+    for (std::size_t i = 0; i < 4; ++i) auth[i] = static_cast<std::uint8_t>(flags_ >> (8 * i));
     auth[7] = 0x01;  // maximum packet size 16 MiB
-    auth[8] = static_cast<uint8_t>(*greeting->Language);
+    auth[8] = static_cast<std::uint8_t>(*greeting->Language);
     auth.insert(auth.end(), account.User.begin(), account.User.end());
     auth.push_back(0);
     if (account.Password.empty()) {
@@ -101,7 +101,7 @@ class Session {
   std::optional<LocalPipeLink> link_;
   TMysqlNet net_;
   bool opened_ = false;
-  uint32_t flags_ = 0;
+  std::uint32_t flags_ = 0;
   bool oldScrambleAsked_ = false;
 };
 
@@ -199,7 +199,7 @@ TEST_F(MariaDb, PacketsAroundSixteenMebibytesBothWays) {
   EXPECT_EQ(session.QueryRowLength("SELECT REPEAT('z', 16777211)"), 16777215);
   EXPECT_EQ(session.QueryRowLength("SELECT REPEAT('z', 16777212)"), 16777216);
   // The same sizes as commands, in pieces the other way.
-  for (const size_t payload : {size_t{16777215}, size_t{16777216}}) {
+  for (const std::size_t payload : {std::size_t{16777215}, std::size_t{16777216}}) {
     const std::string pieces = "SELECT LENGTH('" + std::string(payload - 1 - 17, 'w') + "')";
     ASSERT_GT(session.QueryRowLength(pieces, &row), 0) << session.Net().LastError();
     EXPECT_EQ(RowText(row), std::to_string(payload - 1 - 17));
@@ -220,7 +220,7 @@ TEST_F(MariaDb, LargeCompressedPacket) {
 namespace {
 
 TEST(MariaDbPrivate, AServerOfItsOwnStartsAndStops) {
-  int32_t port = 0;
+  std::int32_t port = 0;
   {
     PrivateMariaDb server("mysql-area");
     ASSERT_TRUE(server.Server()) << "scripts/mariadb-start failed";

@@ -12,13 +12,13 @@ namespace {
 
 TEST(NetOverTcp, FailureRowsAServerCanProvoke) {
   // The largest payload the client takes, small so a test can exceed it.
-  constexpr size_t kLimit = 1000;
+  constexpr std::size_t kLimit = 1000;
   const Bytes hello = Packet(0, Text("greeting"));
   struct Case {
     const char* name;
     Bytes reply;
     bool closeAfterwards;
-    int32_t number;
+    std::int32_t number;
     std::string message;
     bool staysOpen;
   } cases[] = {

@@ -23,7 +23,7 @@ struct Harness {
   Bytes Payload() const { return Bytes(net.Payload().begin(), net.Payload().end()); }
 };
 
-void ExpectLost(Harness& h, int32_t number, const char* name) {
+void ExpectLost(Harness& h, std::int32_t number, const char* name) {
   EXPECT_EQ(h.net.SafeRead(0), -1) << name;
   EXPECT_FALSE(h.net.IsOpen()) << name;
   EXPECT_EQ(h.net.LastErrorNo(), number) << name;
@@ -41,7 +41,7 @@ TEST(NetRead, PacketIsTerminatedAndSequenceAdvances) {
 
 TEST(NetRead, PacketSplitAcrossReads) {
   const Bytes wire = Packet(0, Text("split me anywhere"));
-  for (size_t cut = 1; cut < wire.size(); ++cut) {
+  for (std::size_t cut = 1; cut < wire.size(); ++cut) {
     Harness h;
     h.peer->Reply(Slice(wire, 0, cut));
     h.peer->Reply(Slice(wire, cut, wire.size()));
@@ -52,7 +52,7 @@ TEST(NetRead, PacketSplitAcrossReads) {
 
 TEST(NetRead, TruncatedPacketsLoseTheConnection) {
   const Bytes wire = Packet(0, Text("complete"));
-  for (size_t length = 0; length < wire.size(); ++length) {
+  for (std::size_t length = 0; length < wire.size(); ++length) {
     Harness h;
     h.peer->Reply(Slice(wire, 0, length));
     ExpectLost(h, ErrServerLost, ("prefix of " + std::to_string(length)).c_str());
@@ -63,7 +63,7 @@ TEST(NetRead, LostConnectionRows) {
   using platform::TIoError;
   struct Case {
     const char* name;
-    uint8_t expected;
+    std::uint8_t expected;
     Bytes wire;
   } cases[] = {
       {"sequence 5 when 4 is expected", 4, Packet(5, Text("x"))},
@@ -98,7 +98,7 @@ TEST(NetRead, RetryRules) {
     // count covers the whole packet.
     const Bytes wire = Packet(0, Text("payload"));
     h.peer->Reply(Slice(wire, 0, 6));
-    for (size_t i = 0; i < c.failures.size(); ++i) h.peer->FailRead(c.failures[i]);
+    for (std::size_t i = 0; i < c.failures.size(); ++i) h.peer->FailRead(c.failures[i]);
     h.peer->Reply(Slice(wire, 6, wire.size()));
     if (c.succeeds) {
       EXPECT_EQ(h.net.SafeRead(0), 7) << c.name;
@@ -111,10 +111,10 @@ TEST(NetRead, RetryRules) {
 TEST(NetRead, ServerErrorPackets) {
   struct Case {
     const char* name;
-    uint32_t protocol;
-    uint32_t flags;
+    std::uint32_t protocol;
+    std::uint32_t flags;
     Bytes payload;
-    int32_t number;
+    std::int32_t number;
     std::string message;
   } cases[] = {
       {"4.1 with SQL state", 10, 0x4000, ErrorPayload(1045, "28000", "Access denied"), 1045,
@@ -170,23 +170,24 @@ TEST(NetRead, LargestSinglePacketFillsExactlySixteenMebibytes) {
 // them into one payload, in both framings.
 TEST(NetRead, PiecesOfLargePayloadsAreJoined) {
   for (const bool compress : {false, true}) {
-    for (const size_t length : {size_t{0xFFFFFF}, size_t{0xFFFFFF} + 5, size_t{2} * 0xFFFFFF + 1}) {
+    for (const std::size_t length :
+         {std::size_t{0xFFFFFF}, std::size_t{0xFFFFFF} + 5, std::size_t{2} * 0xFFFFFF + 1}) {
       SCOPED_TRACE(std::to_string(length) + (compress ? " compressed" : " plain"));
       Bytes payload(length);
-      for (size_t i = 0; i < length; ++i) payload[i] = static_cast<uint8_t>('a' + i % 26);
+      for (std::size_t i = 0; i < length; ++i) payload[i] = static_cast<std::uint8_t>('a' + i % 26);
       Bytes stream;
-      uint8_t sequence = 0;
-      for (size_t at = 0;; at += 0xFFFFFF) {
-        const size_t piece = std::min<size_t>(0xFFFFFF, length - at);
+      std::uint8_t sequence = 0;
+      for (std::size_t at = 0;; at += 0xFFFFFF) {
+        const std::size_t piece = std::min<std::size_t>(0xFFFFFF, length - at);
         stream = Concat({stream, Packet(sequence++, Slice(payload, at, at + piece))});
         if (piece < 0xFFFFFF) break;
       }
       stream = Concat({stream, Packet(sequence, Text("next"))});
       Harness h(compress);
       if (compress) {
-        uint8_t block = 0;
-        for (size_t at = 0; at < stream.size(); at += 0xFFFFFF) {
-          const size_t end = std::min(stream.size(), at + 0xFFFFFF);
+        std::uint8_t block = 0;
+        for (std::size_t at = 0; at < stream.size(); at += 0xFFFFFF) {
+          const std::size_t end = std::min(stream.size(), at + 0xFFFFFF);
           h.peer->Reply(CompressedBlock(block++, Slice(stream, at, end), true));
         }
       } else {
@@ -229,14 +230,14 @@ TEST(NetRead, PayloadBeyondTheLimitIsTooLarge) {
 // large packet arrives in pieces; only the packet's own length counts
 // against the limit, not what is buffered beside it.
 TEST(NetRead, CompressedLargestPacketsReadBack) {
-  for (const size_t length : {size_t{0xFFFFE0}, size_t{0xFFFFFE}}) {
+  for (const std::size_t length : {std::size_t{0xFFFFE0}, std::size_t{0xFFFFFE}}) {
     SCOPED_TRACE(length);
     Bytes stream =
         Concat({Packet(0, Text("lead")), Packet(0, Bytes(length, 'v')), Packet(0, Text("after"))});
     Harness h(true);
-    uint8_t sequence = 0;
-    for (size_t start = 0; start < stream.size(); start += 0xFFFFFF) {
-      const size_t end = std::min(stream.size(), start + 0xFFFFFF);
+    std::uint8_t sequence = 0;
+    for (std::size_t start = 0; start < stream.size(); start += 0xFFFFFF) {
+      const std::size_t end = std::min(stream.size(), start + 0xFFFFFF);
       h.peer->Reply(CompressedBlock(sequence++, Slice(stream, start, end), true));
     }
     stream.clear();
@@ -270,7 +271,7 @@ TEST(NetRead, CompressedPacketSpanningBlocksAtEveryCut) {
   const Bytes data = Concat({first, second});
   // Cuts inside the first header, inside its payload, right after it, and
   // inside the second header.
-  for (const size_t cut : {1u, 3u, 4u, 60u, 123u, 124u, 126u, 127u}) {
+  for (const std::size_t cut : {1u, 3u, 4u, 60u, 123u, 124u, 126u, 127u}) {
     for (const bool deflate : {false, true}) {
       Harness h(true);
       h.peer->Reply(CompressedBlock(0, Slice(data, 0, cut), deflate));
@@ -362,7 +363,7 @@ TEST(NetRead, ClearResetsSequenceButKeepsInput) {
 TEST(NetRead, RandomStreamsNeverReadOutsideTheBuffer) {
   // Whatever a peer sends, reads end in a packet or a recorded failure; the
   // sanitizer build checks every access on the way.
-  uint32_t state = 2463534242u;
+  std::uint32_t state = 2463534242u;
   const auto next = [&state] {
     state ^= state << 13;
     state ^= state >> 17;
@@ -374,22 +375,22 @@ TEST(NetRead, RandomStreamsNeverReadOutsideTheBuffer) {
     Harness h(compress);
     for (int piece = 0; piece < 6; ++piece) {
       Bytes chunk(next() % 40);
-      for (auto& b : chunk) b = static_cast<uint8_t>(next());
+      for (auto& b : chunk) b = static_cast<std::uint8_t>(next());
       // Small, plausible headers make the layer go deeper than pure noise.
       // Keep most length fields below 128 KiB so rounds stay quick.
       if (chunk.size() > 6 && next() % 8 != 0)
-        chunk[2] = chunk[6] = static_cast<uint8_t>(next() % 2);
+        chunk[2] = chunk[6] = static_cast<std::uint8_t>(next() % 2);
       if (!chunk.empty() && next() % 2 == 0) {
-        chunk[0] = static_cast<uint8_t>(next() % 24);
+        chunk[0] = static_cast<std::uint8_t>(next() % 24);
         if (chunk.size() > 3) chunk[1] = chunk[2] = 0;
-        if (chunk.size() > 3) chunk[3] = static_cast<uint8_t>(piece);
+        if (chunk.size() > 3) chunk[3] = static_cast<std::uint8_t>(piece);
       }
       h.peer->Reply(chunk);
     }
     for (int read = 0; read < 8 && h.net.IsOpen(); ++read) {
       const int length = h.net.SafeRead(round % 4 < 2 ? 0x4000 : 0);
       if (length > 0) {
-        ASSERT_EQ(h.net.Payload().size(), static_cast<size_t>(length));
+        ASSERT_EQ(h.net.Payload().size(), static_cast<std::size_t>(length));
         ASSERT_EQ(h.net.ReadPos()[length], 0);
       }
     }
@@ -408,7 +409,7 @@ TEST(NetRead, PacketsThatArriveTogetherCostOneRead) {
     SCOPED_TRACE(compress ? "compressed" : "plain");
     Harness h(compress);
     Bytes packets;
-    for (uint8_t i = 0; i < 100; ++i) packets = Concat({packets, Packet(i, Text("row"))});
+    for (std::uint8_t i = 0; i < 100; ++i) packets = Concat({packets, Packet(i, Text("row"))});
     h.peer->Reply(compress ? CompressedBlock(0, packets, true) : packets);
     for (int i = 0; i < 100; ++i) ASSERT_EQ(h.net.SafeRead(0), 3) << i;
     EXPECT_EQ(h.peer->Reads(), 1);
@@ -439,7 +440,7 @@ TEST(NetRead, StreamsAreReadInLargerPieces) {
   Harness h;
   Bytes stream;
   for (int i = 0; i < 2000; ++i)
-    stream = Concat({stream, Packet(static_cast<uint8_t>(i), Bytes(100, 'r'))});
+    stream = Concat({stream, Packet(static_cast<std::uint8_t>(i), Bytes(100, 'r'))});
   h.peer->Reply(stream);
   for (int i = 0; i < 2000; ++i) ASSERT_EQ(h.net.SafeRead(0), 100) << i;
   EXPECT_EQ(h.net.Capacity(), 65536u);

@@ -20,7 +20,7 @@ struct Harness {
   }
 };
 
-Bytes Inflate(const Bytes& data, size_t length) {
+Bytes Inflate(const Bytes& data, std::size_t length) {
   Bytes out(length);
   uLongf outLength = static_cast<uLongf>(length);
   EXPECT_EQ(uncompress(out.data(), &outLength, data.data(), static_cast<uLong>(data.size())), Z_OK);
@@ -56,8 +56,8 @@ TEST(NetWrite, CompressedLargePayloadIsDeflated) {
   ASSERT_EQ(h.net.Flush(), 0);
   const Bytes& out = h.peer->Written();
   ASSERT_GE(out.size(), 7u);
-  const size_t length = Length3(out.data());
-  const size_t uncompressedLength = Length3(out.data() + 4);
+  const std::size_t length = Length3(out.data());
+  const std::size_t uncompressedLength = Length3(out.data() + 4);
   EXPECT_EQ(uncompressedLength, 5004u);
   EXPECT_EQ(length, out.size() - 7) << "one block holding the whole zlib stream";
   EXPECT_LT(length, 200u);
@@ -73,8 +73,8 @@ TEST(NetWrite, CompressionOnlyWhenItPays) {
       {"incompressible",
        [] {
          Bytes b(300);
-         uint32_t x = 12345;
-         for (auto& v : b) v = static_cast<uint8_t>((x = x * 1103515245 + 12345) >> 16);
+         std::uint32_t x = 12345;
+         for (auto& v : b) v = static_cast<std::uint8_t>((x = x * 1103515245 + 12345) >> 16);
          return b;
        }()},
   };
@@ -100,13 +100,13 @@ TEST(NetWrite, SequenceNumbersCountAndWrap) {
 // with consecutive numbers, a shorter piece (empty when nothing is left)
 // ending it; the command byte counts as the payload's first byte.
 TEST(NetWrite, LargePayloadsGoOutInPieces) {
-  const auto header = [](size_t length, uint8_t sequence) {
-    return Bytes{static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
-                 static_cast<uint8_t>(length >> 16), sequence};
+  const auto header = [](std::size_t length, std::uint8_t sequence) {
+    return Bytes{static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
+                 static_cast<std::uint8_t>(length >> 16), sequence};
   };
-  const auto headerAt = [](const Bytes& written, size_t at) {
-    return Bytes(written.begin() + static_cast<ptrdiff_t>(at),
-                 written.begin() + static_cast<ptrdiff_t>(at + 4));
+  const auto headerAt = [](const Bytes& written, std::size_t at) {
+    return Bytes(written.begin() + static_cast<std::ptrdiff_t>(at),
+                 written.begin() + static_cast<std::ptrdiff_t>(at + 4));
   };
   {
     Harness h;

@@ -27,12 +27,12 @@ TEST(Sha1, Fips180Vectors) {
 TEST(Sha1, InputInPiecesOfEveryBlockBoundary) {
   const std::string text(130, 'q');
   const std::string whole = Hex(Sha1({Text(text)}));
-  for (size_t split : {1u, 55u, 56u, 63u, 64u, 65u, 128u}) {
+  for (std::size_t split : {1u, 55u, 56u, 63u, 64u, 65u, 128u}) {
     TSha1Context context;
     sha1Reset(context);
     sha1Input(context, Text(text).data(), split);
     sha1Input(context, Text(text).data() + split, text.size() - split);
-    uint8_t digest[20];
+    std::uint8_t digest[20];
     sha1Result(context, digest);
     EXPECT_EQ(Hex(digest), whole) << split;
   }
@@ -42,14 +42,14 @@ TEST(Sha1, ContextStateRules) {
   TSha1Context context;
   sha1Reset(context);
   sha1Input(context, Text("abc").data(), 3);
-  uint8_t first[20], again[20];
+  std::uint8_t first[20], again[20];
   sha1Result(context, first);
   sha1Result(context, again);
   EXPECT_EQ(Hex(again), Hex(first)) << "a repeated result repeats the digest";
 
   sha1Input(context, Text("d").data(), 1);
   EXPECT_TRUE(context.Corrupted) << "input after the result corrupts the context";
-  uint8_t untouched[20] = {};
+  std::uint8_t untouched[20] = {};
   EXPECT_FALSE(sha1Result(context, untouched));
   EXPECT_EQ(Hex(untouched), std::string(40, '0')) << "a corrupted context writes nothing";
 }
@@ -62,7 +62,7 @@ TEST(Sha1, AbsentBuffersAreHarmless) {
   sha1Input(context, Text("abc").data(), 3);
   sha1Input(context, nullptr, 0);
   EXPECT_FALSE(sha1Result(context, nullptr)) << "no place for the digest";
-  uint8_t digest[20] = {};
+  std::uint8_t digest[20] = {};
   ASSERT_TRUE(sha1Result(context, digest)) << "an empty input and a missing output change nothing";
   EXPECT_EQ(Hex(digest), abc);
 
@@ -70,7 +70,7 @@ TEST(Sha1, AbsentBuffersAreHarmless) {
   sha1Input(context, Text("abc").data(), 3);
   sha1Input(context, nullptr, 5);
   EXPECT_TRUE(context.Corrupted) << "announced bytes that are not there";
-  uint8_t untouched[20] = {};
+  std::uint8_t untouched[20] = {};
   EXPECT_FALSE(sha1Result(context, untouched));
   EXPECT_EQ(Hex(untouched), std::string(40, '0'));
 }
@@ -78,7 +78,7 @@ TEST(Sha1, AbsentBuffersAreHarmless) {
 TEST(OldPassword, HashPasswordPublishedValues) {
   struct Case {
     std::string password;
-    uint32_t h0, h1;
+    std::uint32_t h0, h1;
   } cases[] = {
       {"", 0x50305735, 0x12345671},
       {"abc", 0x7CD2B594, 0x2BE28759},
@@ -141,15 +141,15 @@ TEST(NewPassword, Scramble41MatchesItsDefinition) {
 }
 
 TEST(NewPassword, XorBytesInPlace) {
-  uint8_t a[3] = {0x0F, 0xF0, 0xAA};
-  const uint8_t b[3] = {0xFF, 0xFF, 0xAA};
+  std::uint8_t a[3] = {0x0F, 0xF0, 0xAA};
+  const std::uint8_t b[3] = {0xFF, 0xFF, 0xAA};
   XorBytes(a, b, 3, a);
   EXPECT_EQ(Hex(a), "f00f00");
 }
 
 TEST(NewPassword, SecondStepAnswers) {
-  std::array<uint8_t, 24> reply{};
-  for (size_t i = 0; i < reply.size(); ++i) reply[i] = static_cast<uint8_t>(i * 7 + 1);
+  std::array<std::uint8_t, 24> reply{};
+  for (std::size_t i = 0; i < reply.size(); ++i) reply[i] = static_cast<std::uint8_t>(i * 7 + 1);
 
   const TSha1Digest b = HashPasswordSha1("pa ss\tword");
   EXPECT_EQ(b, Sha1({Text("password")}));
@@ -161,15 +161,16 @@ TEST(NewPassword, SecondStepAnswers) {
   EXPECT_EQ(check, Sha1({std::span(reply).first(4), b}));
 
   const auto h = HashPassword("oldpw");
-  const uint8_t words[8] = {uint8_t(h[0] >> 24), uint8_t(h[0] >> 16), uint8_t(h[0] >> 8),
-                            uint8_t(h[0]),       uint8_t(h[1] >> 24), uint8_t(h[1] >> 16),
-                            uint8_t(h[1] >> 8),  uint8_t(h[1])};
+  const std::uint8_t words[8] = {std::uint8_t(h[0] >> 24), std::uint8_t(h[0] >> 16),
+                                 std::uint8_t(h[0] >> 8),  std::uint8_t(h[0]),
+                                 std::uint8_t(h[1] >> 24), std::uint8_t(h[1] >> 16),
+                                 std::uint8_t(h[1] >> 8),  std::uint8_t(h[1])};
   EXPECT_EQ(HashOldPasswordSha1("oldpw"), Sha1({words}));
 
   reply[0] = '*';
   const TSha1Digest old = SecondStepOldHash("oldpw", reply);
-  size_t nonZero = 0;
-  for (size_t i = 0; i < old.size(); ++i)
+  std::size_t nonZero = 0;
+  for (std::size_t i = 0; i < old.size(); ++i)
     if (old[i] != 0) nonZero = i + 1;
   EXPECT_LE(nonZero, 8u) << "the scramble and its 0 byte fill at most 9 bytes";
   TSha1Digest x;

@@ -305,16 +305,16 @@ TEST(SessionFaults, UnreadRowsOfAStalledServerAreNotDrainedForever) {
 class EndlessRows final : public platform::TByteStream {
  public:
   explicit EndlessRows(Bytes start) : pending_(std::move(start)) {}
-  int Read(uint8_t* buffer, int size) override {
+  int Read(std::uint8_t* buffer, int size) override {
     if (pending_.empty()) pending_ = Packet(sequence_++, RowPayload({std::string(100, 'r')}));
     const int count = std::min(size, static_cast<int>(pending_.size()));
     std::copy_n(pending_.begin(), count, buffer);
     pending_.erase(pending_.begin(), pending_.begin() + count);
     return count;
   }
-  int Write(const uint8_t*, int size) override { return size; }
+  int Write(const std::uint8_t*, int size) override { return size; }
   int SetNonBlocking(bool) override { return 0; }
-  bool WaitReadable(int64_t) override { return true; }
+  bool WaitReadable(std::int64_t) override { return true; }
   platform::TIoError LastIoError() const override { return platform::TIoError::None; }
   void Close() override {}
 

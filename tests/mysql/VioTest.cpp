@@ -22,7 +22,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // A loopback port that nothing listens on.
-int32_t ClosedPort() {
+std::int32_t ClosedPort() {
   const int s = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -70,7 +70,7 @@ TEST(VioTcp, ConnectClearsTheErrorAndRefusesASecondConnect) {
   EXPECT_TRUE(vio.IsBlocking());
 
   EXPECT_EQ(vio.Connect(VioTcpIp, "127.0.0.1", "", server.Port(), 5, true), -20);
-  uint8_t buffer[8];
+  std::uint8_t buffer[8];
   ASSERT_EQ(vio.Read(buffer, sizeof buffer), 2) << "the first connection is intact";
   EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 2), "hi");
   vio.Close();
@@ -85,14 +85,14 @@ TEST(VioTcp, ConnectClearsTheErrorAndRefusesASecondConnect) {
 }
 
 TEST(VioTcp, FailureRows) {
-  const int32_t closed = ClosedPort();
+  const std::int32_t closed = ClosedPort();
   const std::string longHost = std::string(100, 'n') + ".invalid";
   struct Case {
     const char* name;
     std::string host;
-    int32_t port;
+    std::int32_t port;
     int result;
-    int32_t number;
+    std::int32_t number;
     std::string messageStart;
   } cases[] = {
       {"refused", "127.0.0.1", closed, -6, 2003, "Can't connect to MySQL server on '127.0.0.1' ("},
@@ -201,7 +201,7 @@ TEST(VioRetry, ClassificationOfTheLastFailure) {
     peer->Reply(Text("x"));
     TMysqlVio vio;
     ASSERT_EQ(vio.AttachStream(std::move(stream), VioTcpIp), 0);
-    uint8_t byte;
+    std::uint8_t byte;
     ASSERT_EQ(vio.Read(&byte, 1), -1);
     EXPECT_EQ(vio.ShouldRetry(), c.retry);
     EXPECT_EQ(vio.WasInterrupted(), c.interrupted);

@@ -44,8 +44,8 @@ TEST_P(TCodePageTable, AgreesWithTheSystemConverter) {
     unsigned char out[4] = {};
     char* inPtr = &in;
     char* outPtr = reinterpret_cast<char*>(out);
-    size_t inLeft = 1, outLeft = sizeof out;
-    ASSERT_NE(iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft), static_cast<size_t>(-1));
+    std::size_t inLeft = 1, outLeft = sizeof out;
+    ASSERT_NE(iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft), static_cast<std::size_t>(-1));
     const char16_t expected = static_cast<char16_t>(out[0] | out[1] << 8);
     EXPECT_EQ(FromAnsi(std::string(1, in))[0], expected) << "byte " << byte;
     EXPECT_EQ(ToAnsi(TOleString(1, expected)), std::string(1, in)) << "byte " << byte;

@@ -18,7 +18,7 @@ bool AwaitReady(int fd, std::string& said) {
     char buffer[256];
     const ssize_t got = read(fd, buffer, sizeof buffer);
     if (got <= 0) return false;
-    said.append(buffer, static_cast<size_t>(got));
+    said.append(buffer, static_cast<std::size_t>(got));
   }
   return true;
 }

@@ -49,7 +49,7 @@ FakeServer& FakeServer::Expect(Bytes bytes) {
   steps_.emplace_back(Kind::Expect, std::move(bytes));
   return *this;
 }
-FakeServer& FakeServer::Receive(size_t count) {
+FakeServer& FakeServer::Receive(std::size_t count) {
   steps_.emplace_back(Kind::Receive, Bytes{}, count);
   return *this;
 }
@@ -135,8 +135,8 @@ bool FakeServer::AcceptClient() {
   return false;
 }
 
-bool FakeServer::ReadExactly(uint8_t* target, size_t count, const char* what) {
-  size_t got = 0;
+bool FakeServer::ReadExactly(std::uint8_t* target, std::size_t count, const char* what) {
+  std::size_t got = 0;
   const auto deadline = std::chrono::steady_clock::now() + stepTimeout_;
   pollfd entry{client_, POLLIN, 0};
   while (got < count) {
@@ -154,14 +154,14 @@ bool FakeServer::ReadExactly(uint8_t* target, size_t count, const char* what) {
            std::to_string(got) + " of " + std::to_string(count) + " bytes)");
       return false;
     }
-    got += static_cast<size_t>(n);
+    got += static_cast<std::size_t>(n);
   }
   return true;
 }
 
 void FakeServer::Run() {
   bool connected = AcceptClient();
-  for (size_t index = 0; index < steps_.size() && !stopping_; ++index) {
+  for (std::size_t index = 0; index < steps_.size() && !stopping_; ++index) {
     Step& step = steps_[index];
     if (step.kind == Kind::Accept) {
       connected = AcceptClient();
@@ -175,7 +175,7 @@ void FakeServer::Run() {
     bool ok = true;
     switch (step.kind) {
       case Kind::Send: {
-        size_t sent = 0;
+        std::size_t sent = 0;
         while (ok && sent < step.bytes.size()) {
           const ssize_t n =
               send(client_, step.bytes.data() + sent, step.bytes.size() - sent, MSG_NOSIGNAL);
@@ -183,7 +183,7 @@ void FakeServer::Run() {
             Fail("send failed at step " + std::to_string(index));
             ok = false;
           } else {
-            sent += static_cast<size_t>(n);
+            sent += static_cast<std::size_t>(n);
           }
         }
         break;
@@ -192,7 +192,7 @@ void FakeServer::Run() {
         Bytes got(step.bytes.size());
         ok = ReadExactly(got.data(), got.size(), "expected bytes");
         if (ok && got != step.bytes) {
-          size_t at = 0;
+          std::size_t at = 0;
           while (got[at] == step.bytes[at]) ++at;
           Fail("step " + std::to_string(index) + ": bytes differ from offset " +
                std::to_string(at));
@@ -210,7 +210,7 @@ void FakeServer::Run() {
         Bytes got(4);
         ok = ReadExactly(got.data(), 4, "a packet header");
         if (ok) {
-          const size_t length = Length3(got.data());
+          const std::size_t length = Length3(got.data());
           got.resize(4 + length);
           ok = ReadExactly(got.data() + 4, length, "a packet payload");
         }
@@ -225,7 +225,7 @@ void FakeServer::Run() {
       case Kind::Drain: {
         // Both wait for the client to close; a silent server just never answers.
         pollfd entry{client_, POLLIN, 0};
-        uint8_t scratch[4096];
+        std::uint8_t scratch[4096];
         while (!stopping_) {
           if (poll(&entry, 1, PollTick) > 0 && recv(client_, scratch, sizeof scratch, 0) <= 0)
             break;

@@ -28,14 +28,14 @@ class FakeServer {
   FakeServer(const FakeServer&) = delete;
   FakeServer& operator=(const FakeServer&) = delete;
 
-  [[nodiscard]] uint16_t Port() const { return port_; }
+  [[nodiscard]] std::uint16_t Port() const { return port_; }
 
   // Writes these bytes (in one send).
   FakeServer& Send(Bytes bytes);
   // Reads exactly as many bytes as given and records a failure on mismatch.
   FakeServer& Expect(Bytes bytes);
   // Reads `count` bytes and appends them to Received().
-  FakeServer& Receive(size_t count);
+  FakeServer& Receive(std::size_t count);
   // Reads one packet (header and payload) and appends it to Received().
   FakeServer& ReceivePacket();
   // Does nothing for a while, connection open.
@@ -64,24 +64,24 @@ class FakeServer {
  private:
   enum class Kind { Send, Expect, Receive, ReceivePacket, Pause, Silent, Drain, Close, Accept };
   struct Step {
-    explicit Step(Kind k, Bytes b = {}, size_t n = 0, std::chrono::milliseconds d = {})
+    explicit Step(Kind k, Bytes b = {}, std::size_t n = 0, std::chrono::milliseconds d = {})
         : kind(k), bytes(std::move(b)), count(n), duration(d) {}
     Kind kind;
     Bytes bytes;
-    size_t count;
+    std::size_t count;
     std::chrono::milliseconds duration;
   };
 
   void Run();
   bool AcceptClient();
-  bool ReadExactly(uint8_t* target, size_t count, const char* what);
+  bool ReadExactly(std::uint8_t* target, std::size_t count, const char* what);
   void Fail(std::string message);
   void CloseClient();
 
   std::vector<Step> steps_;
   int listener_ = -1;
   int client_ = -1;
-  uint16_t port_ = 0;
+  std::uint16_t port_ = 0;
   std::thread thread_;
   std::atomic<bool> stopping_{false};
   std::atomic<bool> finished_{false};

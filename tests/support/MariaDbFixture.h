@@ -18,7 +18,7 @@ struct MariaDbAccount {
 
 struct MariaDbServer {
   std::string Host;
-  int32_t Port = 0;
+  std::int32_t Port = 0;
   std::string Socket;
   std::string Database;
   MariaDbAccount Native;  // 4.1 password, all privileges

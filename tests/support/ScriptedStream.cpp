@@ -8,7 +8,7 @@ std::pair<std::unique_ptr<ScriptedStream>, std::shared_ptr<ScriptedPeer>> Script
   return {std::unique_ptr<ScriptedStream>(new ScriptedStream(peer)), peer};
 }
 
-int ScriptedStream::Read(uint8_t* buffer, int size) {
+int ScriptedStream::Read(std::uint8_t* buffer, int size) {
   ++peer_->reads_;
   auto& steps = peer_->steps_;
   if (steps.empty()) {  // the peer has nothing more to say: end of stream
@@ -21,15 +21,15 @@ int ScriptedStream::Read(uint8_t* buffer, int size) {
     if (!step.stalls) steps.pop_front();
     return -1;
   }
-  const size_t count = std::min(step.data.size(), static_cast<size_t>(size));
+  const std::size_t count = std::min(step.data.size(), static_cast<std::size_t>(size));
   if (count > 0) std::memcpy(buffer, step.data.data(), count);
-  step.data.erase(step.data.begin(), step.data.begin() + static_cast<ptrdiff_t>(count));
+  step.data.erase(step.data.begin(), step.data.begin() + static_cast<std::ptrdiff_t>(count));
   if (step.data.empty()) steps.pop_front();
   lastError_ = platform::TIoError::None;
   return static_cast<int>(count);
 }
 
-int ScriptedStream::Write(const uint8_t* data, int size) {
+int ScriptedStream::Write(const std::uint8_t* data, int size) {
   ++peer_->writes_;
   if (peer_->failWrites_ > 0) {
     --peer_->failWrites_;

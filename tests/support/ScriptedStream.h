@@ -17,7 +17,7 @@
 
 #include "platform/os/ByteStream.h"
 
-using Bytes = std::vector<uint8_t>;
+using Bytes = std::vector<std::uint8_t>;
 
 class ScriptedPeer {
  public:
@@ -77,11 +77,11 @@ class ScriptedStream final : public platform::TByteStream {
  public:
   static std::pair<std::unique_ptr<ScriptedStream>, std::shared_ptr<ScriptedPeer>> Make();
 
-  int Read(uint8_t* buffer, int size) override;
-  int Write(const uint8_t* data, int size) override;
+  int Read(std::uint8_t* buffer, int size) override;
+  int Write(const std::uint8_t* data, int size) override;
   int SetNonBlocking(bool on) override;
   // Data and the end of the stream are both readable; only a stall is not.
-  bool WaitReadable(int64_t) override { return !peer_->Stalled(); }
+  bool WaitReadable(std::int64_t) override { return !peer_->Stalled(); }
   platform::TIoError LastIoError() const override { return lastError_; }
   void Close() override { peer_->closed_ = true; }
 

@@ -6,10 +6,10 @@
 
 namespace {
 
-void Put3(Bytes& out, size_t value) {
-  out.push_back(static_cast<uint8_t>(value));
-  out.push_back(static_cast<uint8_t>(value >> 8));
-  out.push_back(static_cast<uint8_t>(value >> 16));
+void Put3(Bytes& out, std::size_t value) {
+  out.push_back(static_cast<std::uint8_t>(value));
+  out.push_back(static_cast<std::uint8_t>(value >> 8));
+  out.push_back(static_cast<std::uint8_t>(value >> 16));
 }
 
 }  // namespace
@@ -18,7 +18,7 @@ Bytes Text(std::string_view text) {
   return Bytes(text.begin(), text.end());
 }
 
-std::size_t Length3(const uint8_t* at) {
+std::size_t Length3(const std::uint8_t* at) {
   return std::size_t{at[0]} | std::size_t{at[1]} << 8 | std::size_t{at[2]} << 16;
 }
 
@@ -33,17 +33,17 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
   return out;
 }
 
-std::string Hex(std::span<const uint8_t> bytes) {
+std::string Hex(std::span<const std::uint8_t> bytes) {
   static constexpr char kDigits[] = "0123456789abcdef";
   std::string out;
-  for (const uint8_t byte : bytes) {
+  for (const std::uint8_t byte : bytes) {
     out += kDigits[byte >> 4];
     out += kDigits[byte & 15];
   }
   return out;
 }
 
-Bytes Packet(uint8_t sequence, const Bytes& payload) {
+Bytes Packet(std::uint8_t sequence, const Bytes& payload) {
   Bytes out;
   Put3(out, payload.size());
   out.push_back(sequence);
@@ -51,9 +51,9 @@ Bytes Packet(uint8_t sequence, const Bytes& payload) {
   return out;
 }
 
-Bytes CompressedBlock(uint8_t sequence, const Bytes& data, bool deflate) {
+Bytes CompressedBlock(std::uint8_t sequence, const Bytes& data, bool deflate) {
   Bytes payload = data;
-  size_t uncompressedLength = 0;
+  std::size_t uncompressedLength = 0;
   if (deflate) {
     uLongf length = compressBound(static_cast<uLong>(data.size()));
     payload.resize(length);
@@ -70,8 +70,8 @@ Bytes CompressedBlock(uint8_t sequence, const Bytes& data, bool deflate) {
   return out;
 }
 
-Bytes ErrorPayload(uint16_t number, std::string_view sqlState, std::string_view text) {
-  Bytes out{0xFF, static_cast<uint8_t>(number), static_cast<uint8_t>(number >> 8)};
+Bytes ErrorPayload(std::uint16_t number, std::string_view sqlState, std::string_view text) {
+  Bytes out{0xFF, static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8)};
   if (!sqlState.empty()) {
     out.push_back('#');
     out.insert(out.end(), sqlState.begin(), sqlState.end());

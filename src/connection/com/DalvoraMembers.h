@@ -27,7 +27,7 @@ struct TPropertyDefinition {
 struct TMethodDefinition {
   const char* Name;
   const OLECHAR* AlternativeName;
-  int32_t ParamsCount;
+  std::int32_t ParamsCount;
   bool ReturnValue;
   bool HasDefaultParam;  // OnGetDefaultParam
   bool HasProc;          // OnCallAsProc

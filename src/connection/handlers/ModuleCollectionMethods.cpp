@@ -15,7 +15,7 @@ platform::TOleVariant AsReference(const platform::TOleVariant& table) {
 
 }  // namespace
 
-void TModule::AddinHelperMethodsFetchAllGetDefaultParam(TAddin&, int32_t, TValue& value) {
+void TModule::AddinHelperMethodsFetchAllGetDefaultParam(TAddin&, std::int32_t, TValue& value) {
   value = TValue::Null();
 }
 
@@ -33,7 +33,7 @@ void TModule::AddinHelperMethodsFillAllCallAsFunc(TAddin& sender, TParams& param
   if (!params.empty()) params[0] = AsReference(value);
 }
 
-void TModule::AddinHelperMethodsListProcessesGetDefaultParam(TAddin&, int32_t, TValue& value) {
+void TModule::AddinHelperMethodsListProcessesGetDefaultParam(TAddin&, std::int32_t, TValue& value) {
   value = TValue::Null();
 }
 

@@ -28,10 +28,10 @@ const mysql::TFieldDescriptor& RequireField(const mysql::TMysqlResult& result,
 }
 
 // The attribute selectors 1 to 4 of FieldDef.
-platform::TOleVariant FieldAttribute(const mysql::TFieldDescriptor& field, int32_t selector) {
+platform::TOleVariant FieldAttribute(const mysql::TFieldDescriptor& field, std::int32_t selector) {
   switch (selector) {
     case 1:
-      return platform::TOleVariant(static_cast<int32_t>(field.Type));
+      return platform::TOleVariant(static_cast<std::int32_t>(field.Type));
     case 2:
       return Int32Bits(field.Length);
     case 3:
@@ -57,7 +57,8 @@ void TModule::AddinHelperMethodsFetchValueCallAsFunc(TAddin& sender, TParams& pa
   value = FieldValueAt(*result, index, object.AutoType());
 }
 
-void TModule::AddinHelperMethodsFieldDefGetDefaultParam(TAddin&, int32_t index, TValue& value) {
+void TModule::AddinHelperMethodsFieldDefGetDefaultParam(TAddin&, std::int32_t index,
+                                                        TValue& value) {
   if (index == 1) value = TValue(0);
 }
 
@@ -69,7 +70,7 @@ void TModule::AddinHelperMethodsFieldDefCallAsFunc(TAddin& sender, TParams& para
     return;
   }
   const TFieldReference field = ResolveFieldReference(*result, reference, TIndexRange::Fields);
-  const int32_t selector = Param(params, 1).ToInt32();
+  const std::int32_t selector = Param(params, 1).ToInt32();
   if (selector < 1 || selector > 4) {
     // Given an index the answer is the name, given a name the index (or -1).
     value = field.ByIndex ? TValue(result->Field(field.Index)->Name) : TValue(field.Index);
@@ -96,7 +97,7 @@ void TModule::AddinHelperMethodsFieldTypeCallAsFunc(TAddin& sender, TParams& par
   value = ColumnTypeName(RequireField(*result, reference, index).Type, false);
 }
 
-void TModule::AddinHelperMethodsFetchRowGetDefaultParam(TAddin&, int32_t, TValue& value) {
+void TModule::AddinHelperMethodsFetchRowGetDefaultParam(TAddin&, std::int32_t, TValue& value) {
   value = TValue::Null();
 }
 

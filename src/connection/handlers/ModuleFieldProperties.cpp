@@ -14,7 +14,7 @@ namespace connection {
 namespace {
 
 // Longest column name a property name carries.
-constexpr size_t kMaxColumnNameLength = 255;
+constexpr std::size_t kMaxColumnNameLength = 255;
 
 // The column a property name stands for: its first character (whatever it
 // is) dropped, the rest compared with letter case ignored. -1 when none.
@@ -46,7 +46,7 @@ void TModule::AddinHelperGetProperty(TAddin& sender, const std::string& property
 }
 
 void TModule::AddinHelperFindProperty(TAddin& sender, const std::string& propertyName,
-                                      int32_t& index) {
+                                      std::int32_t& index) {
   try {
     if (const mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) {
       index = ColumnOfProperty(*result, propertyName);
@@ -56,7 +56,7 @@ void TModule::AddinHelperFindProperty(TAddin& sender, const std::string& propert
 }
 
 void TModule::AddinHelperGetPropertyName(TAddin& sender, addin::TOleString& propertyName,
-                                         int32_t index, int32_t) {
+                                         std::int32_t index, std::int32_t) {
   try {
     const mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult();
     const mysql::TFieldDescriptor* field = result ? result->Field(index) : nullptr;
@@ -69,7 +69,7 @@ void TModule::AddinHelperGetPropertyName(TAddin& sender, addin::TOleString& prop
   }
 }
 
-void TModule::AddinHelperGetPropertyCount(TAddin& sender, int32_t& count) {
+void TModule::AddinHelperGetPropertyCount(TAddin& sender, std::int32_t& count) {
   if (const mysql::TMysqlResult* result = TDalvora::Of(sender).CurrentResult()) {
     count += result->FieldCount();
   }

@@ -15,11 +15,11 @@ mysql::TMysqlClient& ClientOf(addin::TAddin& sender) {
   return TDalvora::Of(sender).Client();
 }
 
-constexpr int64_t kLastPort = 65535;
+constexpr std::int64_t kLastPort = 65535;
 // The longest connect time-out in seconds: Windows takes the seconds of a
 // socket wait as a signed 32-bit number, and a larger (or negative) value
 // made the wait fail at once instead of lasting long.
-constexpr int64_t kLongestConnectTimeout = INT32_MAX;
+constexpr std::int64_t kLongestConnectTimeout = INT32_MAX;
 
 }  // namespace
 
@@ -68,7 +68,7 @@ void TModule::AddinHelperPropertiesPortGet(TAddin& sender, TValue& value) {
 }
 
 void TModule::AddinHelperPropertiesPortSet(TAddin& sender, TValue& value) {
-  ClientOf(sender).SetPort(static_cast<uint32_t>(SettingInRange(value, "Port", 0, kLastPort)));
+  ClientOf(sender).SetPort(static_cast<std::uint32_t>(SettingInRange(value, "Port", 0, kLastPort)));
 }
 
 void TModule::AddinHelperPropertiesClientFlagGet(TAddin& sender, TValue& value) {
@@ -108,8 +108,8 @@ void TModule::AddinHelperPropertiesConnectTimeoutGet(TAddin& sender, TValue& val
 }
 
 void TModule::AddinHelperPropertiesConnectTimeoutSet(TAddin& sender, TValue& value) {
-  ClientOf(sender).SetConnectTimeout(
-      static_cast<uint32_t>(SettingInRange(value, "ConnectTimeout", 0, kLongestConnectTimeout)));
+  ClientOf(sender).SetConnectTimeout(static_cast<std::uint32_t>(
+      SettingInRange(value, "ConnectTimeout", 0, kLongestConnectTimeout)));
 }
 
 void TModule::AddinHelperPropertiesCompressGet(TAddin& sender, TValue& value) {

@@ -20,8 +20,9 @@ namespace {
 std::string SubstituteParameters(std::string statement, const platform::TOleVariant& list) {
   if (!list.IsDispatch()) return statement;
   try {
-    const int32_t count = addin::HostFunction(list, "GetListSize", {addin::OmittedArg()}).ToInt32();
-    for (int32_t i = 1; i <= count; ++i) {
+    const std::int32_t count =
+        addin::HostFunction(list, "GetListSize", {addin::OmittedArg()}).ToInt32();
+    for (std::int32_t i = 1; i <= count; ++i) {
       platform::TOleVariant presentation("");
       const platform::TOleVariant value = addin::HostFunction(
           list, "GetValue", {platform::TOleVariant(i), addin::ByRef(presentation)});
@@ -43,7 +44,7 @@ bool AsksForBuffered(const platform::TOleVariant& value) {
 
 }  // namespace
 
-void TModule::AddinHelperMethodsQueryGetDefaultParam(TAddin&, int32_t index, TValue& value) {
+void TModule::AddinHelperMethodsQueryGetDefaultParam(TAddin&, std::int32_t index, TValue& value) {
   if (index == 1) value = TValue::Null();
   if (index == 2) value = TValue(0);
 }
@@ -58,7 +59,7 @@ void TModule::AddinHelperMethodsQueryCallAsFunc(TAddin& sender, TParams& params,
   value = Flag(outcome.Ok);
 }
 
-void TModule::AddinHelperMethodsExecuteGetDefaultParam(TAddin&, int32_t index, TValue& value) {
+void TModule::AddinHelperMethodsExecuteGetDefaultParam(TAddin&, std::int32_t index, TValue& value) {
   if (index == 1) value = TValue::Null();
 }
 

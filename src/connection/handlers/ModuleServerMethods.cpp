@@ -52,7 +52,7 @@ bool CreateOrDropDb(mysql::TMysqlClient& client, const std::string& name, bool c
 }  // namespace
 
 void TModule::AddinHelperMethodsStatusCallAsFunc(TAddin& sender, TParams&, TValue& value) {
-  value = TValue(static_cast<int32_t>(ClientOf(sender).Status()));
+  value = TValue(static_cast<std::int32_t>(ClientOf(sender).Status()));
 }
 
 void TModule::AddinHelperMethodsThreadIdCallAsFunc(TAddin& sender, TParams&, TValue& value) {
@@ -136,7 +136,8 @@ void TModule::AddinHelperMethodsDropDbCallAsFunc(TAddin& sender, TParams& params
   value = Flag(CreateOrDropDb(ClientOf(sender), Param(params, 0).ToString(), false));
 }
 
-void TModule::AddinHelperMethodsChangeUserGetDefaultParam(TAddin&, int32_t index, TValue& value) {
+void TModule::AddinHelperMethodsChangeUserGetDefaultParam(TAddin&, std::int32_t index,
+                                                          TValue& value) {
   // Only the database may be left out; user and password have no default.
   if (index == 2) value = TValue("");
 }

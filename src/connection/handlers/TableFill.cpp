@@ -47,7 +47,7 @@ class TTableWriter {
       table_.AddColumn(field.Name, ColumnTypeName(field.Type, autoType_));
   }
 
-  void NewLine(int32_t line) { table_.NewLine(line); }
+  void NewLine(std::int32_t line) { table_.NewLine(line); }
 
   // Every field into the column of the same position.
   void SetAll(const mysql::TMysqlResult& result) {
@@ -57,8 +57,8 @@ class TTableWriter {
 
   // The table's own columns, each filled from the field of its name, if any.
   void SetByColumnName(const mysql::TMysqlResult& result) {
-    const int32_t count = table_.ColumnCount();
-    for (int32_t c = 0; c < count; ++c) {
+    const std::int32_t count = table_.ColumnCount();
+    for (std::int32_t c = 0; c < count; ++c) {
       const int field = result.FieldIndex(table_.ColumnName(c), false);
       if (field >= 0) table_.SetCell(c, FieldValueAt(result, field, autoType_));
     }
@@ -82,7 +82,7 @@ TOleVariant FillTableFromResult(TDalvora& object, const TOleVariant& target) {
     // error left by something earlier must not stand for this fill.
     mysql::TMysqlClient& client = object.Client();
     client.ClearError();
-    int32_t line = 0;
+    std::int32_t line = 0;
     // What the host refuses while filling ends the fill; the table keeps
     // the lines written so far, and the reason is the last error.
     try {
@@ -129,7 +129,7 @@ TOleVariant FillTableWithProcesses(TDalvora& object, const TOleVariant& target) 
     TTableWriter writer(host, object.AutoType());
     writer.AddColumns(*processes);
     processes->First();
-    for (int32_t line = 1; !processes->Eof(); ++line, processes->Next()) {
+    for (std::int32_t line = 1; !processes->Eof(); ++line, processes->Next()) {
       writer.NewLine(line);
       writer.SetAll(*processes);
     }

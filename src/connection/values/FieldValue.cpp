@@ -9,7 +9,7 @@ namespace {
 
 enum class TValueKind { Integer, Real, DateTime, Date, Text };
 
-TValueKind KindOf(uint8_t typeCode) {
+TValueKind KindOf(std::uint8_t typeCode) {
   switch (typeCode) {
     case TypeTiny:
     case TypeShort:
@@ -36,7 +36,8 @@ TValueKind KindOf(uint8_t typeCode) {
 
 }  // namespace
 
-platform::TOleVariant ConvertFieldValue(uint8_t typeCode, std::string_view text, bool autoType) {
+platform::TOleVariant ConvertFieldValue(std::uint8_t typeCode, std::string_view text,
+                                        bool autoType) {
   const TValueKind kind = KindOf(typeCode);
   // Dates are date values whatever AutoType says.
   if (kind == TValueKind::Date) {
@@ -56,7 +57,7 @@ platform::TOleVariant ConvertFieldValue(uint8_t typeCode, std::string_view text,
   }
 }
 
-platform::TOleVariant ColumnTypeName(uint8_t typeCode, bool autoType) {
+platform::TOleVariant ColumnTypeName(std::uint8_t typeCode, bool autoType) {
   if (autoType) return platform::TOleVariant();
   if (typeCode <= TypeDouble || typeCode == TypeLongLong || typeCode == TypeInt24 ||
       typeCode == TypeYear) {

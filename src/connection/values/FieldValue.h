@@ -10,7 +10,7 @@
 namespace connection {
 
 // Column type codes of the protocol that the conversions tell apart.
-enum TFieldTypeCode : uint8_t {
+enum TFieldTypeCode : std::uint8_t {
   TypeDecimal = 0,
   TypeTiny = 1,
   TypeShort = 2,
@@ -33,10 +33,11 @@ enum TFieldTypeCode : uint8_t {
 // other numbers doubles, date-times OLE date numbers as doubles; dates are
 // date variants either way; everything else stays a string. Text that does
 // not parse gives 0 (or the date 1899-12-30); nothing here fails.
-platform::TOleVariant ConvertFieldValue(uint8_t typeCode, std::string_view text, bool autoType);
+platform::TOleVariant ConvertFieldValue(std::uint8_t typeCode, std::string_view text,
+                                        bool autoType);
 
 // The host column type for a field: empty with autoType on, otherwise
 // "Number", "Date" or "String".
-platform::TOleVariant ColumnTypeName(uint8_t typeCode, bool autoType);
+platform::TOleVariant ColumnTypeName(std::uint8_t typeCode, bool autoType);
 
 }  // namespace connection

@@ -6,8 +6,8 @@ void ReplaceParameter(std::string& statement, std::string_view name, std::string
   std::string marker(1, '%');
   marker.append(name).push_back('%');
   std::string result;
-  size_t from = 0;
-  for (size_t at = statement.find(marker); at != std::string::npos;
+  std::size_t from = 0;
+  for (std::size_t at = statement.find(marker); at != std::string::npos;
        at = statement.find(marker, from)) {
     result.append(statement, from, at - from);
     result.append(value);

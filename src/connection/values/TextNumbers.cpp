@@ -21,8 +21,8 @@ bool IsDigit(char c) {
 
 }  // namespace
 
-std::optional<int32_t> TextToInt32(std::string_view text) {
-  size_t pos = 0;
+std::optional<std::int32_t> TextToInt32(std::string_view text) {
+  std::size_t pos = 0;
   while (pos < text.size() && text[pos] == ' ') ++pos;
   bool negative = false;
   if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) {
@@ -41,28 +41,28 @@ std::optional<int32_t> TextToInt32(std::string_view text) {
   if (pos == text.size()) return std::nullopt;
   // The magnitude is kept in 64 bits and checked at every digit, so no text
   // length can overflow it.
-  const int64_t limit = negative ? int64_t{1} << 31 : (int64_t{1} << 31) - 1;
-  int64_t magnitude = 0;
+  const std::int64_t limit = negative ? std::int64_t{1} << 31 : (std::int64_t{1} << 31) - 1;
+  std::int64_t magnitude = 0;
   for (; pos < text.size(); ++pos) {
     const int digit = DigitValue(text[pos], radix);
     if (digit < 0) return std::nullopt;
     magnitude = magnitude * radix + digit;
     if (magnitude > limit) return std::nullopt;
   }
-  return static_cast<int32_t>(negative ? -magnitude : magnitude);
+  return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
 std::optional<double> TextToDouble(std::string_view text) {
-  size_t begin = 0;
+  std::size_t begin = 0;
   while (begin < text.size() && text[begin] == ' ') ++begin;
-  size_t end = text.size();
+  std::size_t end = text.size();
   while (end > begin && text[end - 1] == ' ') --end;
   const std::string_view number = text.substr(begin, end - begin);
 
   // Check the shape first: from_chars alone would also take "inf" and "nan".
-  size_t pos = 0;
+  std::size_t pos = 0;
   if (pos < number.size() && (number[pos] == '+' || number[pos] == '-')) ++pos;
-  size_t digits = 0;
+  std::size_t digits = 0;
   while (pos < number.size() && IsDigit(number[pos])) ++pos, ++digits;
   if (pos < number.size() && number[pos] == '.') {
     ++pos;
@@ -72,7 +72,7 @@ std::optional<double> TextToDouble(std::string_view text) {
   if (pos < number.size() && (number[pos] == 'e' || number[pos] == 'E')) {
     ++pos;
     if (pos < number.size() && (number[pos] == '+' || number[pos] == '-')) ++pos;
-    size_t exponentDigits = 0;
+    std::size_t exponentDigits = 0;
     while (pos < number.size() && IsDigit(number[pos])) ++pos, ++exponentDigits;
     if (exponentDigits == 0) return std::nullopt;
   }

@@ -11,7 +11,7 @@ namespace connection {
 // Optional leading blanks, an optional sign, then decimal digits; a prefix of
 // "$", "x" or "0x" (either case) reads hexadecimal digits instead. Nothing may
 // follow the digits, and the value must fit a signed 32-bit integer.
-std::optional<int32_t> TextToInt32(std::string_view text);
+std::optional<std::int32_t> TextToInt32(std::string_view text);
 
 // Optional blanks and sign, digits with an optional "." fraction and an
 // optional exponent, optional trailing blanks. No infinities, no NaN, no

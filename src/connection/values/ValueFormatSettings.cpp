@@ -93,7 +93,7 @@ class TScanner {
   bool Word(std::string_view word) {
     SkipBlanks();
     if (word.empty() || text_.size() - pos_ < word.size()) return false;
-    for (size_t i = 0; i < word.size(); ++i) {
+    for (std::size_t i = 0; i < word.size(); ++i) {
       if (Lower(text_[pos_ + i]) != Lower(word[i])) return false;
     }
     pos_ += word.size();
@@ -124,7 +124,7 @@ class TScanner {
   static char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
   std::string_view text_;
-  size_t pos_ = 0;
+  std::size_t pos_ = 0;
 };
 
 bool IsLeapYear(int year) {

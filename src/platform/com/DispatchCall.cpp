@@ -24,11 +24,11 @@ HRESULT DispatchIdOf(IDispatch* object, TOleStringView name, DISPID& id) {
 HRESULT InvokeDispatch(IDispatch* object, DISPID id, WORD flags, std::span<const TOleVariant> args,
                        TOleVariant* result, TOleString& description) {
   // Invoke takes the arguments last to first; the usual few need no heap.
-  constexpr size_t kLocalArgs = 8;
+  constexpr std::size_t kLocalArgs = 8;
   VARIANT local[kLocalArgs];
   std::vector<VARIANT> many(args.size() > kLocalArgs ? args.size() : 0);
   VARIANT* reversed = many.empty() ? local : many.data();
-  for (size_t i = 0; i < args.size(); ++i) reversed[args.size() - 1 - i] = *args[i].Get();
+  for (std::size_t i = 0; i < args.size(); ++i) reversed[args.size() - 1 - i] = *args[i].Get();
   DISPID putId = DISPID_PROPERTYPUT;
   DISPPARAMS params{};
   params.rgvarg = args.empty() ? nullptr : reversed;

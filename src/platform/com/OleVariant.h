@@ -44,7 +44,7 @@ class TOleVariant {
   TOleVariant() noexcept;  // empty
 
   // Integers: up to 32 bits signed (or 16 unsigned) give a 32-bit integer
-  // variant, int64_t and uint32_t a 64-bit one. bool is refused on purpose:
+  // variant, std::int64_t and std::uint32_t a 64-bit one. bool is refused on purpose:
   // the system never answers with a boolean variant (see Boolean()).
   template <std::integral T>
   requires(!std::same_as<T, bool> && !std::same_as<T, char> &&

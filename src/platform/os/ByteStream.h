@@ -12,7 +12,7 @@
 namespace platform {
 
 // Why the last failed call failed, as far as the retry rules care.
-enum class TIoError : uint8_t {
+enum class TIoError : std::uint8_t {
   None,         // the last call succeeded or hit end of stream
   Interrupted,  // a signal interrupted the call (EINTR / WSAEINTR)
   WouldBlock,   // non-blocking call with nothing to do yet (EAGAIN / WSAEWOULDBLOCK)
@@ -25,13 +25,13 @@ class TByteStream {
   virtual ~TByteStream() = default;
 
   // Up to `size` bytes: the count read (> 0), 0 at end of stream, -1 on failure.
-  [[nodiscard]] virtual int Read(uint8_t* buffer, int size) = 0;
+  [[nodiscard]] virtual int Read(std::uint8_t* buffer, int size) = 0;
   // Up to `size` bytes: the count written, or -1 on failure.
-  [[nodiscard]] virtual int Write(const uint8_t* data, int size) = 0;
+  [[nodiscard]] virtual int Write(const std::uint8_t* data, int size) = 0;
   // Switches non-blocking mode; 0 on success or the OS call's failure result.
   virtual int SetNonBlocking(bool on) = 0;
   // True when data (or end of stream) can be read within `milliseconds`.
-  [[nodiscard]] virtual bool WaitReadable(int64_t milliseconds) = 0;
+  [[nodiscard]] virtual bool WaitReadable(std::int64_t milliseconds) = 0;
   // Classification of the most recent failed Read/Write on this stream; a
   // successful call or end of stream resets it to None, so a stale error never
   // makes the caller retry a closed stream.

@@ -33,8 +33,8 @@ std::string TDynamicLibrary::ResourceString(unsigned) const {
 std::string ExecutablePath() {
   std::vector<char> buffer(4096);
   const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
-  if (length <= 0 || static_cast<size_t>(length) >= buffer.size()) return {};
-  return std::string(buffer.data(), static_cast<size_t>(length));
+  if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) return {};
+  return std::string(buffer.data(), static_cast<std::size_t>(length));
 }
 
 HRESULT ClassFactoryByProgId(const std::string&, IClassFactory** factory) {

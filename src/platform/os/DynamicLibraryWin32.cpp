@@ -25,7 +25,7 @@ void* TDynamicLibrary::Symbol(const char* name) const noexcept {
 std::string TDynamicLibrary::ResourceString(unsigned id) const {
   char text[256];
   const int length = LoadStringA(static_cast<HMODULE>(handle_), id, text, sizeof text);
-  return length > 0 ? std::string(text, static_cast<size_t>(length)) : std::string();
+  return length > 0 ? std::string(text, static_cast<std::size_t>(length)) : std::string();
 }
 
 std::string ExecutablePath() {

@@ -12,13 +12,13 @@ namespace platform {
 class TLocalFile {
  public:
   // Opens `path` exactly as given; nullptr with `error` set on failure.
-  static std::unique_ptr<TLocalFile> OpenForReading(const std::string& path, uint32_t& error);
+  static std::unique_ptr<TLocalFile> OpenForReading(const std::string& path, std::uint32_t& error);
   ~TLocalFile();
   TLocalFile(const TLocalFile&) = delete;
   TLocalFile& operator=(const TLocalFile&) = delete;
 
   // Up to `size` bytes: the count read, 0 at end of file, -1 with `error` set.
-  [[nodiscard]] int Read(uint8_t* buffer, int size, uint32_t& error);
+  [[nodiscard]] int Read(std::uint8_t* buffer, int size, std::uint32_t& error);
 
  private:
   explicit TLocalFile(std::intptr_t handle) : handle_(handle) {}

@@ -9,10 +9,11 @@
 
 namespace platform {
 
-std::unique_ptr<TLocalFile> TLocalFile::OpenForReading(const std::string& path, uint32_t& error) {
+std::unique_ptr<TLocalFile> TLocalFile::OpenForReading(const std::string& path,
+                                                       std::uint32_t& error) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    error = static_cast<uint32_t>(errno);
+    error = static_cast<std::uint32_t>(errno);
     return nullptr;
   }
   return std::unique_ptr<TLocalFile>(new TLocalFile(fd));
@@ -22,12 +23,12 @@ TLocalFile::~TLocalFile() {
   close(static_cast<int>(handle_));
 }
 
-int TLocalFile::Read(uint8_t* buffer, int size, uint32_t& error) {
+int TLocalFile::Read(std::uint8_t* buffer, int size, std::uint32_t& error) {
   for (;;) {
-    const ssize_t count = read(static_cast<int>(handle_), buffer, static_cast<size_t>(size));
+    const ssize_t count = read(static_cast<int>(handle_), buffer, static_cast<std::size_t>(size));
     if (count >= 0) return static_cast<int>(count);
     if (errno != EINTR) {
-      error = static_cast<uint32_t>(errno);
+      error = static_cast<std::uint32_t>(errno);
       return -1;
     }
   }

@@ -6,7 +6,8 @@
 
 namespace platform {
 
-std::unique_ptr<TLocalFile> TLocalFile::OpenForReading(const std::string& path, uint32_t& error) {
+std::unique_ptr<TLocalFile> TLocalFile::OpenForReading(const std::string& path,
+                                                       std::uint32_t& error) {
   const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
@@ -20,7 +21,7 @@ TLocalFile::~TLocalFile() {
   CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
-int TLocalFile::Read(uint8_t* buffer, int size, uint32_t& error) {
+int TLocalFile::Read(std::uint8_t* buffer, int size, std::uint32_t& error) {
   DWORD count = 0;
   if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, static_cast<DWORD>(size), &count,
                 nullptr)) {

@@ -30,24 +30,24 @@ class TLocalPipe final : public TByteStream {
   // Opens the endpoint; on Busy or Failed returns nullptr and sets `error`
   // (GetLastError() on Windows, errno on Linux: 2 when it does not exist).
   static std::unique_ptr<TLocalPipe> Open(const std::string& path, TOpenResult& result,
-                                          uint32_t& error);
+                                          std::uint32_t& error);
   // Waits up to `milliseconds` for a busy endpoint; false with `error` set.
-  [[nodiscard]] static bool WaitBusy(const std::string& path, uint32_t milliseconds,
-                                     uint32_t& error);
+  [[nodiscard]] static bool WaitBusy(const std::string& path, std::uint32_t milliseconds,
+                                     std::uint32_t& error);
   ~TLocalPipe() override;
   TLocalPipe(const TLocalPipe&) = delete;
   TLocalPipe& operator=(const TLocalPipe&) = delete;
 
   // Byte read mode with blocking waits; false with `error` set.
-  [[nodiscard]] bool SetByteMode(uint32_t& error);
+  [[nodiscard]] bool SetByteMode(std::uint32_t& error);
 
-  int Read(uint8_t* buffer, int size) override;
-  int Write(const uint8_t* data, int size) override;
+  int Read(std::uint8_t* buffer, int size) override;
+  int Write(const std::uint8_t* data, int size) override;
   // A pipe has no non-blocking mode here: 0 and nothing else.
   int SetNonBlocking(bool) override { return 0; }
   // True when data (or the end of the stream) arrives within `milliseconds`
   // (negative: no limit).
-  bool WaitReadable(int64_t milliseconds) override;
+  bool WaitReadable(std::int64_t milliseconds) override;
   TIoError LastIoError() const override { return lastIoError_; }
   void Close() override;
 

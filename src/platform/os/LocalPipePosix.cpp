@@ -22,7 +22,7 @@ bool LocalPipeIsUnixSocket() {
 }
 
 std::unique_ptr<TLocalPipe> TLocalPipe::Open(const std::string& path, TOpenResult& result,
-                                             uint32_t& error) {
+                                             std::uint32_t& error) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   if (path.size() >= sizeof address.sun_path) {
@@ -34,14 +34,14 @@ std::unique_ptr<TLocalPipe> TLocalPipe::Open(const std::string& path, TOpenResul
   const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     result = TOpenResult::Failed;
-    error = static_cast<uint32_t>(errno);
+    error = static_cast<std::uint32_t>(errno);
     return nullptr;
   }
   // A blocking connect waits for room in the listener's backlog itself, so
   // the endpoint is never reported busy here.
   if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     result = TOpenResult::Failed;
-    error = static_cast<uint32_t>(errno);
+    error = static_cast<std::uint32_t>(errno);
     close(fd);
     return nullptr;
   }
@@ -49,8 +49,8 @@ std::unique_ptr<TLocalPipe> TLocalPipe::Open(const std::string& path, TOpenResul
   return std::unique_ptr<TLocalPipe>(new TLocalPipe(fd));
 }
 
-bool TLocalPipe::WaitBusy(const std::string& /*path*/, uint32_t /*milliseconds*/,
-                          uint32_t& /*error*/) {
+bool TLocalPipe::WaitBusy(const std::string& /*path*/, std::uint32_t /*milliseconds*/,
+                          std::uint32_t& /*error*/) {
   return true;
 }
 
@@ -58,28 +58,28 @@ TLocalPipe::~TLocalPipe() {
   Close();
 }
 
-bool TLocalPipe::SetByteMode(uint32_t& /*error*/) {
+bool TLocalPipe::SetByteMode(std::uint32_t& /*error*/) {
   return true;
 }
 
-int TLocalPipe::Read(uint8_t* buffer, int size) {
-  const auto result = recv(static_cast<int>(handle_), buffer, static_cast<size_t>(size), 0);
+int TLocalPipe::Read(std::uint8_t* buffer, int size) {
+  const auto result = recv(static_cast<int>(handle_), buffer, static_cast<std::size_t>(size), 0);
   lastIoError_ = result >= 0      ? TIoError::None
                  : errno == EINTR ? TIoError::Interrupted
                                   : TIoError::Other;
   return result < 0 ? -1 : static_cast<int>(result);
 }
 
-int TLocalPipe::Write(const uint8_t* data, int size) {
+int TLocalPipe::Write(const std::uint8_t* data, int size) {
   const auto result =
-      send(static_cast<int>(handle_), data, static_cast<size_t>(size), MSG_NOSIGNAL);
+      send(static_cast<int>(handle_), data, static_cast<std::size_t>(size), MSG_NOSIGNAL);
   lastIoError_ = result >= 0      ? TIoError::None
                  : errno == EINTR ? TIoError::Interrupted
                                   : TIoError::Other;
   return result < 0 ? -1 : static_cast<int>(result);
 }
 
-bool TLocalPipe::WaitReadable(int64_t milliseconds) {
+bool TLocalPipe::WaitReadable(std::int64_t milliseconds) {
   pollfd entry{static_cast<int>(handle_), POLLIN, 0};
   const int limit = milliseconds < 0         ? -1
                     : milliseconds > INT_MAX ? INT_MAX

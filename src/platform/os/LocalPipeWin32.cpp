@@ -26,7 +26,7 @@ bool LocalPipeIsUnixSocket() {
 }
 
 std::unique_ptr<TLocalPipe> TLocalPipe::Open(const std::string& path, TOpenResult& result,
-                                             uint32_t& error) {
+                                             std::uint32_t& error) {
   const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
@@ -38,7 +38,8 @@ std::unique_ptr<TLocalPipe> TLocalPipe::Open(const std::string& path, TOpenResul
   return std::unique_ptr<TLocalPipe>(new TLocalPipe(reinterpret_cast<intptr_t>(handle)));
 }
 
-bool TLocalPipe::WaitBusy(const std::string& path, uint32_t milliseconds, uint32_t& error) {
+bool TLocalPipe::WaitBusy(const std::string& path, std::uint32_t milliseconds,
+                          std::uint32_t& error) {
   if (WaitNamedPipeA(path.c_str(), milliseconds)) return true;
   error = GetLastError();
   return false;
@@ -48,14 +49,14 @@ TLocalPipe::~TLocalPipe() {
   Close();
 }
 
-bool TLocalPipe::SetByteMode(uint32_t& error) {
+bool TLocalPipe::SetByteMode(std::uint32_t& error) {
   DWORD mode = 0;  // PIPE_READMODE_BYTE | PIPE_WAIT
   if (SetNamedPipeHandleState(Handle(handle_), &mode, nullptr, nullptr)) return true;
   error = GetLastError();
   return false;
 }
 
-int TLocalPipe::Read(uint8_t* buffer, int size) {
+int TLocalPipe::Read(std::uint8_t* buffer, int size) {
   DWORD count = 0;
   if (!ReadFile(Handle(handle_), buffer, static_cast<DWORD>(size), &count, nullptr)) {
     lastIoError_ = TIoError::Other;
@@ -65,7 +66,7 @@ int TLocalPipe::Read(uint8_t* buffer, int size) {
   return static_cast<int>(count);
 }
 
-int TLocalPipe::Write(const uint8_t* data, int size) {
+int TLocalPipe::Write(const std::uint8_t* data, int size) {
   DWORD count = 0;
   if (!WriteFile(Handle(handle_), data, static_cast<DWORD>(size), &count, nullptr)) {
     lastIoError_ = TIoError::Other;
@@ -75,7 +76,7 @@ int TLocalPipe::Write(const uint8_t* data, int size) {
   return static_cast<int>(count);
 }
 
-bool TLocalPipe::WaitReadable(int64_t milliseconds) {
+bool TLocalPipe::WaitReadable(std::int64_t milliseconds) {
   // Pipes opened for blocking reads cannot be waited on; peek at the pipe in
   // short steps until data is there, the pipe breaks or the time is up.
   const DWORD started = GetTickCount();
@@ -84,7 +85,7 @@ bool TLocalPipe::WaitReadable(int64_t milliseconds) {
     if (!PeekNamedPipe(Handle(handle_), nullptr, 0, nullptr, &available, nullptr)) return true;
     if (available > 0) return true;
     const DWORD elapsed = GetTickCount() - started;
-    if (milliseconds >= 0 && elapsed >= static_cast<uint64_t>(milliseconds)) return false;
+    if (milliseconds >= 0 && elapsed >= static_cast<std::uint64_t>(milliseconds)) return false;
     Sleep(10);
   }
 }

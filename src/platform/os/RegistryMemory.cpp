@@ -20,8 +20,8 @@ struct TCaseInsensitiveLess {
   using is_transparent = void;
   static char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
   bool operator()(std::string_view a, std::string_view b) const {
-    const size_t n = a.size() < b.size() ? a.size() : b.size();
-    for (size_t i = 0; i < n; ++i) {
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (std::size_t i = 0; i < n; ++i) {
       if (Lower(a[i]) != Lower(b[i])) return Lower(a[i]) < Lower(b[i]);
     }
     return a.size() < b.size();
@@ -42,7 +42,7 @@ TKey& ClassesRoot() {
 std::vector<std::string_view> PathParts(std::string_view path) {
   std::vector<std::string_view> parts;
   while (!path.empty()) {
-    const size_t slash = path.find('\\');
+    const std::size_t slash = path.find('\\');
     const std::string_view part = path.substr(0, slash);
     if (!part.empty()) parts.push_back(part);
     if (slash == std::string_view::npos) break;

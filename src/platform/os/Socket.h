@@ -23,7 +23,7 @@ namespace platform {
 
 // Resolves a dotted address first and only then a host name (first address of
 // the answer), into network byte order. False with `error` set on failure.
-[[nodiscard]] bool ResolveIPv4(const std::string& host, uint32_t& address, int& error);
+[[nodiscard]] bool ResolveIPv4(const std::string& host, std::uint32_t& address, int& error);
 
 // Dead-peer detection of connected sockets: the first probe after this much
 // idle time, then one every KeepAliveInterval, given up after kKeepAliveProbes
@@ -46,7 +46,7 @@ class TTcpSocket final : public TByteStream {
 
   enum class TConnectResult { Connected, InProgress, Failed };
   // Starts a connect; on a non-blocking socket usually InProgress.
-  [[nodiscard]] TConnectResult Connect(uint32_t address, uint16_t port);
+  [[nodiscard]] TConnectResult Connect(std::uint32_t address, std::uint16_t port);
   // The failure of a finished non-blocking connect, 0 when it succeeded.
   [[nodiscard]] int PendingError();
   // Asks for the IP type of service and, only when that is refused, sets
@@ -58,10 +58,10 @@ class TTcpSocket final : public TByteStream {
   // the probes even while it runs a long query.
   int SetKeepAlive(bool on);
 
-  int Read(uint8_t* buffer, int size) override;
-  int Write(const uint8_t* data, int size) override;
+  int Read(std::uint8_t* buffer, int size) override;
+  int Write(const std::uint8_t* data, int size) override;
   int SetNonBlocking(bool on) override;
-  bool WaitReadable(int64_t milliseconds) override;
+  bool WaitReadable(std::int64_t milliseconds) override;
   TIoError LastIoError() const override { return lastIoError_; }
   // Stops sending, drains what the peer still sends, then closes.
   void Close() override;

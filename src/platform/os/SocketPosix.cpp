@@ -54,7 +54,7 @@ int TimedOutError() {
   return ETIMEDOUT;
 }
 
-bool ResolveIPv4(const std::string& host, uint32_t& address, int& error) {
+bool ResolveIPv4(const std::string& host, std::uint32_t& address, int& error) {
   address = inet_addr(host.c_str());
   if (address != INADDR_NONE) return true;
   addrinfo hints{};
@@ -93,7 +93,7 @@ void TTcpSocket::NoteResult(int result) {
   lastIoError_ = Classify(lastError_);
 }
 
-TTcpSocket::TConnectResult TTcpSocket::Connect(uint32_t address, uint16_t port) {
+TTcpSocket::TConnectResult TTcpSocket::Connect(std::uint32_t address, std::uint16_t port) {
   sockaddr_in peer{};
   peer.sin_family = AF_INET;
   peer.sin_port = htons(port);
@@ -138,15 +138,15 @@ int TTcpSocket::SetKeepAlive(bool on) {
   return result;
 }
 
-int TTcpSocket::Read(uint8_t* buffer, int size) {
-  const auto result = recv(Fd(handle_), buffer, static_cast<size_t>(size), 0);
+int TTcpSocket::Read(std::uint8_t* buffer, int size) {
+  const auto result = recv(Fd(handle_), buffer, static_cast<std::size_t>(size), 0);
   NoteResult(static_cast<int>(result));
   return static_cast<int>(result);
 }
 
-int TTcpSocket::Write(const uint8_t* data, int size) {
+int TTcpSocket::Write(const std::uint8_t* data, int size) {
   // MSG_NOSIGNAL: a peer that went away is a failed send, not a SIGPIPE.
-  const auto result = send(Fd(handle_), data, static_cast<size_t>(size), MSG_NOSIGNAL);
+  const auto result = send(Fd(handle_), data, static_cast<std::size_t>(size), MSG_NOSIGNAL);
   NoteResult(static_cast<int>(result));
   return static_cast<int>(result);
 }
@@ -158,7 +158,7 @@ int TTcpSocket::SetNonBlocking(bool on) {
   return result;
 }
 
-bool TTcpSocket::WaitReadable(int64_t milliseconds) {
+bool TTcpSocket::WaitReadable(std::int64_t milliseconds) {
   // poll rather than select: descriptors above FD_SETSIZE stay safe.
   pollfd entry{Fd(handle_), POLLIN, 0};
   const int limit = milliseconds < 0         ? -1
@@ -176,7 +176,7 @@ void TTcpSocket::Close() {
   // Drain what the server still sends so the close is orderly, but bounded:
   // a server in the middle of a 16 MiB reply must not hold the close for
   // minutes.
-  std::vector<uint8_t> scratch(kDrainChunk);
+  std::vector<std::uint8_t> scratch(kDrainChunk);
   int rounds = 0;
   do {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));

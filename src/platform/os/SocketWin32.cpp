@@ -61,7 +61,7 @@ int TimedOutError() {
   return WSAETIMEDOUT;
 }
 
-bool ResolveIPv4(const std::string& host, uint32_t& address, int& error) {
+bool ResolveIPv4(const std::string& host, std::uint32_t& address, int& error) {
   address = inet_addr(host.c_str());
   if (address != INADDR_NONE) return true;
   const hostent* answer = gethostbyname(host.c_str());
@@ -96,7 +96,7 @@ void TTcpSocket::NoteResult(int result) {
   lastIoError_ = Classify(lastError_);
 }
 
-TTcpSocket::TConnectResult TTcpSocket::Connect(uint32_t address, uint16_t port) {
+TTcpSocket::TConnectResult TTcpSocket::Connect(std::uint32_t address, std::uint16_t port) {
   sockaddr_in peer{};
   peer.sin_family = AF_INET;
   peer.sin_port = htons(port);
@@ -144,13 +144,13 @@ int TTcpSocket::SetKeepAlive(bool on) {
   return result;
 }
 
-int TTcpSocket::Read(uint8_t* buffer, int size) {
+int TTcpSocket::Read(std::uint8_t* buffer, int size) {
   const int result = recv(Sock(handle_), reinterpret_cast<char*>(buffer), size, 0);
   NoteResult(result);
   return result;
 }
 
-int TTcpSocket::Write(const uint8_t* data, int size) {
+int TTcpSocket::Write(const std::uint8_t* data, int size) {
   const int result = send(Sock(handle_), reinterpret_cast<const char*>(data), size, 0);
   NoteResult(result);
   return result;
@@ -165,7 +165,7 @@ int TTcpSocket::SetNonBlocking(bool on) {
   return result;
 }
 
-bool TTcpSocket::WaitReadable(int64_t milliseconds) {
+bool TTcpSocket::WaitReadable(std::int64_t milliseconds) {
   fd_set readable;
   FD_ZERO(&readable);
   FD_SET(Sock(handle_), &readable);

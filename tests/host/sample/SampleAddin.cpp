@@ -21,7 +21,7 @@ class TSample final : public TAddin {
   static TSample& Of(TAddin& sender) { return static_cast<TSample&>(sender); }
 
   std::string Name;
-  int32_t Counter = 0;
+  std::int32_t Counter = 0;
 
  protected:
   HRESULT DoInit() override;
@@ -45,10 +45,10 @@ TOleVariant MakeTable(TAddin& sender) {
                                   {TOleVariant(2), TOleVariant("two")}};
   if (sender.ExpressionDialect()) {
     for (const char* name : names) addin::HostProcedure(table, "NewColumn", {name, ""});
-    for (int32_t line = 1; line <= 2; ++line) {
+    for (std::int32_t line = 1; line <= 2; ++line) {
       TOleVariant lineNumber(line);
       addin::HostProcedure(table, "NewLine", {addin::ByRef(lineNumber)});
-      for (int32_t column = 0; column < 2; ++column)
+      for (std::int32_t column = 0; column < 2; ++column)
         addin::HostProcedure(table, "SetValue",
                              {addin::ByRef(lineNumber), column + 1, rows[line - 1][column]});
     }
@@ -57,7 +57,7 @@ TOleVariant MakeTable(TAddin& sender) {
     for (const char* name : names) addin::HostProcedure(columns, "Add", {name});
     for (const auto& cells : rows) {
       TOleVariant row = addin::HostFunction(table, "Add", {addin::OmittedArg()});
-      for (int32_t column = 0; column < 2; ++column)
+      for (std::int32_t column = 0; column < 2; ++column)
         addin::HostProcedure(row, "Set", {column, cells[column]});
     }
   }
@@ -77,7 +77,7 @@ TOleVariant Kind(const std::string& kind) {
   if (kind == "day") return TOleVariant::Date(45351);
   if (kind == "bool") return TOleVariant::Boolean(true);
   if (kind == "error") return TOleVariant::Error(DISP_E_PARAMNOTFOUND);
-  if (kind == "i8") return TOleVariant(int64_t{1} << 40);
+  if (kind == "i8") return TOleVariant(std::int64_t{1} << 40);
   if (kind == "r8") return TOleVariant(0.4375);
   if (kind == "null") return TOleVariant::Null();
   if (kind == "text") return TOleVariant("say \"hi\"");
@@ -113,13 +113,14 @@ addin::TAddinHelper BuildTable() {
                              swap(s, p);
                              r = 1;
                            }});
-  table.Methods.push_back(
-      {OLESTR("Выбрать"), "Pick", 3, true,
-       [](TAddin&, int32_t index, TOleVariant& v) {
-         if (index == 2) v = TOleVariant("two");
-       },
-       nullptr,
-       [](TAddin&, TParams& p, TOleVariant& r) { r = p.at(static_cast<size_t>(p[0].ToInt32())); }});
+  table.Methods.push_back({OLESTR("Выбрать"), "Pick", 3, true,
+                           [](TAddin&, std::int32_t index, TOleVariant& v) {
+                             if (index == 2) v = TOleVariant("two");
+                           },
+                           nullptr,
+                           [](TAddin&, TParams& p, TOleVariant& r) {
+                             r = p.at(static_cast<std::size_t>(p[0].ToInt32()));
+                           }});
   table.Methods.push_back({OLESTR("Испортить"), "Spoil", 1, false, nullptr,
                            [](TAddin&, TParams& p) {
                              p[0] = TOleVariant("spoiled");
@@ -130,8 +131,8 @@ addin::TAddinHelper BuildTable() {
                            [](TAddin&, TParams& p, TOleVariant& r) { r = Kind(p[0].ToString()); }});
   table.Methods.push_back({OLESTR("Расширить"), "Widen", 2, false, nullptr,
                            [](TAddin&, TParams& p) {
-                             p[0] = TOleVariant(int64_t{7});
-                             p[1] = TOleVariant(int64_t{1} << 40);
+                             p[0] = TOleVariant(std::int64_t{7});
+                             p[1] = TOleVariant(std::int64_t{1} << 40);
                            },
                            nullptr});
   table.Methods.push_back({OLESTR("Состояние"), "Status", 1, false, nullptr,
@@ -162,13 +163,14 @@ addin::TAddinHelper BuildTable() {
                            [](TAddin& s, TParams&) { ++TSample::Of(s).Counter; }, nullptr});
   // Members beyond the table, like field properties: "_1" to "_<Counter>",
   // numbered backwards, so a name's number changes with every Bump.
-  table.OnFindProperty = [](TAddin& s, const std::string& name, int32_t& index) {
-    const int32_t count = TSample::Of(s).Counter;
-    for (int32_t n = 1; n <= count; ++n)
+  table.OnFindProperty = [](TAddin& s, const std::string& name, std::int32_t& index) {
+    const std::int32_t count = TSample::Of(s).Counter;
+    for (std::int32_t n = 1; n <= count; ++n)
       if (name == "_" + std::to_string(n)) index = count - n;
   };
-  table.OnGetPropertyName = [](TAddin& s, addin::TOleString& name, int32_t index, int32_t) {
-    const int32_t count = TSample::Of(s).Counter;
+  table.OnGetPropertyName = [](TAddin& s, addin::TOleString& name, std::int32_t index,
+                               std::int32_t) {
+    const std::int32_t count = TSample::Of(s).Counter;
     if (index >= 0 && index < count) name = platform::FromAnsi("_" + std::to_string(count - index));
   };
   table.OnGetProperty = [](TAddin&, const std::string& name, TOleVariant& value, bool& handled) {
