@@ -25,7 +25,8 @@ std::map<std::string, Bytes> RecordReplies(const ServerAddress& server,
     if (reply.size() > kPacketHeader && reply[kPacketHeader] == 0xFF)
       throw std::runtime_error(
           "recording: the server refused " + statement + ": " +
-          std::string(reply.begin() + std::min<std::ptrdiff_t>(13, std::ssize(reply)), reply.end()));
+          std::string(reply.begin() + std::min<std::ptrdiff_t>(13, std::ssize(reply)),
+                      reply.end()));
   }
   client.Quit();
   return replies;
