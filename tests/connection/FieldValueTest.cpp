@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "mysql/uMysqlFieldPacket.h"
+
 namespace connection {
 namespace {
 
@@ -36,32 +38,33 @@ struct Case {
 TEST(ConvertFieldValue, ByTypeCodeWithAutoTypeOnAndOff) {
   const Case cases[] = {
       // Integers by the text-to-integer rule; out of range gives 0.
-      {TypeLong, "2147483647", "I4 2147483647", "STR 2147483647"},
-      {TypeLong, "4294967295", "I4 0", "STR 4294967295"},  // INT UNSIGNED max
-      {TypeTiny, "-5", "I4 -5", "STR -5"},
-      {TypeShort, "", "I4 0", "STR "},  // NULL
-      {TypeYear, "2024", "I4 2024", "STR 2024"},
+      {mysql::FIELD_TYPE_LONG, "2147483647", "I4 2147483647", "STR 2147483647"},
+      {mysql::FIELD_TYPE_LONG, "4294967295", "I4 0", "STR 4294967295"},  // INT UNSIGNED max
+      {mysql::FIELD_TYPE_TINY, "-5", "I4 -5", "STR -5"},
+      {mysql::FIELD_TYPE_SHORT, "", "I4 0", "STR "},  // NULL
+      {mysql::FIELD_TYPE_YEAR, "2024", "I4 2024", "STR 2024"},
       // Doubles with "." and exponents; BIGINT goes through a double.
-      {TypeLongLong, "9007199254740993", "R8 9007199254740992", "STR 9007199254740993"},
-      {TypeDouble, "1.5e-3", "R8 0.0015", "STR 1.5e-3"},
-      {TypeFloat, "abc", "R8 0", "STR abc"},
-      {TypeInt24, "", "R8 0", "STR "},
-      {TypeDecimal, "12.50", "R8 12.5", "STR 12.50"},  // the old DECIMAL
-      {246, "12.50", "STR 12.50", "STR 12.50"},        // NEWDECIMAL stays text
+      {mysql::FIELD_TYPE_LONGLONG, "9007199254740993", "R8 9007199254740992",
+       "STR 9007199254740993"},
+      {mysql::FIELD_TYPE_DOUBLE, "1.5e-3", "R8 0.0015", "STR 1.5e-3"},
+      {mysql::FIELD_TYPE_FLOAT, "abc", "R8 0", "STR abc"},
+      {mysql::FIELD_TYPE_INT24, "", "R8 0", "STR "},
+      {mysql::FIELD_TYPE_DECIMAL, "12.50", "R8 12.5", "STR 12.50"},  // the old DECIMAL
+      {246, "12.50", "STR 12.50", "STR 12.50"},                      // NEWDECIMAL stays text
       // Date-times as OLE date numbers in a double, not a date.
-      {TypeDateTime, "2024-02-29 12:00:00", "R8 45351.5", "STR 2024-02-29 12:00:00"},
-      {TypeTimestamp, "2024-02-29 00:00:00", "R8 45351", "STR 2024-02-29 00:00:00"},
-      {TypeTime, "10:30:00", "R8 0.4375", "STR 10:30:00"},
-      {TypeTime, "100:00:00", "R8 0", "STR 100:00:00"},
-      {TypeDateTime, "0000-00-00 00:00:00", "R8 0", "STR 0000-00-00 00:00:00"},
-      {TypeDateTime, "", "R8 0", "STR "},
+      {mysql::FIELD_TYPE_DATETIME, "2024-02-29 12:00:00", "R8 45351.5", "STR 2024-02-29 12:00:00"},
+      {mysql::FIELD_TYPE_TIMESTAMP, "2024-02-29 00:00:00", "R8 45351", "STR 2024-02-29 00:00:00"},
+      {mysql::FIELD_TYPE_TIME, "10:30:00", "R8 0.4375", "STR 10:30:00"},
+      {mysql::FIELD_TYPE_TIME, "100:00:00", "R8 0", "STR 100:00:00"},
+      {mysql::FIELD_TYPE_DATETIME, "0000-00-00 00:00:00", "R8 0", "STR 0000-00-00 00:00:00"},
+      {mysql::FIELD_TYPE_DATETIME, "", "R8 0", "STR "},
       // Dates are dates either way; what does not parse is 1899-12-30.
-      {TypeDate, "2024-02-29", "DATE 45351", "DATE 45351"},
-      {TypeNewDate, "2024-02-29", "DATE 45351", "DATE 45351"},
-      {TypeDate, "0000-00-00", "DATE 0", "DATE 0"},
-      {TypeDate, "", "DATE 0", "DATE 0"},
+      {mysql::FIELD_TYPE_DATE, "2024-02-29", "DATE 45351", "DATE 45351"},
+      {mysql::FIELD_TYPE_NEWDATE, "2024-02-29", "DATE 45351", "DATE 45351"},
+      {mysql::FIELD_TYPE_DATE, "0000-00-00", "DATE 0", "DATE 0"},
+      {mysql::FIELD_TYPE_DATE, "", "DATE 0", "DATE 0"},
       // Everything else is text as received.
-      {TypeNull, "", "STR ", "STR "},
+      {mysql::FIELD_TYPE_NULL, "", "STR ", "STR "},
       {253, "\xCF\xF0\xE8\xE2\xE5\xF2", "STR \xCF\xF0\xE8\xE2\xE5\xF2",
        "STR \xCF\xF0\xE8\xE2\xE5\xF2"},
       {16, "\x01", "STR \x01", "STR \x01"},  // BIT

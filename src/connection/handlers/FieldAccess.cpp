@@ -17,7 +17,7 @@ TFieldReference ResolveFieldReference(const mysql::TMysqlResult& result,
 
 platform::TOleVariant FieldValueAt(const mysql::TMysqlResult& result, int index, bool autoType) {
   const mysql::TFieldDescriptor* field = result.Field(index);
-  return ConvertFieldValue(field ? field->Type : std::uint8_t{TypeNull},
+  return ConvertFieldValue(field ? field->Type : std::uint8_t{mysql::FIELD_TYPE_NULL},
                            result.Value(index).value_or(""), autoType);
 }
 

@@ -2,6 +2,7 @@
 
 #include "connection/values/TextNumbers.h"
 #include "connection/values/ValueFormatSettings.h"
+#include "mysql/uMysqlFieldPacket.h"
 
 namespace connection {
 
@@ -11,23 +12,23 @@ enum class TValueKind { Integer, Real, DateTime, Date, Text };
 
 TValueKind KindOf(std::uint8_t typeCode) {
   switch (typeCode) {
-    case TypeTiny:
-    case TypeShort:
-    case TypeLong:
-    case TypeYear:
+    case mysql::FIELD_TYPE_TINY:
+    case mysql::FIELD_TYPE_SHORT:
+    case mysql::FIELD_TYPE_LONG:
+    case mysql::FIELD_TYPE_YEAR:
       return TValueKind::Integer;
-    case TypeDecimal:
-    case TypeFloat:
-    case TypeDouble:
-    case TypeLongLong:
-    case TypeInt24:
+    case mysql::FIELD_TYPE_DECIMAL:
+    case mysql::FIELD_TYPE_FLOAT:
+    case mysql::FIELD_TYPE_DOUBLE:
+    case mysql::FIELD_TYPE_LONGLONG:
+    case mysql::FIELD_TYPE_INT24:
       return TValueKind::Real;
-    case TypeTimestamp:
-    case TypeTime:
-    case TypeDateTime:
+    case mysql::FIELD_TYPE_TIMESTAMP:
+    case mysql::FIELD_TYPE_TIME:
+    case mysql::FIELD_TYPE_DATETIME:
       return TValueKind::DateTime;
-    case TypeDate:
-    case TypeNewDate:
+    case mysql::FIELD_TYPE_DATE:
+    case mysql::FIELD_TYPE_NEWDATE:
       return TValueKind::Date;
     default:
       return TValueKind::Text;
@@ -59,11 +60,12 @@ platform::TOleVariant ConvertFieldValue(std::uint8_t typeCode, std::string_view 
 
 platform::TOleVariant ColumnTypeName(std::uint8_t typeCode, bool autoType) {
   if (autoType) return platform::TOleVariant();
-  if (typeCode <= TypeDouble || typeCode == TypeLongLong || typeCode == TypeInt24 ||
-      typeCode == TypeYear) {
+  if (typeCode <= mysql::FIELD_TYPE_DOUBLE || typeCode == mysql::FIELD_TYPE_LONGLONG ||
+      typeCode == mysql::FIELD_TYPE_INT24 || typeCode == mysql::FIELD_TYPE_YEAR) {
     return platform::TOleVariant("Number");
   }
-  if (typeCode == TypeDate || typeCode == TypeNewDate) return platform::TOleVariant("Date");
+  if (typeCode == mysql::FIELD_TYPE_DATE || typeCode == mysql::FIELD_TYPE_NEWDATE)
+    return platform::TOleVariant("Date");
   return platform::TOleVariant("String");
 }
 

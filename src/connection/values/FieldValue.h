@@ -9,25 +9,6 @@
 
 namespace connection {
 
-// Column type codes of the protocol that the conversions tell apart.
-enum TFieldTypeCode : std::uint8_t {
-  TypeDecimal = 0,
-  TypeTiny = 1,
-  TypeShort = 2,
-  TypeLong = 3,
-  TypeFloat = 4,
-  TypeDouble = 5,
-  TypeNull = 6,
-  TypeTimestamp = 7,
-  TypeLongLong = 8,
-  TypeInt24 = 9,
-  TypeDate = 10,
-  TypeTime = 11,
-  TypeDateTime = 12,
-  TypeYear = 13,
-  TypeNewDate = 14,
-};
-
 // The host value of a field text (SQL NULL is passed as the empty text).
 // With autoType on, integers become 32-bit integers (0 when out of range),
 // other numbers doubles, date-times OLE date numbers as doubles; dates are
