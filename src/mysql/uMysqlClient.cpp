@@ -330,10 +330,6 @@ std::int32_t TMysqlClient::SafeRead() {
   return net_.SafeRead(clientFlag_);
 }
 
-void TMysqlClient::SetError(std::int32_t number, std::string_view message) {
-  net_.SetError(number, message);
-}
-
 void TMysqlClient::FailOutOfMemory() {
   FreeFields();
   // A row-by-row result that was reading detaches itself when its read fails.

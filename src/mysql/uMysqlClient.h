@@ -179,9 +179,12 @@ class TMysqlClient final : private TRowSource {
   [[nodiscard]] bool Connected() const { return net_.IsOpen(); }
   [[nodiscard]] std::int32_t LastErrorNo() const { return net_.LastErrorNo(); }
   [[nodiscard]] const std::string& LastError() const { return net_.LastError(); }
-  // Records an error of the layers above (number and message, cut to 200).
-  void SetError(std::int32_t number, std::string_view message);
-  void ClearError() { SetError(0, {}); }
+  // Records one of the client's own errors with its catalogue text (also for
+  // the layers above, such as a fill the host stopped).
+  void SetClientError(std::int32_t number, std::initializer_list<TErrorArg> args = {}) {
+    net_.SetClientError(number, args);
+  }
+  void ClearError() { net_.SetError(0, {}); }
   [[nodiscard]] static std::string_view ClientVersion() { return "4.1.1"; }
   // 0 before the first connect, 10 while a transport opens, then the greeting's.
   [[nodiscard]] int ProtocolVersion() const { return static_cast<int>(protocolVersion_); }

@@ -100,18 +100,16 @@ TOleVariant FillTableFromResult(TDalvora& object, const TOleVariant& target) {
       }
       ShowStatus(object, "Fetching... done.");
     } catch (const std::bad_alloc&) {
-      client.SetError(mysql::ErrOutOfMemory, mysql::FormatClientError(mysql::ErrOutOfMemory));
+      client.SetClientError(mysql::ErrOutOfMemory);
     } catch (const std::exception& refusal) {
-      client.SetError(mysql::ErrFillRefused,
-                      mysql::FormatClientError(mysql::ErrFillRefused, {line, refusal.what()}));
+      client.SetClientError(mysql::ErrFillRefused, {line, refusal.what()});
     } catch (...) {
-      client.SetError(mysql::ErrFillRefused,
-                      mysql::FormatClientError(mysql::ErrFillRefused, {line, "unknown failure"}));
+      client.SetClientError(mysql::ErrFillRefused, {line, "unknown failure"});
     }
     // Rows that stopped coming: the session recorded why (a lost connection,
     // no memory), unless the script closed the session under the result.
     if (result->ReadStatus() < 0 && client.LastErrorNo() == 0)
-      client.SetError(mysql::ErrResultCutOff, mysql::FormatClientError(mysql::ErrResultCutOff));
+      client.SetClientError(mysql::ErrResultCutOff);
   }
   ResetStatus(object);
   return table;
