@@ -159,6 +159,9 @@ void ReplySeeds() {
   Write("reply", "ok-info", OkPayload(5, 7, 3, 1, "Records: 5  Duplicates: 0  Warnings: 1"));
   Write("reply", "ok-large", OkPayload(1ull << 40, 0xFFFFFFFFFFull));
   Write("reply", "ok-old", Bytes{0, 1, 0, 0x03, 0x00});
+  Write("reply", "ok-session-changes",
+        TrackedOkPayload(
+            1, 2, 2, {SchemaChange("shop"), VariableChange("sql_mode", "ANSI"), StateChange()}));
   Write("reply", "end-of-data", EofPayload(1, 0x22));
   Write("reply", "end-of-data-short", Bytes{254});
   Write("reply", "error-sql-state", ErrorPayload(1045, "28000", "Access denied"));

@@ -1,7 +1,9 @@
-// The replies every command shares: OK packets in both layouts, end-of-data
-// packets, and server error packets as TMysqlNet::SafeRead decodes them. The
-// input is one payload.
+// The replies every command shares: OK packets in both layouts (and with
+// the session changes a server reports when asked), end-of-data packets, and
+// server error packets as TMysqlNet::SafeRead decodes them. The input is one
+// payload.
 
+#include "mysql/uMysqlGreeting.h"
 #include "mysql/uMysqlNet.h"
 #include "mysql/uMysqlReplies.h"
 #include "support/FuzzInput.h"
@@ -22,6 +24,16 @@ void DecodeOk(TBytes payload) {
                 "status word exactly where the layout has one");
     }
   }
+  const auto tracked = ParseOkPacket(payload, true, true, true);
+  if (!tracked) return;
+  std::size_t reported = tracked->Info.size();
+  if (tracked->Changes.Database) reported += tracked->Changes.Database->size();
+  for (const auto& [name, value] : tracked->Changes.Variables)
+    reported += name.size() + value.size();
+  FuzzCheck(reported < payload.size(), "what is reported comes from the packet");
+  FuzzCheck(
+      tracked->Changes.Empty() || (*tracked->ServerStatus & SERVER_SESSION_STATE_CHANGED) != 0,
+      "changes only where the status says there are some");
 }
 
 void DecodeEndOfData(TBytes payload) {

@@ -49,6 +49,7 @@ std::optional<TGreeting> ParseGreeting(TBytes packet) {
     greeting.ScrambleSeed += SeedPart(packet, v + kSecondSeedAt, kSecondSeedPart);
     greeting.HasSecondSeedPart = true;
     const std::uint32_t highCaps = (packet[v + 20] | std::uint32_t{packet[v + 21]} << 8) << 16;
+    greeting.UpperCapabilities = highCaps;
     if (highCaps & CLIENT_PLUGIN_AUTH) {
       const std::size_t seedData = packet[v + 22];
       const std::size_t secondPart = seedData > kFirstSeedPart + kMinSecondSeedData

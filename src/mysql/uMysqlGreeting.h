@@ -33,6 +33,9 @@ enum TClientCapability : std::uint32_t {
   // Authentication methods are named (greeting, authentication packet, the
   // server's requests to switch methods).
   CLIENT_PLUGIN_AUTH = 0x80000,
+  // OK packets report what changed in the session (the current database,
+  // session variables, other state).
+  CLIENT_SESSION_TRACK = 0x800000,
 };
 
 // The bits this client always asks for (the default ClientFlag 0xE285).
@@ -43,6 +46,9 @@ inline constexpr std::uint32_t kAlwaysSentCapabilities =
 enum TServerStatusBit : std::uint32_t {
   SERVER_STATUS_IN_TRANS = 0x1,
   SERVER_STATUS_AUTOCOMMIT = 0x2,
+  // The OK packet carries session changes (or, at the end of rows, the
+  // statement changed the session).
+  SERVER_SESSION_STATE_CHANGED = 0x4000,
 };
 
 struct TGreeting {
@@ -58,11 +64,13 @@ struct TGreeting {
   // Present when the server offers plugin authentication: the method it
   // named (empty when it named none).
   std::optional<std::string> AuthMethod;
+  // The upper 16 bits of the server's capability word (0 when absent).
+  std::uint32_t UpperCapabilities = 0;
 };
 
 // Decodes a greeting of protocol 9 or 10. Fails when the packet ends before
 // the first part of the scramble seed. Capabilities holds the low 16 bits of
-// the server's word; of the high ones only plugin authentication is read.
+// the server's word; the high ones are in UpperCapabilities.
 [[nodiscard]] std::optional<TGreeting> ParseGreeting(TBytes packet);
 
 // True for the 4.1.0 servers that authenticate in two steps.

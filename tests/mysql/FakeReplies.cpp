@@ -34,13 +34,16 @@ Bytes GreetingPayload(std::uint8_t protocol, std::string_view version, std::uint
   return Concat({out, Text(kSeedPart2), {0}});
 }
 
-Bytes PluginGreetingPayload(std::string_view version, std::string_view method, std::uint16_t caps) {
+Bytes PluginGreetingPayload(std::string_view version, std::string_view method, std::uint16_t caps,
+                            std::uint32_t upperCaps) {
   Bytes out = GreetingPayload(10, version, caps);
   // After protocol, version, thread id, seed, filler, capabilities, language
   // and status: the upper capability word and the length of the seed data.
-  const std::size_t upperCaps = 1 + version.size() + 1 + 4 + 8 + 1 + 2 + 1 + 2;
-  out[upperCaps] = CLIENT_PLUGIN_AUTH >> 16;
-  out[upperCaps + 2] = 21;
+  const std::size_t upperAt = 1 + version.size() + 1 + 4 + 8 + 1 + 2 + 1 + 2;
+  const std::uint32_t upper = (CLIENT_PLUGIN_AUTH | upperCaps) >> 16;
+  out[upperAt] = static_cast<std::uint8_t>(upper);
+  out[upperAt + 1] = static_cast<std::uint8_t>(upper >> 8);
+  out[upperAt + 2] = 21;
   return Concat({out, Text(method), {0}});
 }
 
@@ -54,6 +57,49 @@ Bytes OkPayload(std::uint64_t affected, std::uint64_t insertId, std::uint16_t st
               static_cast<std::uint8_t>(warnings), static_cast<std::uint8_t>(warnings >> 8)});
   if (!info.empty()) AppendLc(out, info);
   return out;
+}
+
+Bytes TrackedOkPayload(std::uint64_t affected, std::uint64_t insertId, std::uint16_t status,
+                       const std::vector<Bytes>& changes) {
+  Bytes out{0};
+  AppendLcInt(out, affected);
+  AppendLcInt(out, insertId);
+  if (!changes.empty()) status |= 0x4000;
+  out.insert(out.end(),
+             {static_cast<std::uint8_t>(status), static_cast<std::uint8_t>(status >> 8), 0, 0});
+  AppendLc(out, "");
+  if (changes.empty()) return out;
+  Bytes block;
+  for (const Bytes& change : changes) block.insert(block.end(), change.begin(), change.end());
+  AppendLc(out, std::string_view(reinterpret_cast<const char*>(block.data()), block.size()));
+  return out;
+}
+
+namespace {
+
+Bytes Entry(std::uint8_t kind, const Bytes& data) {
+  Bytes out{kind};
+  AppendLc(out, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+  return out;
+}
+
+}  // namespace
+
+Bytes SchemaChange(std::string_view database) {
+  Bytes data;
+  AppendLc(data, database);
+  return Entry(1, data);
+}
+
+Bytes VariableChange(std::string_view name, std::string_view value) {
+  Bytes data;
+  AppendLc(data, name);
+  AppendLc(data, value);
+  return Entry(0, data);
+}
+
+Bytes StateChange() {
+  return Entry(2, Text("1"));
 }
 
 Bytes EofPayload(std::uint16_t warnings, std::uint16_t status) {

@@ -33,10 +33,17 @@ Bytes GreetingPayload(std::uint8_t protocol, std::string_view version, std::uint
 // MariaDB): 4.1 capabilities, CLIENT_PLUGIN_AUTH in the upper word, the seed
 // "abcdefghijklmnopqrst" and the name of `method`.
 Bytes PluginGreetingPayload(std::string_view version, std::string_view method,
-                            std::uint16_t caps = kServer41);
+                            std::uint16_t caps = kServer41, std::uint32_t upperCaps = 0);
 
 Bytes OkPayload(std::uint64_t affected = 0, std::uint64_t insertId = 0, std::uint16_t status = 2,
                 std::uint16_t warnings = 0, std::string_view info = "");
+// An OK packet of a server that reports session changes (the client asked
+// for them): the message and the block of changes built from the entries below.
+Bytes TrackedOkPayload(std::uint64_t affected, std::uint64_t insertId, std::uint16_t status,
+                       const std::vector<Bytes>& changes);
+Bytes SchemaChange(std::string_view database);
+Bytes VariableChange(std::string_view name, std::string_view value);
+Bytes StateChange();
 Bytes EofPayload(std::uint16_t warnings = 0, std::uint16_t status = 2);
 Bytes Field41Payload(std::string_view name, std::uint8_t type, std::uint32_t length);
 Bytes RowPayload(const std::vector<std::optional<std::string>>& values);

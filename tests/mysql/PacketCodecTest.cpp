@@ -99,32 +99,32 @@ TEST(OkPacket, LayoutsAndMalformedPackets) {
       Concat({{0, 3, 252, 0x10, 0x27, 0x22, 0x00, 0x02, 0x00}, Lc("Rows matched: 3")});
   const OkCase cases[] = {
       {"4.1 with info", full41, true, true,
-       TOkPacket{3, 10000, std::uint16_t{0x22}, 2, "Rows matched: 3"}},
+       TOkPacket{3, 10000, std::uint16_t{0x22}, 2, "Rows matched: 3", {}}},
       {"4.1 without info",
        {0, 1, 0, 2, 0, 0, 0},
        true,
        true,
-       TOkPacket{1, 0, std::uint16_t{2}, 0, ""}},
+       TOkPacket{1, 0, std::uint16_t{2}, 0, "", {}}},
       {"old with transactions has a status word",
        {0, 4, 5, 3, 0},
        false,
        true,
-       TOkPacket{4, 5, std::uint16_t{3}, 0, ""}},
+       TOkPacket{4, 5, std::uint16_t{3}, 0, "", {}}},
       {"old without transactions keeps the status",
        {0, 4, 5},
        false,
        false,
-       TOkPacket{4, 5, std::nullopt, 0, ""}},
+       TOkPacket{4, 5, std::nullopt, 0, "", {}}},
       {"info length 0 gives no info",
        {0, 0, 0, 2, 0, 0, 0, 0, 'x'},
        true,
        true,
-       TOkPacket{0, 0, std::uint16_t{2}, 0, ""}},
+       TOkPacket{0, 0, std::uint16_t{2}, 0, "", {}}},
       {"null counts read as all ones",
        {0, 251, 251, 2, 0, 0, 0},
        true,
        true,
-       TOkPacket{~0ull, ~0ull, std::uint16_t{2}, 0, ""}},
+       TOkPacket{~0ull, ~0ull, std::uint16_t{2}, 0, "", {}}},
       {"4.1 without warnings", {0, 1, 0, 2, 0}, true, true, std::nullopt},
       {"truncated affected rows", {0, 252, 1}, true, true, std::nullopt},
       {"not an OK packet", {1, 0, 0, 2, 0, 0, 0}, true, true, std::nullopt},
@@ -142,6 +142,43 @@ TEST(OkPacket, LayoutsAndMalformedPackets) {
   }
   for (std::size_t length = 0; length < 9; ++length)
     EXPECT_FALSE(ParseOkPacket(TBytes(full41).first(length), true, true)) << length;
+}
+
+TEST(OkPacket, SessionChangesAreReadWhereTheClientAskedForThem) {
+  // "Rows matched: 1", then the changes: schema, a variable, other state.
+  const Bytes changes =
+      Concat({{1, 5, 4}, Text("shop"), {0, 11, 8}, Text("sql_mode"), {1, 'A'}, {2, 1, '1'}});
+  const Bytes packet = Concat({{0, 1, 0, 0x02, 0x40, 0, 0, 15},
+                               Text("Rows matched: 1"),
+                               {static_cast<std::uint8_t>(changes.size())},
+                               changes});
+  const auto ok = ParseOkPacket(packet, true, true, true);
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(ok->Info, "Rows matched: 1");
+  EXPECT_EQ(ok->Changes.Database, "shop");
+  ASSERT_EQ(ok->Changes.Variables.size(), 1u);
+  EXPECT_EQ(ok->Changes.Variables[0].first, "sql_mode");
+  EXPECT_EQ(ok->Changes.Variables[0].second, "A");
+  EXPECT_TRUE(ok->Changes.StateChanged);
+  // Not asked for: the message runs to the end, as it always did.
+  EXPECT_TRUE(ParseOkPacket(packet, true, true, false)->Changes.Empty());
+  // Without the status bit the block is not there; a packet may end after
+  // the warnings.
+  EXPECT_TRUE(ParseOkPacket(Bytes{0, 0, 0, 2, 0, 0, 0, 0}, true, true, true)->Changes.Empty());
+  EXPECT_TRUE(ParseOkPacket(Bytes{0, 0, 0, 2, 0, 0, 0}, true, true, true));
+  // An entry whose data runs past the block, a block past the packet, a
+  // variable without its value: malformed.
+  for (const Bytes& bad :
+       {Bytes{0, 0, 0, 2, 0x40, 0, 0, 0, 3, 1, 9, 1}, Bytes{0, 0, 0, 2, 0x40, 0, 0, 0, 9, 2, 1},
+        Bytes{0, 0, 0, 2, 0x40, 0, 0, 0, 4, 0, 2, 1, 'x'}})
+    EXPECT_FALSE(ParseOkPacket(bad, true, true, true));
+  // Cut anywhere in the message or the block: malformed. (Cut right after
+  // the message, the packet simply has no block.)
+  const std::size_t blockStart = 8 + 15;
+  for (std::size_t length = 8; length < packet.size(); ++length) {
+    if (length == blockStart) continue;
+    EXPECT_FALSE(ParseOkPacket(TBytes(packet).first(length), true, true, true)) << length;
+  }
 }
 
 TEST(EndOfData, ShortPacketsEndAListLongerOnesAreRows) {
