@@ -12,21 +12,6 @@
 
 namespace mysql {
 
-namespace {
-
-// Sets a flag for a scope, however the scope ends.
-class TFlagScope {
- public:
-  explicit TFlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-  ~TFlagScope() { flag_ = false; }
-  TFlagScope(const TFlagScope&) = delete;
-  TFlagScope& operator=(const TFlagScope&) = delete;
-
- private:
-  bool& flag_;
-};
-}  // namespace
-
 TMysqlClient::TMysqlClient(std::size_t payloadLimit) : net_(payloadLimit) {
   net_.SetBeforeBufferChange([this] { KeepActiveRow(); });
 }
@@ -38,13 +23,11 @@ TMysqlClient::~TMysqlClient() {
 // --- Settings ---------------------------------------------------------------
 
 void TMysqlClient::CloseTransportIfChanged(bool changed) {
-  if (!changed) return;
-  // A deliberate change: the script takes the new connection as it comes,
-  // so a transaction lost before no longer holds reconnection back.
-  transactionLost_ = false;
-  liveSession_ = false;
-  // Only the transport: the next command reconnects with the new value.
-  if (net_.IsOpen()) net_.Close();
+  if (!changed || !net_.IsOpen()) return;
+  // Only the transport: the next command reconnects with the new value. The
+  // closed session's transaction and holdings are lost as with the connection.
+  net_.Close();
+  NoteLostConnection();
 }
 
 void TMysqlClient::SetHost(std::string_view value) {
@@ -69,7 +52,12 @@ void TMysqlClient::SetUnixSocket(std::string_view value) {
 
 void TMysqlClient::SetDb(std::string_view value) {
   db_ = value;
-  if (net_.IsOpen()) static_cast<void>(SelectDb(std::string(db_)));
+  if (net_.IsOpen()) {
+    static_cast<void>(SelectDb(std::string(db_)));
+  } else {
+    // The next connection starts in the database the script named last.
+    session_.NoteDatabaseSelected(db_);
+  }
 }
 
 void TMysqlClient::SetPort(std::uint32_t value) {
@@ -127,8 +115,8 @@ bool TMysqlClient::ConnectWith(std::string_view host, std::string_view user,
   const TReadDeadlineScope bound(net_, connectTimeout_);
   bool connected = false;
   {
-    const TFlagScope connecting(connecting_);
-    connected = Handshake() && RestoreCharset();
+    const TValueScope connecting(connecting_, true);
+    connected = Handshake() && TrackSession() && RestoreSession();
   }
   if (!connected) {
     if (net_.ReadTimedOut()) net_.SetClientError(ErrConnect, {host_, platform::TimedOutError()});
@@ -139,33 +127,59 @@ bool TMysqlClient::ConnectWith(std::string_view host, std::string_view user,
 }
 
 bool TMysqlClient::Connect() {
-  transactionLost_ = false;
+  if (!net_.IsOpen()) ForgetLoss();
   return ConnectTo(host_, user_, password_, db_, port_, unixSocket_, trySockets_, clientFlag_);
 }
 
 bool TMysqlClient::Reconnect() {
-  transactionLost_ = false;
-  return ReconnectIfAllowed();
-}
-
-bool TMysqlClient::ReconnectIfAllowed() {
-  // A reconnect inside a connect (the initial database cannot be selected)
-  // would recurse; a transaction cannot survive a new connection.
-  if (connecting_ || !shouldReconnect_ || (serverStatus_ & SERVER_STATUS_IN_TRANS)) {
-    serverStatus_ &= ~std::uint32_t{SERVER_STATUS_IN_TRANS};
-    return false;
+  if (!shouldReconnect_) return false;
+  const bool usable = net_.IsOpen() && status_ == TMysqlStatus::Ready &&
+                      (serverStatus_ & SERVER_STATUS_IN_TRANS) == 0;
+  if (usable) return true;
+  // The script gives up the old connection, and what it held, on purpose.
+  if (net_.IsOpen()) {
+    liveSession_ = false;
+    EndSession();
   }
+  ForgetLoss();
   return ConnectTo(host_, user_, password_, db_, port_, unixSocket_, trySockets_, clientFlag_);
 }
 
+void TMysqlClient::ForgetLoss() {
+  transactionLost_ = false;
+  lostHoldings_ = 0;
+  insertIdLost_ = false;
+  session_.ForgetHoldings();
+}
+
 bool TMysqlClient::ReconnectAutomatically() {
+  // A reconnect inside a connect (the initial database cannot be selected)
+  // would recurse.
+  if (connecting_ || !shouldReconnect_) return false;
+  // A statement that reads the last insert id would read the new
+  // connection's, which is none.
+  if (statementReadsInsertId_ && (session_.Holdings() & HoldsInsertId))
+    lostHoldings_ |= HoldsInsertId;
   // A new connection would run the next statement outside the transaction
-  // the script believes open (autocommitted, or against an older state).
-  if (transactionLost_) {
-    if (shouldReconnect_) net_.SetClientError(ErrTransactionLost);
+  // the script believes open, or without what the session held.
+  if (transactionLost_ || lostHoldings_ != 0) {
+    RefuseForLoss();
     return false;
   }
-  return ReconnectIfAllowed();
+  const bool insertIdHeld = (session_.Holdings() & HoldsInsertId) != 0;
+  if (!ConnectTo(host_, user_, password_, db_, port_, unixSocket_, trySockets_, clientFlag_))
+    return false;
+  session_.ForgetHoldings();
+  insertIdLost_ = insertIdHeld;
+  return true;
+}
+
+void TMysqlClient::RefuseForLoss() {
+  if (transactionLost_) {
+    net_.SetClientError(ErrTransactionLost);
+  } else {
+    net_.SetClientError(ErrSessionStateLost, {DescribeHoldings(lostHoldings_)});
+  }
 }
 
 bool TMysqlClient::EnsureConnected() {
@@ -182,11 +196,15 @@ bool TMysqlClient::InTransaction() const {
 void TMysqlClient::NoteLostConnection() {
   if (!liveSession_) return;
   liveSession_ = false;
-  if (!InTransaction()) return;
-  transactionLost_ = true;
-  // The status described the lost connection; an explicit reconnect starts
-  // from a clean one.
-  EndSession();
+  if (InTransaction()) {
+    transactionLost_ = true;
+    // The status described the lost connection; an explicit reconnect
+    // starts from a clean one.
+    EndSession();
+    return;
+  }
+  // The last insert id alone holds back only the statements that read it.
+  lostHoldings_ = session_.Holdings() & ~std::uint32_t{HoldsInsertId};
 }
 
 bool TMysqlClient::OpenTransport() {
@@ -254,6 +272,7 @@ bool TMysqlClient::Handshake() {
   scrambleSeed_ = greeting->ScrambleSeed;
   // Capabilities describe this server only; a greeting without them offers none.
   serverCapabilities_ = greeting->Capabilities.value_or(0);
+  upperCapabilities_ = greeting->UpperCapabilities;
   if (greeting->Status) {
     serverLanguage_ = *greeting->Language;
     serverStatus_ = *greeting->Status;
@@ -268,17 +287,44 @@ bool TMysqlClient::Handshake() {
 
   net_.SetCompress((clientFlag_ & CLIENT_COMPRESS) != 0);
   status_ = TMysqlStatus::Ready;
-  if (!db_.empty() && !(serverCapabilities_ & CLIENT_CONNECT_WITH_DB))
-    return SendCommand(COM_INIT_DB, AsBytes(db_), false, false) == 0;
+  const std::string& database = ConnectDatabase();
+  if (!database.empty() && !(serverCapabilities_ & CLIENT_CONNECT_WITH_DB))
+    return SendCommand(COM_INIT_DB, AsBytes(database), false, false) == 0;
   return true;
 }
 
-bool TMysqlClient::RestoreCharset() {
-  if (charsetStatement_.empty()) return true;
-  // The statement succeeded on an earlier connection of this session; the
-  // new one must read the script's text the same way before anything else.
-  return SendCommand(COM_QUERY, AsBytes(charsetStatement_), true, false) == 0 &&
-         ReadQueryResult(charsetStatement_) == 0 && status_ == TMysqlStatus::Ready;
+const std::string& TMysqlClient::ConnectDatabase() const {
+  return session_.Database() ? *session_.Database() : db_;
+}
+
+bool TMysqlClient::TrackSession() {
+  sessionTracked_ = false;
+  if (!sessionTrackFormat_) return true;
+  if (RunOwnStatement(kTrackSessionStatement)) {
+    sessionTracked_ = true;
+    return true;
+  }
+  // A server that refuses the variables keeps the connection; then the
+  // statements' text alone tells what they leave behind.
+  if (!net_.IsOpen()) return false;
+  ClearError();
+  return true;
+}
+
+bool TMysqlClient::RestoreSession() {
+  // The statements succeeded on an earlier connection of this session; the
+  // new one must have their settings before the script's next statement.
+  for (const std::string& statement : session_.RestoreStatements()) {
+    if (!RunOwnStatement(statement)) return false;
+    // The script had turned off what the server reports, and does again.
+    if (ReadStatementEffects(statement).ChangesSessionTracking) sessionTracked_ = false;
+  }
+  return true;
+}
+
+bool TMysqlClient::RunOwnStatement(std::string_view statement) {
+  return SendCommand(COM_QUERY, AsBytes(statement), true, false) == 0 &&
+         ReadQueryResult(statement) == 0 && status_ == TMysqlStatus::Ready;
 }
 
 // --- Closing ------------------------------------------------------------------
@@ -292,6 +338,9 @@ void TMysqlClient::ResetServerState() {
   status_ = TMysqlStatus::Ready;
   serverVersion_.clear();
   serverCapabilities_ = 0;
+  upperCapabilities_ = 0;
+  sessionTrackFormat_ = false;
+  sessionTracked_ = false;
   serverStatus_ = SERVER_STATUS_AUTOCOMMIT;
   serverLanguage_ = 0;
   namedAuthMethod_.reset();
@@ -300,8 +349,8 @@ void TMysqlClient::ResetServerState() {
 }
 
 void TMysqlClient::Close() {
-  charsetStatement_.clear();
-  transactionLost_ = false;
+  session_.Clear();
+  ForgetLoss();
   liveSession_ = false;
   EndSession();
 }

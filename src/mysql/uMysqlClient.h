@@ -16,6 +16,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "mysql/uMysqlAuthMethod.h"
@@ -24,6 +25,8 @@
 #include "mysql/uMysqlFieldPacket.h"
 #include "mysql/uMysqlNet.h"
 #include "mysql/uMysqlResult.h"
+#include "mysql/uMysqlSessionState.h"
+#include "mysql/uMysqlStatementEffects.h"
 
 namespace mysql {
 
@@ -49,17 +52,34 @@ enum TMysqlCommand : std::uint8_t {
   COM_CHANGE_USER = 17,
 };
 
-// More columns than any server allows in one result: the header is malformed.
-inline constexpr std::uint32_t kMaxResultColumns = 4096;
-
 // Bounded waits use the connect time-out; where it is 0 (no limit at connect),
-// draining unread rows still stops after this many seconds.
+// draining unread rows still gives up after this many seconds of silence.
 inline constexpr std::uint32_t kDefaultDrainSeconds = 30;
+
+// Asks the server to report every change of the session in its OK packets.
+inline constexpr std::string_view kTrackSessionStatement =
+    "SET SESSION session_track_schema = ON, session_track_state_change = ON, "
+    "session_track_system_variables = '*'";
 
 // Opens the byte stream of one connection in place of the TCP socket or the
 // local pipe the settings name. Tests and fuzzers hand the session scripted
 // peers this way; nullptr counts as a refused connection.
 using TStreamConnector = std::function<std::unique_ptr<platform::TByteStream>()>;
+
+// Gives a variable a value for a scope and the old one back however the
+// scope ends.
+template <typename T>
+class TValueScope {
+ public:
+  TValueScope(T& variable, T value) : variable_(variable), old_(std::exchange(variable, value)) {}
+  ~TValueScope() { variable_ = old_; }
+  TValueScope(const TValueScope&) = delete;
+  TValueScope& operator=(const TValueScope&) = delete;
+
+ private:
+  T& variable_;
+  T old_;
+};
 
 // What Query gives back: the result (none for statements without a result
 // set) and whether the statement succeeded. A row-by-row result whose first
@@ -83,8 +103,9 @@ class TMysqlClient final : private TRowSource {
   // --- Settings -----------------------------------------------------------
   // Writing Host, User, Password, Port, ClientFlag, UseNamedPipe or Compress
   // with a different value while connected closes the transport first (no
-  // COM_QUIT); UnixSocket does so only when UseNamedPipe is set. Writing Db
-  // while connected also sends SelectDb, whose outcome is ignored.
+  // COM_QUIT); UnixSocket does so only when UseNamedPipe is set. What the
+  // closed session held counts as lost, as after a lost connection. Writing
+  // Db while connected also sends SelectDb, whose outcome is ignored.
   [[nodiscard]] const std::string& Host() const { return host_; }
   void SetHost(std::string_view value);
   [[nodiscard]] const std::string& User() const { return user_; }
@@ -123,28 +144,45 @@ class TMysqlClient final : private TRowSource {
   // Stores the arguments as settings (the host only when not empty) and
   // connects. True at once, changing nothing, when already connected; false
   // without an error when no host is known at all. ConnectTimeout bounds the
-  // whole handshake (2003 when it runs out). A character set the script
-  // chose earlier in the session is chosen again before this returns; when
+  // whole handshake (2003 when it runs out). The settings the script gave
+  // the session earlier (session variables, the character set, the current
+  // database) are given to the new connection before this returns; when
   // that fails, so does the connect.
   [[nodiscard]] bool ConnectTo(std::string_view host, std::string_view user,
                                std::string_view password, std::string_view db, std::uint32_t port,
                                std::string_view unixSocket, bool trySockets,
                                std::uint32_t clientFlag);
   // ConnectTo with the session's own settings. The script's own connect:
-  // ends the refusal after a transaction was lost.
+  // ends the refusal after a transaction or session state was lost.
   [[nodiscard]] bool Connect();
-  // Connect, unless ShouldReconnect is off or a transaction is open (then the
-  // in-transaction bit is cleared and false returned without an error). The
-  // script's own reconnect: ends the refusal after a transaction was lost.
+  // The script's own reconnect. False without an error when ShouldReconnect
+  // is off. True at once when the connection is open, ready and outside a
+  // transaction. Otherwise the old connection (its transaction, a row-by-row
+  // result still reading, whatever the session held) is given up and a new
+  // one made, with the session's settings; ends any refusal.
   [[nodiscard]] bool Reconnect();
   // Ends the session (COM_QUIT when connected) and resets the server state;
-  // forgets the character set the script chose. Never fails.
+  // forgets everything the script's statements set. Never fails.
   void Close();
   // True after the connection was lost while a transaction was open (or
   // autocommit was off): the session does not reconnect on its own until the
-  // script connects, reconnects, closes or changes a connection setting, and
-  // every command meanwhile fails with ErrTransactionLost.
+  // script connects, reconnects or closes, and every command meanwhile fails
+  // with ErrTransactionLost.
   [[nodiscard]] bool TransactionLost() const { return transactionLost_; }
+  // What a lost connection took that no new one can have back (temporary
+  // tables, user variables, locks... as TSessionHolding bits); while not 0,
+  // every command fails with ErrSessionStateLost until the script connects,
+  // reconnects or closes.
+  [[nodiscard]] std::uint32_t LostHoldings() const { return lostHoldings_; }
+  // The statements that choose the session's character set, for a copy of
+  // this session made elsewhere (Clone).
+  [[nodiscard]] std::vector<std::string> CharsetStatements() const {
+    return session_.CharsetStatements();
+  }
+  // Tests: whether the server is asked to report session changes (on by
+  // default; off, only the statements' text tells what they leave behind).
+  void SetSessionTracking(bool on) { askForSessionTracking_ = on; }
+  [[nodiscard]] bool SessionTracked() const { return sessionTracked_; }
 
   // --- Commands -----------------------------------------------------------
   // Runs a statement. buffered: all rows are read now; otherwise row by row.
@@ -212,7 +250,15 @@ class TMysqlClient final : private TRowSource {
   // The common end of both ways of opening: fresh state for a new stream.
   [[nodiscard]] bool TransportOpened();
   [[nodiscard]] bool Handshake();
-  [[nodiscard]] bool RestoreCharset();
+  // The database the handshake selects: the one a statement made current,
+  // else Db.
+  [[nodiscard]] const std::string& ConnectDatabase() const;
+  // Asks the server to report session changes where it can.
+  [[nodiscard]] bool TrackSession();
+  // Gives a new connection the settings the script's statements made.
+  [[nodiscard]] bool RestoreSession();
+  // Runs a statement of the session's own (not the script's) to its OK.
+  [[nodiscard]] bool RunOwnStatement(std::string_view statement);
 
   // Authentication (uMysqlClientAuthentication.cpp). The method of the client's
   // first answer and the nonce it answered decide which further steps the
@@ -253,13 +299,22 @@ class TMysqlClient final : private TRowSource {
   // Lost connections and transactions.
   [[nodiscard]] bool InTransaction() const;
   // The transport was found closed (or failed) without the session closing
-  // it: a transaction open on it is gone.
+  // it: a transaction open on it is gone, and so is what the session held.
   void NoteLostConnection();
-  // Reconnects when ShouldReconnect allows and no transaction is open.
-  [[nodiscard]] bool ReconnectIfAllowed();
-  // The reconnect the session makes on its own before a command; refused
-  // (ErrTransactionLost) after a transaction was lost.
+  // The script asked for a new session: nothing lost before holds it back.
+  void ForgetLoss();
+  // The reconnect the session makes on its own before a command, when
+  // ShouldReconnect allows; refused (ErrTransactionLost, ErrSessionStateLost)
+  // when the new connection could not be the session the script built.
   [[nodiscard]] bool ReconnectAutomatically();
+  // Records the refusal of a statement: 2900 or 2904 with what was lost.
+  void RefuseForLoss();
+  // What the script's statement that was just answered left in the session.
+  void NoteStatementEffects(std::string_view statement);
+  // A statement reads the insert id a replaced connection took with it.
+  void RefuseInsertIdReader();
+  // After the server accepted COM_CHANGE_USER: its session starts afresh.
+  [[nodiscard]] bool StartNewUserSession();
   // Open, or reconnected on the session's own: false when neither.
   [[nodiscard]] bool EnsureConnected();
   // Out of memory while reading a reply: the stream is out of step.
@@ -310,8 +365,8 @@ class TMysqlClient final : private TRowSource {
   // The current row of a row-by-row result lies in the packet buffer: it is
   // copied out before the buffer changes.
   void KeepActiveRow() noexcept;
-  // Reads and drops the rest of a row-by-row result; past DrainSeconds the
-  // connection is closed instead.
+  // Reads and drops the rest of a row-by-row result; after DrainSeconds
+  // without a byte from the server the connection is closed instead.
   void DrainRows();
   void TakeEndOfData();
   void FreeFields();
@@ -341,6 +396,9 @@ class TMysqlClient final : private TRowSource {
   std::uint32_t threadId_ = 0;
   std::string scrambleSeed_;
   std::uint32_t serverCapabilities_ = 0;
+  // The upper half of the greeting's capability word (not part of
+  // ServerCapabilities, which holds the classic 16 bits).
+  std::uint32_t upperCapabilities_ = 0;
   std::uint32_t serverLanguage_ = 0;
   std::uint32_t serverStatus_ = 0x2;
   std::uint64_t affectedRows_ = 0;
@@ -364,8 +422,25 @@ class TMysqlClient final : private TRowSource {
   // A connection was made and has not been closed on purpose since.
   bool liveSession_ = false;
   bool transactionLost_ = false;
-  // The last statement that chose the session's character set.
-  std::string charsetStatement_;
+  // What the connection lost took that no new one has back (TSessionHolding).
+  std::uint32_t lostHoldings_ = 0;
+  // The last insert id was lost with a connection the session replaced on
+  // its own: a statement that reads it is refused until a new one is made.
+  bool insertIdLost_ = false;
+  // The statement being run reads the last insert id.
+  bool statementReadsInsertId_ = false;
+  // What the script's statements left in the session.
+  TSessionState session_;
+  // What the last statement of the script may leave behind (its end-of-data
+  // packets can still report a change).
+  TStatementEffects lastEffects_;
+  // What the last OK packet reported of the session.
+  TSessionChanges lastChanges_;
+  bool askForSessionTracking_ = true;
+  // The authentication packet asked for session changes (OK packets carry them).
+  bool sessionTrackFormat_ = false;
+  // The server reports every session change on this connection.
+  bool sessionTracked_ = false;
 };
 
 }  // namespace mysql

@@ -37,13 +37,20 @@ bool TMysqlClient::Authenticate(const std::optional<std::string>& namedMethod) {
     namedAuthMethod_ = GreetingAuthMethod(*namedMethod);
   const auto opening = OpenAuthentication(password_);
   if (!opening) return false;
-  // ClientFlag keeps the word the script sees; only the packet carries the bit.
-  const std::uint32_t sentFlag = opening->Named ? clientFlag_ | CLIENT_PLUGIN_AUTH
-                                                : clientFlag_ & ~std::uint32_t{CLIENT_PLUGIN_AUTH};
+  // ClientFlag keeps the word the script sees; only the packet carries the
+  // bits for named methods, session tracking and a database chosen by a
+  // statement rather than by Db.
+  std::uint32_t sentFlag = opening->Named ? clientFlag_ | CLIENT_PLUGIN_AUTH
+                                          : clientFlag_ & ~std::uint32_t{CLIENT_PLUGIN_AUTH};
+  sessionTrackFormat_ =
+      askForSessionTracking_ && Layout41() && (upperCapabilities_ & CLIENT_SESSION_TRACK) != 0;
+  if (sessionTrackFormat_) sentFlag |= CLIENT_SESSION_TRACK;
+  const std::string& database = ConnectDatabase();
+  if (!database.empty()) sentFlag |= CLIENT_CONNECT_WITH_DB;
   const auto packet = BuildAuthPacket({.ClientFlag = sentFlag,
                                        .ServerLanguage = static_cast<std::uint8_t>(serverLanguage_),
                                        .User = user_,
-                                       .Db = db_,
+                                       .Db = database,
                                        .Password = PasswordContext(password_),
                                        .Named = opening->AsNamed()});
   return WriteAuthAnswer(packet) && ReadAuthReply(opening->Start);

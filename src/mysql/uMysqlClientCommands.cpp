@@ -10,7 +10,6 @@
 #include "mysql/uMysqlGreeting.h"
 #include "mysql/uMysqlLocalInfile.h"
 #include "mysql/uMysqlReplies.h"
-#include "mysql/uMysqlSessionCharset.h"
 #include "platform/os/LocalFile.h"
 
 namespace mysql {
@@ -51,6 +50,7 @@ int TMysqlClient::SendCommand(TMysqlCommand command, std::span<const std::uint8_
   }
   ClearError();
   info_.clear();
+  lastChanges_ = {};
   affectedRows_ = 0;
   lastInsertId_ = 0;
   warningCount_ = 0;
@@ -69,7 +69,7 @@ int TMysqlClient::SendCommand(TMysqlCommand command, std::span<const std::uint8_
       // The slot already says why when the session may not reconnect or the
       // command did not fit in memory; otherwise the server is gone.
       const std::int32_t cause = net_.LastErrorNo();
-      if (cause != ErrTransactionLost && cause != ErrOutOfMemory)
+      if (cause != ErrTransactionLost && cause != ErrSessionStateLost && cause != ErrOutOfMemory)
         net_.SetClientError(ErrServerGone);
       return -1;
     }
@@ -106,10 +106,21 @@ TQueryResult TMysqlClient::RunQuery(std::string_view statement, bool buffered) {
   TQueryResult outcome;
   if (statement.empty()) return outcome;
   if (RefuseOversized(statement.size())) return outcome;
-  if (shouldReconnect_ && !Ping()) return outcome;
-  const bool answered = SendCommand(COM_QUERY, AsBytes(statement), true, shouldReconnect_) == 0 &&
-                        ReadQueryResult(statement) == 0;
-  if (!answered) return outcome;
+  const TStatementEffects effects = ReadStatementEffects(statement);
+  {
+    // A reconnect made on the way (by the ping, or after a failed write)
+    // must know whether this statement reads the last insert id.
+    const TValueScope reading(statementReadsInsertId_, effects.ReadsInsertId);
+    if (shouldReconnect_ && !Ping()) return outcome;
+    if (insertIdLost_ && effects.ReadsInsertId) {
+      RefuseInsertIdReader();
+      return outcome;
+    }
+    if (SendCommand(COM_QUERY, AsBytes(statement), true, shouldReconnect_) != 0) return outcome;
+  }
+  lastEffects_ = effects;
+  if (ReadQueryResult(statement) != 0) return outcome;
+  NoteStatementEffects(statement);
   ClearError();
   if (buffered) {
     outcome.Result = StoreResult();
@@ -118,9 +129,24 @@ TQueryResult TMysqlClient::RunQuery(std::string_view statement, bool buffered) {
     outcome.Result = UseResult();
   }
   outcome.Ok = net_.LastErrorNo() == 0;
-  if (outcome.Ok && !outcome.Result && ChoosesSessionCharset(statement))
-    charsetStatement_ = statement;
   return outcome;
+}
+
+void TMysqlClient::NoteStatementEffects(std::string_view statement) {
+  // The script may turn off what the server reports; then the text decides.
+  if (lastEffects_.ChangesSessionTracking) sessionTracked_ = false;
+  session_.NoteStatement(statement, lastEffects_, lastChanges_, lastInsertId_);
+  // A new insert id is the one later statements read.
+  if (lastInsertId_ != 0 || (lastEffects_.Holdings & HoldsInsertId)) insertIdLost_ = false;
+}
+
+void TMysqlClient::RefuseInsertIdReader() {
+  // The connection made for the script has no insert id of the old one; it
+  // is given up, so every later command meets the refusal as well.
+  lostHoldings_ |= HoldsInsertId;
+  liveSession_ = false;
+  EndSession();
+  RefuseForLoss();
 }
 
 int TMysqlClient::ReadQueryResult(std::string_view statement) {
@@ -134,10 +160,6 @@ int TMysqlClient::ReadQueryResult(std::string_view statement) {
       return -1;
     }
     if (fieldCount == 0) return ApplyOkPacket() ? 0 : -1;
-    if (fieldCount && *fieldCount > kMaxResultColumns) {
-      FailMalformed();
-      return -1;
-    }
     if (fieldCount) return ReadResultHeader(*fieldCount, reader);
 
     // NULL field count: the server asks for a local file.
@@ -155,8 +177,8 @@ int TMysqlClient::ReadQueryResult(std::string_view statement) {
 }
 
 bool TMysqlClient::ApplyOkPacket() {
-  const auto ok =
-      ParseOkPacket(net_.Payload(), Layout41(), (serverCapabilities_ & CLIENT_TRANSACTIONS) != 0);
+  auto ok = ParseOkPacket(net_.Payload(), Layout41(),
+                          (serverCapabilities_ & CLIENT_TRANSACTIONS) != 0, sessionTrackFormat_);
   if (!ok) {
     FailMalformed();
     return false;
@@ -165,7 +187,8 @@ bool TMysqlClient::ApplyOkPacket() {
   lastInsertId_ = ok->LastInsertId;
   if (ok->ServerStatus) serverStatus_ = *ok->ServerStatus;
   warningCount_ = ok->WarningCount;
-  info_ = ok->Info;
+  info_ = std::move(ok->Info);
+  lastChanges_ = std::move(ok->Changes);
   return true;
 }
 
@@ -229,6 +252,7 @@ bool TMysqlClient::SelectDb(std::string_view name) {
   const std::string database(name);
   if (!SimpleCommand(COM_INIT_DB, AsBytes(database))) return false;
   db_ = database;
+  session_.NoteDatabaseSelected(db_);
   return true;
 }
 
@@ -262,10 +286,32 @@ bool TMysqlClient::RunChangeUser(std::string_view user, std::string_view passwor
   std::string oldUser = std::exchange(user_, newUser);
   std::string oldPassword = std::exchange(password_, newPassword);
   std::string oldDb = std::exchange(db_, newDb);
-  if (ReadAuthReply(opening->Start)) return true;
-  user_ = std::move(oldUser);
-  password_ = std::move(oldPassword);
-  db_ = std::move(oldDb);
+  if (!ReadAuthReply(opening->Start)) {
+    user_ = std::move(oldUser);
+    password_ = std::move(oldPassword);
+    db_ = std::move(oldDb);
+    return false;
+  }
+  return StartNewUserSession();
+}
+
+bool TMysqlClient::StartNewUserSession() {
+  // The server began a new session: no transaction, nothing held, its
+  // variables at their defaults. The character set stays the script's choice.
+  if (const auto ok = ParseOkPacket(net_.Payload(), Layout41(), false)) {
+    if (ok->ServerStatus) serverStatus_ = *ok->ServerStatus;
+  }
+  serverStatus_ &= ~std::uint32_t{SERVER_STATUS_IN_TRANS};
+  session_.ResetForNewUser();
+  insertIdLost_ = false;
+  bool restored = TrackSession();
+  for (const std::string& statement : session_.CharsetStatements())
+    restored = restored && RunOwnStatement(statement);
+  if (restored) return true;
+  // The new user's session cannot read the script's text as the script
+  // writes it: the next command starts over with a new connection.
+  liveSession_ = false;
+  net_.Close();
   return false;
 }
 
@@ -312,7 +358,7 @@ std::unique_ptr<TMysqlResult> TMysqlClient::ReadProcessList() {
   TPacketReader reader(net_.Payload());
   const auto fieldCount = reader.ReadLengthCoded32();
   // Anything but a result-set header here leaves the stream in an unknown state.
-  if (!reader.Ok() || fieldCount.value_or(0) == 0 || *fieldCount > kMaxResultColumns) {
+  if (!reader.Ok() || fieldCount.value_or(0) == 0) {
     FailMalformed();
     return nullptr;
   }

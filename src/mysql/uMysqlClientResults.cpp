@@ -82,9 +82,10 @@ void TMysqlClient::KeepActiveRow() noexcept {
 }
 
 void TMysqlClient::DrainRows() {
-  // A stalled or endless server must not hold the caller: past the bound the
-  // read fails and closes the connection instead.
-  const TReadDeadlineScope bound(net_, DrainSeconds());
+  // A stalled server must not hold the caller: after that long without a
+  // byte the read fails and closes the connection. A slow server that keeps
+  // sending is waited for to the end.
+  const TReadSilenceScope bound(net_, DrainSeconds());
   while (SafeRead() >= 0) {
     if (IsEndOfData(net_.Payload())) {
       TakeEndOfData();
@@ -98,6 +99,9 @@ void TMysqlClient::TakeEndOfData() {
   if (const auto end = ParseEndOfData(net_.Payload())) {
     warningCount_ = end->WarningCount;
     serverStatus_ = end->ServerStatus;
+    // Meaningful only where the client asked the server to report changes.
+    if (sessionTracked_ && (serverStatus_ & SERVER_SESSION_STATE_CHANGED))
+      session_.NoteStateChanged(lastEffects_);
   }
 }
 

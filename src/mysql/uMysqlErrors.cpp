@@ -12,7 +12,7 @@ struct TErrorTemplate {
   std::string_view Text;
 };
 
-constexpr std::array<TErrorTemplate, 31> kTemplates = {{
+constexpr std::array<TErrorTemplate, 32> kTemplates = {{
     {ErrUnknown, "Unknown MySQL error"},
     {ErrLocalSocketCreate, "Can't create UNIX socket (%d)"},
     {ErrLocalConnect, "Can't connect to local MySQL server through socket '%-.64s' (%d)"},
@@ -50,6 +50,9 @@ constexpr std::array<TErrorTemplate, 31> kTemplates = {{
      "The statement of %u bytes is longer than the %u bytes this client sends; nothing was sent"},
     {ErrResultCutOff, "The result ended before its last row: its session was closed"},
     {ErrFillRefused, "The host refused line %d of the table: %-.120s"},
+    {ErrSessionStateLost,
+     "Lost connection to MySQL server; what the session held is gone (%-.96s). Call Connect or "
+     "Reconnect to go on"},
 }};
 
 bool IsDigit(char c) {

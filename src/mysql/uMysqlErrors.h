@@ -66,6 +66,10 @@ enum TMysqlOwnError : std::int32_t {
   ErrResultCutOff = 2902,
   // The host refused a line or a value while a table was filled.
   ErrFillRefused = 2903,
+  // The connection was lost while the session held what no new connection
+  // has (temporary tables, user variables, locks...): the client does not
+  // reconnect on its own until the script does.
+  ErrSessionStateLost = 2904,
 };
 
 // Recorded (without a message) by the packet layer only; a read failure that

@@ -96,6 +96,17 @@ TReadDeadlineScope::~TReadDeadlineScope() {
   net_.SetReadDeadline(previous_);
 }
 
+TReadSilenceScope::TReadSilenceScope(TMysqlNet& net, std::uint32_t seconds)
+    : net_(net), previous_(net.ReadSilenceLimit()) {
+  if (seconds == 0) return;
+  const std::chrono::milliseconds limit = std::chrono::seconds(seconds);
+  if (!previous_ || limit < *previous_) net_.SetReadSilenceLimit(limit);
+}
+
+TReadSilenceScope::~TReadSilenceScope() {
+  net_.SetReadSilenceLimit(previous_);
+}
+
 TMysqlNet::TMysqlNet(std::size_t payloadLimit) : payloadLimit_(payloadLimit) {}
 
 TMysqlNet::~TMysqlNet() = default;
@@ -496,10 +507,14 @@ bool TMysqlNet::ReadSome(std::vector<std::uint8_t>& into, std::size_t& end, int&
 }
 
 bool TMysqlNet::AwaitData() {
-  if (!readDeadline_) return true;
-  const auto left =
-      std::chrono::ceil<std::chrono::milliseconds>(*readDeadline_ - TClock::now()).count();
-  if (left > 0 && vio_.WaitForData(left)) return true;
+  if (!readDeadline_ && !silenceLimit_) return true;
+  std::int64_t wait = silenceLimit_ ? silenceLimit_->count() : INT64_MAX;
+  if (readDeadline_) {
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(*readDeadline_ - TClock::now()).count();
+    wait = std::min<std::int64_t>(wait, left);
+  }
+  if (wait > 0 && vio_.WaitForData(wait)) return true;
   readTimedOut_ = true;
   return false;
 }

@@ -62,6 +62,21 @@ class TReadDeadlineScope {
   std::optional<std::chrono::steady_clock::time_point> previous_;
 };
 
+// Bounds every wait of the packet reads of a scope to `seconds` without a
+// byte from the peer (0: no bound of its own): a peer that keeps sending is
+// never cut off. A nested bound never loosens an outer one.
+class TReadSilenceScope {
+ public:
+  TReadSilenceScope(TMysqlNet& net, std::uint32_t seconds);
+  ~TReadSilenceScope();
+  TReadSilenceScope(const TReadSilenceScope&) = delete;
+  TReadSilenceScope& operator=(const TReadSilenceScope&) = delete;
+
+ private:
+  TMysqlNet& net_;
+  std::optional<std::chrono::milliseconds> previous_;
+};
+
 class TMysqlNet {
  public:
   // payloadLimit: the largest payload sent or taken (tests use less).
@@ -107,7 +122,15 @@ class TMysqlNet {
   // transport blocks. A read that gives up fails like a lost connection.
   void SetReadDeadline(std::optional<TClock::time_point> deadline) { readDeadline_ = deadline; }
   [[nodiscard]] std::optional<TClock::time_point> ReadDeadline() const { return readDeadline_; }
-  // The last failed read gave up at the deadline.
+  // Each wait of a read for the peer's next bytes lasts at most `limit`
+  // (none: as long as the deadline or the transport allows).
+  void SetReadSilenceLimit(std::optional<std::chrono::milliseconds> limit) {
+    silenceLimit_ = limit;
+  }
+  [[nodiscard]] std::optional<std::chrono::milliseconds> ReadSilenceLimit() const {
+    return silenceLimit_;
+  }
+  // The last failed read gave up at the deadline or the silence limit.
   [[nodiscard]] bool ReadTimedOut() const { return readTimedOut_; }
 
   // Switches the framing of what follows. Bytes already received belong to
@@ -206,6 +229,7 @@ class TMysqlNet {
   std::vector<std::uint8_t> block_;  // an outgoing compressed block
   std::uint32_t protocolVersion_ = kProtocolVersion;
   std::optional<TClock::time_point> readDeadline_;
+  std::optional<std::chrono::milliseconds> silenceLimit_;
   bool readTimedOut_ = false;
   // Reads of the transport in a row that took all the room they were given.
   int fullReads_ = 0;

@@ -173,6 +173,25 @@ std::vector<Scenario> Scenarios() {
        ChangedUser},
       {"change user with full authentication",
        [](const Server& s) { return s.script.ChangeUserWithFullAuthentication(); }, ChangedUser},
+      {"connect reporting session changes", [](const Server&) { return Bytes{}; },
+       [](TMysqlClient&, bool) { return true; }, true, &ServerScript::LoginReportingChanges},
+      {"statement reporting session changes",
+       [](const Server& s) {
+         return Concat(
+             {s.BeforeStatement(),
+              s.script.Reply({TrackedOkPayload(
+                  1, 0, 2,
+                  {SchemaChange("shop"), VariableChange("sql_mode", "ANSI"), StateChange()})})});
+       },
+       [](TMysqlClient& c, bool exact) {
+         if (!c.Query("call setup()", true).Ok) return false;
+         if (exact) {
+           EXPECT_EQ(c.AffectedRows(), 1u);
+           EXPECT_EQ(c.LostHoldings(), 0u);
+         }
+         return true;
+       },
+       false, &ServerScript::LoginReportingChanges},
   };
 }
 
@@ -275,6 +294,12 @@ struct Sweep {
       EXPECT_TRUE(mode == Mode::InTransaction || fault == Fault::Corrupt)
           << "a transaction lost where none was open";
       EXPECT_EQ(client.LastErrorNo(), ErrTransactionLost);
+      pinged = client.Reconnect() && client.Ping();
+    } else if (!pinged && client.LostHoldings() != 0) {
+      // A corrupted report can say the session changed in ways no new
+      // connection has back.
+      EXPECT_EQ(fault, Fault::Corrupt) << "session state lost where none was held";
+      EXPECT_EQ(client.LastErrorNo(), ErrSessionStateLost);
       pinged = client.Reconnect() && client.Ping();
     }
     EXPECT_TRUE(pinged) << client.LastErrorNo() << " " << client.LastError();

@@ -41,6 +41,15 @@ Bytes ServerScript::Login() const {
   return Concat({Packet(0, greeting), Packet(2, OkPayload(0, 0, status))});
 }
 
+Bytes ServerScript::LoginReportingChanges() const {
+  const std::uint16_t caps = compress_ ? (kServer41 | 0x20) : kServer41;
+  return Concat(
+      {Packet(0, PluginGreetingPayload("10.11.9-MariaDB", "mysql_native_password", caps,
+                                       CLIENT_SESSION_TRACK)),
+       Packet(2, OkPayload()),
+       Reply({TrackedOkPayload(0, 0, status_, {VariableChange("session_track_schema", "ON")})})});
+}
+
 namespace {
 
 // The server's public key in answer to the client's request.
@@ -71,7 +80,10 @@ Bytes ServerScript::ReplyFrom(const std::vector<Bytes>& payloads, std::uint8_t f
                               std::uint8_t block) const {
   Bytes packets;
   std::uint8_t sequence = firstPacket;
-  for (const Bytes& payload : payloads) packets = Concat({packets, Packet(sequence++, payload)});
+  for (const Bytes& payload : payloads) {
+    const Bytes packet = Packet(sequence++, payload);
+    packets.insert(packets.end(), packet.begin(), packet.end());
+  }
   return compress_ ? CompressedBlock(block, packets, packets.size() >= 50) : packets;
 }
 

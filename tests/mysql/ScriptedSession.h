@@ -45,6 +45,10 @@ class ServerScript {
 
   // Greeting (announcing compression when compressed) and the OK to the login.
   [[nodiscard]] Bytes Login() const;
+  // The login of a server that reports session changes (MySQL 5.7 and
+  // later, MariaDB 10.2 and later), with the OK to the client's request for
+  // them.
+  [[nodiscard]] Bytes LoginReportingChanges() const;
   // The same as MySQL 8.4 does it: a greeting naming caching_sha2_password,
   // full authentication over TCP (the request for it, the public key), the OK.
   [[nodiscard]] Bytes LoginWithFullAuthentication() const;

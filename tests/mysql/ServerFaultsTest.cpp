@@ -19,42 +19,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Kills `victim`'s connection from a session of its own, now or after a
-// while, and waits until the server has really ended it.
-class Killer {
- public:
-  Killer(const MariaDbServer& server, std::uint32_t victim) : victim_(victim) {
-    Configure(session_, server, server.Native);
-    EXPECT_TRUE(session_.Connect()) << session_.LastError();
-  }
-  ~Killer() {
-    if (thread_.joinable()) thread_.join();
-  }
-
-  void Now() {
-    EXPECT_TRUE(session_.Kill(victim_)) << session_.LastError();
-    for (int i = 0; i < 100; ++i) {
-      if (QueryValue(session_, "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " +
-                                   std::to_string(victim_)) == "0")
-        return;
-      std::this_thread::sleep_for(20ms);
-    }
-    ADD_FAILURE() << "the killed connection stayed";
-  }
-
-  void After(std::chrono::milliseconds delay) {
-    thread_ = std::thread([this, delay] {
-      std::this_thread::sleep_for(delay);
-      static_cast<void>(session_.Kill(victim_));
-    });
-  }
-
- private:
-  TMysqlClient session_;
-  std::uint32_t victim_;
-  std::thread thread_;
-};
-
 // Rows that the server produces slowly, 20 a second for 10 seconds, each
 // large enough to be sent on its own.
 constexpr const char* kSlowRows = "SELECT SLEEP(0.05), seq, REPEAT('r', 20000) FROM seq_1_to_200";

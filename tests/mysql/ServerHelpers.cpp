@@ -1,6 +1,7 @@
 #include "ServerHelpers.h"
 
 using namespace mysql;
+using namespace std::chrono_literals;
 
 void Configure(TMysqlClient& client, const MariaDbServer& server, const MariaDbAccount& account,
                Transport transport, bool compress) {
@@ -33,4 +34,31 @@ std::unique_ptr<TMysqlClient> ServerTest::NativeSession(bool compress) {
   Configure(*client, server_, server_.Native, Transport::Tcp, compress);
   EXPECT_TRUE(client->Connect()) << client->LastError();
   return client;
+}
+
+Killer::Killer(const MariaDbServer& server, std::uint32_t victim) : victim_(victim) {
+  Configure(session_, server, server.Native);
+  EXPECT_TRUE(session_.Connect()) << session_.LastError();
+}
+
+Killer::~Killer() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void Killer::Now() {
+  EXPECT_TRUE(session_.Kill(victim_)) << session_.LastError();
+  for (int i = 0; i < 100; ++i) {
+    if (QueryValue(session_, "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " +
+                                 std::to_string(victim_)) == "0")
+      return;
+    std::this_thread::sleep_for(20ms);
+  }
+  ADD_FAILURE() << "the killed connection stayed";
+}
+
+void Killer::After(std::chrono::milliseconds delay) {
+  thread_ = std::thread([this, delay] {
+    std::this_thread::sleep_for(delay);
+    static_cast<void>(session_.Kill(victim_));
+  });
 }

@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "mysql/uMysqlClient.h"
 #include "support/MariaDbFixture.h"
@@ -29,4 +31,22 @@ class ServerTest : public ::testing::Test {
   std::unique_ptr<mysql::TMysqlClient> NativeSession(bool compress = false);
 
   MariaDbServer server_;
+};
+
+// Kills `victim`'s connection from a session of its own, now or after a
+// while, and waits until the server has really ended it.
+class Killer {
+ public:
+  Killer(const MariaDbServer& server, std::uint32_t victim);
+  ~Killer();
+  Killer(const Killer&) = delete;
+  Killer& operator=(const Killer&) = delete;
+
+  void Now();
+  void After(std::chrono::milliseconds delay);
+
+ private:
+  mysql::TMysqlClient session_;
+  std::uint32_t victim_;
+  std::thread thread_;
 };

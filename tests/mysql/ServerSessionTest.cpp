@@ -190,16 +190,20 @@ TEST_F(ServerSession, StatementsWithoutResultSets) {
   EXPECT_EQ(QueryValue(*client, "SELECT COUNT(*) FROM t"), "3");
 }
 
-TEST_F(ServerSession, OpenTransactionRefusesOneReconnection) {
+TEST_F(ServerSession, ASettingChangeInsideATransactionLosesItUntilTheScriptReconnects) {
   auto client = NativeSession();
   ASSERT_TRUE(client->Query("START TRANSACTION", true).Ok);
   EXPECT_NE(client->ServerStatus() & SERVER_STATUS_IN_TRANS, 0u);
-  // A changed setting drops the transport; the open transaction refuses the
-  // reconnect once (and clears its bit), so only the second Ping reconnects.
+  // A changed setting drops the transport, and the transaction with it.
   client->SetCompress(true);
   EXPECT_FALSE(client->Connected());
-  EXPECT_FALSE(client->Ping());
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    EXPECT_FALSE(client->Ping());
+    EXPECT_EQ(client->LastErrorNo(), ErrTransactionLost);
+  }
+  EXPECT_TRUE(client->Reconnect()) << client->LastError();
   EXPECT_TRUE(client->Ping()) << client->LastError();
+  EXPECT_EQ(client->ServerStatus() & SERVER_STATUS_IN_TRANS, 0u);
 }
 
 TEST_F(ServerSession, CommandsOutOfSyncWhileRowsArePending) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "FakeReplies.h"
 #include "ScriptedSession.h"
@@ -93,13 +94,17 @@ TEST(SessionFaults, LostTransactionIsNeverReconnectedSilently) {
       EXPECT_EQ(s.client.LastErrorNo(), ErrTransactionLost);
       EXPECT_EQ(s.server.Opened(), 1) << "no new connection was made";
 
-      // The script reconnects explicitly and goes on.
+      // The script reconnects explicitly and goes on. A session setting (the
+      // autocommit the script chose) is given to the new connection first.
+      const bool setting = c.status == kAutocommitOff;
+      if (setting) second->Reply(s.script.Ok(kAutocommitOff, 1));
       second->Reply(s.script.Ok());
       ASSERT_TRUE(s.client.Reconnect()) << s.client.LastError();
       EXPECT_FALSE(s.client.TransactionLost());
       EXPECT_TRUE(s.client.Ping());
-      EXPECT_EQ(s.Commands(*second), std::vector<Bytes>{kPingCommand})
-          << "the lost statements were never sent again";
+      std::vector<Bytes> expected{kPingCommand};
+      if (setting) expected.insert(expected.begin(), QueryCommand(c.opening));
+      EXPECT_EQ(s.Commands(*second), expected) << "the lost statements were never sent again";
     }
   }
 }
@@ -128,11 +133,10 @@ TEST(SessionFaults, ExplicitActsEndTheRefusal) {
   struct Act {
     const char* name;
     void (*act)(TMysqlClient&);
-    bool reconnectsByItself;  // the next statement reconnects on its own
   } const acts[] = {
-      {"Connect", [](TMysqlClient& c) { EXPECT_TRUE(c.Connect()); }, false},
-      {"Close", [](TMysqlClient& c) { c.Close(); }, true},
-      {"setting change", [](TMysqlClient& c) { c.SetPort(3307); }, true},
+      {"Connect", [](TMysqlClient& c) { EXPECT_TRUE(c.Connect()); }},
+      {"Reconnect", [](TMysqlClient& c) { EXPECT_TRUE(c.Reconnect()); }},
+      {"Close", [](TMysqlClient& c) { c.Close(); }},
   };
   for (const auto& a : acts) {
     SCOPED_TRACE(a.name);
@@ -148,6 +152,24 @@ TEST(SessionFaults, ExplicitActsEndTheRefusal) {
     EXPECT_EQ(s.client.AffectedRows(), 1u);
     EXPECT_EQ(s.server.Opened(), 2);
   }
+}
+
+TEST(SessionFaults, ASettingChangeInsideATransactionLosesIt) {
+  Session s;
+  s.client.SetShouldReconnect(false);
+  s.first->Reply(s.script.Ok(kInTransaction, 0));
+  s.AddConnection();
+  ASSERT_TRUE(s.client.Connect());
+  ASSERT_TRUE(s.client.Query("start transaction", true).Ok);
+  s.client.SetShouldReconnect(true);
+  // The change closes the transport and with it the transaction.
+  s.client.SetPort(3307);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    EXPECT_FALSE(s.client.Query("commit", true).Ok);
+    EXPECT_EQ(s.client.LastErrorNo(), ErrTransactionLost);
+  }
+  EXPECT_TRUE(s.client.TransactionLost());
+  EXPECT_EQ(s.server.Opened(), 1) << "no new connection was made";
 }
 
 TEST(SessionFaults, WithoutShouldReconnectTheLossIsReportedAsBefore) {
@@ -301,12 +323,16 @@ TEST(SessionFaults, UnreadRowsOfAStalledServerAreNotDrainedForever) {
   EXPECT_FALSE(s.client.Connected()) << "closed instead of drained";
 }
 
-// A server that sends rows for ever, as fast as they are read.
-class EndlessRows final : public platform::TByteStream {
+// A server that sends its rows slowly, one every two milliseconds, then the
+// end of data: live all along, but slower in all than the drain's bound.
+class SlowRows final : public platform::TByteStream {
  public:
-  explicit EndlessRows(Bytes start) : pending_(std::move(start)) {}
+  SlowRows(Bytes start, int rows) : pending_(std::move(start)), rowsLeft_(rows) {}
   int Read(std::uint8_t* buffer, int size) override {
-    if (pending_.empty()) pending_ = Packet(sequence_++, RowPayload({std::string(100, 'r')}));
+    if (pending_.empty()) {
+      pending_ = rowsLeft_-- > 0 ? Packet(sequence_++, RowPayload({std::string(100, 'r')}))
+                                 : Packet(sequence_++, EofPayload());
+    }
     const int count = std::min(size, static_cast<int>(pending_.size()));
     std::copy_n(pending_.begin(), count, buffer);
     pending_.erase(pending_.begin(), pending_.begin() + count);
@@ -314,51 +340,84 @@ class EndlessRows final : public platform::TByteStream {
   }
   int Write(const std::uint8_t*, int size) override { return size; }
   int SetNonBlocking(bool) override { return 0; }
-  bool WaitReadable(std::int64_t) override { return true; }
+  bool WaitReadable(std::int64_t milliseconds) override {
+    longestWait_ = std::max(longestWait_, milliseconds);
+    if (pending_.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return true;
+  }
   platform::TIoError LastIoError() const override { return platform::TIoError::None; }
   void Close() override {}
 
+  std::int64_t longestWait_ = 0;
+
  private:
   Bytes pending_;
+  int rowsLeft_;
   std::uint8_t sequence_ = 4;
 };
 
-TEST(SessionFaults, RowsOfAnEndlessServerAreNotDrainedForever) {
+TEST(SessionFaults, ASlowServerIsDrainedToTheEndAndOnlySilenceIsBounded) {
   const ServerScript script(false);
   const Bytes header = script.Reply({{1}, Field41Payload("v", 253, 100), EofPayload()});
   TMysqlClient client;
   ScriptedConnections unused;
   unused.AttachTo(client);
+  SlowRows* stream = nullptr;
   client.SetConnector([&] {
-    return std::make_unique<EndlessRows>(Concat({script.Login(), header}));
+    auto slow = std::make_unique<SlowRows>(Concat({script.Login(), header}), 1000);
+    stream = slow.get();
+    return slow;
   });
   client.SetConnectTimeout(1);
   client.SetShouldReconnect(false);
   ASSERT_TRUE(client.Connect());
-  auto query = client.Query("select v from endless", false);
+  auto query = client.Query("select v from slow", false);
   ASSERT_TRUE(query.Ok);
   query.Result->Next();
-  const auto started = std::chrono::steady_clock::now();
+  // About two seconds of rows against a bound of one second of silence.
   query.Result.reset();
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
   EXPECT_EQ(client.Status(), TMysqlStatus::Ready);
-  EXPECT_FALSE(client.Connected());
+  EXPECT_TRUE(client.Connected()) << client.LastError();
+  EXPECT_EQ(client.LastErrorNo(), 0);
+  EXPECT_EQ(stream->longestWait_, 1000) << "each wait bounded by the silence allowed";
 }
 
-TEST(SessionFaults, ColumnCountsNoServerSendsAreMalformed) {
-  for (const std::uint32_t columns : {4097u, 0xFFFFFFFFu}) {
-    SCOPED_TRACE(columns);
+TEST(SessionFaults, ColumnCountsAreBoundedByWhatArrives) {
+  // More columns than a table may have: a result may have them.
+  constexpr int kColumns = 5000;
+  Bytes fields = {0xFC, static_cast<std::uint8_t>(kColumns & 0xFF),
+                  static_cast<std::uint8_t>(kColumns >> 8)};
+  std::vector<Bytes> reply{fields};
+  std::vector<std::optional<std::string>> row;
+  for (int i = 0; i < kColumns; ++i) {
+    reply.push_back(Field41Payload("c" + std::to_string(i), 253, 10));
+    row.push_back(std::to_string(i));
+  }
+  reply.push_back(EofPayload());
+  reply.push_back(RowPayload(row));
+  reply.push_back(EofPayload());
+  for (const bool buffered : {true, false}) {
+    SCOPED_TRACE(buffered ? "buffered" : "row by row");
     Session s;
     s.client.SetShouldReconnect(false);
-    Bytes header{254};
-    for (int i = 0; i < 8; ++i)
-      header.push_back(i < 4 ? static_cast<std::uint8_t>(columns >> (8 * i)) : std::uint8_t{0});
-    s.first->Reply(s.script.Reply({header}));
+    s.first->Reply(s.script.Reply(reply));
     ASSERT_TRUE(s.client.Connect());
-    EXPECT_FALSE(s.client.Query("select *", true).Ok);
-    EXPECT_EQ(s.client.LastErrorNo(), ErrMalformedPacket);
-    EXPECT_FALSE(s.client.Connected()) << "the stream is out of step";
+    auto query = s.client.Query("select c0, ..., c4999", buffered);
+    ASSERT_TRUE(query.Ok) << s.client.LastError();
+    ASSERT_EQ(query.Result->FieldCount(), kColumns);
+    EXPECT_EQ(query.Result->Value(kColumns - 1), "4999");
   }
+
+  // A count no server sends, with the descriptions that really came: the
+  // stream is out of step, and nothing was sized by the announced count.
+  Session s;
+  s.client.SetShouldReconnect(false);
+  s.first->Reply(s.script.Reply(
+      {{254, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}, Field41Payload("v", 253, 10), EofPayload()}));
+  ASSERT_TRUE(s.client.Connect());
+  EXPECT_FALSE(s.client.Query("select *", true).Ok);
+  EXPECT_EQ(s.client.LastErrorNo(), ErrMalformedPacket);
+  EXPECT_FALSE(s.client.Connected()) << "the stream is out of step";
 }
 
 }  // namespace
