@@ -67,8 +67,16 @@ void TModule::AddinHelperMethodsExecuteCallAsFunc(TAddin& sender, TParams& param
   mysql::TMysqlClient& client = TDalvora::Of(sender).Client();
   const std::string statement = SubstituteParameters(Param(params, 0).ToString(), Param(params, 1));
   mysql::TQueryResult outcome = client.Query(statement, false);
+  if (!outcome.Ok) {
+    value = TValue(-1);
+    return;
+  }
   // Read before the result goes: draining its rows rewrites the count.
-  value = outcome.Ok ? Int64Bits(client.AffectedRows()) : TValue(-1);
+  const std::uint64_t count = client.AffectedRows();
+  // The whole reply is read before the answer: a statement that fails after
+  // its first rows (a procedure raising an error, a lost connection) failed.
+  outcome.Result.reset();
+  value = client.LastErrorNo() == 0 ? Int64Bits(count) : TValue(-1);
 }
 
 void TModule::AddinHelperMethodsLastRowReadCallAsFunc(TAddin& sender, TParams&, TValue& value) {

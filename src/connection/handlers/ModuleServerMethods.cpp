@@ -198,6 +198,9 @@ void TModule::AddinHelperMethodsCloneCallAsFunc(TAddin& sender, TParams&, TValue
       // A clone the server refuses is still a clone, just not connected.
       try {
         addin::HostProcedure(clone, "Connect");
+        // The copy reads and writes text in the character set the original uses.
+        for (const std::string& statement : client.CharsetStatements())
+          addin::HostProcedure(clone, "Execute", {TValue(statement)});
       } catch (...) {
       }
     }
