@@ -5,12 +5,12 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "addin/AddinEvent.h"
 #include "platform/com/Com.h"
 #include "platform/com/OleVariant.h"
 #include "platform/os/CodePage.h"
@@ -37,38 +37,38 @@ using TOleString = platform::TOleString;
 using TParams = std::vector<platform::TOleVariant>;
 
 // Handlers of one table entry.
-using TOnGetPropertyEvent = std::function<void(TAddin& sender, platform::TOleVariant& value)>;
-using TOnSetPropertyEvent = std::function<void(TAddin& sender, platform::TOleVariant& value)>;
+using TOnGetPropertyEvent = TAddinEvent<void(TAddin& sender, platform::TOleVariant& value)>;
+using TOnSetPropertyEvent = TAddinEvent<void(TAddin& sender, platform::TOleVariant& value)>;
 using TOnGetDefaultParamEvent =
-    std::function<void(TAddin& sender, std::int32_t index, platform::TOleVariant& value)>;
-using TOnCallAsProcEvent = std::function<void(TAddin& sender, TParams& params)>;
+    TAddinEvent<void(TAddin& sender, std::int32_t index, platform::TOleVariant& value)>;
+using TOnCallAsProcEvent = TAddinEvent<void(TAddin& sender, TParams& params)>;
 using TOnCallAsFuncEvent =
-    std::function<void(TAddin& sender, TParams& params, platform::TOleVariant& value)>;
+    TAddinEvent<void(TAddin& sender, TParams& params, platform::TOleVariant& value)>;
 
 // Table-level events for members beyond the table.
-using TOnGetUnknownPropertyEvent = std::function<void(
-    TAddin& sender, const std::string& propertyName, platform::TOleVariant& value, bool& handled)>;
-using TOnSetUnknownPropertyEvent = std::function<void(
-    TAddin& sender, const std::string& propertyName, platform::TOleVariant& value, bool& handled)>;
-using TOnHasUnknownReturnValueEvent = std::function<void(
+using TOnGetUnknownPropertyEvent = TAddinEvent<void(TAddin& sender, const std::string& propertyName,
+                                                    platform::TOleVariant& value, bool& handled)>;
+using TOnSetUnknownPropertyEvent = TAddinEvent<void(TAddin& sender, const std::string& propertyName,
+                                                    platform::TOleVariant& value, bool& handled)>;
+using TOnHasUnknownReturnValueEvent = TAddinEvent<void(
     TAddin& sender, const std::string& methodName, bool& hasRetValue, bool& handled)>;
-using TOnGetUnknownParamsCountEvent = std::function<void(
+using TOnGetUnknownParamsCountEvent = TAddinEvent<void(
     TAddin& sender, const std::string& methodName, std::int32_t& count, bool& handled)>;
 using TOnGetUnknownDefaultParamEvent =
-    std::function<void(TAddin& sender, const std::string& methodName, std::int32_t index,
-                       platform::TOleVariant& value, bool& handled)>;
-using TOnCallAsUnknownProcEvent = std::function<void(TAddin& sender, const std::string& methodName,
-                                                     TParams& params, bool& handled)>;
+    TAddinEvent<void(TAddin& sender, const std::string& methodName, std::int32_t index,
+                     platform::TOleVariant& value, bool& handled)>;
+using TOnCallAsUnknownProcEvent = TAddinEvent<void(TAddin& sender, const std::string& methodName,
+                                                   TParams& params, bool& handled)>;
 using TOnCallAsUnknownFuncEvent =
-    std::function<void(TAddin& sender, const std::string& methodName, TParams& params,
-                       platform::TOleVariant& value, bool& handled)>;
+    TAddinEvent<void(TAddin& sender, const std::string& methodName, TParams& params,
+                     platform::TOleVariant& value, bool& handled)>;
 using TOnFindMemberEvent =
-    std::function<void(TAddin& sender, const std::string& name, std::int32_t& index)>;
+    TAddinEvent<void(TAddin& sender, const std::string& name, std::int32_t& index)>;
 using TOnGetMemberNameEvent =
-    std::function<void(TAddin& sender, TOleString& name, std::int32_t index, std::int32_t alias)>;
-using TOnGetMemberCountEvent = std::function<void(TAddin& sender, std::int32_t& count)>;
+    TAddinEvent<void(TAddin& sender, TOleString& name, std::int32_t index, std::int32_t alias)>;
+using TOnGetMemberCountEvent = TAddinEvent<void(TAddin& sender, std::int32_t& count)>;
 using TOnIsPropertyFlagEvent =
-    std::function<void(TAddin& sender, const std::string& propertyName, bool& flag)>;
+    TAddinEvent<void(TAddin& sender, const std::string& propertyName, bool& flag)>;
 
 // The local (Russian) names are held in UTF-16, so they match and read back
 // whatever the process's ANSI code page is.

@@ -34,24 +34,27 @@ std::optional<TGreeting> ParseGreeting(TBytes packet) {
   if (!reader.Ok()) return std::nullopt;
   greeting.ScrambleSeed = SeedPart(packet, v + 6, kFirstSeedPart);
 
+  // The blocks after the first seed part are optional: each is read only
+  // when the greeting is long enough to hold it.
   const std::size_t length = packet.size();
+  reader.Skip(1);  // the first seed part's NUL
   if (length >= v + kCapabilitiesEnd) {
     // A greeting of exactly V + 16 bytes holds only the low capability byte.
-    std::uint32_t caps = packet[v + 15];
-    if (length > v + 16) caps |= std::uint32_t{packet[v + 16]} << 8;
+    std::uint32_t caps = reader.ReadByte();
+    if (!reader.AtEnd()) caps |= std::uint32_t{reader.ReadByte()} << 8;
     greeting.Capabilities = caps;
   }
   if (length >= v + kStatusBlockEnd) {
-    greeting.Language = packet[v + 17];
-    greeting.Status = packet[v + 18] | (std::uint32_t{packet[v + 19]} << 8);
+    greeting.Language = reader.ReadByte();
+    greeting.Status = reader.ReadUInt(2);
   }
   if (length >= v + kSecondSeedEnd) {
     greeting.ScrambleSeed += SeedPart(packet, v + kSecondSeedAt, kSecondSeedPart);
     greeting.HasSecondSeedPart = true;
-    const std::uint32_t highCaps = (packet[v + 20] | std::uint32_t{packet[v + 21]} << 8) << 16;
+    const std::uint32_t highCaps = reader.ReadUInt(2) << 16;
     greeting.UpperCapabilities = highCaps;
     if (highCaps & CLIENT_PLUGIN_AUTH) {
-      const std::size_t seedData = packet[v + 22];
+      const std::size_t seedData = reader.ReadByte();
       const std::size_t secondPart = seedData > kFirstSeedPart + kMinSecondSeedData
                                          ? seedData - kFirstSeedPart
                                          : kMinSecondSeedData;

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "mysql/uMysqlCodec.h"
+
 namespace mysql {
 
 namespace {
@@ -21,6 +23,8 @@ constexpr std::uint8_t kErrorPacketMarker = 255;
 // The classic client kept a server's message with its NUL in the 200 bytes
 // of the error slot.
 constexpr std::size_t kMaxServerMessage = kMaxErrorMessage - 1;
+// "#" and the five characters of an SQL state.
+constexpr std::size_t kSqlStateLength = 6;
 
 std::uint32_t Get3(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
@@ -535,31 +539,23 @@ int TMysqlNet::SafeRead(std::uint32_t clientFlags) {
 }
 
 void TMysqlNet::RecordServerError(std::uint32_t clientFlags) {
-  const std::span<const std::uint8_t> packet = Payload();
-  if (packet.size() <= 3) {
+  TPacketReader reader(Payload(), 1);  // past the error marker
+  // Too short to hold a number and a message: no error can be named.
+  if (reader.Remaining() < 3) {
     vio_.SetClientError(ErrUnknown);
     return;
   }
-  std::int32_t number;
-  std::size_t textStart;
-  if (protocolVersion_ <= kOldestProtocolVersion) {
-    number = ErrUnknown;
-    textStart = 1;
-  } else {
-    number = packet[1] | packet[2] << 8;
-    textStart = 3;
-    // "#" and a 5-character SQL state; a packet too short to hold them all
-    // has no text after them.
-    if ((clientFlags & CLIENT_RESERVED) != 0 && packet[3] == '#')
-      textStart = std::min<std::size_t>(9, packet.size());
+  std::int32_t number = ErrUnknown;  // protocol 9 sends text only
+  bool sqlState = false;
+  if (protocolVersion_ > kOldestProtocolVersion) {
+    number = static_cast<std::int32_t>(reader.ReadUInt(2));
+    sqlState = (clientFlags & CLIENT_RESERVED) != 0;
   }
-  const auto text = packet.subspan(textStart);
-  const auto end = std::find(text.begin(), text.end(), std::uint8_t{0});
-  const std::size_t textLength =
-      std::min<std::size_t>(static_cast<std::size_t>(end - text.begin()), kMaxServerMessage);
+  std::string_view text = reader.ReadRest();
+  // A packet too short to hold all of the SQL state has no text after it.
+  if (sqlState && text.starts_with('#')) text.remove_prefix(std::min(kSqlStateLength, text.size()));
   // Number 0 would read as "no error" although the command failed.
-  vio_.SetError(number != 0 ? number : ErrUnknown,
-                std::string_view(reinterpret_cast<const char*>(text.data()), textLength));
+  vio_.SetError(number != 0 ? number : ErrUnknown, UpToNul(text).substr(0, kMaxServerMessage));
 }
 
 bool TMysqlNet::ShrinkBuffer() {

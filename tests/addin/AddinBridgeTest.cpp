@@ -5,6 +5,7 @@
 #include "FakeHost.h"
 #include "TestDalvora.h"
 #include "addin/ComPtr.h"
+#include "connection/com/DalvoraMembers.h"
 #include "platform/com/Bstr.h"
 #include "platform/os/CodePage.h"
 #include "support/StandInCodePage.h"
@@ -14,6 +15,10 @@ namespace {
 using addin::TComPtr;
 using platform::TBstr;
 using platform::TOleVariant;
+
+// Members beyond the table are numbered from the table's counts on.
+const LONG kProperties = static_cast<LONG>(connection::kDalvoraProperties.size());
+const LONG kMethods = static_cast<LONG>(connection::kDalvoraMethods.size());
 
 std::string Ansi(const OLECHAR* text) {
   return platform::ToAnsi(text);
@@ -157,12 +162,12 @@ TEST_F(Bridge, FindsMembersByEitherName) {
     LONG Property;
     LONG Method;
   } const cases[] = {
-      {OLESTR("Host"), 0, -1},      {OLESTR("Сервер"), 0, -1},
-      {OLESTR("AutoType"), 16, -1}, {OLESTR("host"), -1, -1},  // case matters
-      {OLESTR(" Host"), -1, -1},                               // no trimming
-      {OLESTR("_x"), 18, -1},  // beyond the table, through OnFindProperty
-      {OLESTR("Query"), -1, 27},    {OLESTR("ВыполнитьЗапрос"), -1, 27},
-      {OLESTR("Clone"), -1, 44},    {OLESTR("Nope"), -1, -1},
+      {OLESTR("Host"), 0, -1},         {OLESTR("Сервер"), 0, -1},
+      {OLESTR("AutoType"), 16, -1},    {OLESTR("host"), -1, -1},  // case matters
+      {OLESTR(" Host"), -1, -1},                                  // no trimming
+      {OLESTR("_x"), kProperties, -1},  // beyond the table, through OnFindProperty
+      {OLESTR("Query"), -1, 27},       {OLESTR("ВыполнитьЗапрос"), -1, 27},
+      {OLESTR("Clone"), -1, 44},       {OLESTR("Nope"), -1, -1},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(FindProp(c.Name, c.Property < 0 ? S_FALSE : S_OK), c.Property) << Ansi(c.Name);
@@ -192,27 +197,28 @@ TEST_F(Bridge, NamesCountsAndFlags) {
   EXPECT_EQ(PropName(0, 0, S_OK), "Host");
   EXPECT_EQ(PropName(0, 1, S_OK), Ansi(OLESTR("Сервер")));
   EXPECT_EQ(PropName(0, 2, S_OK), Ansi(OLESTR("Сервер")));
-  EXPECT_EQ(PropName(18, 0, S_OK), "_x");
-  EXPECT_EQ(PropName(19, 0, S_FALSE), "");
+  EXPECT_EQ(PropName(kProperties, 0, S_OK), "_x");
+  EXPECT_EQ(PropName(kProperties + 1, 0, S_FALSE), "");
   EXPECT_EQ(PropName(-1, 0, S_FALSE), "");
 
   TBstr method = TBstr::FromAnsi("x");
   EXPECT_EQ(extender_->GetMethodName(44, 1, method.Out()), S_OK);
   EXPECT_EQ(method.ToAnsi(), Ansi(OLESTR("Клонировать")));
-  EXPECT_EQ(extender_->GetMethodName(45, 0, method.Out()), S_FALSE);
+  EXPECT_EQ(extender_->GetMethodName(kMethods, 0, method.Out()), S_FALSE);
   EXPECT_EQ(method.ToAnsi(), "");
 
   LONG count = 0;
   EXPECT_EQ(extender_->GetNProps(&count), S_OK);
-  EXPECT_EQ(count, 18);
+  EXPECT_EQ(count, kProperties);
   EXPECT_EQ(extender_->GetNMethods(&count), S_OK);
-  EXPECT_EQ(count, 45);
+  EXPECT_EQ(count, kMethods);
 
   struct {
     LONG Number;
     BOOL Readable;
     BOOL Writable;
-  } const flags[] = {{0, 1, 1}, {12, 1, 0}, {17, 1, 1}, {18, 1, 0}, {19, 0, 0}};
+  } const flags[] = {
+      {0, 1, 1}, {12, 1, 0}, {17, 1, 1}, {kProperties, 1, 0}, {kProperties + 1, 0, 0}};
   for (const auto& f : flags) {
     BOOL readable = 7, writable = 7;
     EXPECT_EQ(extender_->IsPropReadable(f.Number, &readable), S_OK);
@@ -227,7 +233,7 @@ TEST_F(Bridge, PropertiesGetAndSet) {
   TOleVariant value(3307);
   EXPECT_EQ(extender_->SetPropVal(5, value.Get()), S_OK);
   EXPECT_EQ(PropVal(5, S_OK).ToInt32(), 3307);
-  EXPECT_EQ(PropVal(18, S_OK).ToString(), "field");
+  EXPECT_EQ(PropVal(kProperties, S_OK).ToString(), "field");
   EXPECT_TRUE(connection_.Errors.empty());
 }
 
@@ -236,15 +242,15 @@ TEST_F(Bridge, FailuresGoToTheErrorLog) {
   EXPECT_EQ(PropVal(2, S_FALSE).ToString(), "partial");
   EXPECT_EQ(LastError(), "1006 AddIn.Dalvora: Password is secret");
 
-  EXPECT_TRUE(PropVal(19, S_FALSE).IsEmpty());
+  EXPECT_TRUE(PropVal(kProperties + 1, S_FALSE).IsEmpty());
   EXPECT_EQ(LastError(), "1006 AddIn.Dalvora: Getting property Dalvora. not handled!");
 
   TOleVariant value(1);
-  EXPECT_EQ(extender_->SetPropVal(18, value.Get()), S_FALSE);
+  EXPECT_EQ(extender_->SetPropVal(kProperties, value.Get()), S_FALSE);
   EXPECT_EQ(LastError(), "1006 AddIn.Dalvora: Setting property Dalvora._x not handled!");
 
   LONG params = 7;
-  EXPECT_EQ(extender_->GetNParams(45, &params), S_FALSE);
+  EXPECT_EQ(extender_->GetNParams(kMethods, &params), S_FALSE);
   EXPECT_EQ(params, 0);
   EXPECT_EQ(LastError(), "1006 AddIn.Dalvora: Method Dalvora. not handled!");
 

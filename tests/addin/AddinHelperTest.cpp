@@ -53,10 +53,11 @@ TEST_F(Helper, EarlierEntryWinsAndNamesAreExact) {
 // code page can hold it: a '?' spelling could be another member's name.
 TEST_F(Helper, NamesTheCodePageCannotHoldReachNoFindEvent) {
   std::vector<std::string> asked;
-  table_.OnFindProperty = [&asked](addin::TAddin&, const std::string& name, std::int32_t& index) {
+  auto find = [&asked](addin::TAddin&, const std::string& name, std::int32_t& index) {
     asked.push_back(name);
     index = 0;
   };
+  table_.OnFindProperty.Attach(find);
   EXPECT_EQ(table_.FindProperty(sender_, OLESTR("_Цена")), 2);
   {
     StandInCodePage western(1252);
@@ -95,8 +96,9 @@ TEST_F(Helper, BeyondTheTableWithoutEventsFails) {
 
 TEST_F(Helper, OperationEventWithoutNameEventStillFails) {
   bool called = false;
-  table_.OnCallAsFunc = [&](addin::TAddin&, const std::string&, addin::TParams&, TOleVariant&,
-                            bool& handled) { called = handled = true; };
+  auto call = [&](addin::TAddin&, const std::string&, addin::TParams&, TOleVariant&,
+                  bool& handled) { called = handled = true; };
+  table_.OnCallAsFunc.Attach(call);
   addin::TParams params;
   TOleVariant value;
   EXPECT_EQ(AddinFailure([&] { table_.CallAsFunc(sender_, 1, params, value); }),
@@ -107,22 +109,25 @@ TEST_F(Helper, OperationEventWithoutNameEventStillFails) {
 TEST_F(Helper, MembersBeyondTheTableThroughEvents) {
   AddMethodEvents();
   std::vector<std::string> seen;
-  table_.OnGetParamsCount = [&](addin::TAddin&, const std::string& name, std::int32_t& count,
-                                bool& handled) {
+  auto paramsCount = [&](addin::TAddin&, const std::string& name, std::int32_t& count,
+                         bool& handled) {
     seen.push_back("count " + name);
     count = 4;
     handled = true;
   };
-  table_.OnHasReturnValue = [&](addin::TAddin&, const std::string& name, bool& has, bool& handled) {
+  auto hasReturnValue = [&](addin::TAddin&, const std::string& name, bool& has, bool& handled) {
     seen.push_back("value " + name);
     has = true;
     handled = true;
   };
-  table_.OnCallAsProc = [&](addin::TAddin&, const std::string& name, addin::TParams& params,
-                            bool& handled) {
+  auto callAsProc = [&](addin::TAddin&, const std::string& name, addin::TParams& params,
+                        bool& handled) {
     seen.push_back("proc " + name + " " + std::to_string(params.size()));
     handled = name == "Extra";
   };
+  table_.OnGetParamsCount.Attach(paramsCount);
+  table_.OnHasReturnValue.Attach(hasReturnValue);
+  table_.OnCallAsProc.Attach(callAsProc);
   table_.OnGetMethodCount = [](addin::TAddin&, std::int32_t& count) { ++count; };
 
   EXPECT_EQ(table_.FindMethod(sender_, OLESTR("Extra")), 1);
@@ -144,8 +149,10 @@ TEST_F(Helper, MembersBeyondTheTableThroughEvents) {
 // is "not found".
 TEST_F(Helper, ExtremeNumbersBeyondTheTable) {
   std::vector<std::int32_t> seen;
-  table_.OnGetPropertyName = [&](addin::TAddin&, addin::TOleString&, std::int32_t index,
-                                 std::int32_t) { seen.push_back(index); };
+  auto nameOf = [&](addin::TAddin&, addin::TOleString&, std::int32_t index, std::int32_t) {
+    seen.push_back(index);
+  };
+  table_.OnGetPropertyName.Attach(nameOf);
   table_.OnGetMethodName = table_.OnGetPropertyName;
   table_.OnFindProperty = [](addin::TAddin&, const std::string&, std::int32_t& index) {
     index = INT32_MAX;

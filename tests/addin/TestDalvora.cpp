@@ -1,60 +1,80 @@
 #include "TestDalvora.h"
 
+#include <deque>
+
+#include "connection/com/DalvoraMembers.h"
+
 namespace fake {
+
+namespace {
 
 using addin::TAddin;
 using addin::TParams;
 using platform::TOleVariant;
 
-connection::TDalvoraHandlers TestHandlers() {
-  connection::TDalvoraHandlers h;
-  for (const auto& p : connection::kDalvoraProperties) {
-    const std::string name = p.Name;
-    h.Properties["AddinHelperProperties" + name + "Get"] = [name](TAddin& s, TOleVariant& v) {
-      auto& values = TTestDalvora::Of(s).Values;
-      v = values.count(name) ? values[name] : TOleVariant(name);
-    };
-    if (p.IsWriteable)
-      h.Properties["AddinHelperProperties" + name + "Set"] = [name](TAddin& s, TOleVariant& v) {
-        TTestDalvora::Of(s).Values[name] = v;
-      };
+// Stands in for every handler of one member.
+struct TTestMember {
+  std::string Name;
+
+  void Get(TAddin& sender, TOleVariant& value) {
+    auto& values = TTestDalvora::Of(sender).Values;
+    value = values.count(Name) ? values[Name] : TOleVariant(Name);
   }
-  for (const auto& m : connection::kDalvoraMethods) {
-    const std::string name = m.Name;
-    const std::string prefix = "AddinHelperMethods" + name;
-    if (m.HasDefaultParam)
-      h.DefaultParams[prefix + "GetDefaultParam"] = [](TAddin&, std::int32_t index,
-                                                       TOleVariant& v) { v = index * 10; };
-    if (m.HasProc)
-      h.Procedures[prefix + "CallAsProc"] = [name](TAddin& s, TParams& p) {
-        TTestDalvora::Of(s).Calls.push_back(name + "/" + std::to_string(p.size()));
-      };
-    if (m.HasFunc)
-      h.Functions[prefix + "CallAsFunc"] = [name](TAddin&, TParams&, TOleVariant& r) {
-        r = TOleVariant(name);
-      };
+  void Set(TAddin& sender, TOleVariant& value) { TTestDalvora::Of(sender).Values[Name] = value; }
+  void DefaultParam(TAddin&, std::int32_t index, TOleVariant& value) { value = index * 10; }
+  void Proc(TAddin& sender, TParams& params) {
+    TTestDalvora::Of(sender).Calls.push_back(Name + "/" + std::to_string(params.size()));
   }
+  void Func(TAddin&, TParams&, TOleVariant& result) { result = TOleVariant(Name); }
+};
+
+addin::TAddinHelper TestMemberTable() {
+  static std::deque<TTestMember> members;
+  addin::TAddinHelper t = connection::DalvoraMemberTable();
+  for (addin::TPropertiesItem& item : t.Properties) {
+    TTestMember& member = members.emplace_back(TTestMember{item.Name});
+    item.OnGet.Attach<&TTestMember::Get>(member);
+    if (item.IsWriteable) item.OnSet.Attach<&TTestMember::Set>(member);
+  }
+  // The table holds the methods in the list's order.
+  for (std::size_t i = 0; i < t.Methods.size(); ++i) {
+    const connection::TMethodDefinition& definition = connection::kDalvoraMethods[i];
+    addin::TMethodsItem& item = t.Methods[i];
+    TTestMember& member = members.emplace_back(TTestMember{item.Name});
+    if (definition.DefaultParam == connection::TDefaultParam::Def)
+      item.OnGetDefaultParam.Attach<&TTestMember::DefaultParam>(member);
+    if (definition.Procedure != connection::TProcedure::NoProc)
+      item.OnCallAsProc.Attach<&TTestMember::Proc>(member);
+    if (definition.Function == connection::TFunction::Func)
+      item.OnCallAsFunc.Attach<&TTestMember::Func>(member);
+  }
+  const auto property = [&t](const OLECHAR* name) -> addin::TPropertiesItem& {
+    return t.Properties.at(static_cast<std::size_t>(t.IndexOfProperty(name)));
+  };
+  const auto method = [&t](const OLECHAR* name) -> addin::TMethodsItem& {
+    return t.Methods.at(static_cast<std::size_t>(t.IndexOfMethod(name)));
+  };
 
   // Stores a value, then fails.
-  h.Properties["AddinHelperPropertiesPasswordGet"] = [](TAddin&, TOleVariant& v) {
+  property(OLESTR("Password")).OnGet = [](TAddin&, TOleVariant& v) {
     v = TOleVariant("partial");
     throw addin::TAddinError("Password is secret");
   };
   // Rewrites every parameter with kinds the host must have converted.
-  h.Functions["AddinHelperMethodsQueryCallAsFunc"] = [](TAddin&, TParams& p, TOleVariant& r) {
+  method(OLESTR("Query")).OnCallAsFunc = [](TAddin&, TParams& p, TOleVariant& r) {
     p.at(0) = TOleVariant("changed");
     p.at(1) = TOleVariant(std::int64_t{5});
     p.at(2) = TOleVariant(std::int64_t{1} << 40);
     r = 1;
   };
   // Changes its parameter and the result, then fails.
-  h.Functions["AddinHelperMethodsSelectDbCallAsFunc"] = [](TAddin&, TParams& p, TOleVariant& r) {
+  method(OLESTR("SelectDb")).OnCallAsFunc = [](TAddin&, TParams& p, TOleVariant& r) {
     p.at(0) = TOleVariant("spoiled");
     r = 9;
     throw addin::TAddinError("SelectDb failed");
   };
   // Records what arrived, and answers through the parameters.
-  h.Procedures["AddinHelperMethodsChangeUserCallAsProc"] = [](TAddin& s, TParams& p) {
+  method(OLESTR("ChangeUser")).OnCallAsProc = [](TAddin& s, TParams& p) {
     std::string seen;
     for (const TOleVariant& v : p) seen += (v.IsError() ? "omitted" : v.ToString()) + ";";
     TTestDalvora::Of(s).Calls.push_back("ChangeUser " + seen);
@@ -62,28 +82,29 @@ connection::TDalvoraHandlers TestHandlers() {
   };
 
   // One member beyond the table: the read-only field property "_x".
-  h.AddinHelperFindProperty = [](TAddin&, const std::string& name, std::int32_t& index) {
+  t.OnFindProperty = [](TAddin&, const std::string& name, std::int32_t& index) {
     if (name == "_x") index = 0;
   };
-  h.AddinHelperGetPropertyName = [](TAddin&, addin::TOleString& name, std::int32_t index,
-                                    std::int32_t) {
+  t.OnGetPropertyName = [](TAddin&, addin::TOleString& name, std::int32_t index, std::int32_t) {
     if (index == 0) name = OLESTR("_x");
   };
-  h.AddinHelperGetPropertyCount = [](TAddin&, std::int32_t&) {};
-  h.AddinHelperGetProperty = [](TAddin&, const std::string& name, TOleVariant& v, bool& handled) {
+  t.OnGetPropertyCount = [](TAddin&, std::int32_t&) {};
+  t.OnGetProperty = [](TAddin&, const std::string& name, TOleVariant& v, bool& handled) {
     if (name != "_x") return;
     v = TOleVariant("field");
     handled = true;
   };
-  h.AddinHelperIsPropertyReadable = [](TAddin&, const std::string& name, bool& readable) {
+  t.OnIsPropertyReadable = [](TAddin&, const std::string& name, bool& readable) {
     readable = name == "_x";
   };
-  h.AddinHelperIsPropertyWriteable = [](TAddin&, const std::string&, bool&) {};
-  return h;
+  t.OnIsPropertyWriteable = [](TAddin&, const std::string&, bool&) {};
+  return t;
 }
 
+}  // namespace
+
 HRESULT TTestDalvora::DoInit() {
-  static const addin::TAddinHelper table = connection::BuildDalvoraMemberTable(TestHandlers());
+  static const addin::TAddinHelper table = TestMemberTable();
   SetMemberTable(table);
   return TAddin::DoInit();
 }

@@ -1,4 +1,4 @@
-// An add-in object on the connection object's real member table, with test
+// An add-in object on the connection object's member list, with test
 // handlers: properties keep what is set (a fresh one reads as its own name),
 // methods answer their name, and a few members behave specially (see
 // TestDalvora.cpp) so failures and parameter write-back can be observed.
@@ -9,12 +9,8 @@
 #include <vector>
 
 #include "addin/AddinComObjectUnit.h"
-#include "connection/com/DalvoraMembers.h"
 
 namespace fake {
-
-// Every handler the member table requires.
-connection::TDalvoraHandlers TestHandlers();
 
 class TTestDalvora final : public addin::TAddin {
  public:

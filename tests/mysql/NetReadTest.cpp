@@ -131,6 +131,7 @@ TEST(NetRead, ServerErrorPackets) {
       {"text ends at a 0 byte", 10, 0, Concat({ErrorPayload(1105, "", "first"), {0}, Text("x")}),
        1105, "first"},
       {"truncated SQL state", 10, 0x4000, {0xFF, 0x15, 0x04, '#', '2', '8'}, 1045, ""},
+      {"number 0", 10, 0, ErrorPayload(0, "", "no number"), 2000, "no number"},
   };
   for (const auto& c : cases) {
     Harness h;

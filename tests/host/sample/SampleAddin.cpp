@@ -84,6 +84,10 @@ TOleVariant Kind(const std::string& kind) {
   return TOleVariant();
 }
 
+void Swap(TAddin&, TParams& p) {
+  std::swap(p[0], p[1]);
+}
+
 addin::TAddinHelper BuildTable() {
   addin::TAddinHelper table;
   table.ExtensionName = "Sample";
@@ -104,13 +108,12 @@ addin::TAddinHelper BuildTable() {
                               },
                               nullptr});
 
-  const auto swap = [](TAddin&, TParams& p) { std::swap(p[0], p[1]); };
   table.Methods.push_back(
       {OLESTR("Сумма"), "Sum", 2, true, nullptr, nullptr,
        [](TAddin&, TParams& p, TOleVariant& r) { r = p[0].ToInt32() + p[1].ToInt32(); }});
-  table.Methods.push_back({OLESTR("Обменять"), "Swap", 2, false, nullptr, swap,
-                           [swap](TAddin& s, TParams& p, TOleVariant& r) {
-                             swap(s, p);
+  table.Methods.push_back({OLESTR("Обменять"), "Swap", 2, false, nullptr, Swap,
+                           [](TAddin& s, TParams& p, TOleVariant& r) {
+                             Swap(s, p);
                              r = 1;
                            }});
   table.Methods.push_back({OLESTR("Выбрать"), "Pick", 3, true,
