@@ -161,6 +161,27 @@ TEST_F(ServerRestart, InsideAndOutsideATransaction) {
   }
 }
 
+TEST_F(ServerRestart, SettingsComeBackAndHoldingsRefuse) {
+  for (const bool compress : {false, true}) {
+    SCOPED_TRACE(compress ? "compressed" : "plain");
+    TMysqlClient client;
+    Connect(client, compress);
+    ASSERT_TRUE(client.Query("SET SESSION sql_mode = 'NO_BACKSLASH_ESCAPES'", true).Ok);
+    ASSERT_TRUE(client.Query("SET NAMES cp1251", true).Ok);
+    ASSERT_TRUE(own_.Restart());
+    EXPECT_EQ(QueryValue(client, "SELECT CONCAT(@@sql_mode, ' ', @@character_set_client)"),
+              "NO_BACKSLASH_ESCAPES cp1251")
+        << client.LastError();
+
+    ASSERT_TRUE(client.Query("CREATE TEMPORARY TABLE restart_tmp (a INT)", true).Ok);
+    ASSERT_TRUE(own_.Restart());
+    EXPECT_FALSE(client.Query("SELECT * FROM restart_tmp", true).Ok);
+    EXPECT_EQ(client.LastErrorNo(), ErrSessionStateLost) << client.LastError();
+    ASSERT_TRUE(client.Reconnect()) << client.LastError();
+    EXPECT_EQ(QueryValue(client, "SELECT @@character_set_client"), "cp1251");
+  }
+}
+
 TEST_F(ServerRestart, CrashDuringALocalFileUpload) {
   const auto path = std::filesystem::temp_directory_path() / "orbelin-restart-upload.csv";
   {
