@@ -14,6 +14,8 @@ namespace mysql {
 
 TMysqlClient::TMysqlClient(std::size_t payloadLimit) : net_(payloadLimit) {
   net_.SetBeforeBufferChange([this] { KeepActiveRow(); });
+  net_.SetReadTimeout(readTimeout_);
+  net_.SetWriteTimeout(writeTimeout_);
 }
 
 TMysqlClient::~TMysqlClient() {

@@ -56,6 +56,10 @@ enum TMysqlCommand : std::uint8_t {
 // draining unread rows still gives up after this many seconds of silence.
 inline constexpr std::uint32_t kDefaultDrainSeconds = 30;
 
+// A server that takes not one byte for a minute is stuck (the server itself
+// gives up on a silent client after 30 seconds, its net_read_timeout).
+inline constexpr std::uint32_t kDefaultWriteTimeout = 60;
+
 // Asks the server to report every change of the session in its OK packets.
 inline constexpr std::string_view kTrackSessionStatement =
     "SET SESSION session_track_schema = ON, session_track_state_change = ON, "
@@ -130,6 +134,22 @@ class TMysqlClient final : private TRowSource {
   void SetTrySockets(bool value) { trySockets_ = value; }
   [[nodiscard]] std::uint32_t ConnectTimeout() const { return connectTimeout_; }
   void SetConnectTimeout(std::uint32_t value) { connectTimeout_ = value; }
+  // Seconds a read may wait for the server's next bytes (0, the default: as
+  // long as it takes), and a send may make no progress (60 by default; 0: as
+  // long as the system allows). Past either the connection is lost (2013).
+  // They bound silence, never the whole reply: a server that keeps sending
+  // is never cut off. In force from the handshake on, also on the open
+  // connection when changed.
+  [[nodiscard]] std::uint32_t ReadTimeout() const { return readTimeout_; }
+  void SetReadTimeout(std::uint32_t value) {
+    readTimeout_ = value;
+    net_.SetReadTimeout(value);
+  }
+  [[nodiscard]] std::uint32_t WriteTimeout() const { return writeTimeout_; }
+  void SetWriteTimeout(std::uint32_t value) {
+    writeTimeout_ = value;
+    net_.SetWriteTimeout(value);
+  }
   // Rewritten by every greeting: true exactly for "4.1.0" servers.
   [[nodiscard]] bool UseNewPassword() const { return useNewPassword_; }
   void SetUseNewPassword(bool value) { useNewPassword_ = value; }
@@ -388,6 +408,8 @@ class TMysqlClient final : private TRowSource {
   bool useNamedPipe_ = false;
   bool trySockets_ = false;
   std::uint32_t connectTimeout_ = 30;
+  std::uint32_t readTimeout_ = 0;
+  std::uint32_t writeTimeout_ = kDefaultWriteTimeout;
   bool compress_ = true;
   bool useNewPassword_ = false;
 

@@ -19,6 +19,9 @@ constexpr std::size_t kStreamingBufferSize = 65536;
 constexpr int kMaxRetries = 2;
 // Payloads shorter than this are never worth compressing.
 constexpr std::size_t kMinCompressLength = 50;
+// A long wait is taken a day at a time, so the clock is read often enough to
+// see every wrap of a 32-bit tick.
+constexpr std::chrono::milliseconds kLongestWait = std::chrono::hours(24);
 constexpr std::uint8_t kErrorPacketMarker = 255;
 // The classic client kept a server's message with its NUL in the 200 bytes
 // of the error slot.
@@ -53,6 +56,8 @@ bool TransferAll(TMysqlVio& vio, std::size_t length, int& retries, Step step) {
       done += static_cast<std::size_t>(count);
       continue;
     }
+    // The peer took nothing for the whole write time-out: it is stuck.
+    if (vio.WriteTimedOut()) return false;
     if (retries < kMaxRetries && !vio.IsBlocking()) {
       ++retries;
       vio.SetBlocking(true);
@@ -133,14 +138,16 @@ int TMysqlNet::OpenStream(std::unique_ptr<platform::TByteStream> stream, TVioKin
 int TMysqlNet::ResetState() {
   BufferWillChange();
   try {
-    std::vector<std::uint8_t>(kInitialBufferSize).swap(buffer_);
+    TByteBuffer buffer(kInitialBufferSize);
     std::vector<std::uint8_t>(kInitialBufferSize).swap(out_);
+    buffer_ = std::move(buffer);
   } catch (const std::bad_alloc&) {
     vio_.Close();
     vio_.SetClientError(ErrOutOfMemory);
     return -1;
   }
-  std::vector<std::uint8_t>().swap(raw_);
+  raw_.Free();
+  vio_.SetWriteTimeout(writeTimeoutMs_);
   writePos_ = 0;
   start_ = end_ = readPos_ = lastLength_ = 0;
   rawStart_ = rawEnd_ = 0;
@@ -160,9 +167,9 @@ int TMysqlNet::Close() {
   BufferWillChange();
   // Whatever was received and not handed out lived in the freed buffers; a
   // read before the next Open must find nothing pending rather than touch it.
-  std::vector<std::uint8_t>().swap(buffer_);
+  buffer_.Free();
   std::vector<std::uint8_t>().swap(out_);
-  std::vector<std::uint8_t>().swap(raw_);
+  raw_.Free();
   std::vector<std::uint8_t>().swap(block_);
   writePos_ = 0;
   start_ = end_ = readPos_ = lastLength_ = 0;
@@ -175,13 +182,29 @@ void TMysqlNet::SetCompress(bool on) {
   if (on && !compress_ && start_ != end_) {
     // Read ahead in plain framing; they are the start of the first block.
     RestoreSavedByte();
-    raw_.assign(buffer_.begin() + static_cast<std::ptrdiff_t>(start_),
-                buffer_.begin() + static_cast<std::ptrdiff_t>(end_));
+    // A few bytes at most (a greeting's worth); should even those not fit,
+    // the first read of a block finds nothing and fails.
+    try {
+      raw_.Resize(end_ - start_);
+      std::memcpy(raw_.data(), buffer_.data() + start_, end_ - start_);
+      rawEnd_ = raw_.size();
+    } catch (const std::bad_alloc&) {
+      rawEnd_ = 0;
+    }
     rawStart_ = 0;
-    rawEnd_ = raw_.size();
     start_ = end_;
   }
   compress_ = on;
+}
+
+void TMysqlNet::SetReadTimeout(std::uint32_t seconds) {
+  readTimeout_.reset();
+  if (seconds != 0) readTimeout_ = std::chrono::seconds(seconds);
+}
+
+void TMysqlNet::SetWriteTimeout(std::uint32_t seconds) {
+  writeTimeoutMs_ = std::int64_t{seconds} * 1000;
+  if (IsOpen()) vio_.SetWriteTimeout(writeTimeoutMs_);
 }
 
 void TMysqlNet::Clear() {
@@ -418,15 +441,20 @@ bool TMysqlNet::MakeRoom(std::size_t needed) {
 
 bool TMysqlNet::GrowBuffer(std::size_t size) {
   // The largest payload, and for compressed reading a whole block behind
-  // what of it is here already.
-  if (size > payloadLimit_ + kPacketHeaderSize + kMaxPacketLength + 1) {
+  // what of it is here already: checked before anything is allocated.
+  const std::size_t largest = payloadLimit_ + kPacketHeaderSize + kMaxPacketLength + 1;
+  if (size > largest) {
     RecordPacketTooLarge();
     return false;
   }
-  const std::size_t rounded = (size + kBufferStep - 1) / kBufferStep * kBufferStep;
+  // Geometric growth keeps a large packet from being moved once per piece,
+  // but never past what a stream may need.
+  const std::size_t wanted = std::max(size, std::min(buffer_.size() * 2, largest));
+  const std::size_t rounded =
+      std::min((wanted + kBufferStep - 1) / kBufferStep * kBufferStep, largest);
   BufferWillChange();
   try {
-    buffer_.resize(rounded);
+    buffer_.Resize(rounded);
   } catch (const std::bad_alloc&) {
     outOfMemory_ = true;
     return false;
@@ -478,7 +506,7 @@ bool TMysqlNet::FillRaw(std::size_t needed, int& retries) {
       const std::size_t rounded = std::max<std::size_t>(
           kInitialBufferSize, (wanted + kBufferStep - 1) / kBufferStep * kBufferStep);
       try {
-        raw_.resize(rounded);
+        raw_.Resize(rounded);
       } catch (const std::bad_alloc&) {
         outOfMemory_ = true;
         return false;
@@ -491,7 +519,7 @@ bool TMysqlNet::FillRaw(std::size_t needed, int& retries) {
   return true;
 }
 
-bool TMysqlNet::ReadSome(std::vector<std::uint8_t>& into, std::size_t& end, int& retries) {
+bool TMysqlNet::ReadSome(TByteBuffer& into, std::size_t& end, int& retries) {
   for (;;) {
     if (!AwaitData()) return false;
     const int room = ChunkSize(into.size() - end);
@@ -510,15 +538,25 @@ bool TMysqlNet::ReadSome(std::vector<std::uint8_t>& into, std::size_t& end, int&
   }
 }
 
-bool TMysqlNet::AwaitData() {
-  if (!readDeadline_ && !silenceLimit_) return true;
-  std::int64_t wait = silenceLimit_ ? silenceLimit_->count() : INT64_MAX;
-  if (readDeadline_) {
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(*readDeadline_ - TClock::now()).count();
-    wait = std::min<std::int64_t>(wait, left);
+std::optional<TClock::time_point> TMysqlNet::WaitLimit() const {
+  std::optional<std::chrono::milliseconds> silence = readTimeout_;
+  if (silenceLimit_ && (!silence || *silenceLimit_ < *silence)) silence = silenceLimit_;
+  std::optional<TClock::time_point> limit = readDeadline_;
+  if (silence) {
+    const TClock::time_point quiet = TClock::now() + *silence;
+    if (!limit || quiet < *limit) limit = quiet;
   }
-  if (wait > 0 && vio_.WaitForData(wait)) return true;
+  return limit;
+}
+
+bool TMysqlNet::AwaitData() {
+  const std::optional<TClock::time_point> limit = WaitLimit();
+  if (!limit) return true;
+  for (;;) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*limit - TClock::now());
+    if (left.count() <= 0) break;
+    if (vio_.WaitForData(std::min(left, kLongestWait).count())) return true;
+  }
   readTimedOut_ = true;
   return false;
 }
@@ -566,8 +604,10 @@ bool TMysqlNet::ShrinkBuffer() {
     return true;
   BufferWillChange();
   try {
-    std::vector<std::uint8_t>(kInitialBufferSize).swap(buffer_);
-    std::vector<std::uint8_t>(kInitialBufferSize).swap(raw_);
+    TByteBuffer buffer(kInitialBufferSize);
+    TByteBuffer raw(kInitialBufferSize);
+    buffer_ = std::move(buffer);
+    raw_ = std::move(raw);
   } catch (const std::bad_alloc&) {
     return false;
   }

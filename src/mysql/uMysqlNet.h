@@ -21,10 +21,12 @@
 #include <string_view>
 #include <vector>
 
+#include "mysql/uMysqlByteBuffer.h"
 #include "mysql/uMysqlErrors.h"
 #include "mysql/uMysqlGreeting.h"
 #include "mysql/uMysqlVio.h"
 #include "mysql/uMysqlZlib.h"
+#include "platform/os/Clock.h"
 
 namespace mysql {
 
@@ -43,7 +45,9 @@ inline constexpr std::uint32_t kInitialBufferSize = 8192;
 inline constexpr std::uint32_t kProtocolVersion = 10;
 inline constexpr std::uint32_t kOldestProtocolVersion = 9;
 
-using TClock = std::chrono::steady_clock;
+// Every time-out is measured on the monotonic clock: setting the system's
+// date and time stretches or cuts no wait.
+using TClock = platform::TMonotonicClock;
 
 class TMysqlNet;
 
@@ -59,7 +63,7 @@ class TReadDeadlineScope {
 
  private:
   TMysqlNet& net_;
-  std::optional<std::chrono::steady_clock::time_point> previous_;
+  std::optional<TClock::time_point> previous_;
 };
 
 // Bounds every wait of the packet reads of a scope to `seconds` without a
@@ -122,6 +126,12 @@ class TMysqlNet {
   // transport blocks. A read that gives up fails like a lost connection.
   void SetReadDeadline(std::optional<TClock::time_point> deadline) { readDeadline_ = deadline; }
   [[nodiscard]] std::optional<TClock::time_point> ReadDeadline() const { return readDeadline_; }
+  // The script's time-outs, in seconds (0: none). Reads: every wait for the
+  // peer's next bytes lasts at most that long. Writes: a send that makes no
+  // progress for that long fails. Both hold for the connection open now and
+  // every later one.
+  void SetReadTimeout(std::uint32_t seconds);
+  void SetWriteTimeout(std::uint32_t seconds);
   // Each wait of a read for the peer's next bytes lasts at most `limit`
   // (none: as long as the deadline or the transport allows).
   void SetReadSilenceLimit(std::optional<std::chrono::milliseconds> limit) {
@@ -192,8 +202,11 @@ class TMysqlNet {
   [[nodiscard]] bool Fill(std::size_t needed, int& retries);
   [[nodiscard]] bool ReadBlock(int& retries);
   [[nodiscard]] bool FillRaw(std::size_t needed, int& retries);
-  [[nodiscard]] bool ReadSome(std::vector<std::uint8_t>& into, std::size_t& end, int& retries);
+  [[nodiscard]] bool ReadSome(TByteBuffer& into, std::size_t& end, int& retries);
   [[nodiscard]] bool AwaitData();
+  // The bound of the next wait for data: the sooner of the deadline and the
+  // silence allowed from now; none when there is neither.
+  [[nodiscard]] std::optional<TClock::time_point> WaitLimit() const;
   [[nodiscard]] bool MakeRoom(std::size_t needed);
   [[nodiscard]] bool GrowBuffer(std::size_t size);
   void RestoreSavedByte();
@@ -213,7 +226,7 @@ class TMysqlNet {
   // The incoming packet stream (compressed: as inflated): bytes start_ to end_
   // are not handed out yet. The packet just read is at readPos_; the byte
   // after it, covered by its terminating 0, is kept in savedByte_.
-  std::vector<std::uint8_t> buffer_;
+  TByteBuffer buffer_;
   std::size_t start_ = 0;
   std::size_t end_ = 0;
   std::size_t readPos_ = 0;
@@ -221,7 +234,7 @@ class TMysqlNet {
   bool byteSaved_ = false;
   std::uint8_t savedByte_ = 0;
   // Compressed reading: the blocks as they come from the transport.
-  std::vector<std::uint8_t> raw_;
+  TByteBuffer raw_;
   std::size_t rawStart_ = 0;
   std::size_t rawEnd_ = 0;
   TZlibInflater inflater_;
@@ -230,6 +243,8 @@ class TMysqlNet {
   std::uint32_t protocolVersion_ = kProtocolVersion;
   std::optional<TClock::time_point> readDeadline_;
   std::optional<std::chrono::milliseconds> silenceLimit_;
+  std::optional<std::chrono::milliseconds> readTimeout_;
+  std::int64_t writeTimeoutMs_ = 0;
   bool readTimedOut_ = false;
   // Reads of the transport in a row that took all the room they were given.
   int fullReads_ = 0;

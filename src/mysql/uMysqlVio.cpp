@@ -192,6 +192,14 @@ bool TMysqlVio::ShouldRetry() const {
          error == platform::TIoError::InProgress;
 }
 
+bool TMysqlVio::WriteTimedOut() const {
+  return kind_ != VioClosed && stream_->LastIoError() == platform::TIoError::TimedOut;
+}
+
+void TMysqlVio::SetWriteTimeout(std::int64_t milliseconds) {
+  if (kind_ != VioClosed) stream_->SetWriteTimeout(milliseconds);
+}
+
 bool TMysqlVio::WasInterrupted() const {
   return kind_ != VioClosed && stream_->LastIoError() == platform::TIoError::Interrupted;
 }

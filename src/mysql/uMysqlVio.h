@@ -70,6 +70,10 @@ class TMysqlVio {
   // After a failed Read/Write on this thread: interrupted, would block or in
   // progress (and still open).
   [[nodiscard]] bool ShouldRetry() const;
+  // The last failed Write took nothing for the whole write time-out.
+  [[nodiscard]] bool WriteTimedOut() const;
+  // Writes that make no progress for `milliseconds` fail (0: no limit).
+  void SetWriteTimeout(std::int64_t milliseconds);
   [[nodiscard]] bool WasInterrupted() const;
 
   [[nodiscard]] TVioKind Kind() const { return kind_; }

@@ -227,6 +227,35 @@ TEST(NetRead, PayloadBeyondTheLimitIsTooLarge) {
   }
 }
 
+// A stream that keeps a packet growing (in compressed blocks that inflate to
+// far more than they take) is refused before the buffer grows past the
+// limit and one block.
+TEST(NetRead, TheBufferNeverGrowsPastTheLimitAndOneBlock) {
+  constexpr std::size_t kLimit = 2 * 0xFFFFFF + 1000;
+  for (const bool compress : {false, true}) {
+    SCOPED_TRACE(compress ? "compressed" : "plain");
+    TMysqlNet net(kLimit);
+    auto [stream, peer] = ScriptedStream::Make();
+    ASSERT_EQ(net.OpenStream(std::move(stream), VioTcpIp), 0);
+    net.SetCompress(compress);
+    Bytes endless;
+    for (std::uint8_t sequence = 0; sequence < 4; ++sequence)
+      endless = Concat({endless, Packet(sequence, Bytes(0xFFFFFF, 0))});
+    if (compress) {
+      std::uint8_t block = 0;
+      for (std::size_t at = 0; at < endless.size(); at += 0xFFFFFF)
+        peer->Reply(CompressedBlock(
+            block++, Slice(endless, at, std::min(endless.size(), at + 0xFFFFFF)), true));
+    } else {
+      peer->Reply(endless);
+    }
+    endless.clear();
+    EXPECT_EQ(net.SafeRead(0), -1);
+    EXPECT_EQ(net.LastErrorNo(), ErrPacketTooLarge);
+    EXPECT_LE(net.Capacity(), kLimit + 4 + 0xFFFFFF + 1);
+  }
+}
+
 // Servers cut the packet stream into blocks of at most 0xFFFFFF bytes, so a
 // large packet arrives in pieces; only the packet's own length counts
 // against the limit, not what is buffered beside it.

@@ -7,9 +7,9 @@
 
 #include <functional>
 
-#include "AllocFailure.h"
 #include "FakeReplies.h"
 #include "ScriptedSession.h"
+#include "support/AllocFailure.h"
 
 using namespace mysql;
 

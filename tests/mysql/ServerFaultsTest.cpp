@@ -120,6 +120,25 @@ TEST_P(ServerFaults, StatementBeyondTheServersLimitInsideATransaction) {
   EXPECT_EQ(QueryValue(*client, "SELECT COUNT(*) FROM " + table), "0");
 }
 
+TEST_P(ServerFaults, TheReadTimeoutBoundsSilenceNotSlowRows) {
+  auto client = Session();
+  client->SetReadTimeout(1);
+  // Rows 300 ms apart, each large enough for the server to send it at once:
+  // three seconds in all, never a second of silence.
+  const auto slow =
+      client->Query("SELECT SLEEP(0.3), seq, REPEAT('r', 20000) FROM seq_1_to_10", true);
+  ASSERT_TRUE(slow.Ok) << client->LastError();
+  EXPECT_EQ(slow.Result->RowCount(), 10u);
+
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_FALSE(client->Query("SELECT SLEEP(5)", true).Ok);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 4s);
+  EXPECT_EQ(client->LastErrorNo(), ErrServerLost);
+  EXPECT_FALSE(client->Connected());
+  EXPECT_EQ(QueryValue(*client, "SELECT 1"), "1")
+      << "outside a transaction the next one reconnects";
+}
+
 INSTANTIATE_TEST_SUITE_P(Server, ServerFaults, ::testing::Bool(),
                          [](const auto& test) { return test.param ? "Compressed" : "Plain"; });
 

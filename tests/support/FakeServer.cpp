@@ -65,6 +65,10 @@ FakeServer& FakeServer::StaySilent() {
   steps_.emplace_back(Kind::Silent);
   return *this;
 }
+FakeServer& FakeServer::StopReading() {
+  steps_.emplace_back(Kind::StopReading);
+  return *this;
+}
 FakeServer& FakeServer::DrainUntilClosed() {
   steps_.emplace_back(Kind::Drain);
   return *this;
@@ -220,6 +224,9 @@ void FakeServer::Run() {
       }
       case Kind::Pause:
         std::this_thread::sleep_for(step.duration);
+        break;
+      case Kind::StopReading:
+        while (!stopping_) std::this_thread::sleep_for(std::chrono::milliseconds(PollTick));
         break;
       case Kind::Silent:
       case Kind::Drain: {

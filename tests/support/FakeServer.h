@@ -42,6 +42,9 @@ class FakeServer {
   FakeServer& Pause(std::chrono::milliseconds duration);
   // Says nothing until the client closes the connection (or Stop()).
   FakeServer& StaySilent();
+  // Neither reads nor sends until Stop(): a server whose receive window stays
+  // closed, alive for TCP all the while.
+  FakeServer& StopReading();
   // Reads and drops everything until the client closes the connection.
   FakeServer& DrainUntilClosed();
   // Closes the current connection; later steps need AcceptNext().
@@ -62,7 +65,18 @@ class FakeServer {
   [[nodiscard]] int Connections() const { return connections_; }
 
  private:
-  enum class Kind { Send, Expect, Receive, ReceivePacket, Pause, Silent, Drain, Close, Accept };
+  enum class Kind {
+    Send,
+    Expect,
+    Receive,
+    ReceivePacket,
+    Pause,
+    Silent,
+    StopReading,
+    Drain,
+    Close,
+    Accept
+  };
   struct Step {
     explicit Step(Kind k, Bytes b = {}, std::size_t n = 0, std::chrono::milliseconds d = {})
         : kind(k), bytes(std::move(b)), count(n), duration(d) {}

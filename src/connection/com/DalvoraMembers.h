@@ -47,7 +47,9 @@ PROPERTY(FieldsCount,     "КоличествоПолей",               ReadOn
 PROPERTY(RowsCount,       "КоличествоЗаписей",             ReadOnly)                               \
 PROPERTY(ResultType,      "ТипЗапроса",                    ReadOnly)                               \
 PROPERTY(AutoType,        "АвтоТипизация",                 ReadWrite)                              \
-PROPERTY(UseNewPassword,  "ИспользоватьНовыеПароли",       ReadWrite)
+PROPERTY(UseNewPassword,  "ИспользоватьНовыеПароли",       ReadWrite)                              \
+PROPERTY(ReadTimeout,     "ТаймаутЧтения",                 ReadWrite)                              \
+PROPERTY(WriteTimeout,    "ТаймаутЗаписи",                 ReadWrite)
 
 #define ORBELIN_DALVORA_METHODS(METHOD)                                                            \
 /*     Name                Russian name                Params  Value    Def    Proc        Func */ \

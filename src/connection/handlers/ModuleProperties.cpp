@@ -19,7 +19,8 @@ constexpr std::int64_t kLastPort = 65535;
 // The longest connect time-out in seconds: Windows takes the seconds of a
 // socket wait as a signed 32-bit number, and a larger (or negative) value
 // made the wait fail at once instead of lasting long.
-constexpr std::int64_t kLongestConnectTimeout = INT32_MAX;
+// Time-outs in seconds, as Windows can wait them.
+constexpr std::int64_t kLongestTimeout = INT32_MAX;
 
 }  // namespace
 
@@ -108,8 +109,26 @@ void TModule::AddinHelperPropertiesConnectTimeoutGet(TAddin& sender, TValue& val
 }
 
 void TModule::AddinHelperPropertiesConnectTimeoutSet(TAddin& sender, TValue& value) {
-  ClientOf(sender).SetConnectTimeout(static_cast<std::uint32_t>(
-      SettingInRange(value, "ConnectTimeout", 0, kLongestConnectTimeout)));
+  ClientOf(sender).SetConnectTimeout(
+      static_cast<std::uint32_t>(SettingInRange(value, "ConnectTimeout", 0, kLongestTimeout)));
+}
+
+void TModule::AddinHelperPropertiesReadTimeoutGet(TAddin& sender, TValue& value) {
+  value = Int32Bits(ClientOf(sender).ReadTimeout());
+}
+
+void TModule::AddinHelperPropertiesReadTimeoutSet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetReadTimeout(
+      static_cast<std::uint32_t>(SettingInRange(value, "ReadTimeout", 0, kLongestTimeout)));
+}
+
+void TModule::AddinHelperPropertiesWriteTimeoutGet(TAddin& sender, TValue& value) {
+  value = Int32Bits(ClientOf(sender).WriteTimeout());
+}
+
+void TModule::AddinHelperPropertiesWriteTimeoutSet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetWriteTimeout(
+      static_cast<std::uint32_t>(SettingInRange(value, "WriteTimeout", 0, kLongestTimeout)));
 }
 
 void TModule::AddinHelperPropertiesCompressGet(TAddin& sender, TValue& value) {

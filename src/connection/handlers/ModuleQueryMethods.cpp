@@ -1,7 +1,10 @@
 // Statements and row navigation: Query keeps what a statement returns as the
 // object's current result, Execute runs one for its effect, and the
 // navigation methods move over the current result.
+#include <new>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "addin/HostAutomation.h"
 #include "connection/OrbelinModule.h"
@@ -15,10 +18,12 @@ namespace {
 
 // Fills %name% markers from a host value list: item i's presentation names
 // the marker, its value (as text) replaces it. Anything but a host object
-// leaves the statement alone, and a failing host call ends the filling
-// quietly with the replacements made so far.
+// leaves the statement alone, and a failing host call ends the list quietly
+// with the items read so far. Running out of memory is no such quiet end: a
+// statement only partly filled must never be sent, so it escapes.
 std::string SubstituteParameters(std::string statement, const platform::TOleVariant& list) {
   if (!list.IsDispatch()) return statement;
+  std::vector<TParameter> parameters;
   try {
     const std::int32_t count =
         addin::HostFunction(list, "GetListSize", {addin::OmittedArg()}).ToInt32();
@@ -26,11 +31,24 @@ std::string SubstituteParameters(std::string statement, const platform::TOleVari
       platform::TOleVariant presentation("");
       const platform::TOleVariant value = addin::HostFunction(
           list, "GetValue", {platform::TOleVariant(i), addin::ByRef(presentation)});
-      ReplaceParameter(statement, presentation.ToString(), value.ToString());
+      parameters.push_back({presentation.ToString(), value.ToString()});
     }
+  } catch (const std::bad_alloc&) {
+    throw;
   } catch (...) {
   }
-  return statement;
+  return FillParameters(std::move(statement), parameters);
+}
+
+// The statement a call runs, its parameters filled in; none (2008 recorded,
+// nothing sent) when memory runs out on the way.
+std::optional<std::string> StatementOf(mysql::TMysqlClient& client, const addin::TParams& params) {
+  try {
+    return SubstituteParameters(Param(params, 0).ToString(), Param(params, 1));
+  } catch (const std::bad_alloc&) {
+    client.SetClientError(mysql::ErrOutOfMemory);
+    return std::nullopt;
+  }
 }
 
 // The buffered switch is on only for a value equal to the number 1.
@@ -52,8 +70,13 @@ void TModule::AddinHelperMethodsQueryGetDefaultParam(TAddin&, std::int32_t index
 void TModule::AddinHelperMethodsQueryCallAsFunc(TAddin& sender, TParams& params, TValue& value) {
   TDalvora& object = TDalvora::Of(sender);
   object.ReplaceResult(nullptr);
-  const std::string statement = SubstituteParameters(Param(params, 0).ToString(), Param(params, 1));
-  mysql::TQueryResult outcome = object.Client().Query(statement, AsksForBuffered(Param(params, 2)));
+  const std::optional<std::string> statement = StatementOf(object.Client(), params);
+  if (!statement) {
+    value = Flag(false);
+    return;
+  }
+  mysql::TQueryResult outcome =
+      object.Client().Query(*statement, AsksForBuffered(Param(params, 2)));
   // A failed statement leaves no current result, even one that came back.
   if (outcome.Ok) object.ReplaceResult(std::move(outcome.Result));
   value = Flag(outcome.Ok);
@@ -65,8 +88,9 @@ void TModule::AddinHelperMethodsExecuteGetDefaultParam(TAddin&, std::int32_t ind
 
 void TModule::AddinHelperMethodsExecuteCallAsFunc(TAddin& sender, TParams& params, TValue& value) {
   mysql::TMysqlClient& client = TDalvora::Of(sender).Client();
-  const std::string statement = SubstituteParameters(Param(params, 0).ToString(), Param(params, 1));
-  mysql::TQueryResult outcome = client.Query(statement, false);
+  const std::optional<std::string> statement = StatementOf(client, params);
+  mysql::TQueryResult outcome;
+  if (statement) outcome = client.Query(*statement, false);
   if (!outcome.Ok) {
     value = TValue(-1);
     return;

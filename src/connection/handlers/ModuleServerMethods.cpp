@@ -193,6 +193,8 @@ void TModule::AddinHelperMethodsCloneCallAsFunc(TAddin& sender, TParams&, TValue
     addin::HostPut(clone, "UseNamedPipe", Flag(client.UseNamedPipe()));
     addin::HostPut(clone, "TrySockets", Flag(client.TrySockets()));
     addin::HostPut(clone, "ConnectTimeout", Int32Bits(client.ConnectTimeout()));
+    addin::HostPut(clone, "ReadTimeout", Int32Bits(client.ReadTimeout()));
+    addin::HostPut(clone, "WriteTimeout", Int32Bits(client.WriteTimeout()));
     addin::HostPut(clone, "Compress", Flag(client.Compress()));
     if (client.Connected()) {
       // A clone the server refuses is still a clone, just not connected.

@@ -17,6 +17,7 @@ enum class TIoError : std::uint8_t {
   Interrupted,  // a signal interrupted the call (EINTR / WSAEINTR)
   WouldBlock,   // non-blocking call with nothing to do yet (EAGAIN / WSAEWOULDBLOCK)
   InProgress,   // operation still in progress (EINPROGRESS / WSAEINPROGRESS)
+  TimedOut,     // a write made no progress within the write time-out
   Other,        // anything else: the stream is broken
 };
 
@@ -28,6 +29,10 @@ class TByteStream {
   [[nodiscard]] virtual int Read(std::uint8_t* buffer, int size) = 0;
   // Up to `size` bytes: the count written, or -1 on failure.
   [[nodiscard]] virtual int Write(const std::uint8_t* data, int size) = 0;
+  // From now on a Write that can make no progress for `milliseconds` fails
+  // with TIoError::TimedOut (0: it waits as long as the system lets it). A
+  // stream that never blocks (an in-memory peer) has nothing to bound.
+  virtual void SetWriteTimeout(std::int64_t /*milliseconds*/) {}
   // Switches non-blocking mode; 0 on success or the OS call's failure result.
   virtual int SetNonBlocking(bool on) = 0;
   // True when data (or end of stream) can be read within `milliseconds`.

@@ -43,6 +43,7 @@ class TLocalPipe final : public TByteStream {
 
   int Read(std::uint8_t* buffer, int size) override;
   int Write(const std::uint8_t* data, int size) override;
+  void SetWriteTimeout(std::int64_t milliseconds) override { writeTimeout_ = milliseconds; }
   // A pipe has no non-blocking mode here: 0 and nothing else.
   int SetNonBlocking(bool) override { return 0; }
   // True when data (or the end of the stream) arrives within `milliseconds`
@@ -53,9 +54,19 @@ class TLocalPipe final : public TByteStream {
 
  private:
   explicit TLocalPipe(intptr_t handle) : handle_(handle) {}
+#ifdef _WIN32
+  // One read or write on the pipe (opened for overlapped I/O), waiting at
+  // most `milliseconds` (negative: no limit) for it to finish.
+  int Transfer(bool write, void* data, int size, std::int64_t milliseconds);
+#endif
 
   intptr_t handle_;
   TIoError lastIoError_ = TIoError::None;
+  std::int64_t writeTimeout_ = 0;
+#ifdef _WIN32
+  // Signalled when an overlapped read or write finishes.
+  intptr_t event_ = 0;
+#endif
 };
 
 }  // namespace platform

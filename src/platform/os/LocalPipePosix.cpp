@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/os/LocalPipe.h"
+#include "platform/os/PosixWait.h"
 
 namespace platform {
 
@@ -71,20 +72,26 @@ int TLocalPipe::Read(std::uint8_t* buffer, int size) {
 }
 
 int TLocalPipe::Write(const std::uint8_t* data, int size) {
-  const auto result =
-      send(static_cast<int>(handle_), data, static_cast<std::size_t>(size), MSG_NOSIGNAL);
-  lastIoError_ = result >= 0      ? TIoError::None
-                 : errno == EINTR ? TIoError::Interrupted
-                                  : TIoError::Other;
+  int flags = MSG_NOSIGNAL;
+  if (writeTimeout_ > 0) {
+    if (!WaitForRoom(static_cast<int>(handle_), writeTimeout_)) {
+      lastIoError_ = TIoError::TimedOut;
+      return -1;
+    }
+    // What fits now; the caller comes back for the rest.
+    flags |= MSG_DONTWAIT;
+  }
+  const auto result = send(static_cast<int>(handle_), data, static_cast<std::size_t>(size), flags);
+  lastIoError_ = result >= 0                               ? TIoError::None
+                 : errno == EINTR                          ? TIoError::Interrupted
+                 : errno == EAGAIN || errno == EWOULDBLOCK ? TIoError::WouldBlock
+                                                           : TIoError::Other;
   return result < 0 ? -1 : static_cast<int>(result);
 }
 
 bool TLocalPipe::WaitReadable(std::int64_t milliseconds) {
   pollfd entry{static_cast<int>(handle_), POLLIN, 0};
-  const int limit = milliseconds < 0         ? -1
-                    : milliseconds > INT_MAX ? INT_MAX
-                                             : static_cast<int>(milliseconds);
-  return poll(&entry, 1, limit) > 0;
+  return poll(&entry, 1, PollLimit(milliseconds)) > 0;
 }
 
 void TLocalPipe::Close() {

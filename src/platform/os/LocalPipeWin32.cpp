@@ -5,6 +5,7 @@
 #endif
 #include <windows.h>
 
+#include "platform/os/Clock.h"
 #include "platform/os/LocalPipe.h"
 
 namespace platform {
@@ -27,15 +28,24 @@ bool LocalPipeIsUnixSocket() {
 
 std::unique_ptr<TLocalPipe> TLocalPipe::Open(const std::string& path, TOpenResult& result,
                                              std::uint32_t& error) {
+  // Overlapped, so that a write can give up after the write time-out.
   const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
+                                    OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     error = GetLastError();
     result = error == ERROR_PIPE_BUSY ? TOpenResult::Busy : TOpenResult::Failed;
     return nullptr;
   }
+  std::unique_ptr<TLocalPipe> pipe(new TLocalPipe(reinterpret_cast<intptr_t>(handle)));
+  const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (event == nullptr) {
+    error = GetLastError();
+    result = TOpenResult::Failed;
+    return nullptr;
+  }
+  pipe->event_ = reinterpret_cast<intptr_t>(event);
   result = TOpenResult::Opened;
-  return std::unique_ptr<TLocalPipe>(new TLocalPipe(reinterpret_cast<intptr_t>(handle)));
+  return pipe;
 }
 
 bool TLocalPipe::WaitBusy(const std::string& path, std::uint32_t milliseconds,
@@ -57,18 +67,40 @@ bool TLocalPipe::SetByteMode(std::uint32_t& error) {
 }
 
 int TLocalPipe::Read(std::uint8_t* buffer, int size) {
-  DWORD count = 0;
-  if (!ReadFile(Handle(handle_), buffer, static_cast<DWORD>(size), &count, nullptr)) {
-    lastIoError_ = TIoError::Other;
-    return -1;
-  }
-  lastIoError_ = TIoError::None;
-  return static_cast<int>(count);
+  return Transfer(false, buffer, size, -1);
 }
 
 int TLocalPipe::Write(const std::uint8_t* data, int size) {
+  return Transfer(true, const_cast<std::uint8_t*>(data), size,
+                  writeTimeout_ > 0 ? writeTimeout_ : -1);
+}
+
+int TLocalPipe::Transfer(bool write, void* data, int size, std::int64_t milliseconds) {
+  const HANDLE pipe = Handle(handle_);
+  const HANDLE event = Handle(event_);
+  OVERLAPPED operation{};
+  operation.hEvent = event;
+  ResetEvent(event);
   DWORD count = 0;
-  if (!WriteFile(Handle(handle_), data, static_cast<DWORD>(size), &count, nullptr)) {
+  const BOOL done = write ? WriteFile(pipe, data, static_cast<DWORD>(size), nullptr, &operation)
+                          : ReadFile(pipe, data, static_cast<DWORD>(size), nullptr, &operation);
+  if (!done && GetLastError() != ERROR_IO_PENDING) {
+    lastIoError_ = TIoError::Other;
+    return -1;
+  }
+  if (!done) {
+    const DWORD wait =
+        milliseconds < 0 || milliseconds >= INFINITE ? INFINITE : static_cast<DWORD>(milliseconds);
+    if (WaitForSingleObject(event, wait) == WAIT_TIMEOUT) {
+      // Given up: the operation is cancelled and finishes before its
+      // buffer may go.
+      CancelIo(pipe);
+      GetOverlappedResult(pipe, &operation, &count, TRUE);
+      lastIoError_ = TIoError::TimedOut;
+      return -1;
+    }
+  }
+  if (!GetOverlappedResult(pipe, &operation, &count, TRUE)) {
     lastIoError_ = TIoError::Other;
     return -1;
   }
@@ -77,20 +109,23 @@ int TLocalPipe::Write(const std::uint8_t* data, int size) {
 }
 
 bool TLocalPipe::WaitReadable(std::int64_t milliseconds) {
-  // Pipes opened for blocking reads cannot be waited on; peek at the pipe in
-  // short steps until data is there, the pipe breaks or the time is up.
-  const DWORD started = GetTickCount();
+  // A pipe cannot be waited on for data; peek at it in short steps until
+  // data is there, the pipe breaks or the time is up.
+  const auto started = TMonotonicClock::now();
   for (;;) {
     DWORD available = 0;
     if (!PeekNamedPipe(Handle(handle_), nullptr, 0, nullptr, &available, nullptr)) return true;
     if (available > 0) return true;
-    const DWORD elapsed = GetTickCount() - started;
-    if (milliseconds >= 0 && elapsed >= static_cast<std::uint64_t>(milliseconds)) return false;
+    if (milliseconds >= 0 &&
+        TMonotonicClock::now() - started >= std::chrono::milliseconds(milliseconds))
+      return false;
     Sleep(10);
   }
 }
 
 void TLocalPipe::Close() {
+  if (event_ != 0) CloseHandle(Handle(event_));
+  event_ = 0;
   if (Handle(handle_) == INVALID_HANDLE_VALUE) return;
   CloseHandle(Handle(handle_));
   handle_ = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);

@@ -59,7 +59,10 @@ class TTcpSocket final : public TByteStream {
   int SetKeepAlive(bool on);
 
   int Read(std::uint8_t* buffer, int size) override;
+  // With a write time-out: waits for room at most that long, then sends what
+  // fits without blocking.
   int Write(const std::uint8_t* data, int size) override;
+  void SetWriteTimeout(std::int64_t milliseconds) override { writeTimeout_ = milliseconds; }
   int SetNonBlocking(bool on) override;
   bool WaitReadable(std::int64_t milliseconds) override;
   TIoError LastIoError() const override { return lastIoError_; }
@@ -73,9 +76,14 @@ class TTcpSocket final : public TByteStream {
   explicit TTcpSocket(intptr_t handle) : handle_(handle) {}
   void NoteResult(int result);
 
+  // The write waited the whole time-out without room.
+  int TimeOutWrite();
+
   intptr_t handle_;
   int lastError_ = 0;
   TIoError lastIoError_ = TIoError::None;
+  std::int64_t writeTimeout_ = 0;
+  bool nonBlocking_ = false;
 };
 
 }  // namespace platform

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/os/PosixWait.h"
 #include "platform/os/Socket.h"
 
 namespace platform {
@@ -146,25 +147,35 @@ int TTcpSocket::Read(std::uint8_t* buffer, int size) {
 
 int TTcpSocket::Write(const std::uint8_t* data, int size) {
   // MSG_NOSIGNAL: a peer that went away is a failed send, not a SIGPIPE.
-  const auto result = send(Fd(handle_), data, static_cast<std::size_t>(size), MSG_NOSIGNAL);
+  int flags = MSG_NOSIGNAL;
+  if (writeTimeout_ > 0) {
+    if (!WaitForRoom(Fd(handle_), writeTimeout_)) return TimeOutWrite();
+    // What fits now; the caller comes back for the rest.
+    flags |= MSG_DONTWAIT;
+  }
+  const auto result = send(Fd(handle_), data, static_cast<std::size_t>(size), flags);
   NoteResult(static_cast<int>(result));
   return static_cast<int>(result);
+}
+
+int TTcpSocket::TimeOutWrite() {
+  lastError_ = ETIMEDOUT;
+  lastIoError_ = TIoError::TimedOut;
+  return -1;
 }
 
 int TTcpSocket::SetNonBlocking(bool on) {
   int value = on ? 1 : 0;
   const int result = ioctl(Fd(handle_), FIONBIO, &value);
   if (result != 0) lastError_ = errno;
+  if (result == 0) nonBlocking_ = on;
   return result;
 }
 
 bool TTcpSocket::WaitReadable(std::int64_t milliseconds) {
   // poll rather than select: descriptors above FD_SETSIZE stay safe.
   pollfd entry{Fd(handle_), POLLIN, 0};
-  const int limit = milliseconds < 0         ? -1
-                    : milliseconds > INT_MAX ? INT_MAX
-                                             : static_cast<int>(milliseconds);
-  const int result = poll(&entry, 1, limit);
+  const int result = poll(&entry, 1, PollLimit(milliseconds));
   if (result < 0) lastError_ = errno;
   return result > 0;
 }

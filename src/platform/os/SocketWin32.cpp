@@ -151,9 +151,31 @@ int TTcpSocket::Read(std::uint8_t* buffer, int size) {
 }
 
 int TTcpSocket::Write(const std::uint8_t* data, int size) {
+  if (writeTimeout_ <= 0) {
+    const int result = send(Sock(handle_), reinterpret_cast<const char*>(data), size, 0);
+    NoteResult(result);
+    return result;
+  }
+  fd_set writable;
+  FD_ZERO(&writable);
+  FD_SET(Sock(handle_), &writable);
+  timeval limit{static_cast<long>(writeTimeout_ / 1000),
+                static_cast<long>(writeTimeout_ % 1000 * 1000)};
+  const int ready = select(0, nullptr, &writable, nullptr, &limit);
+  if (ready == 0) return TimeOutWrite();
+  // What fits now, without blocking; the caller comes back for the rest.
+  const bool wasNonBlocking = nonBlocking_;
+  if (!wasNonBlocking) SetNonBlocking(true);
   const int result = send(Sock(handle_), reinterpret_cast<const char*>(data), size, 0);
   NoteResult(result);
+  if (!wasNonBlocking) SetNonBlocking(false);
   return result;
+}
+
+int TTcpSocket::TimeOutWrite() {
+  lastError_ = WSAETIMEDOUT;
+  lastIoError_ = TIoError::TimedOut;
+  return -1;
 }
 
 int TTcpSocket::SetNonBlocking(bool on) {
@@ -162,6 +184,7 @@ int TTcpSocket::SetNonBlocking(bool on) {
   // as a long, bit for bit.
   const int result = ioctlsocket(Sock(handle_), static_cast<long>(FIONBIO), &value);
   if (result != 0) lastError_ = WSAGetLastError();
+  if (result == 0) nonBlocking_ = on;
   return result;
 }
 

@@ -1,6 +1,6 @@
 // The program's global operator new and delete, on malloc and free, with a
 // countdown that makes one allocation fail when armed.
-#include "AllocFailure.h"
+#include "support/AllocFailure.h"
 
 #include <atomic>
 #include <cstdlib>
