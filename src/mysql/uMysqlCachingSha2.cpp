@@ -1,11 +1,15 @@
 #include "mysql/uMysqlCachingSha2.h"
 
+#include "platform/os/LocalFile.h"
+
 namespace mysql {
 
 namespace {
 
 constexpr std::uint8_t kFastAuthOk = 3;
 constexpr std::uint8_t kPerformFullAuth = 4;
+// Far more than any PEM public key.
+constexpr std::size_t kMaxKeyFile = 65536;
 
 }  // namespace
 
@@ -31,6 +35,22 @@ TCachingSha2Reply ReadCachingSha2Reply(TBytes packet) {
 std::optional<std::string_view> ReadPublicKey(TBytes packet) {
   if (packet.size() < 2 || packet[0] != kAuthMoreData) return std::nullopt;
   return AsText(packet.subspan(1));
+}
+
+std::optional<std::string> ReadPublicKeyFile(const std::string& path) {
+  std::uint32_t error = 0;
+  const auto file = platform::TLocalFile::OpenForReading(path, error);
+  if (!file) return std::nullopt;
+  std::string text;
+  std::uint8_t piece[4096];
+  for (;;) {
+    const int count = file->Read(piece, sizeof piece, error);
+    if (count < 0) return std::nullopt;
+    if (count == 0) break;
+    text.append(reinterpret_cast<const char*>(piece), static_cast<std::size_t>(count));
+    if (text.size() > kMaxKeyFile) return std::nullopt;
+  }
+  return text;
 }
 
 std::vector<std::uint8_t> ClearPasswordAnswer(std::string_view password) {

@@ -169,6 +169,17 @@ void TMysqlNet::SetCompress(bool on) {
   compress_ = on;
 }
 
+bool TMysqlNet::StartTls(const platform::TTlsSettings& settings, platform::TTlsError& error) {
+  if (start_ != end_ || writePos_ != 0) {
+    error = {platform::TTlsFailure::Handshake, "the server did not wait for the TLS handshake"};
+    Close();
+    return false;
+  }
+  const bool started = vio_.StartTls(settings, readDeadline_, error);
+  if (!started) Close();
+  return started;
+}
+
 void TMysqlNet::Clear() {
   sequenceNumber_ = 0;
   writePos_ = 0;
