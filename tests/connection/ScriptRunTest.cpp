@@ -215,7 +215,9 @@ TEST_P(ScriptRunTest, OutputMatches) {
   std::unique_ptr<FakeMysqlServer> mysql;
   std::optional<MariaDbServer> server;
   if (!run.MysqlVersion.empty()) {
-    mysql = std::make_unique<FakeMysqlServer>(run.MysqlVersion);
+    // As MySQL 8.4 and 9.x do out of the box, it offers TLS (with a
+    // certificate of its own), which the add-in prefers by default.
+    mysql = std::make_unique<FakeMysqlServer>(run.MysqlVersion, "--tls");
     ASSERT_TRUE(mysql->Ok()) << "the scripted MySQL server did not start";
     server.emplace();
     server->Host = "127.0.0.1";

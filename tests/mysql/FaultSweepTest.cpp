@@ -209,6 +209,8 @@ struct Sweep {
 
   // Connects and opens the transaction of its mode, without pings.
   bool Prepare(TMysqlClient& client) const {
+    // Full authentication as MySQL 8.4 does it without TLS: the key is sent.
+    client.SetAllowPublicKeyRetrieval(true);
     client.SetShouldReconnect(false);
     if (!client.Connect()) return false;
     if (mode == Mode::InTransaction && !client.Query("start transaction", true).Ok) return false;
