@@ -21,11 +21,11 @@ TIoError Broken(TIoError error) {
   return error == TIoError::None ? TIoError::Other : error;
 }
 
-// Milliseconds to `deadline`, never negative; -1 (no bound) without one.
-std::int64_t MillisecondsLeft(std::optional<TTlsClock::time_point> deadline) {
-  if (!deadline) return -1;
+// Milliseconds to `deadline`, never negative; -1 (no bound) when unbounded.
+std::int64_t MillisecondsLeft(bool bounded, TTlsClock::time_point deadline) {
+  if (!bounded) return -1;
   const auto left =
-      std::chrono::ceil<std::chrono::milliseconds>(*deadline - TTlsClock::now()).count();
+      std::chrono::ceil<std::chrono::milliseconds>(deadline - TTlsClock::now()).count();
   return std::max<std::int64_t>(left, 0);
 }
 
@@ -56,6 +56,8 @@ std::unique_ptr<TTlsStream> TTlsStream::Start(std::unique_ptr<TByteStream> inner
 
 bool TTlsStream::Handshake(std::optional<TTlsClock::time_point> deadline, TTlsError& error) {
   const TTlsError lost{TTlsFailure::Closed, "the connection was lost during the TLS handshake"};
+  const bool bounded = deadline.has_value();
+  const TTlsClock::time_point until = deadline.value_or(TTlsClock::time_point{});
   std::vector<std::uint8_t> piece(kReceiveChunk);
   for (;;) {
     const TTlsEngine::TStep step = engine_->Handshake();
@@ -70,7 +72,7 @@ bool TTlsStream::Handshake(std::optional<TTlsClock::time_point> deadline, TTlsEr
       return false;
     }
     if (step == TTlsEngine::TStep::Done) return true;
-    if (deadline && !inner_->WaitReadable(MillisecondsLeft(deadline))) {
+    if (bounded && !inner_->WaitReadable(MillisecondsLeft(bounded, until))) {
       error = {TTlsFailure::TimedOut, "the TLS handshake timed out"};
       return false;
     }
@@ -198,12 +200,12 @@ int TTlsStream::SetNonBlocking(bool on) {
 }
 
 bool TTlsStream::WaitReadable(std::int64_t milliseconds) {
-  const std::optional<TTlsClock::time_point> deadline =
-      milliseconds < 0 ? std::nullopt
-                       : std::optional(TTlsClock::now() + std::chrono::milliseconds(milliseconds));
+  const bool bounded = milliseconds >= 0;
+  const TTlsClock::time_point deadline =
+      TTlsClock::now() + std::chrono::milliseconds(std::max<std::int64_t>(milliseconds, 0));
   for (;;) {
     if (DecryptPending()) return true;
-    if (!inner_->WaitReadable(MillisecondsLeft(deadline))) return false;
+    if (!inner_->WaitReadable(MillisecondsLeft(bounded, deadline))) return false;
     static_cast<void>(Receive());
   }
 }
