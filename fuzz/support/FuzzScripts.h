@@ -17,6 +17,12 @@ constexpr std::uint8_t AuthConnectAnswers(std::uint8_t count) {
   return static_cast<std::uint8_t>((count - 1) << 3);
 }
 
+// --- tls_fuzzer: options byte ----------------------------------------------------
+enum TTlsOption : std::uint8_t {
+  kTlsRequired = 1,  // else Preferred
+  kTlsCompress = 2,
+};
+
 // --- session_fuzzer: options byte, then one byte per step ----------------------------
 enum TSessionOption : std::uint8_t {
   kObjectDialect = 1,
