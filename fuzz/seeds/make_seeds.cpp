@@ -267,7 +267,9 @@ void TlsSeeds() {
     const std::string suffix = mode ? "-required" : "-preferred";
     WriteParts("tls", "server-hello" + suffix, {{mode}, offering, hello});
     WriteParts("tls", "server-hello-split" + suffix,
-               {{mode}, offering, Bytes(hello.begin(), hello.begin() + 7),
+               {{mode},
+                offering,
+                Bytes(hello.begin(), hello.begin() + 7),
                 Bytes(hello.begin() + 7, hello.end())});
     WriteParts("tls", "alert" + suffix, {{mode}, offering, TlsRecord(21, {2, 70})});
     WriteParts("tls", "mysql-error" + suffix,

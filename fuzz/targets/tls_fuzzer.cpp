@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::shared_ptr<ScriptedPeer> peer;
   std::tie(stream, peer) = ScriptedStream::Make();
   peer->Reply(Packet(0, Bytes(parts[1].begin(), parts[1].end())));
-  for (std::size_t i = 2; i < parts.size(); ++i) peer->Reply(Bytes(parts[i].begin(), parts[i].end()));
+  for (std::size_t i = 2; i < parts.size(); ++i)
+    peer->Reply(Bytes(parts[i].begin(), parts[i].end()));
 
   TMysqlClient client;
   // One connection only: Preferred's second attempt finds the server refusing.
@@ -50,9 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (required) {
     const Bytes& written = peer->Written();
     const std::string_view user = "fuzzuser";
-    FuzzCheck(std::search(written.begin(), written.end(), user.begin(), user.end()) ==
-                  written.end(),
-              "under Required the login never goes out unencrypted");
+    FuzzCheck(
+        std::search(written.begin(), written.end(), user.begin(), user.end()) == written.end(),
+        "under Required the login never goes out unencrypted");
     FuzzCheck(!connected || !client.SslCipher().empty(), "Required connects only with TLS");
   }
   return 0;

@@ -38,19 +38,7 @@ std::optional<std::string_view> ReadPublicKey(TBytes packet) {
 }
 
 std::optional<std::string> ReadPublicKeyFile(const std::string& path) {
-  std::uint32_t error = 0;
-  const auto file = platform::TLocalFile::OpenForReading(path, error);
-  if (!file) return std::nullopt;
-  std::string text;
-  std::uint8_t piece[4096];
-  for (;;) {
-    const int count = file->Read(piece, sizeof piece, error);
-    if (count < 0) return std::nullopt;
-    if (count == 0) break;
-    text.append(reinterpret_cast<const char*>(piece), static_cast<std::size_t>(count));
-    if (text.size() > kMaxKeyFile) return std::nullopt;
-  }
-  return text;
+  return platform::ReadSmallFile(path, kMaxKeyFile);
 }
 
 std::vector<std::uint8_t> ClearPasswordAnswer(std::string_view password) {

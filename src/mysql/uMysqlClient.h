@@ -58,9 +58,10 @@ inline constexpr std::uint32_t kDefaultDrainSeconds = 30;
 
 // How the session uses TLS over TCP (the local pipe never gets it).
 enum class TSslMode : std::uint8_t {
-  Disabled = 0,        // never
-  Preferred = 1,       // when the server offers it; a failed TLS handshake connects again without
-  Required = 2,        // always, else the connect fails (ErrSslConnection); the certificate is not checked
+  Disabled = 0,   // never
+  Preferred = 1,  // when the server offers it; a failed TLS handshake connects again without
+  Required =
+      2,  // always, else the connect fails (ErrSslConnection); the certificate is not checked
   VerifyCa = 3,        // as Required, and the certificate must lead to a trusted root
   VerifyIdentity = 4,  // as VerifyCa, and it must name Host
 };

@@ -411,8 +411,8 @@ TEST(FaultSweepTls, LoginAtEveryByte) {
         if (error == ErrSslConnection) {
           EXPECT_TRUE(peer->Received().empty()) << "nothing went out over a TLS that failed";
         }
-        const bool cutInHandshake = fault != Fault::Corrupt && at >= greeting.size() &&
-                                    !peer->HandshakeDone();
+        const bool cutInHandshake =
+            fault != Fault::Corrupt && at >= greeting.size() && !peer->HandshakeDone();
         if (cutInHandshake) {
           if (preferred) {
             EXPECT_TRUE(connected && opened == 2) << error << " " << client.LastError();

@@ -98,7 +98,8 @@ TEST(PluginAuthFake, FullAuthenticationOverTcpSendsOnlyTheEncryptedPassword) {
 TEST(PluginAuthFake, FullAuthenticationWithoutTlsNeedsAKeyTheScriptTrusts) {
   const auto keyFile = std::filesystem::temp_directory_path() / "orbelin-server-key.pem";
   std::ofstream(keyFile) << kServerPublicKeyPem;
-  const std::string missing = (std::filesystem::temp_directory_path() / "orbelin-none.pem").string();
+  const std::string missing =
+      (std::filesystem::temp_directory_path() / "orbelin-none.pem").string();
   {
     SCOPED_TRACE("neither: refused before anything of the password is sent");
     PluginSession s;

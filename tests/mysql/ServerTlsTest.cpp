@@ -91,8 +91,9 @@ TEST_F(ServerTls, EveryModeAgainstAServerWithTls) {
     }
     EXPECT_EQ(client->ClientFlag() & CLIENT_SSL, 0u) << "the TLS bit travels in the packet only";
     if (c.tls.Compress) {
-      EXPECT_EQ(QueryValue(*client, "SELECT VARIABLE_VALUE FROM information_schema.SESSION_STATUS "
-                                    "WHERE VARIABLE_NAME = 'COMPRESSION'"),
+      EXPECT_EQ(QueryValue(*client,
+                           "SELECT VARIABLE_VALUE FROM information_schema.SESSION_STATUS "
+                           "WHERE VARIABLE_NAME = 'COMPRESSION'"),
                 "ON");
     }
     client->Close();
@@ -194,9 +195,10 @@ TEST_F(ServerTls, AKilledConnectionReconnectsWithTls) {
     Configure(killer, server_, server_.Native);
     ASSERT_TRUE(killer.Connect()) << killer.LastError();
     ASSERT_TRUE(killer.Kill(first)) << killer.LastError();
-    for (int i = 0; i < 100 && QueryValue(killer, "SELECT COUNT(*) FROM "
-                                                  "information_schema.PROCESSLIST WHERE ID = " +
-                                                      std::to_string(first)) != "0";
+    for (int i = 0; i < 100 && QueryValue(killer,
+                                          "SELECT COUNT(*) FROM "
+                                          "information_schema.PROCESSLIST WHERE ID = " +
+                                              std::to_string(first)) != "0";
          ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     // The next statement finds the connection gone and makes a new one.

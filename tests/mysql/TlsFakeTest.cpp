@@ -115,7 +115,8 @@ TEST(TlsFake, ModesAgainstServersWithAndWithoutTls) {
     SCOPED_TRACE(c.name);
     Session s(c.mode);
     s.client.SetClientFlag(0xE285 | CLIENT_SSL);
-    const Bytes greeting = GreetingPayload(10, "8.0.40", c.serverOffers ? kServerWithTls : kServer41);
+    const Bytes greeting =
+        GreetingPayload(10, "8.0.40", c.serverOffers ? kServerWithTls : kServer41);
     std::shared_ptr<TlsPeer> tls;
     std::shared_ptr<ScriptedPeer> plain;
     if (c.encrypted) {
@@ -152,9 +153,9 @@ TEST(TlsFake, CertificateRefusalsSendNothingOfThePassword) {
     s.Add(server->Stream());
     EXPECT_FALSE(s.client.Connect());
     EXPECT_EQ(s.client.LastErrorNo(), ErrSslConnection);
-    EXPECT_EQ(s.client.LastError(),
-              std::string("SSL connection error: the server's certificate is not for '") + host +
-                  "'");
+    EXPECT_EQ(
+        s.client.LastError(),
+        std::string("SSL connection error: the server's certificate is not for '") + host + "'");
     EXPECT_EQ(server->PlainReceived().size(), kSslRequestPacket);
     EXPECT_TRUE(server->Received().empty());
     EXPECT_FALSE(s.client.Connected());
@@ -171,8 +172,8 @@ TEST(TlsFake, PreferredConnectsAgainWithoutTlsWhenTheHandshakeFails) {
     auto broken = TlsServer();
     broken->InjectFault(TlsPeer::Fault::Close, 4 + GreetingPayload(10, "8.0.40", 0).size());
     s.Add(broken->Stream());
-    auto plain = s.AddPlain(Concat(
-        {Packet(0, GreetingPayload(10, "8.0.40", kServerWithTls)), Packet(2, OkPayload())}));
+    auto plain = s.AddPlain(
+        Concat({Packet(0, GreetingPayload(10, "8.0.40", kServerWithTls)), Packet(2, OkPayload())}));
     const bool connected = s.client.Connect();
     if (mode == TSslMode::Preferred) {
       ASSERT_TRUE(connected) << s.client.LastError();
@@ -195,8 +196,8 @@ TEST(TlsFake, PreferredConnectsAgainWithoutTlsWhenTheHandshakeFails) {
 
 TEST(TlsFake, TheLocalPipeNeverGetsTls) {
   Session s(TSslMode::Required, VioNamedPipe);
-  auto plain = s.AddPlain(Concat(
-      {Packet(0, GreetingPayload(10, "8.0.40", kServerWithTls)), Packet(2, OkPayload())}));
+  auto plain = s.AddPlain(
+      Concat({Packet(0, GreetingPayload(10, "8.0.40", kServerWithTls)), Packet(2, OkPayload())}));
   ASSERT_TRUE(s.client.Connect()) << s.client.LastError();
   EXPECT_EQ(s.client.SslCipher(), "");
   EXPECT_EQ(FlagOf(SplitPackets(plain->Written()).at(0)) & CLIENT_SSL, 0u);

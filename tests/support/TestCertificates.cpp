@@ -42,8 +42,8 @@ TCert MakeCertificate(const char* common, EVP_PKEY* key, X509* issuer, EVP_PKEY*
   X509_gmtime_adj(X509_getm_notAfter(cert.get()), toDays * 86400);
   X509_set_pubkey(cert.get(), key);
   X509_NAME* name = X509_get_subject_name(cert.get());
-  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(common),
-                             -1, -1, 0);
+  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                             reinterpret_cast<const unsigned char*>(common), -1, -1, 0);
   X509* signer = issuer != nullptr ? issuer : cert.get();
   X509_set_issuer_name(cert.get(), X509_get_subject_name(signer));
   AddExtension(cert.get(), signer, NID_basic_constraints, ca ? "critical,CA:TRUE" : "CA:FALSE");
@@ -79,16 +79,18 @@ TestCertificates Make() {
   folder = dir;
   std::atexit(RemoveFolder);
   const auto path = [](const char* name) { return folder + "/" + name; };
-  TestCertificates files{path("ca.pem"),      path("other-ca.pem"),   path("server.pem"),
-                         path("server-key.pem"), path("wrong.pem"),   path("wrong-key.pem"),
-                         path("expired.pem"), path("expired-key.pem"), path("client.pem"),
+  TestCertificates files{path("ca.pem"),         path("other-ca.pem"),    path("server.pem"),
+                         path("server-key.pem"), path("wrong.pem"),       path("wrong-key.pem"),
+                         path("expired.pem"),    path("expired-key.pem"), path("client.pem"),
                          path("client-key.pem")};
   const TKey caKey = NewKey();
-  const TCert ca = MakeCertificate("test CA", caKey.get(), nullptr, nullptr, nullptr, -1, 365, true);
+  const TCert ca =
+      MakeCertificate("test CA", caKey.get(), nullptr, nullptr, nullptr, -1, 365, true);
   Write(files.Ca, ca.get());
   const TKey otherKey = NewKey();
-  Write(files.OtherCa,
-        MakeCertificate("other CA", otherKey.get(), nullptr, nullptr, nullptr, -1, 365, true).get());
+  Write(
+      files.OtherCa,
+      MakeCertificate("other CA", otherKey.get(), nullptr, nullptr, nullptr, -1, 365, true).get());
   const char* local = "DNS:localhost,IP:127.0.0.1";
   struct Leaf {
     const std::string& cert;

@@ -6,15 +6,15 @@
 #include <string>
 
 struct TestCertificates {
-  std::string Ca;          // the authority that signed the certificates below
-  std::string OtherCa;     // an authority that signed nothing here
-  std::string Server;      // for localhost and 127.0.0.1
+  std::string Ca;       // the authority that signed the certificates below
+  std::string OtherCa;  // an authority that signed nothing here
+  std::string Server;   // for localhost and 127.0.0.1
   std::string ServerKey;
-  std::string WrongHost;   // for wrong-host.invalid only
+  std::string WrongHost;  // for wrong-host.invalid only
   std::string WrongHostKey;
-  std::string Expired;     // for localhost and 127.0.0.1, out of date
+  std::string Expired;  // for localhost and 127.0.0.1, out of date
   std::string ExpiredKey;
-  std::string Client;      // a client certificate
+  std::string Client;  // a client certificate
   std::string ClientKey;
 };
 

@@ -25,7 +25,7 @@ SSL_CTX* ServerContext(const std::string& certFile, const std::string& keyFile) 
   auto found = contexts.find(certFile);
   if (found != contexts.end()) return found->second.get();
   std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> context(SSL_CTX_new(TLS_server_method()),
-                                                             SSL_CTX_free);
+                                                            SSL_CTX_free);
   if (!context || SSL_CTX_use_certificate_chain_file(context.get(), certFile.c_str()) != 1 ||
       SSL_CTX_use_PrivateKey_file(context.get(), keyFile.c_str(), SSL_FILETYPE_PEM) != 1)
     throw std::runtime_error("the test server's certificate cannot be loaded");

@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     const auto equals = argument.find('=');
-    if (equals != std::string::npos) options[argument.substr(0, equals)] = argument.substr(equals + 1);
+    if (equals != std::string::npos)
+      options[argument.substr(0, equals)] = argument.substr(equals + 1);
   }
   TMysqlClient client;
   client.SetHost(options["host"]);

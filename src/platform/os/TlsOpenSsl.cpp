@@ -6,21 +6,15 @@
 
 #include <climits>
 
+#include "platform/os/OpenSslHandle.h"
 #include "platform/os/Tls.h"
 
 namespace platform {
 
 namespace {
 
-template <auto Free>
-struct TDeleter {
-  template <typename T>
-  void operator()(T* object) const {
-    Free(object);
-  }
-};
-using TContext = std::unique_ptr<SSL_CTX, TDeleter<SSL_CTX_free>>;
-using TSession = std::unique_ptr<SSL, TDeleter<SSL_free>>;
+using TContext = TOpenSslHandle<SSL_CTX, SSL_CTX_free>;
+using TSession = TOpenSslHandle<SSL, SSL_free>;
 
 // The reason of OpenSSL's oldest queued error (the first thing that went
 // wrong), or `fallback`.
@@ -89,11 +83,10 @@ bool TOpenSslEngine::SetupContext(const TTlsSettings& settings, TTlsError& error
             ? SSL_CTX_set_default_verify_paths(context_.get()) == 1
             : SSL_CTX_load_verify_locations(context_.get(), settings.CaFile.c_str(), nullptr) == 1;
     if (!trusted) {
-      error = {TTlsFailure::Setup,
-               settings.CaFile.empty()
-                   ? "the system's trusted certificates cannot be read"
-                   : "the CA file '" + settings.CaFile + "' cannot be read (" +
-                         QueuedReason("no certificate in it") + ")"};
+      error = {TTlsFailure::Setup, settings.CaFile.empty()
+                                       ? "the system's trusted certificates cannot be read"
+                                       : "the CA file '" + settings.CaFile + "' cannot be read (" +
+                                             QueuedReason("no certificate in it") + ")"};
       return false;
     }
     SSL_CTX_set_verify(context_.get(), SSL_VERIFY_PEER, nullptr);

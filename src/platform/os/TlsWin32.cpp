@@ -28,10 +28,9 @@ namespace {
 // Far more than any file of certificates or keys this reads.
 constexpr std::size_t kMaxFileSize = 4 * 1024 * 1024;
 
-constexpr DWORD kContextRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT |
-                                  ISC_REQ_CONFIDENTIALITY | ISC_REQ_EXTENDED_ERROR |
-                                  ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM |
-                                  ISC_REQ_USE_SUPPLIED_CREDS;
+constexpr DWORD kContextRequest =
+    ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
+    ISC_REQ_EXTENDED_ERROR | ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_USE_SUPPLIED_CREDS;
 
 std::string Hex(unsigned long code) {
   char text[16];
@@ -39,28 +38,12 @@ std::string Hex(unsigned long code) {
   return text;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  std::uint32_t error = 0;
-  const auto file = TLocalFile::OpenForReading(path, error);
-  if (!file) return std::nullopt;
-  std::string text;
-  std::uint8_t piece[8192];
-  for (;;) {
-    const int count = file->Read(piece, sizeof piece, error);
-    if (count < 0) return std::nullopt;
-    if (count == 0) return text;
-    text.append(reinterpret_cast<const char*>(piece), static_cast<std::size_t>(count));
-    if (text.size() > kMaxFileSize) return std::nullopt;
-  }
-}
-
 // The DER bytes of every PEM block of `kind` ("CERTIFICATE") in `text`.
 std::vector<std::vector<BYTE>> PemBlocks(std::string_view text, std::string_view kind) {
   const std::string begin = "-----BEGIN " + std::string(kind) + "-----";
   const std::string end = "-----END " + std::string(kind) + "-----";
   std::vector<std::vector<BYTE>> blocks;
-  for (std::size_t at = text.find(begin); at != std::string_view::npos;
-       at = text.find(begin, at)) {
+  for (std::size_t at = text.find(begin); at != std::string_view::npos; at = text.find(begin, at)) {
     const std::size_t stop = text.find(end, at);
     if (stop == std::string_view::npos) break;
     const std::string_view block = text.substr(at, stop + end.size() - at);
@@ -105,7 +88,7 @@ TStore MemoryStore() {
 
 // A store of the certificates of a PEM file; none when it holds none.
 TStore LoadCertificates(const std::string& path) {
-  const auto text = ReadWholeFile(path);
+  const auto text = ReadSmallFile(path, kMaxFileSize);
   if (!text) return nullptr;
   TStore store = MemoryStore();
   if (!store) return nullptr;
@@ -190,8 +173,7 @@ bool TKeyContainer::Import(std::string_view pem, const CERT_CONTEXT* certificate
   where.pwszContainerName = wideName_.data();
   where.dwProvType = PROV_RSA_AES;
   where.dwKeySpec = AT_KEYEXCHANGE;
-  return CertSetCertificateContextProperty(certificate, CERT_KEY_PROV_INFO_PROP_ID, 0, &where) !=
-         0;
+  return CertSetCertificateContextProperty(certificate, CERT_KEY_PROV_INFO_PROP_ID, 0, &where) != 0;
 }
 
 // --- Certificate checks ---------------------------------------------------------
@@ -245,7 +227,8 @@ TTlsError CheckServerCertificate(const CERT_CONTEXT* server, const TTlsSettings&
       CertOpenStore(CERT_STORE_PROV_COLLECTION, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
   if (!supporting) return Untrusted("no memory");
   // What the server sent along with its certificate, and the CA file.
-  if (server->hCertStore != nullptr) CertAddStoreToCollection(supporting.get(), server->hCertStore, 0, 0);
+  if (server->hCertStore != nullptr)
+    CertAddStoreToCollection(supporting.get(), server->hCertStore, 0, 0);
   if (caStore != nullptr) CertAddStoreToCollection(supporting.get(), caStore, 0, 0);
 
   char serverAuth[] = szOID_PKIX_KP_SERVER_AUTH;
@@ -264,21 +247,17 @@ TTlsError CheckServerCertificate(const CERT_CONTEXT* server, const TTlsSettings&
   DWORD status = chain->TrustStatus.dwErrorStatus;
   if (status & CERT_TRUST_IS_NOT_TIME_VALID) {
     const LONG when = CertVerifyTimeValidity(nullptr, server->pCertInfo);
-    if (when < 0)
-      return {TTlsFailure::Expired, "the server's certificate is not valid yet"};
-    if (when > 0)
-      return {TTlsFailure::Expired, "the server's certificate has expired"};
+    if (when < 0) return {TTlsFailure::Expired, "the server's certificate is not valid yet"};
+    if (when > 0) return {TTlsFailure::Expired, "the server's certificate has expired"};
     return {TTlsFailure::Expired, "a certificate of the server's chain has expired"};
   }
   bool ownRoot = false;
   if (caStore != nullptr) {
     // With a CA file, the chain must end at one of its certificates.
-    const CERT_SIMPLE_CHAIN* simple =
-        chain->cChain > 0 ? chain->rgpChain[0] : nullptr;
-    const CERT_CONTEXT* root =
-        simple != nullptr && simple->cElement > 0
-            ? simple->rgpElement[simple->cElement - 1]->pCertContext
-            : nullptr;
+    const CERT_SIMPLE_CHAIN* simple = chain->cChain > 0 ? chain->rgpChain[0] : nullptr;
+    const CERT_CONTEXT* root = simple != nullptr && simple->cElement > 0
+                                   ? simple->rgpElement[simple->cElement - 1]->pCertContext
+                                   : nullptr;
     const CERT_CONTEXT* listed =
         root == nullptr ? nullptr
                         : CertFindCertificateInStore(caStore, X509_ASN_ENCODING, 0,
@@ -400,7 +379,7 @@ bool TSchannelEngine::LoadClientCertificate(TTlsError& error) {
     return false;
   };
   const std::string& certFile = settings_.CertFile;
-  const auto text = ReadWholeFile(certFile);
+  const auto text = ReadSmallFile(certFile, kMaxFileSize);
   if (!text) return fail("the client certificate '" + certFile + "' cannot be read");
   const auto pem = PemBlocks(*text, "CERTIFICATE");
   if (pem.empty()) {
@@ -425,11 +404,11 @@ bool TSchannelEngine::LoadClientCertificate(TTlsError& error) {
       return fail("the client certificate '" + certFile + "' holds no certificate with its key");
     return true;
   }
-  clientCertificate_.reset(CertCreateCertificateContext(
-      X509_ASN_ENCODING, pem.front().data(), static_cast<DWORD>(pem.front().size())));
+  clientCertificate_.reset(CertCreateCertificateContext(X509_ASN_ENCODING, pem.front().data(),
+                                                        static_cast<DWORD>(pem.front().size())));
   if (!clientCertificate_) return fail("the client certificate '" + certFile + "' cannot be read");
   const std::string& keyFile = settings_.KeyFile.empty() ? certFile : settings_.KeyFile;
-  const auto key = ReadWholeFile(keyFile);
+  const auto key = ReadSmallFile(keyFile, kMaxFileSize);
   clientKey_ = std::make_unique<TKeyContainer>();
   if (!key || !clientKey_->Import(*key, clientCertificate_.get()))
     return fail("the client key '" + keyFile + "' cannot be read (an RSA key in PEM form)");
@@ -472,9 +451,8 @@ bool TSchannelEngine::Setup(TTlsError& error) {
                                        &credentials, nullptr, nullptr, &credentials_, nullptr);
   }
   if (status != SEC_E_OK) {
-    error = {TTlsFailure::Setup,
-             "the system's TLS (SChannel) refused to start: " +
-                 Hex(static_cast<unsigned long>(status))};
+    error = {TTlsFailure::Setup, "the system's TLS (SChannel) refused to start: " +
+                                     Hex(static_cast<unsigned long>(status))};
     return false;
   }
   haveCredentials_ = true;
