@@ -1,7 +1,7 @@
 #pragma once
 // A local file opened for reading only: the upload source of LOAD DATA LOCAL
-// INFILE, and the certificate and key files of TLS. Errors are the system's own codes (errno on Linux, GetLastError()
-// on Windows), so messages can show them.
+// INFILE, and the certificate and key files of TLS. Errors are the system's own codes (errno on
+// Linux, GetLastError() on Windows), so messages can show them.
 
 #include <cstddef>
 #include <cstdint>
@@ -29,7 +29,6 @@ class TLocalFile {
 
 // The whole of a small file (certificates, keys): none when it cannot be
 // read or is longer than `limit` bytes.
-[[nodiscard]] std::optional<std::string> ReadSmallFile(const std::string& path,
-                                                       std::size_t limit);
+[[nodiscard]] std::optional<std::string> ReadSmallFile(const std::string& path, std::size_t limit);
 
 }  // namespace platform
