@@ -233,6 +233,16 @@ void AuthSeeds() {
              {{changeUser}, FullGreeting(), ok, AuthSwitch("mysql_native_password"), ok});
   WriteParts("auth", "change-user-compressed",
              {{changeUser | kAuthCompress}, FullGreeting(kCompressing41), ok, ok});
+  const Bytes sha2 = PluginGreetingPayload("8.4.3", "caching_sha2_password");
+  const Bytes key =
+      Concat({{1}, Text("-----BEGIN PUBLIC KEY-----\nAAAA\n-----END PUBLIC KEY-----\n")});
+  WriteParts("auth", "full-authentication-refused", {{two}, sha2, {1, 4}, ok});
+  WriteParts("auth", "full-authentication-key-asked",
+             {{static_cast<std::uint8_t>(AuthConnectAnswers(3) | kAuthKeyRetrieval)},
+              sha2,
+              {1, 4},
+              key,
+              ok});
   WriteParts("auth", "change-user-refused",
              {{changeUser}, FullGreeting(), ok, ErrorPayload(1045, "28000", "Access denied")});
 }

@@ -9,7 +9,8 @@
 enum TAuthOption : std::uint8_t {
   kAuthEmptyPassword = 1,
   kAuthCompress = 2,
-  kAuthChangeUser = 4,  // ChangeUser after connecting
+  kAuthChangeUser = 4,     // ChangeUser after connecting
+  kAuthKeyRetrieval = 32,  // AllowPublicKeyRetrieval: full authentication asks for the key
 };
 // Bits 3-4: how many answers belong to the connect, minus one; the rest
 // answer ChangeUser.

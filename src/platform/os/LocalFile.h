@@ -1,7 +1,8 @@
 #pragma once
 // A local file opened for reading only: the upload source of LOAD DATA LOCAL
-// INFILE, and the certificate and key files of TLS. Errors are the system's own codes (errno on
-// Linux, GetLastError() on Windows), so messages can show them.
+// INFILE, and the certificate and key files of TLS. Errors are the system's
+// own codes (errno on Linux, GetLastError() on Windows), so messages can show
+// them.
 
 #include <cstddef>
 #include <cstdint>
