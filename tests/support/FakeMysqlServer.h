@@ -26,6 +26,8 @@ class FakeMysqlServer {
   [[nodiscard]] bool Ok() const { return port_ > 0; }
   [[nodiscard]] int Port() const { return port_; }
   [[nodiscard]] const std::string& Socket() const { return socket_; }
+  // The server's RSA public key as a PEM file.
+  [[nodiscard]] std::string PublicKeyFile() const { return dir_ + "/public.pem"; }
   // What the server found wrong in what clients sent, one line each.
   [[nodiscard]] std::vector<std::string> Violations() const;
 

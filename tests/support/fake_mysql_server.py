@@ -2,7 +2,7 @@
 """A scripted MySQL 8.4 / 9.x server for the tests of plugin authentication.
 
     fake_mysql_server.py --version 8.4.3 --socket PATH --log FILE
-                         [--tls | --tls-cert FILE --tls-key FILE]
+                         [--tls | --tls-cert FILE --tls-key FILE] [--public-key-out FILE]
 
 Listens on 127.0.0.1 at a free port and on the Unix socket PATH, prints
 "ready port=N" once both accept connections, and serves until SIGTERM.
@@ -27,8 +27,9 @@ login packet over TLS), else it offers none.
 
 Full authentication is done as MySQL does it: over the Unix socket or TLS the
 client sends the password itself; over plain TCP it asks for the server's RSA
-public key (generated at start) and sends (password + NUL) XOR the nonce,
-encrypted with RSA-OAEP. Everything is checked here with hashlib and the cryptography
+public key (generated at start; --public-key-out writes it as PEM for clients
+that are given the key and send at once) and sends (password + NUL) XOR the
+nonce, encrypted with RSA-OAEP. Everything is checked here with hashlib and the cryptography
 package, independently of the client under test. Anything the client does
 that a careful client must not (a clear password over TCP, bytes after a
 switch to a method it cannot do, a wrong sequence number) is written to the
@@ -293,14 +294,18 @@ class Session:
         reply = self.conn.read_packet()
         if self.secure:
             return reply == account.password + b"\0"
-        if reply != bytes([REQUEST_PUBLIC_KEY]):
-            if account.password and account.password in reply:
-                self.conn.log("the password in clear over TCP")
-            else:
-                self.conn.log(f"full authentication over TCP began with {reply[:8]!r}")
+        if account.password and account.password in reply:
+            self.conn.log("the password in clear over TCP")
             return False
-        self.conn.write_packet(b"\x01" + self.server.public_pem)
-        encrypted = self.conn.read_packet()
+        if reply == bytes([REQUEST_PUBLIC_KEY]):
+            self.conn.write_packet(b"\x01" + self.server.public_pem)
+            encrypted = self.conn.read_packet()
+        elif len(reply) == self.server.key.key_size // 8:
+            # A client that has the key already sends the encrypted block at once.
+            encrypted = reply
+        else:
+            self.conn.log(f"full authentication over TCP began with {reply[:8]!r}")
+            return False
         try:
             plain = self.server.key.decrypt(
                 encrypted,
@@ -503,9 +508,13 @@ def main():
     parser.add_argument("--tls", action="store_true")
     parser.add_argument("--tls-cert")
     parser.add_argument("--tls-key")
+    parser.add_argument("--public-key-out")
     args = parser.parse_args()
 
     fake = FakeServer(args.version, args.log, args.tls, args.tls_cert, args.tls_key)
+    if args.public_key_out:
+        with open(args.public_key_out, "wb") as out:
+            out.write(fake.public_pem)
     open(args.log, "w").close()
     if os.path.exists(args.socket):
         os.unlink(args.socket)
