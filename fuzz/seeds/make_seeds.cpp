@@ -236,8 +236,61 @@ void AuthSeeds() {
              {{changeUser}, FullGreeting(), ok, AuthSwitch("mysql_native_password"), ok});
   WriteParts("auth", "change-user-compressed",
              {{changeUser | kAuthCompress}, FullGreeting(kCompressing41), ok, ok});
+  const Bytes sha2 = PluginGreetingPayload("8.4.3", "caching_sha2_password");
+  const Bytes key =
+      Concat({{1}, Text("-----BEGIN PUBLIC KEY-----\nAAAA\n-----END PUBLIC KEY-----\n")});
+  WriteParts("auth", "full-authentication-refused", {{two}, sha2, {1, 4}, ok});
+  WriteParts("auth", "full-authentication-key-asked",
+             {{static_cast<std::uint8_t>(AuthConnectAnswers(3) | kAuthKeyRetrieval)},
+              sha2,
+              {1, 4},
+              key,
+              ok});
   WriteParts("auth", "change-user-refused",
              {{changeUser}, FullGreeting(), ok, ErrorPayload(1045, "28000", "Access denied")});
+}
+
+// A TLS record of `type` (22 handshake, 21 alert) around `body`.
+Bytes TlsRecord(std::uint8_t type, const Bytes& body) {
+  return Concat({{type, 3, 3, static_cast<std::uint8_t>(body.size() >> 8),
+                  static_cast<std::uint8_t>(body.size())},
+                 body});
+}
+
+// A TLS 1.3 ServerHello as a server sends it (fixed random and key share):
+// it parses, and the handshake fails later, on keys that do not match.
+Bytes ServerHello() {
+  const Bytes extensions = Concat({{0x00, 0x2B, 0x00, 0x02, 0x03, 0x04},
+                                   {0x00, 0x33, 0x00, 0x24, 0x00, 0x1D, 0x00, 0x20},
+                                   Bytes(32, 0x42)});
+  const Bytes hello = Concat({{0x03, 0x03},
+                              Bytes(32, 0x17),
+                              {32},
+                              Bytes(32, 0x21),
+                              {0x13, 0x02, 0x00},
+                              {0x00, static_cast<std::uint8_t>(extensions.size())},
+                              extensions});
+  return TlsRecord(22, Concat({{2, 0, 0, static_cast<std::uint8_t>(hello.size())}, hello}));
+}
+
+void TlsSeeds() {
+  const Bytes offering = FullGreeting(kServer41 | CLIENT_SSL);
+  const Bytes hello = ServerHello();
+  for (const std::uint8_t mode : {std::uint8_t{0}, std::uint8_t{kTlsRequired}}) {
+    const std::string suffix = mode ? "-required" : "-preferred";
+    WriteParts("tls", "server-hello" + suffix, {{mode}, offering, hello});
+    WriteParts("tls", "server-hello-split" + suffix,
+               {{mode},
+                offering,
+                Bytes(hello.begin(), hello.begin() + 7),
+                Bytes(hello.begin() + 7, hello.end())});
+    WriteParts("tls", "alert" + suffix, {{mode}, offering, TlsRecord(21, {2, 70})});
+    WriteParts("tls", "mysql-error" + suffix,
+               {{mode}, offering, Packet(2, ErrorPayload(1045, "28000", "Access denied"))});
+    WriteParts("tls", "not-offered" + suffix, {{mode}, FullGreeting(), Packet(2, OkPayload())});
+  }
+  WriteParts("tls", "compressing",
+             {{kTlsRequired | kTlsCompress}, FullGreeting(kCompressing41 | CLIENT_SSL), hello});
 }
 
 void SessionSeeds() {
@@ -349,6 +402,7 @@ int main(int argc, char** argv) {
   RowSeeds();
   NetSeeds();
   AuthSeeds();
+  TlsSeeds();
   SessionSeeds();
   return 0;
 }

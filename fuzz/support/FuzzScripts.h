@@ -9,13 +9,20 @@
 enum TAuthOption : std::uint8_t {
   kAuthEmptyPassword = 1,
   kAuthCompress = 2,
-  kAuthChangeUser = 4,  // ChangeUser after connecting
+  kAuthChangeUser = 4,     // ChangeUser after connecting
+  kAuthKeyRetrieval = 32,  // AllowPublicKeyRetrieval: full authentication asks for the key
 };
 // Bits 3-4: how many answers belong to the connect, minus one; the rest
 // answer ChangeUser.
 constexpr std::uint8_t AuthConnectAnswers(std::uint8_t count) {
   return static_cast<std::uint8_t>((count - 1) << 3);
 }
+
+// --- tls_fuzzer: options byte ----------------------------------------------------
+enum TTlsOption : std::uint8_t {
+  kTlsRequired = 1,  // else Preferred
+  kTlsCompress = 2,
+};
 
 // --- session_fuzzer: options byte, then one byte per step ----------------------------
 enum TSessionOption : std::uint8_t {

@@ -62,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   client.SetUser("user");
   client.SetPassword((options & kAuthEmptyPassword) ? "" : "secret");
   client.SetCompress((options & kAuthCompress) != 0);
+  client.SetAllowPublicKeyRetrieval((options & kAuthKeyRetrieval) != 0);
   client.SetShouldReconnect(false);
   client.SetConnectTimeout(1);
 

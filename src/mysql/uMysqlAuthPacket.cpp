@@ -27,6 +27,14 @@ void AppendPasswordPart(std::vector<std::uint8_t>& out, const TPasswordContext& 
   out.insert(out.end(), named.Answer.begin(), named.Answer.end());
 }
 
+void AppendHeader41(std::vector<std::uint8_t>& out, std::uint32_t clientFlag,
+                    std::uint8_t serverLanguage) {
+  AppendUInt(out, clientFlag, 4);
+  AppendUInt(out, kAnnouncedMaxPacket, 4);
+  out.push_back(serverLanguage);
+  out.insert(out.end(), kHeaderFiller41, 0);
+}
+
 void AppendMethodName(std::vector<std::uint8_t>& out, const TNamedAuth& named) {
   AppendText(out, named.Method);
   out.push_back(0);
@@ -57,10 +65,7 @@ std::vector<std::uint8_t> BuildPasswordPart(const TPasswordContext& context) {
 std::vector<std::uint8_t> BuildAuthPacket(const TAuthPacketInput& input) {
   std::vector<std::uint8_t> packet;
   if (input.ClientFlag & CLIENT_RESERVED) {
-    AppendUInt(packet, input.ClientFlag, 4);
-    AppendUInt(packet, kAnnouncedMaxPacket, 4);
-    packet.push_back(input.ServerLanguage);
-    packet.insert(packet.end(), kHeaderFiller41, 0);
+    AppendHeader41(packet, input.ClientFlag, input.ServerLanguage);
   } else {
     AppendUInt(packet, input.ClientFlag & 0xFFFF, 2);
     AppendUInt(packet, 0, 3);
@@ -77,6 +82,12 @@ std::vector<std::uint8_t> BuildAuthPacket(const TAuthPacketInput& input) {
   if (input.ClientFlag & CLIENT_CONNECT_WITH_DB) packet.push_back(0);
   AppendMethodName(packet, input.Named);
   return packet;
+}
+
+std::vector<std::uint8_t> BuildSslRequest(std::uint32_t clientFlag, std::uint8_t serverLanguage) {
+  std::vector<std::uint8_t> request;
+  AppendHeader41(request, clientFlag | CLIENT_SSL, serverLanguage);
+  return request;
 }
 
 std::vector<std::uint8_t> BuildChangeUserArgument(std::string_view user, std::string_view db,

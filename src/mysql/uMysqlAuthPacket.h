@@ -47,6 +47,11 @@ struct TAuthPacketInput {
 // then NUL-terminated whenever ClientFlag has CLIENT_CONNECT_WITH_DB.
 std::vector<std::uint8_t> BuildAuthPacket(const TAuthPacketInput& input);
 
+// The SSL request: the 32-byte header of the 4.1 layout alone, its word with
+// CLIENT_SSL. The TLS handshake follows it, then the whole packet over TLS.
+inline constexpr std::size_t kSslRequestSize = 32;
+std::vector<std::uint8_t> BuildSslRequest(std::uint32_t clientFlag, std::uint8_t serverLanguage);
+
 // The COM_CHANGE_USER argument: user, password part, database (up to 64
 // bytes) and a NUL; with a named method then the character set to begin
 // with (2 bytes) and the method's name with a NUL.

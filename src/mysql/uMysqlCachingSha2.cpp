@@ -1,11 +1,15 @@
 #include "mysql/uMysqlCachingSha2.h"
 
+#include "platform/os/LocalFile.h"
+
 namespace mysql {
 
 namespace {
 
 constexpr std::uint8_t kFastAuthOk = 3;
 constexpr std::uint8_t kPerformFullAuth = 4;
+// Far more than any PEM public key.
+constexpr std::size_t kMaxKeyFile = 65536;
 
 }  // namespace
 
@@ -31,6 +35,10 @@ TCachingSha2Reply ReadCachingSha2Reply(TBytes packet) {
 std::optional<std::string_view> ReadPublicKey(TBytes packet) {
   if (packet.size() < 2 || packet[0] != kAuthMoreData) return std::nullopt;
   return AsText(packet.subspan(1));
+}
+
+std::optional<std::string> ReadPublicKeyFile(const std::string& path) {
+  return platform::ReadSmallFile(path, kMaxKeyFile);
 }
 
 std::vector<std::uint8_t> ClearPasswordAnswer(std::string_view password) {

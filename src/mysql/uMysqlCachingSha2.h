@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -31,6 +32,9 @@ inline constexpr std::uint8_t kAuthMoreData = 1;
 // server's answer (1, then the PEM text); none for any other packet.
 inline constexpr std::uint8_t kRequestPublicKey = 2;
 [[nodiscard]] std::optional<std::string_view> ReadPublicKey(TBytes packet);
+
+// The PEM text of a key file (at most 64 KiB); none when it cannot be read.
+[[nodiscard]] std::optional<std::string> ReadPublicKeyFile(const std::string& path);
 
 // The password and its NUL, for a connection no one else can read.
 [[nodiscard]] std::vector<std::uint8_t> ClearPasswordAnswer(std::string_view password);

@@ -110,6 +110,18 @@ bool TMysqlClient::ConnectWith(std::string_view host, std::string_view user,
   trySockets_ = trySockets;
   clientFlag_ = clientFlag;
 
+  tlsSkipped_ = false;
+  bool connected = ConnectOnce();
+  if (!connected && RetryWithoutTls()) {
+    tlsSkipped_ = true;
+    connected = ConnectOnce();
+  }
+  liveSession_ = connected;
+  return connected;
+}
+
+bool TMysqlClient::ConnectOnce() {
+  tlsHandshakeFailed_ = false;
   // Opening the transport has its own time-outs (the wait for a busy pipe,
   // the server's first bytes); from there the time-out bounds the whole
   // handshake, not only the first byte.
@@ -124,7 +136,6 @@ bool TMysqlClient::ConnectWith(std::string_view host, std::string_view user,
     if (net_.ReadTimedOut()) net_.SetClientError(ErrConnect, {host_, platform::TimedOutError()});
     net_.Close();
   }
-  liveSession_ = connected;
   return connected;
 }
 

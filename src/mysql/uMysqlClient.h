@@ -65,6 +65,17 @@ inline constexpr std::string_view kTrackSessionStatement =
     "SET SESSION session_track_schema = ON, session_track_state_change = ON, "
     "session_track_system_variables = '*'";
 
+// How the session uses TLS over TCP (the local pipe never gets it).
+enum class TSslMode : std::uint8_t {
+  Disabled = 0,   // never
+  Preferred = 1,  // when the server offers it; a failed TLS handshake connects again without
+  Required =
+      2,  // always, else the connect fails (ErrSslConnection); the certificate is not checked
+  VerifyCa = 3,        // as Required, and the certificate must lead to a trusted root
+  VerifyIdentity = 4,  // as VerifyCa, and it must name Host
+};
+inline constexpr std::uint32_t kMaxSslMode = 4;
+
 // Opens the byte stream of one connection in place of the TCP socket or the
 // local pipe the settings name. Tests and fuzzers hand the session scripted
 // peers this way; nullptr counts as a refused connection.
@@ -153,6 +164,33 @@ class TMysqlClient final : private TRowSource {
   // Rewritten by every greeting: true exactly for "4.1.0" servers.
   [[nodiscard]] bool UseNewPassword() const { return useNewPassword_; }
   void SetUseNewPassword(bool value) { useNewPassword_ = value; }
+  // TLS. Changing SslMode, SslCa, SslCert or SslKey while connected closes
+  // the transport first, like Host; every connect reads them again.
+  [[nodiscard]] TSslMode SslMode() const { return sslMode_; }
+  void SetSslMode(TSslMode value);
+  // PEM file of trusted roots for VerifyCa and VerifyIdentity; empty: the
+  // system's own trust.
+  [[nodiscard]] const std::string& SslCa() const { return sslCa_; }
+  void SetSslCa(std::string_view value);
+  // Client certificate (PEM; on Windows also PFX) and its key (PEM; empty:
+  // in SslCert), offered in every mode that starts TLS.
+  [[nodiscard]] const std::string& SslCert() const { return sslCert_; }
+  void SetSslCert(std::string_view value);
+  [[nodiscard]] const std::string& SslKey() const { return sslKey_; }
+  void SetSslKey(std::string_view value);
+  // caching_sha2_password's full authentication without TLS: the server's RSA
+  // key is asked for only with AllowPublicKeyRetrieval (the key is then taken
+  // on trust); ServerPublicKey names a PEM file with the key, used without
+  // asking. With neither the login fails (ErrAuthMethodFailed) before any of
+  // the password is sent.
+  [[nodiscard]] bool AllowPublicKeyRetrieval() const { return allowPublicKeyRetrieval_; }
+  void SetAllowPublicKeyRetrieval(bool value) { allowPublicKeyRetrieval_ = value; }
+  [[nodiscard]] const std::string& ServerPublicKey() const { return serverPublicKey_; }
+  void SetServerPublicKey(std::string_view value) { serverPublicKey_ = value; }
+  // Protocol and cipher of the connection, for example "TLSv1.3
+  // TLS_AES_256_GCM_SHA384"; empty when it is not encrypted.
+  [[nodiscard]] const std::string& SslCipher() const { return net_.TlsDescription(); }
+
   // Every later connect opens its stream through `connector` (none: the
   // settings' TCP socket or local pipe), taken as a transport of `kind`.
   void SetConnector(TStreamConnector connector, TVioKind kind = VioTcpIp) {
@@ -279,6 +317,19 @@ class TMysqlClient final : private TRowSource {
   [[nodiscard]] bool RestoreSession();
   // Runs a statement of the session's own (not the script's) to its OK.
   [[nodiscard]] bool RunOwnStatement(std::string_view statement);
+  // One attempt: the transport, the handshake, the character set.
+  [[nodiscard]] bool ConnectOnce();
+
+  // TLS (uMysqlClientTls.cpp). Before the authentication packet: when TLS is
+  // to be used, sends the SSL request and runs the TLS handshake. `sentFlag`
+  // (the word of the packets) carries CLIENT_SSL exactly when TLS started.
+  // False (recorded, transport closed) when the connect cannot go on.
+  [[nodiscard]] bool StartTlsIfWanted(std::uint32_t& sentFlag);
+  [[nodiscard]] platform::TTlsSettings TlsSettings() const;
+  // Preferred settles for a connection without TLS when the TLS handshake
+  // itself failed.
+  [[nodiscard]] bool RetryWithoutTls() const;
+  [[nodiscard]] bool FailTls(std::string_view reason);
 
   // Authentication (uMysqlClientAuthentication.cpp). The method of the client's
   // first answer and the nonce it answered decide which further steps the
@@ -305,6 +356,9 @@ class TMysqlClient final : private TRowSource {
   // The packet just read answers the client's scramble for `start`.
   [[nodiscard]] bool ContinueAuthentication(const TAuthStart& start);
   [[nodiscard]] bool SendCachingSha2Password(const std::string& nonce);
+  // Without TLS: the password encrypted with ServerPublicKey's key, or with
+  // the key the server sends when AllowPublicKeyRetrieval allows asking.
+  [[nodiscard]] bool SendEncryptedPassword(const std::string& nonce);
   // Records ErrAuthMethodFailed and closes the transport.
   [[nodiscard]] bool FailAuthMethod(TAuthMethod method, std::string_view why);
   [[nodiscard]] bool WriteAuthAnswer(std::span<const std::uint8_t> answer);
@@ -412,6 +466,16 @@ class TMysqlClient final : private TRowSource {
   std::uint32_t writeTimeout_ = kDefaultWriteTimeout;
   bool compress_ = true;
   bool useNewPassword_ = false;
+  TSslMode sslMode_ = TSslMode::Preferred;
+  std::string sslCa_;
+  std::string sslCert_;
+  std::string sslKey_;
+  bool allowPublicKeyRetrieval_ = false;
+  std::string serverPublicKey_;
+  // This connect's TLS handshake failed (not its setup); the attempt after it
+  // goes without TLS.
+  bool tlsHandshakeFailed_ = false;
+  bool tlsSkipped_ = false;
 
   std::uint32_t protocolVersion_ = 0;
   std::string serverVersion_;

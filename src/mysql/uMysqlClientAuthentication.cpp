@@ -47,6 +47,7 @@ bool TMysqlClient::Authenticate(const std::optional<std::string>& namedMethod) {
   if (sessionTrackFormat_) sentFlag |= CLIENT_SESSION_TRACK;
   const std::string& database = ConnectDatabase();
   if (!database.empty()) sentFlag |= CLIENT_CONNECT_WITH_DB;
+  if (!StartTlsIfWanted(sentFlag)) return false;
   const auto packet = BuildAuthPacket({.ClientFlag = sentFlag,
                                        .ServerLanguage = static_cast<std::uint8_t>(serverLanguage_),
                                        .User = user_,
@@ -143,21 +144,40 @@ bool TMysqlClient::ContinueAuthentication(const TAuthStart& start) {
   return false;
 }
 
-// Full authentication: the server needs the password itself. Servers trust a
-// Unix domain socket with it in clear; over TCP and named pipes (which may
-// lead to another machine) it travels only encrypted with the server's
-// public key.
+// Full authentication: the server needs the password itself. It travels in
+// clear only where no one else can read it: over TLS, or a Unix domain
+// socket (named pipes may lead to another machine).
 bool TMysqlClient::SendCachingSha2Password(const std::string& nonce) {
-  if (net_.Kind() == VioNamedPipe && platform::LocalPipeIsUnixSocket())
+  if (net_.Encrypted() || (net_.Kind() == VioNamedPipe && platform::LocalPipeIsUnixSocket()))
     return WriteAuthAnswer(ClearPasswordAnswer(password_));
-  const std::uint8_t request[] = {kRequestPublicKey};
-  if (!WriteAuthAnswer(request) || SafeRead() < 0) return false;
-  const auto publicKey = ReadPublicKey(net_.Payload());
-  if (!publicKey) {
-    FailMalformed();
-    return false;
+  return SendEncryptedPassword(nonce);
+}
+
+bool TMysqlClient::SendEncryptedPassword(const std::string& nonce) {
+  std::string publicKey;
+  if (!serverPublicKey_.empty()) {
+    const auto key = ReadPublicKeyFile(serverPublicKey_);
+    if (!key)
+      return FailAuthMethod(TAuthMethod::CachingSha2Password,
+                            "the server's key file '" + serverPublicKey_ + "' cannot be read");
+    publicKey = *key;
+  } else if (allowPublicKeyRetrieval_) {
+    // Taken on trust: whoever can change the traffic could hand out his own.
+    const std::uint8_t request[] = {kRequestPublicKey};
+    if (!WriteAuthAnswer(request) || SafeRead() < 0) return false;
+    const auto sent = ReadPublicKey(net_.Payload());
+    if (!sent) {
+      FailMalformed();
+      return false;
+    }
+    publicKey = *sent;
+  } else {
+    // A key asked for now could come from anyone able to change the traffic.
+    return FailAuthMethod(TAuthMethod::CachingSha2Password,
+                          "the password needs TLS (SslMode), the server's key file "
+                          "(ServerPublicKey) or AllowPublicKeyRetrieval = 1");
   }
-  const auto answer = EncryptedPasswordAnswer(*publicKey, nonce, password_);
+  const auto answer = EncryptedPasswordAnswer(publicKey, nonce, password_);
   if (!answer)
     return FailAuthMethod(TAuthMethod::CachingSha2Password,
                           "the password could not be encrypted with the server's public key");

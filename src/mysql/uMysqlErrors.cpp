@@ -12,7 +12,7 @@ struct TErrorTemplate {
   std::string_view Text;
 };
 
-constexpr std::array<TErrorTemplate, 32> kTemplates = {{
+constexpr std::array<TErrorTemplate, 33> kTemplates = {{
     {ErrUnknown, "Unknown MySQL error"},
     {ErrLocalSocketCreate, "Can't create UNIX socket (%d)"},
     {ErrLocalConnect, "Can't connect to local MySQL server through socket '%-.64s' (%d)"},
@@ -34,6 +34,7 @@ constexpr std::array<TErrorTemplate, 32> kTemplates = {{
     {ErrNamedPipeSetState, "Can't set state of named pipe to host: %-.64s  pipe: %-.32s (%lu)"},
     {ErrCharsetInit, "Can't initialize character set %-.64s (path: %-.64s)"},
     {ErrPacketTooLarge, "Got packet bigger than 'max_allowed_packet'"},
+    {ErrSslConnection, "SSL connection error: %-.178s"},
     {ErrMalformedPacket, "Malformed packet"},
     {ErrAuthMethodUnsupported,
      "The server asked for the authentication method '%s', which this client does not support"},

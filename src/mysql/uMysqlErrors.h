@@ -33,6 +33,9 @@ enum TMysqlClientError : std::int32_t {
   ErrNamedPipeSetState = 2018,
   ErrCharsetInit = 2019,
   ErrPacketTooLarge = 2020,
+  // No TLS session came about where the settings ask for one (the reason
+  // follows the text); nothing of the password was sent.
+  ErrSslConnection = 2026,
   // A packet that ends before its contents do, or a reply out of step with
   // the protocol (the connection is closed, since the client can no longer
   // tell where the server's answer ends).

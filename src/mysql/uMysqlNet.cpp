@@ -207,6 +207,17 @@ void TMysqlNet::SetWriteTimeout(std::uint32_t seconds) {
   if (IsOpen()) vio_.SetWriteTimeout(writeTimeoutMs_);
 }
 
+bool TMysqlNet::StartTls(const platform::TTlsSettings& settings, platform::TTlsError& error) {
+  if (start_ != end_ || writePos_ != 0) {
+    error = {platform::TTlsFailure::Handshake, "the server did not wait for the TLS handshake"};
+    Close();
+    return false;
+  }
+  const bool started = vio_.StartTls(settings, readDeadline_, error);
+  if (!started) Close();
+  return started;
+}
+
 void TMysqlNet::Clear() {
   sequenceNumber_ = 0;
   writePos_ = 0;

@@ -143,6 +143,15 @@ class TMysqlNet {
   // The last failed read gave up at the deadline or the silence limit.
   [[nodiscard]] bool ReadTimedOut() const { return readTimedOut_; }
 
+  // Switches the connection to TLS, the SSL request having been sent: nothing
+  // received may be pending (a server that spoke first is out of step). The
+  // handshake waits for the peer at most until the read deadline. On failure
+  // the transport is closed and `error` says why (nothing is recorded).
+  [[nodiscard]] bool StartTls(const platform::TTlsSettings& settings, platform::TTlsError& error);
+  // Protocol and cipher in use; empty when the connection is not encrypted.
+  [[nodiscard]] const std::string& TlsDescription() const { return vio_.TlsDescription(); }
+  [[nodiscard]] bool Encrypted() const { return !vio_.TlsDescription().empty(); }
+
   // Switches the framing of what follows. Bytes already received belong to
   // the new framing: switched on, they are read as compressed blocks.
   void SetCompress(bool on);

@@ -148,6 +148,25 @@ int TMysqlVio::AttachStream(std::unique_ptr<platform::TByteStream> stream, TVioK
   return 0;
 }
 
+bool TMysqlVio::StartTls(const platform::TTlsSettings& settings,
+                         std::optional<platform::TMonotonicClock::time_point> deadline,
+                         platform::TTlsError& error) {
+  if (kind_ == VioClosed) {
+    error = {platform::TTlsFailure::Closed, "the connection is closed"};
+    return false;
+  }
+  // The handshake runs on a blocking stream; its deadline bounds the waits.
+  SetBlocking(true);
+  auto tls = platform::TTlsStream::Start(std::move(stream_), settings, deadline, error);
+  if (!tls) {
+    Close();
+    return false;
+  }
+  tlsDescription_ = tls->Description();
+  stream_ = std::move(tls);
+  return true;
+}
+
 int TMysqlVio::Read(std::uint8_t* buffer, int size) {
   if (kind_ == VioClosed) return -1;
   return stream_->Read(buffer, size);
@@ -163,6 +182,7 @@ int TMysqlVio::Close() {
   stream_.reset();
   kind_ = VioClosed;
   modeFlags_ = 0;
+  tlsDescription_.clear();
   return 0;
 }
 

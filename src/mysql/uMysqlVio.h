@@ -8,14 +8,17 @@
 // tests that need a real socket use the loopback fake server
 // (tests/support/FakeServer.h).
 
+#include <chrono>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "mysql/uMysqlErrors.h"
 #include "platform/os/ByteStream.h"
+#include "platform/os/Tls.h"
 
 namespace mysql {
 
@@ -24,7 +27,7 @@ enum TVioKind : std::uint8_t {
   VioTcpIp = 1,
   VioSocket = 2,  // never opened on this platform
   VioNamedPipe = 3,
-  VioSsl = 4,  // refused
+  VioSsl = 4,  // refused: TLS starts over an open TCP transport (StartTls)
 };
 
 // The server's port when none is given.
@@ -50,6 +53,15 @@ class TMysqlVio {
   // Makes the transport open as `kind` over `stream` (a scripted peer in tests).
   // Refused (-20) when already open.
   [[nodiscard]] int AttachStream(std::unique_ptr<platform::TByteStream> stream, TVioKind kind);
+
+  // Runs a TLS handshake on the open stream, waiting for the peer at most
+  // until `deadline`; everything after it travels encrypted. On failure the
+  // transport is closed and `error` says why (nothing is recorded here).
+  [[nodiscard]] bool StartTls(const platform::TTlsSettings& settings,
+                              std::optional<platform::TMonotonicClock::time_point> deadline,
+                              platform::TTlsError& error);
+  // Protocol and cipher of the TLS session; empty when not encrypted.
+  [[nodiscard]] const std::string& TlsDescription() const { return tlsDescription_; }
 
   // Bytes read (> 0), 0 at end of stream, -1 on failure or when closed.
   [[nodiscard]] int Read(std::uint8_t* buffer, int size);
@@ -99,6 +111,7 @@ class TMysqlVio {
   std::int32_t errorNumber_ = 0;
   std::string errorMessage_;
   std::uint32_t timeout_ = 0;
+  std::string tlsDescription_;
 };
 
 }  // namespace mysql

@@ -112,6 +112,11 @@ std::map<std::string, std::string> Variables(const ScriptRun& run, const MariaDb
       {"OLD_USER", server.Old.User},
       {"OLD_PASSWORD", server.Old.Password},
       {"NOPASS_USER", server.NoPass.User},
+      {"SSL_USER", server.Ssl.User},
+      {"SSL_PASSWORD", server.Ssl.Password},
+      {"X509_USER", server.X509.User},
+      {"X509_PASSWORD", server.X509.Password},
+      {"CERTS", server.Certs},
       {"COMPRESS", compressed ? "1" : "0"},
       {"NOT_COMPRESS", compressed ? "0" : "1"},
       {"PIPE", run.Mode == "pipe" ? "1" : "0"},
@@ -215,7 +220,9 @@ TEST_P(ScriptRunTest, OutputMatches) {
   std::unique_ptr<FakeMysqlServer> mysql;
   std::optional<MariaDbServer> server;
   if (!run.MysqlVersion.empty()) {
-    mysql = std::make_unique<FakeMysqlServer>(run.MysqlVersion);
+    // As MySQL 8.4 and 9.x do out of the box, it offers TLS (with a
+    // certificate of its own), which the add-in prefers by default.
+    mysql = std::make_unique<FakeMysqlServer>(run.MysqlVersion, "--tls");
     ASSERT_TRUE(mysql->Ok()) << "the scripted MySQL server did not start";
     server.emplace();
     server->Host = "127.0.0.1";

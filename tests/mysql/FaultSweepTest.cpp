@@ -18,6 +18,8 @@
 #include "FakeReplies.h"
 #include "ScriptedSession.h"
 #include "mysql/uMysqlGreeting.h"
+#include "support/TestCertificates.h"
+#include "support/TlsPeer.h"
 
 using namespace mysql;
 
@@ -228,6 +230,8 @@ struct Sweep {
 
   // Connects and opens the transaction of its mode, without pings.
   bool Prepare(TMysqlClient& client) const {
+    // Full authentication as MySQL 8.4 does it without TLS: the key is sent.
+    client.SetAllowPublicKeyRetrieval(true);
     client.SetShouldReconnect(false);
     if (!client.Connect()) return false;
     if (mode == Mode::InTransaction && !client.Query("start transaction", true).Ok) return false;
@@ -365,5 +369,89 @@ std::vector<SweepParam> AllSweeps() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Exchanges, FaultSweep, ::testing::ValuesIn(AllSweeps()), SweepName);
+
+// The login over TLS (greeting, SSL request, TLS handshake, the login and its
+// OK over TLS): at every byte the server sends the connection closes,
+// stalls, or delivers that byte flipped. The connect always ends; a TLS
+// handshake cut short fails with 2026 under Required, having sent nothing
+// over TLS, and Preferred then connects once more without TLS.
+TEST(FaultSweepTls, LoginAtEveryByte) {
+  const Bytes greeting = Packet(0, GreetingPayload(10, "8.0.40", kServer41 | CLIENT_SSL));
+  const auto serverFor = [&] {
+    auto peer = std::make_shared<TlsPeer>(Certificates().Server, Certificates().ServerKey);
+    peer->PlainReply(greeting);
+    peer->StartTlsAfter(4 + 32);
+    peer->Reply(Packet(3, OkPayload()));
+    return peer;
+  };
+  const auto configure = [](TMysqlClient& client, TSslMode mode) {
+    client.SetHost("scripted");
+    client.SetUser("tester");
+    client.SetPassword("pw");
+    client.SetCompress(false);
+    client.SetConnectTimeout(5);
+    client.SetSslMode(mode);
+  };
+  for (const TSslMode mode : {TSslMode::Required, TSslMode::Preferred}) {
+    const bool preferred = mode == TSslMode::Preferred;
+    std::size_t total = 0;
+    {
+      TMysqlClient client;
+      configure(client, mode);
+      auto peer = serverFor();
+      client.SetConnector([&] { return peer->Stream(); });
+      ASSERT_TRUE(client.Connect()) << client.LastError();
+      ASSERT_FALSE(client.SslCipher().empty());
+      total = peer->Sent();
+    }
+    // Preferred differs from Required only where the handshake breaks off.
+    const auto faults = preferred ? std::vector<Fault>{Fault::Close}
+                                  : std::vector<Fault>{Fault::Close, Fault::Stall, Fault::Corrupt};
+    for (const Fault fault : faults) {
+      for (std::size_t at = 0; at < total; ++at) {
+        SCOPED_TRACE(std::string(preferred ? "preferred, " : "required, ") + FaultName(fault) +
+                     " at byte " + std::to_string(at) + " of " + std::to_string(total));
+        auto peer = serverFor();
+        peer->InjectFault(fault == Fault::Close   ? TlsPeer::Fault::Close
+                          : fault == Fault::Stall ? TlsPeer::Fault::Stall
+                                                  : TlsPeer::Fault::Corrupt,
+                          at);
+        // The second connection, without TLS.
+        auto [second, plain] = ScriptedStream::Make();
+        plain->Reply(ServerScript(false).Login());
+        TMysqlClient client;
+        configure(client, mode);
+        int opened = 0;
+        client.SetConnector([&]() -> std::unique_ptr<platform::TByteStream> {
+          ++opened;
+          if (opened == 1) return peer->Stream();
+          if (opened == 2) return std::move(second);
+          return nullptr;
+        });
+        const bool connected = client.Connect();
+        const std::int32_t error = client.LastErrorNo();
+        if (!connected) {
+          EXPECT_NE(error, 0) << "a failure names its cause";
+        }
+        if (error == ErrSslConnection) {
+          EXPECT_TRUE(peer->Received().empty()) << "nothing went out over a TLS that failed";
+        }
+        const bool cutInHandshake =
+            fault != Fault::Corrupt && at >= greeting.size() && !peer->HandshakeDone();
+        if (cutInHandshake) {
+          if (preferred) {
+            EXPECT_TRUE(connected && opened == 2) << error << " " << client.LastError();
+          } else {
+            EXPECT_EQ(error, ErrSslConnection) << client.LastError();
+          }
+        }
+        if (fault != Fault::Corrupt) {
+          EXPECT_TRUE(!connected || opened == 2) << "a login cut short reported success";
+        }
+        if (::testing::Test::HasFailure()) return;
+      }
+    }
+  }
+}
 
 }  // namespace

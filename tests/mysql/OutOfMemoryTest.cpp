@@ -70,6 +70,8 @@ void EveryAllocationFails(const Exchange& exchange, bool compress) {
     }
     TMysqlClient client;
     server.AttachTo(client, compress);
+    // The scripted server sends its key (full authentication without TLS).
+    client.SetAllowPublicKeyRetrieval(true);
     client.SetShouldReconnect(false);
     ASSERT_TRUE(client.Connect());
     bool succeeded = false;

@@ -1,7 +1,9 @@
 // Plugin authentication against scripted MySQL 8.4 / 9.x peers, byte for
 // byte: the named method in the authentication packet and in a change of
 // user, caching_sha2_password's fast path and full authentication over TCP
-// and over the local socket, switch requests, and replies that must fail.
+// (refused by default without TLS; with the server's key asked for when
+// allowed, or taken from a file) and over the local socket, switch requests,
+// and replies that must fail.
 // Expected scrambles come from auth_vectors.py (hashlib); that the server can
 // decrypt what the client encrypts is shown against the scripted server of
 // the connection scripts (fake_mysql_server.py).
@@ -9,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "AuthVectors.h"
 #include "FakeReplies.h"
@@ -77,6 +81,7 @@ TEST(PluginAuthFake, FastPathNamesTheMethodAndKeepsClientFlag) {
 
 TEST(PluginAuthFake, FullAuthenticationOverTcpSendsOnlyTheEncryptedPassword) {
   PluginSession s;
+  s.client.SetAllowPublicKeyRetrieval(true);
   s.client.SetPassword("Secret-1");
   s.Replies({Packet(2, kFullAuthRequired), Packet(4, KeyReply()), Packet(6, OkPayload())});
   ASSERT_TRUE(s.client.Connect()) << s.client.LastError();
@@ -85,6 +90,55 @@ TEST(PluginAuthFake, FullAuthenticationOverTcpSendsOnlyTheEncryptedPassword) {
   EXPECT_EQ(written[1], Bytes{2}) << "asks for the public key";
   EXPECT_EQ(written[2].size(), 256u) << "one RSA block of the 2048-bit key";
   EXPECT_FALSE(Contains(s.peer->Written(), "Secret-1"));
+}
+
+// Without TLS a key the server sends could be anyone's: it is asked for only
+// when allowed, a key file is used without asking, and with neither nothing
+// of the password goes out.
+TEST(PluginAuthFake, FullAuthenticationWithoutTlsNeedsAKeyTheScriptTrusts) {
+  const auto keyFile = std::filesystem::temp_directory_path() / "orbelin-server-key.pem";
+  std::ofstream(keyFile) << kServerPublicKeyPem;
+  const std::string missing =
+      (std::filesystem::temp_directory_path() / "orbelin-none.pem").string();
+  {
+    SCOPED_TRACE("neither: refused before anything of the password is sent");
+    PluginSession s;
+    s.client.SetPassword("Secret-1");
+    s.Replies({Packet(2, kFullAuthRequired), Packet(4, KeyReply()), Packet(6, OkPayload())});
+    EXPECT_FALSE(s.client.Connect());
+    EXPECT_EQ(s.client.LastErrorNo(), ErrAuthMethodFailed);
+    EXPECT_EQ(s.client.LastError(),
+              "The authentication method 'caching_sha2_password' failed: the password needs TLS "
+              "(SslMode), the server's key file (ServerPublicKey) or AllowPublicKeyRetrieval = 1");
+    EXPECT_EQ(s.Written().size(), 1u) << "only the authentication packet";
+    EXPECT_TRUE(s.peer->Closed());
+  }
+  {
+    SCOPED_TRACE("the key file: no request, one RSA block");
+    PluginSession s;
+    s.client.SetPassword("Secret-1");
+    s.client.SetServerPublicKey(keyFile.string());
+    s.Replies({Packet(2, kFullAuthRequired), Packet(4, OkPayload())});
+    ASSERT_TRUE(s.client.Connect()) << s.client.LastError();
+    const auto written = s.Written();
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_EQ(written[1].size(), 256u);
+    EXPECT_FALSE(Contains(s.peer->Written(), "Secret-1"));
+  }
+  {
+    SCOPED_TRACE("a key file that is not there, even with retrieval allowed");
+    PluginSession s;
+    s.client.SetServerPublicKey(missing);
+    s.client.SetAllowPublicKeyRetrieval(true);
+    s.Replies({Packet(2, kFullAuthRequired), Packet(4, KeyReply())});
+    EXPECT_FALSE(s.client.Connect());
+    EXPECT_EQ(s.client.LastErrorNo(), ErrAuthMethodFailed);
+    EXPECT_NE(s.client.LastError().find("the server's key file '" + missing + "'"),
+              std::string::npos)
+        << s.client.LastError();
+    EXPECT_EQ(s.Written().size(), 1u);
+  }
+  std::filesystem::remove(keyFile);
 }
 
 TEST(PluginAuthFake, FullAuthenticationOverTheLocalSocketSendsThePassword) {
@@ -127,6 +181,7 @@ TEST(PluginAuthFake, RefusalsAndRepliesThatMustFail) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     PluginSession s;
+    s.client.SetAllowPublicKeyRetrieval(true);
     s.Replies(c.replies);
     EXPECT_FALSE(s.client.Connect());
     EXPECT_EQ(s.client.LastErrorNo(), c.error) << s.client.LastError();
@@ -196,6 +251,7 @@ TEST(PluginAuthFake, GreetingsNamingOtherMethodsGetTheNativeScramble) {
 
 TEST(PluginAuthFake, ChangeUserNamesTheConnectionsMethod) {
   PluginSession s;
+  s.client.SetAllowPublicKeyRetrieval(true);
   s.Replies({Packet(2, kFastAuthOk), Packet(3, OkPayload()), Packet(1, kFullAuthRequired),
              Packet(3, KeyReply()), Packet(5, OkPayload())});
   ASSERT_TRUE(s.client.Connect()) << s.client.LastError();

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-FakeMysqlServer::FakeMysqlServer(const std::string& version) {
+FakeMysqlServer::FakeMysqlServer(const std::string& version, const std::string& options) {
   // A short path: Unix socket paths are limited to about 100 bytes.
   char dir[] = "/tmp/orbelin-mysql-XXXXXX";
   if (mkdtemp(dir) == nullptr) return;
@@ -13,7 +13,8 @@ FakeMysqlServer::FakeMysqlServer(const std::string& version) {
   socket_ = dir_ + "/mysqld.sock";
   server_.emplace(std::string(ORBELIN_PYTHON) + " " + ORBELIN_SOURCE_DIR +
                   "/tests/support/fake_mysql_server.py --version " + version + " --socket " +
-                  socket_ + " --log " + dir_ + "/violations.log");
+                  socket_ + " --log " + dir_ + "/violations.log --public-key-out " + dir_ +
+                  "/public.pem " + options);
   const std::string& said = server_->Said();
   const auto at = said.find("port=");
   if (server_->Ok() && at != std::string::npos) port_ = std::atoi(said.c_str() + at + 5);

@@ -43,6 +43,9 @@ std::optional<MariaDbServer> LoadMariaDbEnv(const std::string& path) {
   server.Native = {values["native_user"], values["native_password"]};
   server.Old = {values["old_user"], values["old_password"]};
   server.NoPass = {values["nopass_user"], ""};
+  server.Ssl = {values["ssl_user"], values["ssl_password"]};
+  server.X509 = {values["x509_user"], values["x509_password"]};
+  server.Certs = values["certs"];
   return server;
 }
 
@@ -50,10 +53,13 @@ std::optional<MariaDbServer> SharedMariaDb() {
   return LoadMariaDbEnv(std::string(ORBELIN_MARIADB_DIR) + "/server.env");
 }
 
-PrivateMariaDb::PrivateMariaDb(const std::string& name)
+PrivateMariaDb::PrivateMariaDb(const std::string& name, const std::string& options)
     : dir_(std::string(ORBELIN_MARIADB_PRIVATE_DIR) + "/" + name) {
+  std::string filled = options;
+  for (auto at = filled.find("{certs}"); at != std::string::npos; at = filled.find("{certs}"))
+    filled.replace(at, 7, dir_ + "/certs");
   const std::string command = Quote(std::string(ORBELIN_SOURCE_DIR) + "/scripts/mariadb-start") +
-                              " " + Quote(dir_) + " >/dev/null";
+                              " " + Quote(dir_) + " " + filled + " >/dev/null";
   if (std::system(command.c_str()) == 0) server_ = LoadMariaDbEnv(dir_ + "/server.env");
 }
 

@@ -24,6 +24,11 @@ struct MariaDbServer {
   MariaDbAccount Native;  // 4.1 password, all privileges
   MariaDbAccount Old;     // pre-4.1 password hash
   MariaDbAccount NoPass;  // no password
+  MariaDbAccount Ssl;     // REQUIRE SSL
+  MariaDbAccount X509;    // REQUIRE X509: a client certificate signed by the CA
+  // The test certificates (scripts/make-test-certs): ca.pem, client.pem...
+  std::string Certs;
+  [[nodiscard]] std::string Cert(const std::string& file) const { return Certs + "/" + file; }
 };
 
 // Reads a server.env file written by scripts/mariadb-start.
@@ -36,7 +41,9 @@ std::optional<MariaDbServer> SharedMariaDb();
 // and removed on destruction. Server() is empty when it failed to start.
 class PrivateMariaDb {
  public:
-  explicit PrivateMariaDb(const std::string& name);
+  // `options`: further mariadbd options, as one shell word list, where
+  // "{certs}" stands for the server's certificate folder.
+  explicit PrivateMariaDb(const std::string& name, const std::string& options = "");
   ~PrivateMariaDb();
   PrivateMariaDb(const PrivateMariaDb&) = delete;
   PrivateMariaDb& operator=(const PrivateMariaDb&) = delete;

@@ -2,6 +2,7 @@
 """A scripted MySQL 8.4 / 9.x server for the tests of plugin authentication.
 
     fake_mysql_server.py --version 8.4.3 --socket PATH --log FILE
+                         [--tls | --tls-cert FILE --tls-key FILE] [--public-key-out FILE]
 
 Listens on 127.0.0.1 at a free port and on the Unix socket PATH, prints
 "ready port=N" once both accept connections, and serves until SIGTERM.
@@ -19,10 +20,16 @@ caching_sha2_password) and authenticates these accounts:
     ed25519_user, clear_user, dialog_user
                                client_ed25519, mysql_clear_password, dialog
 
-Full authentication is done as MySQL does it: over the Unix socket the client
-sends the password itself; over TCP it asks for the server's RSA public key
-(generated at start) and sends (password + NUL) XOR the nonce, encrypted with
-RSA-OAEP. Everything is checked here with hashlib and the cryptography
+With --tls (a self-signed certificate made at start from the server's RSA key)
+or --tls-cert/--tls-key it offers TLS as MySQL does (CLIENT_SSL in the
+greeting; after the client's 32-byte SSL request the TLS handshake, then the
+login packet over TLS), else it offers none.
+
+Full authentication is done as MySQL does it: over the Unix socket or TLS the
+client sends the password itself; over plain TCP it asks for the server's RSA
+public key (generated at start; --public-key-out writes it as PEM for clients
+that are given the key and send at once) and sends (password + NUL) XOR the
+nonce, encrypted with RSA-OAEP. Everything is checked here with hashlib and the cryptography
 package, independently of the client under test. Anything the client does
 that a careful client must not (a clear password over TCP, bytes after a
 switch to a method it cannot do, a wrong sequence number) is written to the
@@ -34,20 +41,27 @@ COM_STATISTICS, COM_CHANGE_USER and COM_QUIT, plain or compressed.
 """
 
 import argparse
+import datetime
 import hashlib
+import ipaddress
 import os
 import secrets
+import shutil
 import signal
 import socket
 import socketserver
+import ssl
 import string
+import tempfile
 import struct
 import sys
 import threading
 import zlib
 
+from cryptography import x509
 from cryptography.hazmat.primitives import hashes, serialization
 from cryptography.hazmat.primitives.asymmetric import padding, rsa
+from cryptography.x509.oid import NameOID
 
 NATIVE = "mysql_native_password"
 SHA2 = "caching_sha2_password"
@@ -55,11 +69,13 @@ SHA2 = "caching_sha2_password"
 CLIENT_CONNECT_WITH_DB = 0x8
 CLIENT_COMPRESS = 0x20
 CLIENT_PROTOCOL_41 = 0x200
+CLIENT_SSL = 0x800
 CLIENT_SECURE_CONNECTION = 0x8000
 CLIENT_PLUGIN_AUTH = 0x80000
 CLIENT_PLUGIN_AUTH_LENENC = 0x200000
-# What MySQL 8.4 offers, less SSL (this server has no certificate).
+# What MySQL 8.4 offers, less SSL (added when this server has a certificate).
 SERVER_CAPABILITIES = 0x0FFFF7FF
+SSL_REQUEST_LENGTH = 32
 
 COM_QUIT, COM_INIT_DB, COM_QUERY = 1, 2, 3
 COM_STATISTICS, COM_PING, COM_CHANGE_USER = 9, 14, 17
@@ -228,8 +244,9 @@ class Session:
         self.capabilities = 0
 
     def greeting(self, nonce, thread_id):
+        offered = SERVER_CAPABILITIES | (CLIENT_SSL if self.server.tls else 0)
         return (b"\x0a" + self.server.version.encode() + b"\0" + struct.pack("<I", thread_id) +
-                nonce[:8] + b"\0" + struct.pack("<H", SERVER_CAPABILITIES & 0xFFFF) +
+                nonce[:8] + b"\0" + struct.pack("<H", offered & 0xFFFF) +
                 b"\xff" + struct.pack("<H", 2) + struct.pack("<H", SERVER_CAPABILITIES >> 16) +
                 bytes([21]) + bytes(10) + nonce[8:] + b"\0" + SHA2.encode() + b"\0")
 
@@ -277,14 +294,18 @@ class Session:
         reply = self.conn.read_packet()
         if self.secure:
             return reply == account.password + b"\0"
-        if reply != bytes([REQUEST_PUBLIC_KEY]):
-            if account.password and account.password in reply:
-                self.conn.log("the password in clear over TCP")
-            else:
-                self.conn.log(f"full authentication over TCP began with {reply[:8]!r}")
+        if account.password and account.password in reply:
+            self.conn.log("the password in clear over TCP")
             return False
-        self.conn.write_packet(b"\x01" + self.server.public_pem)
-        encrypted = self.conn.read_packet()
+        if reply == bytes([REQUEST_PUBLIC_KEY]):
+            self.conn.write_packet(b"\x01" + self.server.public_pem)
+            encrypted = self.conn.read_packet()
+        elif len(reply) == self.server.key.key_size // 8:
+            # A client that has the key already sends the encrypted block at once.
+            encrypted = reply
+        else:
+            self.conn.log(f"full authentication over TCP began with {reply[:8]!r}")
+            return False
         try:
             plain = self.server.key.decrypt(
                 encrypted,
@@ -295,8 +316,33 @@ class Session:
         password = bytes(b ^ nonce[i % len(nonce)] for i, b in enumerate(plain))
         return password == account.password + b"\0"
 
+    def start_tls(self, request):
+        """The client's SSL request: the TLS handshake, then the login over TLS."""
+        capabilities = struct.unpack("<I", request[:4])[0]
+        if self.conn.seq != 2:
+            self.conn.log(f"the SSL request came as packet {self.conn.seq - 1}, not 1")
+        if not capabilities & CLIENT_PROTOCOL_41:
+            self.conn.log("an SSL request without the 4.1 protocol")
+        try:
+            self.conn.sock = self.server.tls.wrap_socket(self.conn.sock, server_side=True)
+        except (ssl.SSLError, OSError):
+            raise ClientGone()
+        self.secure = True
+        return self.conn.read_packet()
+
     def login(self, nonce):
-        packet = Reader(self.conn.read_packet())
+        data = self.conn.read_packet()
+        flags = struct.unpack("<I", data[:4])[0] if len(data) >= 4 else 0
+        if flags & CLIENT_SSL:
+            if not self.server.tls:
+                self.conn.log("CLIENT_SSL sent to a server that offers no TLS")
+            elif len(data) != SSL_REQUEST_LENGTH:
+                self.conn.log("CLIENT_SSL in a login packet that is not an SSL request")
+            else:
+                data = self.start_tls(data)
+                if not struct.unpack("<I", data[:4])[0] & CLIENT_SSL:
+                    self.conn.log("the login packet over TLS without CLIENT_SSL")
+        packet = Reader(data)
         self.capabilities = struct.unpack("<I", packet.take(4))[0]
         packet.take(4 + 1 + 23)
         user = packet.nul_text()
@@ -378,12 +424,45 @@ class Session:
                 self.conn.error(1047, "08S01", "Unknown command")
 
 
+def self_signed(key):
+    """A certificate for localhost and 127.0.0.1 made from `key`, as PEM files
+    in a folder of their own (the ssl module reads files only)."""
+    name = x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, "localhost")])
+    now = datetime.datetime.now(datetime.timezone.utc)
+    cert = (x509.CertificateBuilder().subject_name(name).issuer_name(name)
+            .public_key(key.public_key()).serial_number(x509.random_serial_number())
+            .not_valid_before(now - datetime.timedelta(days=1))
+            .not_valid_after(now + datetime.timedelta(days=30))
+            .add_extension(x509.SubjectAlternativeName(
+                [x509.DNSName("localhost"), x509.IPAddress(ipaddress.ip_address("127.0.0.1"))]),
+                critical=False)
+            .sign(key, hashes.SHA256()))
+    folder = tempfile.mkdtemp(prefix="orbelin-fake-tls-")
+    cert_path, key_path = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
+    with open(cert_path, "wb") as out:
+        out.write(cert.public_bytes(serialization.Encoding.PEM))
+    with open(key_path, "wb") as out:
+        out.write(key.private_bytes(serialization.Encoding.PEM,
+                                    serialization.PrivateFormat.TraditionalOpenSSL,
+                                    serialization.NoEncryption()))
+    return cert_path, key_path
+
+
 class FakeServer:
-    def __init__(self, version, log_path):
+    def __init__(self, version, log_path, tls=False, cert=None, key=None):
         self.version = version
         self.key = rsa.generate_private_key(public_exponent=65537, key_size=2048)
         self.public_pem = self.key.public_key().public_bytes(
             serialization.Encoding.PEM, serialization.PublicFormat.SubjectPublicKeyInfo)
+        self.tls = None
+        if tls or cert:
+            made = not cert
+            if made:
+                cert, key = self_signed(self.key)
+            self.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            self.tls.load_cert_chain(cert, key)
+            if made:
+                shutil.rmtree(os.path.dirname(cert))
         self.log_path = log_path
         self.lock = threading.Lock()
         self.threads = 0
@@ -426,9 +505,16 @@ def main():
     parser.add_argument("--version", required=True)
     parser.add_argument("--socket", required=True)
     parser.add_argument("--log", required=True)
+    parser.add_argument("--tls", action="store_true")
+    parser.add_argument("--tls-cert")
+    parser.add_argument("--tls-key")
+    parser.add_argument("--public-key-out")
     args = parser.parse_args()
 
-    fake = FakeServer(args.version, args.log)
+    fake = FakeServer(args.version, args.log, args.tls, args.tls_cert, args.tls_key)
+    if args.public_key_out:
+        with open(args.public_key_out, "wb") as out:
+            out.write(fake.public_pem)
     open(args.log, "w").close()
     if os.path.exists(args.socket):
         os.unlink(args.socket)

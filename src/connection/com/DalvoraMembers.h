@@ -49,7 +49,14 @@ PROPERTY(ResultType,      "ТипЗапроса",                    ReadOnly)  
 PROPERTY(AutoType,        "АвтоТипизация",                 ReadWrite)                              \
 PROPERTY(UseNewPassword,  "ИспользоватьНовыеПароли",       ReadWrite)                              \
 PROPERTY(ReadTimeout,     "ТаймаутЧтения",                 ReadWrite)                              \
-PROPERTY(WriteTimeout,    "ТаймаутЗаписи",                 ReadWrite)
+PROPERTY(WriteTimeout,    "ТаймаутЗаписи",                 ReadWrite)                              \
+PROPERTY(SslMode,         "РежимШифрования",               ReadWrite)                              \
+PROPERTY(SslCa,           "ФайлЦС",                        ReadWrite)                              \
+PROPERTY(SslCert,         "ФайлСертификата",               ReadWrite)                              \
+PROPERTY(SslKey,          "ФайлКлюча",                     ReadWrite)                              \
+PROPERTY(SslCipher,       "ШифрTLS",                       ReadOnly)                               \
+PROPERTY(AllowPublicKeyRetrieval, "ЗапрашиватьКлючСервера", ReadWrite)                             \
+PROPERTY(ServerPublicKey, "ФайлКлючаСервера",              ReadWrite)
 
 #define ORBELIN_DALVORA_METHODS(METHOD)                                                            \
 /*     Name                Russian name                Params  Value    Def    Proc        Func */ \

@@ -175,4 +175,60 @@ void TModule::AddinHelperPropertiesUseNewPasswordSet(TAddin& sender, TValue& val
   ClientOf(sender).SetUseNewPassword(value.ToBool());
 }
 
+// TLS: the mode, the files of trusted roots and of the client's certificate,
+// what is in use, and how caching_sha2_password may get the server's key
+// without TLS.
+void TModule::AddinHelperPropertiesSslModeGet(TAddin& sender, TValue& value) {
+  value = TValue(static_cast<std::int32_t>(ClientOf(sender).SslMode()));
+}
+
+void TModule::AddinHelperPropertiesSslModeSet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetSslMode(
+      static_cast<mysql::TSslMode>(SettingInRange(value, "SslMode", 0, mysql::kMaxSslMode)));
+}
+
+void TModule::AddinHelperPropertiesSslCaGet(TAddin& sender, TValue& value) {
+  value = TValue(ClientOf(sender).SslCa());
+}
+
+void TModule::AddinHelperPropertiesSslCaSet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetSslCa(value.ToString());
+}
+
+void TModule::AddinHelperPropertiesSslCertGet(TAddin& sender, TValue& value) {
+  value = TValue(ClientOf(sender).SslCert());
+}
+
+void TModule::AddinHelperPropertiesSslCertSet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetSslCert(value.ToString());
+}
+
+void TModule::AddinHelperPropertiesSslKeyGet(TAddin& sender, TValue& value) {
+  value = TValue(ClientOf(sender).SslKey());
+}
+
+void TModule::AddinHelperPropertiesSslKeySet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetSslKey(value.ToString());
+}
+
+void TModule::AddinHelperPropertiesSslCipherGet(TAddin& sender, TValue& value) {
+  value = TValue(ClientOf(sender).SslCipher());
+}
+
+void TModule::AddinHelperPropertiesAllowPublicKeyRetrievalGet(TAddin& sender, TValue& value) {
+  value = Flag(ClientOf(sender).AllowPublicKeyRetrieval());
+}
+
+void TModule::AddinHelperPropertiesAllowPublicKeyRetrievalSet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetAllowPublicKeyRetrieval(value.ToBool());
+}
+
+void TModule::AddinHelperPropertiesServerPublicKeyGet(TAddin& sender, TValue& value) {
+  value = TValue(ClientOf(sender).ServerPublicKey());
+}
+
+void TModule::AddinHelperPropertiesServerPublicKeySet(TAddin& sender, TValue& value) {
+  ClientOf(sender).SetServerPublicKey(value.ToString());
+}
+
 }  // namespace connection

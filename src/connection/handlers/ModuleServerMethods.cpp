@@ -195,6 +195,12 @@ void TModule::AddinHelperMethodsCloneCallAsFunc(TAddin& sender, TParams&, TValue
     addin::HostPut(clone, "ConnectTimeout", Int32Bits(client.ConnectTimeout()));
     addin::HostPut(clone, "ReadTimeout", Int32Bits(client.ReadTimeout()));
     addin::HostPut(clone, "WriteTimeout", Int32Bits(client.WriteTimeout()));
+    addin::HostPut(clone, "SslMode", TValue(static_cast<std::int32_t>(client.SslMode())));
+    addin::HostPut(clone, "SslCa", TValue(client.SslCa()));
+    addin::HostPut(clone, "SslCert", TValue(client.SslCert()));
+    addin::HostPut(clone, "SslKey", TValue(client.SslKey()));
+    addin::HostPut(clone, "AllowPublicKeyRetrieval", Flag(client.AllowPublicKeyRetrieval()));
+    addin::HostPut(clone, "ServerPublicKey", TValue(client.ServerPublicKey()));
     addin::HostPut(clone, "Compress", Flag(client.Compress()));
     if (client.Connected()) {
       // A clone the server refuses is still a clone, just not connected.

@@ -8,22 +8,16 @@
 #include <memory>
 
 #include "platform/os/Crypto.h"
+#include "platform/os/OpenSslHandle.h"
 
 namespace platform {
 
 namespace {
 
-template <auto Free>
-struct TDeleter {
-  template <typename T>
-  void operator()(T* object) const {
-    Free(object);
-  }
-};
-using TDigestContext = std::unique_ptr<EVP_MD_CTX, TDeleter<EVP_MD_CTX_free>>;
-using TBio = std::unique_ptr<BIO, TDeleter<BIO_free>>;
-using TKey = std::unique_ptr<EVP_PKEY, TDeleter<EVP_PKEY_free>>;
-using TKeyContext = std::unique_ptr<EVP_PKEY_CTX, TDeleter<EVP_PKEY_CTX_free>>;
+using TDigestContext = TOpenSslHandle<EVP_MD_CTX, EVP_MD_CTX_free>;
+using TBio = TOpenSslHandle<BIO, BIO_free>;
+using TKey = TOpenSslHandle<EVP_PKEY, EVP_PKEY_free>;
+using TKeyContext = TOpenSslHandle<EVP_PKEY_CTX, EVP_PKEY_CTX_free>;
 
 TKey ReadPublicKey(std::string_view pem) {
   if (pem.size() > INT_MAX) return nullptr;

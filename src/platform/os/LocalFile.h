@@ -1,10 +1,13 @@
 #pragma once
 // A local file opened for reading only: the upload source of LOAD DATA LOCAL
-// INFILE. Errors are the system's own codes (errno on Linux, GetLastError()
-// on Windows), so messages can show them.
+// INFILE, and the certificate and key files of TLS. Errors are the system's
+// own codes (errno on Linux, GetLastError() on Windows), so messages can show
+// them.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -24,5 +27,9 @@ class TLocalFile {
   explicit TLocalFile(std::intptr_t handle) : handle_(handle) {}
   std::intptr_t handle_;
 };
+
+// The whole of a small file (certificates, keys): none when it cannot be
+// read or is longer than `limit` bytes.
+[[nodiscard]] std::optional<std::string> ReadSmallFile(const std::string& path, std::size_t limit);
 
 }  // namespace platform
