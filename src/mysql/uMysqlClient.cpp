@@ -130,7 +130,13 @@ bool TMysqlClient::ConnectOnce() {
   bool connected = false;
   {
     const TValueScope connecting(connecting_, true);
-    connected = Handshake() && TrackSession() && RestoreSession();
+    connected = Handshake();
+    if (connected) {
+      // The login's answer counts as the connection's latest.
+      NoteReply();
+      TrackSession();
+    }
+    connected = connected && RestoreSession();
   }
   if (!connected) {
     if (net_.ReadTimedOut()) net_.SetClientError(ErrConnect, {host_, platform::TimedOutError()});
@@ -310,13 +316,23 @@ const std::string& TMysqlClient::ConnectDatabase() const {
   return session_.Database() ? *session_.Database() : db_;
 }
 
-bool TMysqlClient::TrackSession() {
+void TMysqlClient::TrackSession() {
   sessionTracked_ = false;
-  if (!sessionTrackFormat_) return true;
-  if (RunOwnStatement(kTrackSessionStatement)) {
-    sessionTracked_ = true;
-    return true;
-  }
+  // Asked for together with the next statement, so a connect costs no
+  // round trip more than the login.
+  trackingPending_ = sessionTrackFormat_;
+}
+
+bool TMysqlClient::AskForTracking() {
+  if (!trackingPending_) return true;
+  trackingPending_ = false;
+  if (RunOwnStatement(kTrackSessionStatement)) return TrackingAnswered(true);
+  return TrackingAnswered(false);
+}
+
+bool TMysqlClient::TrackingAnswered(bool accepted) {
+  sessionTracked_ = accepted;
+  if (accepted) return true;
   // A server that refuses the variables keeps the connection; then the
   // statements' text alone tells what they leave behind.
   if (!net_.IsOpen()) return false;
@@ -325,9 +341,15 @@ bool TMysqlClient::TrackSession() {
 }
 
 bool TMysqlClient::RestoreSession() {
+  return RunRestoreStatements(session_.RestoreStatements());
+}
+
+bool TMysqlClient::RunRestoreStatements(const std::vector<std::string>& statements) {
+  if (statements.empty()) return true;
   // The statements succeeded on an earlier connection of this session; the
   // new one must have their settings before the script's next statement.
-  for (const std::string& statement : session_.RestoreStatements()) {
+  if (!AskForTracking()) return false;
+  for (const std::string& statement : statements) {
     if (!RunOwnStatement(statement)) return false;
     // The script had turned off what the server reports, and does again.
     if (ReadStatementEffects(statement).ChangesSessionTracking) sessionTracked_ = false;
@@ -354,6 +376,8 @@ void TMysqlClient::ResetServerState() {
   upperCapabilities_ = 0;
   sessionTrackFormat_ = false;
   sessionTracked_ = false;
+  lastReply_.reset();
+  trackingPending_ = false;
   serverStatus_ = SERVER_STATUS_AUTOCOMMIT;
   serverLanguage_ = 0;
   namedAuthMethod_.reset();

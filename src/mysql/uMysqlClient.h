@@ -56,6 +56,13 @@ enum TMysqlCommand : std::uint8_t {
 // draining unread rows still gives up after this many seconds of silence.
 inline constexpr std::uint32_t kDefaultDrainSeconds = 30;
 
+// A connection that answered this recently, and shows no sign of having been
+// closed since, gets the ping before a statement in the same write as the
+// statement. Longer idle, a link that died silently (a NAT or firewall that
+// forgot the connection after minutes) becomes plausible, and the ping is
+// awaited before the statement goes, so a dead connection is replaced first.
+inline constexpr std::chrono::seconds kRecentReply{5};
+
 // A server that takes not one byte for a minute is stuck (the server itself
 // gives up on a silent client after 30 seconds, its net_read_timeout).
 inline constexpr std::uint32_t kDefaultWriteTimeout = 60;
@@ -311,10 +318,16 @@ class TMysqlClient final : private TRowSource {
   // The database the handshake selects: the one a statement made current,
   // else Db.
   [[nodiscard]] const std::string& ConnectDatabase() const;
-  // Asks the server to report session changes where it can.
-  [[nodiscard]] bool TrackSession();
+  // A new server session: the server will be asked to report session
+  // changes (where it can) before the next statement.
+  void TrackSession();
+  // Asks now, when still to be asked: false when the connection was lost.
+  [[nodiscard]] bool AskForTracking();
+  // The answer to the request: refused, the text alone tells from then on.
+  [[nodiscard]] bool TrackingAnswered(bool accepted);
   // Gives a new connection the settings the script's statements made.
   [[nodiscard]] bool RestoreSession();
+  [[nodiscard]] bool RunRestoreStatements(const std::vector<std::string>& statements);
   // Runs a statement of the session's own (not the script's) to its OK.
   [[nodiscard]] bool RunOwnStatement(std::string_view statement);
   // One attempt: the transport, the handshake, the character set.
@@ -412,6 +425,15 @@ class TMysqlClient final : private TRowSource {
   [[nodiscard]] int SendCommand(TMysqlCommand command, std::span<const std::uint8_t> argument,
                                 bool skipReply, bool retry, std::uint32_t replySeconds = 0);
   [[nodiscard]] TQueryResult RunQuery(std::string_view statement, bool buffered);
+  // The connection answered within kRecentReply and has not been closed since.
+  [[nodiscard]] bool RecentlyAnswered();
+  // Writes the ping and the statement at once and reads the ping's answer.
+  // A connection lost on the way is reported (2013) and the statement never
+  // sent again: it may have run.
+  [[nodiscard]] bool SendWithPing(std::string_view statement);
+  void NoteReply() { lastReply_ = TClock::now(); }
+  // The answer to the request for session reports sent with a statement.
+  [[nodiscard]] bool ReadTrackingAnswer();
   [[nodiscard]] bool RunChangeUser(std::string_view user, std::string_view password,
                                    std::string_view db);
   [[nodiscard]] std::unique_ptr<TMysqlResult> ReadProcessList();
@@ -522,11 +544,15 @@ class TMysqlClient final : private TRowSource {
   TStatementEffects lastEffects_;
   // What the last OK packet reported of the session.
   TSessionChanges lastChanges_;
+  // When the server's last reply ended (none on a new connection).
+  std::optional<TClock::time_point> lastReply_;
   bool askForSessionTracking_ = true;
   // The authentication packet asked for session changes (OK packets carry them).
   bool sessionTrackFormat_ = false;
   // The server reports every session change on this connection.
   bool sessionTracked_ = false;
+  // The request for those reports goes with the next statement.
+  bool trackingPending_ = false;
 };
 
 }  // namespace mysql

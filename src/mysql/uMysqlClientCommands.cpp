@@ -77,7 +77,10 @@ int TMysqlClient::SendCommand(TMysqlCommand command, std::span<const std::uint8_
   if (skipReply) return 0;
   {
     const TReadDeadlineScope bound(net_, replySeconds);
-    if (SafeRead() >= 0) return 0;
+    if (SafeRead() >= 0) {
+      NoteReply();
+      return 0;
+    }
   }
   if (net_.LastErrorNo() == ErrServerLost) {
     // A transaction open on the lost connection is gone: the retry below
@@ -111,12 +114,21 @@ TQueryResult TMysqlClient::RunQuery(std::string_view statement, bool buffered) {
     // A reconnect made on the way (by the ping, or after a failed write)
     // must know whether this statement reads the last insert id.
     const TValueScope reading(statementReadsInsertId_, effects.ReadsInsertId);
-    if (shouldReconnect_ && !Ping()) return outcome;
-    if (insertIdLost_ && effects.ReadsInsertId) {
-      RefuseInsertIdReader();
-      return outcome;
+    if (shouldReconnect_ && RecentlyAnswered()) {
+      if (insertIdLost_ && effects.ReadsInsertId) {
+        RefuseInsertIdReader();
+        return outcome;
+      }
+      if (!SendWithPing(statement)) return outcome;
+    } else {
+      if (shouldReconnect_ && !Ping()) return outcome;
+      if (!AskForTracking()) return outcome;
+      if (insertIdLost_ && effects.ReadsInsertId) {
+        RefuseInsertIdReader();
+        return outcome;
+      }
+      if (SendCommand(COM_QUERY, AsBytes(statement), true, shouldReconnect_) != 0) return outcome;
     }
-    if (SendCommand(COM_QUERY, AsBytes(statement), true, shouldReconnect_) != 0) return outcome;
   }
   lastEffects_ = effects;
   if (ReadQueryResult(statement) != 0) return outcome;
@@ -130,6 +142,67 @@ TQueryResult TMysqlClient::RunQuery(std::string_view statement, bool buffered) {
   }
   outcome.Ok = net_.LastErrorNo() == 0;
   return outcome;
+}
+
+bool TMysqlClient::RecentlyAnswered() {
+  return status_ == TMysqlStatus::Ready && lastReply_ &&
+         TClock::now() - *lastReply_ < kRecentReply && net_.QuietlyOpen();
+}
+
+bool TMysqlClient::SendWithPing(std::string_view statement) {
+  ClearError();
+  info_.clear();
+  lastChanges_ = {};
+  affectedRows_ = 0;
+  lastInsertId_ = 0;
+  warningCount_ = 0;
+  // A new session's request for session reports goes first, then the ping,
+  // then the statement: one write, and the answers in that order.
+  const bool askTracking = std::exchange(trackingPending_, false);
+  net_.BeginBatch();
+  bool written = true;
+  if (askTracking) {
+    net_.Clear();
+    written = net_.WriteCommand(COM_QUERY, AsBytes(kTrackSessionStatement)) == 0;
+  }
+  net_.Clear();
+  written = written && net_.WriteCommand(COM_PING, {}) == 0;
+  net_.Clear();
+  written = written && net_.WriteCommand(COM_QUERY, AsBytes(statement)) == 0;
+  // Nothing goes when the commands could not be put together (memory).
+  const int sent = net_.EndBatch(written);
+  if (!written && net_.LastErrorNo() == ErrOutOfMemory) return false;
+  if (sent == 0 && written) {
+    const TReadDeadlineScope bound(net_, connectTimeout_);
+    // Each command's answer counts its packets from 1. A server error in
+    // answer to the request or the ping still leaves the statement's answer
+    // to come: the stream stays in step and the statement reports.
+    net_.SetSequenceNumber(1);
+    bool inStep = !askTracking || (ReadTrackingAnswer() && net_.IsOpen());
+    if (inStep) {
+      net_.SetSequenceNumber(1);
+      inStep = SafeRead() >= 0 || net_.IsOpen();
+    }
+    if (inStep) {
+      net_.SetSequenceNumber(1);
+      ClearError();
+      return true;
+    }
+  }
+  // Lost with the statement on its way: it may have run, so it is not sent
+  // again, and the loss is what the script learns.
+  net_.Close();
+  FreeFields();
+  NoteLostConnection();
+  EndSession();
+  net_.SetClientError(ErrServerLost);
+  return false;
+}
+
+bool TMysqlClient::ReadTrackingAnswer() {
+  const bool accepted =
+      ReadQueryResult(kTrackSessionStatement) == 0 && status_ == TMysqlStatus::Ready;
+  return TrackingAnswered(accepted);
 }
 
 void TMysqlClient::NoteStatementEffects(std::string_view statement) {
@@ -159,6 +232,7 @@ int TMysqlClient::ReadQueryResult(std::string_view statement) {
       FailMalformed();
       return -1;
     }
+    NoteReply();
     if (fieldCount == 0) return ApplyOkPacket() ? 0 : -1;
     if (fieldCount) return ReadResultHeader(*fieldCount, reader);
 
@@ -304,10 +378,8 @@ bool TMysqlClient::StartNewUserSession() {
   serverStatus_ &= ~std::uint32_t{SERVER_STATUS_IN_TRANS};
   session_.ResetForNewUser();
   insertIdLost_ = false;
-  bool restored = TrackSession();
-  for (const std::string& statement : session_.CharsetStatements())
-    restored = restored && RunOwnStatement(statement);
-  if (restored) return true;
+  TrackSession();
+  if (RunRestoreStatements(session_.CharsetStatements())) return true;
   // The new user's session cannot read the script's text as the script
   // writes it: the next command starts over with a new connection.
   liveSession_ = false;

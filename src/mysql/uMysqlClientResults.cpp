@@ -95,6 +95,7 @@ void TMysqlClient::DrainRows() {
 }
 
 void TMysqlClient::TakeEndOfData() {
+  NoteReply();
   if (!Layout41()) return;
   if (const auto end = ParseEndOfData(net_.Payload())) {
     warningCount_ = end->WarningCount;

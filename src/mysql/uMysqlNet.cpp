@@ -158,6 +158,7 @@ int TMysqlNet::ResetState() {
   protocolVersion_ = kProtocolVersion;
   readTimedOut_ = false;
   fullReads_ = 0;
+  batching_ = false;
   return 0;
 }
 
@@ -285,6 +286,33 @@ int TMysqlNet::WriteBuffered(const std::uint8_t* data, std::size_t length) {
   return 0;
 }
 
+void TMysqlNet::BeginBatch() {
+  batch_.clear();
+  batching_ = true;
+}
+
+int TMysqlNet::EndBatch(bool send) {
+  batching_ = false;
+  int result = 0;
+  if (send && !batch_.empty()) {
+    if (!IsOpen()) {
+      result = -1;
+    } else {
+      TIoScope scope(vio_, activity_, kActivityWriting);
+      int retries = 0;
+      result = SendAll(batch_.data(), batch_.size(), retries) ? 0 : 2;
+    }
+  }
+  batch_.clear();
+  // A large statement's bytes are not kept for the small ones after it.
+  if (batch_.capacity() > 2 * kInitialBufferSize) std::vector<std::uint8_t>().swap(batch_);
+  return result;
+}
+
+bool TMysqlNet::QuietlyOpen() {
+  return IsOpen() && !vio_.WaitForData(0);
+}
+
 int TMysqlNet::Flush() {
   int result = 0;
   if (writePos_ > 0) result = RealWrite(out_.data(), writePos_);
@@ -339,6 +367,16 @@ bool TMysqlNet::WriteBlock(const std::uint8_t* data, std::size_t length, int& re
 }
 
 bool TMysqlNet::SendAll(const std::uint8_t* data, std::size_t length, int& retries) {
+  if (batching_) {
+    try {
+      batch_.insert(batch_.end(), data, data + length);
+    } catch (const std::bad_alloc&) {
+      vio_.SetClientError(ErrOutOfMemory);
+      outOfMemory_ = true;
+      return false;
+    }
+    return true;
+  }
   return TransferAll(vio_, length, retries,
                      [&](std::size_t done, int chunk) { return vio_.Write(data + done, chunk); });
 }

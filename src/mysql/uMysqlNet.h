@@ -108,6 +108,16 @@ class TMysqlNet {
   // Sends the buffered bytes: 0, or non-zero on failure; the buffer is empty
   // afterwards either way.
   [[nodiscard]] int Flush();
+  // Between BeginBatch and EndBatch every send is gathered (framed and
+  // compressed as usual) and EndBatch sends it all at once (`send` false:
+  // drops it): two commands in one write. EndBatch: 0, or non-zero on
+  // failure (how much of it arrived is not known then).
+  void BeginBatch();
+  [[nodiscard]] int EndBatch(bool send = true);
+
+  // Open, and nothing waiting to be read: no end of the stream, no reset,
+  // no packet the server sent unasked. Does not wait.
+  [[nodiscard]] bool QuietlyOpen();
 
   // Next packet: payload length, or -1. No error is recorded here beyond 1153.
   [[nodiscard]] int ReadPacket();
@@ -251,6 +261,8 @@ class TMysqlNet {
   std::vector<std::uint8_t> block_;  // an outgoing compressed block
   std::uint32_t protocolVersion_ = kProtocolVersion;
   std::optional<TClock::time_point> readDeadline_;
+  bool batching_ = false;
+  std::vector<std::uint8_t> batch_;
   std::optional<std::chrono::milliseconds> silenceLimit_;
   std::optional<std::chrono::milliseconds> readTimeout_;
   std::int64_t writeTimeoutMs_ = 0;

@@ -16,6 +16,15 @@ int ScriptedStream::Read(std::uint8_t* buffer, int size) {
     return 0;
   }
   ScriptedPeer::Step& step = steps.front();
+  if (step.afterWrites > peer_->writes_) {  // not sent yet: nothing arrives
+    lastError_ = platform::TIoError::Other;
+    return -1;
+  }
+  if (step.data.empty() && step.afterWrites > 0) {  // the end, sent in answer
+    steps.pop_front();
+    lastError_ = platform::TIoError::None;
+    return 0;
+  }
   if (step.fails) {
     lastError_ = step.error;
     if (!step.stalls) steps.pop_front();

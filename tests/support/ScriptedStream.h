@@ -26,6 +26,13 @@ class ScriptedPeer {
   ScriptedPeer() { written_.reserve(1 << 16); }
   // Bytes the next reads return, exactly this chunk at most per read.
   void Reply(Bytes chunk) { steps_.push_back({std::move(chunk), platform::TIoError::None, false}); }
+  // Bytes the peer sends only once the client has written something after
+  // this call, as a server answers what it is asked: before that the stream
+  // has nothing to read (WaitReadable says so; a read fails like a stall).
+  // An empty chunk is the end of the stream, sent in answer.
+  void Answer(Bytes chunk) {
+    steps_.push_back({std::move(chunk), platform::TIoError::None, false, false, writes_ + 1});
+  }
   // One read that fails with `error` (-1).
   void FailRead(platform::TIoError error) { steps_.push_back({{}, error, true}); }
   // The peer stops answering for good, connection open: every wait for data
@@ -60,8 +67,11 @@ class ScriptedPeer {
     platform::TIoError error;
     bool fails;
     bool stalls = false;
+    int afterWrites = 0;  // readable once the client has written this often
   };
-  [[nodiscard]] bool Stalled() const { return !steps_.empty() && steps_.front().stalls; }
+  [[nodiscard]] bool Stalled() const {
+    return !steps_.empty() && (steps_.front().stalls || steps_.front().afterWrites > writes_);
+  }
   std::deque<Step> steps_;
   Bytes written_;
   std::vector<bool> modeChanges_;

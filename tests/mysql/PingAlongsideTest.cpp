@@ -1,0 +1,95 @@
+// The ping before a statement (ShouldReconnect) travels in the same write as
+// the statement when the connection answered a moment ago and shows no sign
+// of having been closed: one round trip per statement, the same bytes in the
+// same order. A loss after both went out fails the statement, which is never
+// sent again; a connection already closed is found by the ping first.
+
+#include <gtest/gtest.h>
+
+#include "FakeReplies.h"
+#include "ScriptedSession.h"
+
+using namespace mysql;
+
+namespace {
+
+Bytes QueryCommand(std::string_view statement) {
+  return Concat({{COM_QUERY}, Text(statement)});
+}
+
+const Bytes kPing{COM_PING};
+
+struct Answering {
+  explicit Answering(bool compress = false) : script(compress), compressed(compress) {
+    first = Connection();
+    server.AttachTo(client, compress);
+  }
+  // A connection whose server answers only what it was asked.
+  std::shared_ptr<ScriptedPeer> Connection() {
+    auto peer = server.Add();
+    const std::uint16_t caps = compressed ? (kServer41 | 0x20) : kServer41;
+    peer->Reply(Packet(0, GreetingPayload(10, "5.0.96", caps)));
+    peer->Answer(Packet(2, OkPayload()));
+    return peer;
+  }
+  std::vector<Bytes> Commands(const ScriptedPeer& peer) const {
+    return CommandsWritten(peer.Written(), compressed);
+  }
+
+  ScriptedConnections server;
+  ServerScript script;
+  bool compressed;
+  std::shared_ptr<ScriptedPeer> first;
+  TMysqlClient client;
+};
+
+TEST(PingAlongside, OneWriteCarriesThePingAndTheStatement) {
+  for (const bool compress : {false, true}) {
+    SCOPED_TRACE(compress ? "compressed" : "plain");
+    Answering s(compress);
+    ASSERT_TRUE(s.client.Connect()) << s.client.LastError();
+    const int login = s.first->Writes();
+    for (int statement = 1; statement <= 3; ++statement) {
+      s.first->Answer(Concat({s.script.Ok(), s.script.Ok(2, 1)}));
+      ASSERT_TRUE(s.client.Query("insert into t values (1)", true).Ok) << s.client.LastError();
+      EXPECT_EQ(s.client.AffectedRows(), 1u);
+      EXPECT_EQ(s.first->Writes(), login + statement) << "one write per statement";
+    }
+    EXPECT_EQ(s.Commands(*s.first),
+              (std::vector<Bytes>{kPing, QueryCommand("insert into t values (1)"), kPing,
+                                  QueryCommand("insert into t values (1)"), kPing,
+                                  QueryCommand("insert into t values (1)")}));
+  }
+}
+
+TEST(PingAlongside, ALossAfterBothWentOutIsReportedAndTheStatementNeverSentAgain) {
+  Answering s;
+  ASSERT_TRUE(s.client.Connect());
+  s.first->Answer({});  // the server goes away with both commands on their way
+  auto second = s.Connection();
+  EXPECT_FALSE(s.client.Query("insert into t values (1)", true).Ok);
+  EXPECT_EQ(s.client.LastErrorNo(), ErrServerLost);
+  EXPECT_EQ(s.server.Opened(), 1) << "the statement may have run: not sent on a new connection";
+  // Outside a transaction the next statement goes on a new connection.
+  second->Answer(Concat({s.script.Ok(), s.script.Ok(2, 1)}));
+  EXPECT_TRUE(s.client.Query("insert into t values (2)", true).Ok) << s.client.LastError();
+  EXPECT_EQ(s.Commands(*second),
+            (std::vector<Bytes>{kPing, QueryCommand("insert into t values (2)")}));
+}
+
+TEST(PingAlongside, AConnectionTheServerClosedIsFoundByThePingFirst) {
+  Answering s;
+  ASSERT_TRUE(s.client.Connect());
+  s.first->Reply({});  // the server closed the idle connection: readable at once
+  auto second = s.Connection();
+  second->Answer(s.script.Ok());
+  second->Answer(s.script.Ok(2, 1));
+  EXPECT_TRUE(s.client.Query("insert into t values (1)", true).Ok) << s.client.LastError();
+  EXPECT_EQ(s.client.AffectedRows(), 1u);
+  EXPECT_EQ(s.Commands(*s.first), std::vector<Bytes>{kPing}) << "the ping alone, not the statement";
+  EXPECT_EQ(s.Commands(*second),
+            (std::vector<Bytes>{kPing, QueryCommand("insert into t values (1)")}))
+      << "the ping's retry reconnects and pings, then the statement";
+}
+
+}  // namespace
