@@ -194,6 +194,7 @@ void TModule::AddinHelperMethodsCloneCallAsFunc(TAddin& sender, TParams&, TValue
     addin::HostPut(clone, "TrySockets", Flag(client.TrySockets()));
     addin::HostPut(clone, "ConnectTimeout", Int32Bits(client.ConnectTimeout()));
     addin::HostPut(clone, "Compress", Flag(client.Compress()));
+    addin::HostPut(clone, "Charset", TValue(client.Charset()));
     if (client.Connected()) {
       // A clone the server refuses is still a clone, just not connected.
       try {
