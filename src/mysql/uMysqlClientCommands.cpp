@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "mysql/uMysqlAuthPacket.h"
+#include "mysql/uMysqlCharsets.h"
 #include "mysql/uMysqlClient.h"
 #include "mysql/uMysqlGreeting.h"
 #include "mysql/uMysqlLocalInfile.h"
@@ -371,7 +372,11 @@ bool TMysqlClient::StartNewUserSession() {
   session_.ResetForNewUser();
   insertIdLost_ = false;
   bool restored = TrackSession();
-  if (restored && !charset_.empty()) restored = SetNames(charset_);
+  if (charset_.empty()) {
+    connectionCharset_ = CharsetOfCollation(serverLanguage_);
+  } else if (restored) {
+    restored = SetNames(charset_);
+  }
   for (const std::string& statement : session_.CharsetStatements())
     restored = restored && RunOwnStatement(statement);
   if (restored) return true;

@@ -145,13 +145,23 @@ TEST_P(ServerMultiResults, InsideATransaction) {
 INSTANTIATE_TEST_SUITE_P(Server, ServerMultiResults, ::testing::Bool(),
                          [](const auto& test) { return test.param ? "Compressed" : "Plain"; });
 
-class ServerEscape : public ServerTest, public ::testing::WithParamInterface<bool> {};
+// Sessions that choose a character set, plain or compressed.
+class ServerInCharset : public ServerTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  // Set up for the all-privileges account over TCP, not yet connected.
+  std::unique_ptr<TMysqlClient> SessionIn(const char* charset) {
+    auto client = std::make_unique<TMysqlClient>();
+    Configure(*client, server_, server_.Native, Transport::Tcp, GetParam());
+    EXPECT_TRUE(client->SetCharset(charset));
+    return client;
+  }
+};
+
+class ServerEscape : public ServerInCharset {};
 
 // Every byte value as cp1251 text, inserted through Escape and selected back.
 TEST_P(ServerEscape, EveryByteRoundTrips) {
-  auto client = std::make_unique<TMysqlClient>();
-  Configure(*client, server_, server_.Native, Transport::Tcp, GetParam());
-  ASSERT_TRUE(client->SetCharset("cp1251"));
+  const auto client = SessionIn("cp1251");
   ASSERT_TRUE(client->Connect()) << client->LastError();
   TMysqlClient& c = *client;
   std::string every;
@@ -186,9 +196,7 @@ TEST_P(ServerEscape, EveryByteRoundTrips) {
 // Under gbk a lone lead byte before a quote would turn the escaping
 // backslash into half of a character and leave the quote bare.
 TEST_P(ServerEscape, GbkLeadBytesCannotSwallowTheEscape) {
-  auto client = std::make_unique<TMysqlClient>();
-  Configure(*client, server_, server_.Native, Transport::Tcp, GetParam());
-  ASSERT_TRUE(client->SetCharset("gbk"));
+  const auto client = SessionIn("gbk");
   ASSERT_TRUE(client->Connect()) << client->LastError();
   TMysqlClient& c = *client;
   EXPECT_EQ(QueryValue(c, "SELECT @@character_set_client"), "gbk");
@@ -213,14 +221,13 @@ TEST_P(ServerEscape, GbkLeadBytesCannotSwallowTheEscape) {
 INSTANTIATE_TEST_SUITE_P(Server, ServerEscape, ::testing::Bool(),
                          [](const auto& test) { return test.param ? "Compressed" : "Plain"; });
 
-class ServerCharset : public ServerTest, public ::testing::WithParamInterface<bool> {};
+class ServerCharset : public ServerInCharset {};
 
 TEST_P(ServerCharset, ChosenFromTheHandshakeOnAndKept) {
   for (const char* charset : {"cp1251", "utf8mb4", "koi8u"}) {
     SCOPED_TRACE(charset);
-    TMysqlClient c;
-    Configure(c, server_, server_.Native, Transport::Tcp, GetParam());
-    ASSERT_TRUE(c.SetCharset(charset));
+    const auto client = SessionIn(charset);
+    TMysqlClient& c = *client;
     ASSERT_TRUE(c.Connect()) << c.LastError();
     const std::string query =
         "SELECT CONCAT_WS(',', @@character_set_client, @@character_set_connection, "
@@ -236,9 +243,8 @@ TEST_P(ServerCharset, ChosenFromTheHandshakeOnAndKept) {
 }
 
 TEST_P(ServerCharset, TextMeetsAUtf8mb4TableInTheChosenSet) {
-  TMysqlClient c;
-  Configure(c, server_, server_.Native, Transport::Tcp, GetParam());
-  ASSERT_TRUE(c.SetCharset("cp1251"));
+  const auto client = SessionIn("cp1251");
+  TMysqlClient& c = *client;
   ASSERT_TRUE(c.Connect()) << c.LastError();
   const std::string table = GetParam() ? "cs_c" : "cs_p";
   ASSERT_TRUE(
@@ -248,20 +254,16 @@ TEST_P(ServerCharset, TextMeetsAUtf8mb4TableInTheChosenSet) {
   ASSERT_TRUE(c.Query("INSERT INTO " + table + " VALUES ('" + tea + "')", true).Ok);
   EXPECT_EQ(QueryValue(c, "SELECT v FROM " + table), tea);
   EXPECT_EQ(QueryValue(c, "SELECT HEX(v) FROM " + table), "D0A7D0B0D0B9") << "stored as utf8mb4";
-  TMysqlClient u;
-  Configure(u, server_, server_.Native, Transport::Tcp, GetParam());
-  ASSERT_TRUE(u.SetCharset("utf8mb4"));
-  ASSERT_TRUE(u.Connect()) << u.LastError();
-  EXPECT_EQ(QueryValue(u, "SELECT v FROM " + table), "\xD0\xA7\xD0\xB0\xD0\xB9");
+  const auto utf8 = SessionIn("utf8mb4");
+  ASSERT_TRUE(utf8->Connect()) << utf8->LastError();
+  EXPECT_EQ(QueryValue(*utf8, "SELECT v FROM " + table), "\xD0\xA7\xD0\xB0\xD0\xB9");
 }
 
 TEST_P(ServerCharset, AnUnknownNameFailsTheConnect) {
-  TMysqlClient c;
-  Configure(c, server_, server_.Native, Transport::Tcp, GetParam());
-  ASSERT_TRUE(c.SetCharset("klingon"));
-  EXPECT_FALSE(c.Connect());
-  EXPECT_EQ(c.LastErrorNo(), 1115) << c.LastError();
-  EXPECT_FALSE(c.Connected());
+  const auto client = SessionIn("klingon");
+  EXPECT_FALSE(client->Connect());
+  EXPECT_EQ(client->LastErrorNo(), 1115) << client->LastError();
+  EXPECT_FALSE(client->Connected());
 }
 
 INSTANTIATE_TEST_SUITE_P(Server, ServerCharset, ::testing::Bool(),
