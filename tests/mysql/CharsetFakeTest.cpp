@@ -78,16 +78,6 @@ TEST(CharsetFake, OtherNamesAreSetByStatementAndAnUnknownOneFailsTheConnect) {
   }
 }
 
-TEST(CharsetFake, ANameThatCouldEndAStatementIsRefusedAndTheOldOneKept) {
-  TMysqlClient client;
-  ASSERT_TRUE(client.SetCharset("cp1251"));
-  EXPECT_FALSE(client.SetCharset("cp1251; drop table t"));
-  EXPECT_FALSE(client.SetCharset("latin1'"));
-  EXPECT_EQ(client.Charset(), "cp1251");
-  EXPECT_TRUE(client.SetCharset(""));
-  EXPECT_EQ(client.Charset(), "");
-}
-
 TEST(CharsetFake, EveryNewConnectionHasItBeforeTheScriptsOwnSettings) {
   Session s;
   s.client.SetShouldReconnect(true);
