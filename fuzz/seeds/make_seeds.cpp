@@ -78,6 +78,23 @@ TParts ResultSet(const std::vector<std::optional<std::string>>& rows) {
   return packets;
 }
 
+// The reply to a CALL: two results, each ending with "more results exist",
+// then the procedure's status.
+TParts CallResults() {
+  constexpr std::uint16_t kMore = SERVER_STATUS_AUTOCOMMIT | SERVER_MORE_RESULTS_EXISTS;
+  return {{1},
+          Field41Payload("v", 253, 20),
+          EofPayload(0, kMore),
+          RowPayload({"first"}),
+          EofPayload(0, kMore),
+          {1},
+          Field41Payload("w", 253, 20),
+          EofPayload(0, kMore),
+          RowPayload({"second"}),
+          EofPayload(0, kMore),
+          OkPayload(3)};
+}
+
 // Two columns: an integer and a date, the second row with a NULL.
 TParts TypedResultSet() {
   return {{2},          Field41Payload("id", 3, 11),     Field41Payload("day", 10, 10),
@@ -379,6 +396,22 @@ void SessionSeeds() {
                   .Ok()
                   .Ok()
                   .Reply({EofPayload()})
+                  .Wire()});
+  // A procedure's results one after another, then left unread for the next
+  // statement; the character set by name.
+  const std::uint8_t nextResult = WithVariant(kNext, 1);
+  WriteParts("session", "procedure-results",
+             {{kCompressionOff, WithVariant(kChangeSetting, 4), kConnect,
+               WithVariant(kQueryBuffered, kCall), kFetchAll, nextResult, kWalk, nextResult,
+               kReadState, WithVariant(kQueryRowByRow, kCall), kNext, kWalk,
+               WithVariant(kExecute, kCall), WithVariant(kExecute, kInsert)},
+              TServerBytes(false)
+                  .Login(FullGreeting())
+                  .PingThen(CallResults())
+                  .PingThen(CallResults())
+                  .PingThen(CallResults())
+                  .Ok()
+                  .Reply({kServerError})
                   .Wire()});
   WriteParts("session", "statement-error",
              {{kCompressionOff, kConnect, kQueryBuffered, kReadState,

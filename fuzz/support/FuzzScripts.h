@@ -39,7 +39,7 @@ enum TSessionStep : std::uint8_t {
   kQueryBuffered,
   kQueryRowByRow,
   kExecute,
-  kNext,
+  kNext,  // odd variants: NextResult
   kWalk,
   kFetchAll,
   kFillAll,
@@ -47,7 +47,7 @@ enum TSessionStep : std::uint8_t {
   kPing,
   kReconnect,
   kClose,
-  kChangeSetting,  // Compress, ShouldReconnect, Db, Host
+  kChangeSetting,  // Compress, ShouldReconnect, Db, Host, Charset
   kServerCommand,  // SelectDb, Stat, ListProcesses, ChangeUser, Kill, Refresh, CreateDb, Shutdown
   kFetchRow,
   kReadState,
@@ -58,9 +58,10 @@ constexpr std::uint8_t WithVariant(TSessionStep step, std::uint8_t variant) {
 }
 
 // The statements a query step sends. The text matters to the client in
-// three ways: whether it chooses the session's character set, whether it
-// names the local file a server may ask for (one that does not exist), and
-// whether it is empty.
+// four ways: whether it chooses the session's character set, whether it
+// names the local file a server may ask for (one that does not exist),
+// whether it calls a procedure (whose results the server may mark as
+// several), and whether it is empty.
 enum TStatement : std::uint8_t {
   kSelect,
   kSetNames,
@@ -70,8 +71,9 @@ enum TStatement : std::uint8_t {
   kInsert,
   kShowProcesses,
   kEmptyStatement,
+  kCall,
 };
-inline constexpr std::array<const char*, 8> kStatements = {
+inline constexpr std::array<const char*, 9> kStatements = {
     "select * from t",
     "set names cp1251",
     "load data local infile '/nonexistent/orbelin-fuzz' into table t",
@@ -80,4 +82,5 @@ inline constexpr std::array<const char*, 8> kStatements = {
     "insert into t values (1)",
     "show processlist",
     "",
+    "call p()",
 };

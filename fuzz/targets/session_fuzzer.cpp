@@ -114,7 +114,10 @@ class TFuzzSession {
         Call("Execute", {kStatements[variant % kStatements.size()]});
         break;
       case kNext:
-        Do("Next");
+        if (variant & 1)
+          Call("NextResult");
+        else
+          Do("Next");
         break;
       case kWalk:
         Walk();
@@ -221,7 +224,7 @@ class TFuzzSession {
   }
 
   void ChangeSetting(std::uint8_t variant) {
-    switch (variant % 4) {
+    switch (variant % 5) {
       case 0:
         Set("Compress", 1 - AsInt(Get("Compress")));
         break;
@@ -231,8 +234,12 @@ class TFuzzSession {
       case 2:
         Set("Db", "shop");
         break;
-      default:
+      case 3:
         Set("Host", Get("Host").ToString() == "fuzz" ? "fuzz2" : "fuzz");
+        break;
+      default:
+        // A name the handshake carries, one set by statement, none.
+        Set("Charset", variant < 5 ? "cp1251" : variant < 10 ? "klingon" : "");
         break;
     }
   }
@@ -271,7 +278,10 @@ class TFuzzSession {
          {"LastErrorNo", "LastError", "Connected", "AffectedRows", "LastInsertId", "ServerStatus",
           "Info", "ServerVersion", "ThreadId", "LastRowRead", "BOF", "Status"})
       Call(method);
-    for (const char* property : {"RowsCount", "RecNo", "ResultType"}) Get(property);
+    for (const char* property : {"RowsCount", "RecNo", "ResultType", "Charset"}) Get(property);
+    const std::string escaped = Shown(Call("Escape", {"it's"}));
+    FuzzCheck(escaped == "it\\'s" || escaped == "it''s",
+              "a quote is escaped by one of the session's two rules");
   }
 
   host::THost host_;

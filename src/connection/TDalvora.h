@@ -32,6 +32,11 @@ class TDalvora final : public addin::TAddin {
   bool AutoType() const noexcept { return autoType_; }
   void SetAutoType(bool value) noexcept { autoType_ = value; }
 
+  // Whether Query asked for buffered results; NextResult takes the further
+  // results of the same statement the same way.
+  bool ResultsBuffered() const noexcept { return resultsBuffered_; }
+  void SetResultsBuffered(bool value) noexcept { resultsBuffered_ = value; }
+
  protected:
   // After the host probe: attach to the shared member table, make the session.
   HRESULT DoInit() override;
@@ -45,6 +50,7 @@ class TDalvora final : public addin::TAddin {
   std::unique_ptr<mysql::TMysqlClient> client_;
   std::unique_ptr<mysql::TMysqlResult> currentResult_;
   bool autoType_ = false;
+  bool resultsBuffered_ = false;
 };
 
 }  // namespace connection

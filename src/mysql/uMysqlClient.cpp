@@ -6,6 +6,8 @@
 #include "mysql/uMysqlClient.h"
 
 #include "mysql/uMysqlAuthPacket.h"
+#include "mysql/uMysqlCharsets.h"
+#include "mysql/uMysqlEscape.h"
 #include "mysql/uMysqlGreeting.h"
 #include "mysql/uMysqlNewPassword.h"
 #include "platform/os/Socket.h"
@@ -82,6 +84,18 @@ void TMysqlClient::SetCompress(bool value) {
   compress_ = value;
 }
 
+bool TMysqlClient::SetCharset(std::string_view name) {
+  // The name stands unquoted in SET NAMES.
+  if (!IsWellFormedCharsetName(name)) return false;
+  charset_ = name;
+  if (charset_.empty()) return true;
+  // The latest choice wins, also on new connections: statements that chose a
+  // character set earlier are not repeated after it.
+  session_.ForgetCharsetSteps();
+  if (net_.IsOpen()) static_cast<void>(SetNames(charset_));
+  return true;
+}
+
 // --- Connecting ---------------------------------------------------------------
 
 bool TMysqlClient::ConnectTo(std::string_view host, std::string_view user,
@@ -136,7 +150,7 @@ bool TMysqlClient::ConnectOnce() {
       NoteReply();
       TrackSession();
     }
-    connected = connected && RestoreSession();
+    connected = connected && ChooseCharset() && RestoreSession();
   }
   if (!connected) {
     if (net_.ReadTimedOut()) net_.SetClientError(ErrConnect, {host_, platform::TimedOutError()});
@@ -152,6 +166,9 @@ bool TMysqlClient::Connect() {
 
 bool TMysqlClient::Reconnect() {
   if (!shouldReconnect_) return false;
+  // Results still to be read are read first, as before any command; an error
+  // among them is the answer.
+  if (HasPendingResults() && status_ == TMysqlStatus::Ready && !DropPendingResults()) return false;
   const bool usable = net_.IsOpen() && status_ == TMysqlStatus::Ready &&
                       (serverStatus_ & SERVER_STATUS_IN_TRANS) == 0;
   if (usable) return true;
@@ -264,6 +281,7 @@ bool TMysqlClient::OpenConnectorStream() {
 bool TMysqlClient::TransportOpened() {
   if (!net_.IsOpen()) return false;
   protocolVersion_ = kProtocolVersion;
+  moreResults_ = false;
   // Rows announced on the old connection never come on this one: a result
   // still reading them must not read this connection's packets instead.
   CutOffActiveResult();
@@ -294,7 +312,7 @@ bool TMysqlClient::Handshake() {
   upperCapabilities_ = greeting->UpperCapabilities;
   if (greeting->Status) {
     serverLanguage_ = *greeting->Language;
-    serverStatus_ = *greeting->Status;
+    TakeServerStatus(*greeting->Status);
     warningCount_ = 0;
   }
   // Without the second seed part the 4.1 scramble cannot be formed.
@@ -309,6 +327,35 @@ bool TMysqlClient::Handshake() {
   const std::string& database = ConnectDatabase();
   if (!database.empty() && !(serverCapabilities_ & CLIENT_CONNECT_WITH_DB))
     return SendCommand(COM_INIT_DB, AsBytes(database), false, false) == 0;
+  return true;
+}
+
+std::optional<std::uint8_t> TMysqlClient::HandshakeCharset() const {
+  // Only the 4.1 authentication packet has a character-set byte.
+  if (charset_.empty() || !Layout41()) return std::nullopt;
+  return HandshakeCharsetNumber(charset_, serverVersion_);
+}
+
+std::uint8_t TMysqlClient::LoginCharset() const {
+  return HandshakeCharset().value_or(static_cast<std::uint8_t>(serverLanguage_));
+}
+
+bool TMysqlClient::ChooseCharset() {
+  if (charset_.empty()) {
+    connectionCharset_ = CharsetOfCollation(serverLanguage_);
+    return true;
+  }
+  if (HandshakeCharset()) {
+    connectionCharset_ = charset_;
+    return true;
+  }
+  // A name the server does not know fails the connect with the server's error.
+  return SetNames(charset_);
+}
+
+bool TMysqlClient::SetNames(const std::string& name) {
+  if (!RunOwnStatement("SET NAMES " + name)) return false;
+  connectionCharset_ = name;
   return true;
 }
 
@@ -365,6 +412,7 @@ bool TMysqlClient::RunOwnStatement(std::string_view statement) {
 // --- Closing ------------------------------------------------------------------
 
 void TMysqlClient::ResetServerState() {
+  moreResults_ = false;
   scrambleSeed_.clear();
   threadId_ = 0;
   affectedRows_ = 0;
@@ -386,10 +434,18 @@ void TMysqlClient::ResetServerState() {
 }
 
 void TMysqlClient::Close() {
+  // Results still to be read are read first; an error among them stays
+  // readable after the close.
+  const bool drained =
+      !HasPendingResults() || status_ != TMysqlStatus::Ready || DropPendingResults();
+  const std::int32_t errorNo = drained ? 0 : net_.LastErrorNo();
+  const std::string error = drained ? std::string() : net_.LastError();
   session_.Clear();
   ForgetLoss();
   liveSession_ = false;
+  noBackslashEscapes_ = false;
   EndSession();
+  if (!drained) net_.SetError(errorNo, error);
 }
 
 void TMysqlClient::EndSession() {
@@ -434,6 +490,15 @@ bool TMysqlClient::RefuseOversized(std::size_t argumentLength) {
   if (argumentLength <= limit) return false;
   net_.SetClientError(ErrStatementTooLarge, {argumentLength, limit});
   return true;
+}
+
+void TMysqlClient::TakeServerStatus(std::uint32_t status) {
+  serverStatus_ = status;
+  noBackslashEscapes_ = (status & SERVER_STATUS_NO_BACKSLASH_ESCAPES) != 0;
+}
+
+std::string TMysqlClient::Escape(std::string_view text) const {
+  return EscapeString(text, noBackslashEscapes_, LayoutOfCharset(connectionCharset_));
 }
 
 std::uint32_t TMysqlClient::DrainSeconds() const {

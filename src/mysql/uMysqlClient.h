@@ -198,6 +198,15 @@ class TMysqlClient final : private TRowSource {
   // TLS_AES_256_GCM_SHA384"; empty when it is not encrypted.
   [[nodiscard]] const std::string& SslCipher() const { return net_.TlsDescription(); }
 
+  // The character set every connection of the session uses from its
+  // handshake on (empty: the server's default). A name the handshake can
+  // carry travels there; any other is chosen with SET NAMES right after
+  // connecting, and a name the server does not know fails the connect. The
+  // script's own SET statements come after it. False, changing nothing, for
+  // a name that is not letters, digits and '_'. Set while connected, it is
+  // chosen at once (SET NAMES; the outcome only shows in the last error).
+  [[nodiscard]] const std::string& Charset() const { return charset_; }
+  [[nodiscard]] bool SetCharset(std::string_view name);
   // Every later connect opens its stream through `connector` (none: the
   // settings' TCP socket or local pipe), taken as a transport of `kind`.
   void SetConnector(TStreamConnector connector, TVioKind kind = VioTcpIp) {
@@ -254,6 +263,19 @@ class TMysqlClient final : private TRowSource {
   // A statement too long for one packet is refused before anything is sent
   // (ErrStatementTooLarge); the connection stays as it was.
   [[nodiscard]] TQueryResult Query(std::string_view statement, bool buffered);
+  // A statement may have several results (a CALL: one per SELECT the
+  // procedure runs, then the procedure's own status); Query gives the first.
+  // True while further results of the last statement wait to be read.
+  [[nodiscard]] bool HasPendingResults() const { return moreResults_ && net_.IsOpen(); }
+  // The next result, as Query gives the first: Ok with a result (none for a
+  // result without rows). Ok false when there is none, recording nothing
+  // (the procedure's final status is read then), or when the result is an
+  // error, which is recorded. 2014 while a row-by-row result still reads.
+  [[nodiscard]] TQueryResult NextResult(bool buffered);
+  // Reads and drops the pending results (every command does this first):
+  // false, with its error recorded, when one of them is an error or cannot
+  // be read. Waits only as long as the server keeps sending.
+  [[nodiscard]] bool DropPendingResults();
   [[nodiscard]] bool SelectDb(std::string_view name);
   [[nodiscard]] bool CreateDb(std::string_view name);
   [[nodiscard]] bool DropDb(std::string_view name);
@@ -269,6 +291,12 @@ class TMysqlClient final : private TRowSource {
   [[nodiscard]] bool Shutdown();
   // The server's statistics text; empty on failure.
   [[nodiscard]] std::string Stat();
+  // `text` made safe between single quotes of a statement of this session:
+  // backslash escapes, or quotes doubled when the session's SQL mode has
+  // NO_BACKSLASH_ESCAPES (as the server last reported it; a connection lost
+  // meanwhile gets the same mode back), passing multi-byte characters of the
+  // session's character set whole.
+  [[nodiscard]] std::string Escape(std::string_view text) const;
   // The server's process list as a buffered result; none on failure.
   [[nodiscard]] std::unique_ptr<TMysqlResult> ListProcesses();
 
@@ -328,6 +356,14 @@ class TMysqlClient final : private TRowSource {
   // Gives a new connection the settings the script's statements made.
   [[nodiscard]] bool RestoreSession();
   [[nodiscard]] bool RunRestoreStatements(const std::vector<std::string>& statements);
+  // The number of Charset when the authentication packet can carry it.
+  [[nodiscard]] std::optional<std::uint8_t> HandshakeCharset() const;
+  // The character-set byte of the login, SSL request and change of user:
+  // Charset's number, or the server's own when Charset has none there.
+  [[nodiscard]] std::uint8_t LoginCharset() const;
+  // Chooses Charset on a new connection where the handshake could not.
+  [[nodiscard]] bool ChooseCharset();
+  [[nodiscard]] bool SetNames(const std::string& name);
   // Runs a statement of the session's own (not the script's) to its OK.
   [[nodiscard]] bool RunOwnStatement(std::string_view statement);
   // One attempt: the transport, the handshake, the character set.
@@ -434,6 +470,15 @@ class TMysqlClient final : private TRowSource {
   void NoteReply() { lastReply_ = TClock::now(); }
   // The answer to the request for session reports sent with a statement.
   [[nodiscard]] bool ReadTrackingAnswer();
+  [[nodiscard]] TQueryResult ReadNextResult(bool buffered);
+  // Takes the result set the reply just announced, buffered or row by row.
+  [[nodiscard]] TQueryResult TakeResult(bool buffered);
+  // What a later result of the last statement reported of the session.
+  void NoteResultEffects();
+  // A reply begins: the error and what the last one reported are cleared.
+  void StartReply();
+  // The server's status word from an OK, end-of-data or greeting packet.
+  void TakeServerStatus(std::uint32_t status);
   [[nodiscard]] bool RunChangeUser(std::string_view user, std::string_view password,
                                    std::string_view db);
   [[nodiscard]] std::unique_ptr<TMysqlResult> ReadProcessList();
@@ -464,7 +509,9 @@ class TMysqlClient final : private TRowSource {
   // Reads and drops the rest of a row-by-row result; after DrainSeconds
   // without a byte from the server the connection is closed instead.
   void DrainRows();
-  void TakeEndOfData();
+  // endsResult: the packet ends the rows (it says whether more results follow),
+  // not a field list.
+  void TakeEndOfData(bool endsResult);
   void FreeFields();
   // Records ErrMalformedPacket and closes the transport.
   void FailMalformed();
@@ -546,6 +593,17 @@ class TMysqlClient final : private TRowSource {
   TSessionChanges lastChanges_;
   // When the server's last reply ended (none on a new connection).
   std::optional<TClock::time_point> lastReply_;
+  // The last statement has results still to read (its last OK or end of
+  // rows had SERVER_MORE_RESULTS_EXISTS).
+  bool moreResults_ = false;
+  // The character set the script chose (Charset), and the one the
+  // connection uses as far as the session knows (for escaping).
+  std::string charset_;
+  std::string connectionCharset_;
+  // The session's SQL mode has NO_BACKSLASH_ESCAPES: as the server last
+  // reported it, kept over a lost connection (the new one is given the mode
+  // back) and forgotten by Close.
+  bool noBackslashEscapes_ = false;
   bool askForSessionTracking_ = true;
   // The authentication packet asked for session changes (OK packets carry them).
   bool sessionTrackFormat_ = false;

@@ -38,8 +38,8 @@ bool TMysqlClient::Authenticate(const std::optional<std::string>& namedMethod) {
   const auto opening = OpenAuthentication(password_);
   if (!opening) return false;
   // ClientFlag keeps the word the script sees; only the packet carries the
-  // bits for named methods, session tracking and a database chosen by a
-  // statement rather than by Db.
+  // bits for named methods, session tracking, multiple results and a
+  // database chosen by a statement rather than by Db.
   std::uint32_t sentFlag = opening->Named ? clientFlag_ | CLIENT_PLUGIN_AUTH
                                           : clientFlag_ & ~std::uint32_t{CLIENT_PLUGIN_AUTH};
   sessionTrackFormat_ =
@@ -47,9 +47,12 @@ bool TMysqlClient::Authenticate(const std::optional<std::string>& namedMethod) {
   if (sessionTrackFormat_) sentFlag |= CLIENT_SESSION_TRACK;
   const std::string& database = ConnectDatabase();
   if (!database.empty()) sentFlag |= CLIENT_CONNECT_WITH_DB;
+  // Procedures may answer with several results (a 4.1 server marks all but
+  // the last); statements stay one per command.
+  if (Layout41()) sentFlag |= CLIENT_MULTI_RESULTS;
   if (!StartTlsIfWanted(sentFlag)) return false;
   const auto packet = BuildAuthPacket({.ClientFlag = sentFlag,
-                                       .ServerLanguage = static_cast<std::uint8_t>(serverLanguage_),
+                                       .ServerLanguage = LoginCharset(),
                                        .User = user_,
                                        .Db = database,
                                        .Password = PasswordContext(password_),

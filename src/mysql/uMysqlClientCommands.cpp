@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "mysql/uMysqlAuthPacket.h"
+#include "mysql/uMysqlCharsets.h"
 #include "mysql/uMysqlClient.h"
 #include "mysql/uMysqlGreeting.h"
 #include "mysql/uMysqlLocalInfile.h"
@@ -48,12 +49,11 @@ int TMysqlClient::SendCommand(TMysqlCommand command, std::span<const std::uint8_
     net_.SetClientError(ErrCommandsOutOfSync);
     return -1;
   }
-  ClearError();
-  info_.clear();
-  lastChanges_ = {};
-  affectedRows_ = 0;
-  lastInsertId_ = 0;
-  warningCount_ = 0;
+  // The results the last statement still has come first; an error among
+  // them is this command's answer, so it is never lost. (A connection that
+  // is quit needs no more of them.)
+  if (command != COM_QUIT && HasPendingResults() && !DropPendingResults()) return -1;
+  StartReply();
 
   net_.Clear();
   if (net_.WriteCommand(command, argument) != 0) {
@@ -133,7 +133,12 @@ TQueryResult TMysqlClient::RunQuery(std::string_view statement, bool buffered) {
   lastEffects_ = effects;
   if (ReadQueryResult(statement) != 0) return outcome;
   NoteStatementEffects(statement);
+  return TakeResult(buffered);
+}
+
+TQueryResult TMysqlClient::TakeResult(bool buffered) {
   ClearError();
+  TQueryResult outcome;
   if (buffered) {
     outcome.Result = StoreResult();
     static_cast<void>(net_.ShrinkBuffer());
@@ -145,17 +150,13 @@ TQueryResult TMysqlClient::RunQuery(std::string_view statement, bool buffered) {
 }
 
 bool TMysqlClient::RecentlyAnswered() {
-  return status_ == TMysqlStatus::Ready && lastReply_ &&
+  // Results the last statement still has are read by the classic path.
+  return status_ == TMysqlStatus::Ready && !HasPendingResults() && lastReply_ &&
          TClock::now() - *lastReply_ < kRecentReply && net_.QuietlyOpen();
 }
 
 bool TMysqlClient::SendWithPing(std::string_view statement) {
-  ClearError();
-  info_.clear();
-  lastChanges_ = {};
-  affectedRows_ = 0;
-  lastInsertId_ = 0;
-  warningCount_ = 0;
+  StartReply();
   // A new session's request for session reports goes first, then the ping,
   // then the statement: one write, and the answers in that order.
   const bool askTracking = std::exchange(trackingPending_, false);
@@ -208,6 +209,61 @@ bool TMysqlClient::ReadTrackingAnswer() {
   return TrackingAnswered(accepted);
 }
 
+TQueryResult TMysqlClient::NextResult(bool buffered) {
+  return GuardMemory(TQueryResult{}, [&] { return ReadNextResult(buffered); });
+}
+
+TQueryResult TMysqlClient::ReadNextResult(bool buffered) {
+  if (status_ != TMysqlStatus::Ready) {
+    net_.SetClientError(ErrCommandsOutOfSync);
+    return {};
+  }
+  if (!HasPendingResults()) return {};
+  StartReply();
+  // Later results never ask for a local file: none is named for them.
+  if (ReadQueryResult({}) != 0) return {};
+  NoteResultEffects();
+  if (status_ == TMysqlStatus::ResultPending) return TakeResult(buffered);
+  // An OK packet: a result without rows, unless it is the statement's final
+  // status, which counts as no further result.
+  TQueryResult outcome;
+  outcome.Ok = moreResults_;
+  return outcome;
+}
+
+bool TMysqlClient::DropPendingResults() {
+  // A procedure may work long between its results: only silence is bounded.
+  const TReadSilenceScope bound(net_, DrainSeconds());
+  while (HasPendingResults()) {
+    // Releasing a row-by-row result reads and drops its rows.
+    static_cast<void>(NextResult(false));
+    if (net_.LastErrorNo() == 0) continue;
+    if (net_.LastErrorNo() == ErrServerLost) {
+      // As for a reply that breaks off: a transaction open on the
+      // connection is gone with it, and the failure says so.
+      NoteLostConnection();
+      EndSession();
+      if (transactionLost_) RefuseForLoss();
+    }
+    return false;
+  }
+  return true;
+}
+
+void TMysqlClient::StartReply() {
+  ClearError();
+  info_.clear();
+  lastChanges_ = {};
+  affectedRows_ = 0;
+  lastInsertId_ = 0;
+  warningCount_ = 0;
+}
+
+void TMysqlClient::NoteResultEffects() {
+  session_.NoteReply(lastEffects_, lastChanges_, lastInsertId_);
+  if (lastInsertId_ != 0) insertIdLost_ = false;
+}
+
 void TMysqlClient::NoteStatementEffects(std::string_view statement) {
   // The script may turn off what the server reports; then the text decides.
   if (lastEffects_.ChangesSessionTracking) sessionTracked_ = false;
@@ -226,6 +282,8 @@ void TMysqlClient::RefuseInsertIdReader() {
 }
 
 int TMysqlClient::ReadQueryResult(std::string_view statement) {
+  // Set again by the reply's last packet when more results follow it.
+  moreResults_ = false;
   if (SafeRead() < 0) return -1;
   FreeFields();
   for (;;) {
@@ -262,10 +320,13 @@ bool TMysqlClient::ApplyOkPacket() {
   }
   affectedRows_ = ok->AffectedRows;
   lastInsertId_ = ok->LastInsertId;
-  if (ok->ServerStatus) serverStatus_ = *ok->ServerStatus;
+  if (ok->ServerStatus) TakeServerStatus(*ok->ServerStatus);
+  moreResults_ = (ok->ServerStatus.value_or(0) & SERVER_MORE_RESULTS_EXISTS) != 0;
   warningCount_ = ok->WarningCount;
   info_ = std::move(ok->Info);
   lastChanges_ = std::move(ok->Changes);
+  for (const auto& [name, value] : lastChanges_.Variables)
+    if (name == "character_set_client") connectionCharset_ = value;
   return true;
 }
 
@@ -356,9 +417,8 @@ bool TMysqlClient::RunChangeUser(std::string_view user, std::string_view passwor
   if (!opening) return false;
   // Named methods: the connection's character set is given again, as the
   // server reads the method's name only after it.
-  const auto argument =
-      BuildChangeUserArgument(newUser, newDb, PasswordContext(newPassword), opening->AsNamed(),
-                              static_cast<std::uint16_t>(serverLanguage_));
+  const auto argument = BuildChangeUserArgument(newUser, newDb, PasswordContext(newPassword),
+                                                opening->AsNamed(), LoginCharset());
   if (SendCommand(COM_CHANGE_USER, argument, true, shouldReconnect_) != 0) return false;
   std::string oldUser = std::exchange(user_, newUser);
   std::string oldPassword = std::exchange(password_, newPassword);
@@ -374,15 +434,24 @@ bool TMysqlClient::RunChangeUser(std::string_view user, std::string_view passwor
 
 bool TMysqlClient::StartNewUserSession() {
   // The server began a new session: no transaction, nothing held, its
-  // variables at their defaults. The character set stays the script's choice.
+  // variables at their defaults. The character set stays the script's
+  // choice: Charset (which not every server takes from the change-user
+  // packet), then the statements that chose one.
   if (const auto ok = ParseOkPacket(net_.Payload(), Layout41(), false)) {
-    if (ok->ServerStatus) serverStatus_ = *ok->ServerStatus;
+    if (ok->ServerStatus) TakeServerStatus(*ok->ServerStatus);
   }
   serverStatus_ &= ~std::uint32_t{SERVER_STATUS_IN_TRANS};
   session_.ResetForNewUser();
   insertIdLost_ = false;
   TrackSession();
-  if (RunRestoreStatements(session_.CharsetStatements())) return true;
+  bool restored = true;
+  if (charset_.empty()) {
+    connectionCharset_ = CharsetOfCollation(serverLanguage_);
+  } else {
+    restored = SetNames(charset_);
+  }
+  restored = restored && RunRestoreStatements(session_.CharsetStatements());
+  if (restored) return true;
   // The new user's session cannot read the script's text as the script
   // writes it: the next command starts over with a new connection.
   liveSession_ = false;

@@ -26,7 +26,7 @@ bool TMysqlClient::ReadFieldList(std::uint32_t fieldCount) {
     }
     fields.push_back(std::move(*field));
   }
-  TakeEndOfData();
+  TakeEndOfData(false);
   // Fewer descriptions than announced columns: rows could not be matched to
   // columns (and a huge announced count must not size anything).
   if (fields.size() != fieldCount) {
@@ -43,7 +43,7 @@ bool TMysqlClient::ReadRows(std::vector<TFieldDescriptor>& fields, TRowStore& ro
     if (SafeRead() < 0) return false;
     const TBytes packet = net_.Payload();
     if (IsEndOfData(packet)) {
-      TakeEndOfData();
+      TakeEndOfData(true);
       for (std::size_t column = 0; column < fields.size(); ++column)
         fields[column].MaxLength = rows.LongestValues()[column];
       return true;
@@ -67,7 +67,7 @@ int TMysqlClient::ReadRow(std::size_t columns, TCurrentRow& row) {
 int TMysqlClient::ReadRowPacket(std::size_t columns, TCurrentRow& row) {
   if (SafeRead() < 0) return -1;
   if (IsEndOfData(net_.Payload())) {
-    TakeEndOfData();
+    TakeEndOfData(true);
     return 1;  // the previous row's values stay
   }
   if (!row.Assign(net_.MutablePayload(), columns)) {
@@ -88,18 +88,20 @@ void TMysqlClient::DrainRows() {
   const TReadSilenceScope bound(net_, DrainSeconds());
   while (SafeRead() >= 0) {
     if (IsEndOfData(net_.Payload())) {
-      TakeEndOfData();
+      TakeEndOfData(true);
       return;
     }
   }
 }
 
-void TMysqlClient::TakeEndOfData() {
+void TMysqlClient::TakeEndOfData(bool endsResult) {
   NoteReply();
   if (!Layout41()) return;
   if (const auto end = ParseEndOfData(net_.Payload())) {
     warningCount_ = end->WarningCount;
-    serverStatus_ = end->ServerStatus;
+    TakeServerStatus(end->ServerStatus);
+    // The end of a field list says nothing yet of results after this one.
+    if (endsResult) moreResults_ = (serverStatus_ & SERVER_MORE_RESULTS_EXISTS) != 0;
     // Meaningful only where the client asked the server to report changes.
     if (sessionTracked_ && (serverStatus_ & SERVER_SESSION_STATE_CHANGED))
       session_.NoteStateChanged(lastEffects_);

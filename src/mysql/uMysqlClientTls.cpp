@@ -58,8 +58,7 @@ bool TMysqlClient::StartTlsIfWanted(std::uint32_t& sentFlag) {
   if (!(serverCapabilities_ & CLIENT_SSL) || !Layout41())
     return sslMode_ == TSslMode::Preferred || FailTls("the server does not offer TLS");
   sentFlag |= CLIENT_SSL;
-  if (!WriteAuthAnswer(BuildSslRequest(sentFlag, static_cast<std::uint8_t>(serverLanguage_))))
-    return false;
+  if (!WriteAuthAnswer(BuildSslRequest(sentFlag, LoginCharset()))) return false;
   platform::TTlsError error;
   if (net_.StartTls(TlsSettings(), error)) return true;
   tlsHandshakeFailed_ = error.Failure != platform::TTlsFailure::Setup;

@@ -46,6 +46,11 @@ inline constexpr std::uint32_t kAlwaysSentCapabilities =
 enum TServerStatusBit : std::uint32_t {
   SERVER_STATUS_IN_TRANS = 0x1,
   SERVER_STATUS_AUTOCOMMIT = 0x2,
+  // The statement has further results after this OK or end of rows.
+  SERVER_MORE_RESULTS_EXISTS = 0x8,
+  // The session's SQL mode has NO_BACKSLASH_ESCAPES: quoted strings know no
+  // backslash escapes.
+  SERVER_STATUS_NO_BACKSLASH_ESCAPES = 0x200,
   // The OK packet carries session changes (or, at the end of rows, the
   // statement changed the session).
   SERVER_SESSION_STATE_CHANGED = 0x4000,

@@ -62,12 +62,16 @@ void TSessionState::NoteStatement(std::string_view statement, const TStatementEf
   holdings_ &= ~std::uint32_t{HoldsNextTransaction};
   if (effects.UnlocksTables) holdings_ &= ~std::uint32_t{HoldsTableLocks};
   holdings_ |= effects.Holdings;
-  if (insertId != 0) holdings_ |= HoldsInsertId;
   if (effects.UsedDatabase) database_ = effects.UsedDatabase;
+  if (effects.RepeatableSet) AddStep(std::string(statement), effects.SetVariables);
+  NoteReply(effects, changes, insertId);
+}
+
+void TSessionState::NoteReply(const TStatementEffects& effects, const TSessionChanges& changes,
+                              std::uint64_t insertId) {
+  if (insertId != 0) holdings_ |= HoldsInsertId;
   if (changes.Database) database_ = changes.Database;
-  if (effects.RepeatableSet) {
-    AddStep(std::string(statement), effects.SetVariables);
-  } else {
+  if (!effects.RepeatableSet) {
     // Settings changed by a statement that cannot simply be repeated (a
     // procedure): the values the server reported are set again.
     for (const auto& [name, value] : changes.Variables) {
@@ -105,6 +109,14 @@ std::vector<std::string> TSessionState::CharsetStatements() const {
   for (const TRestoreStep& step : steps_)
     if (SetsCharset(step.Variables)) statements.push_back(step.Statement);
   return statements;
+}
+
+void TSessionState::ForgetCharsetSteps() {
+  std::erase_if(steps_, [](const TRestoreStep& step) {
+    return !step.Variables.empty() &&
+           std::all_of(step.Variables.begin(), step.Variables.end(),
+                       [](const std::string& name) { return IsCharsetVariable(name); });
+  });
 }
 
 void TSessionState::ResetForNewUser() {

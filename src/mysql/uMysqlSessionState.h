@@ -29,6 +29,10 @@ class TSessionState {
   // `insertId`: the OK packet's insert id (0 for none).
   void NoteStatement(std::string_view statement, const TStatementEffects& effects,
                      const TSessionChanges& changes, std::uint64_t insertId);
+  // A further reply of the same statement (its next result, its final
+  // status) was read without an error: what the server reported there.
+  void NoteReply(const TStatementEffects& effects, const TSessionChanges& changes,
+                 std::uint64_t insertId);
   // The statement's last packet said the session changed, without saying how.
   void NoteStateChanged(const TStatementEffects& effects);
   // A database was selected with the dedicated command.
@@ -46,6 +50,9 @@ class TSessionState {
   // A new session the script asked for: the settings are kept, the holdings
   // are gone with the old session.
   void ForgetHoldings() { holdings_ = 0; }
+  // The character set was chosen otherwise (the connection's Charset): the
+  // statements that only chose it are no longer repeated.
+  void ForgetCharsetSteps();
   // The server reset the session (COM_CHANGE_USER): only the statements that
   // chose the character set stay the script's choice; the database is the
   // one the change named (Db).

@@ -1,12 +1,11 @@
 // The fault sweep: every exchange the session has with a server (the
-// handshake, commands, both result kinds, a local-file upload, a change of
-// user), played against a connection that closes, stalls, or delivers a
-// corrupted byte at every position of what the server sends; plain and
-// compressed; without automatic reconnection, with it, and with it inside a
-// transaction. Whatever happens, the operation ends (no hang, nothing thrown),
-// a cut-off exchange is never reported as success unless a new connection
-// completed it outside any transaction, a failure always names its cause, and
-// the next command finds the session in step or reconnects.
+// handshake, commands, both result kinds, a procedure's two results, a
+// local-file upload, a change of user), played against a connection that closes, stalls, or
+// delivers a corrupted byte at every position of what the server sends; plain and compressed;
+// without automatic reconnection, with it, and with it inside a transaction. Whatever happens, the
+// operation ends (no hang, nothing thrown), a cut-off exchange is never reported as success unless
+// a new connection completed it outside any transaction, a failure always names its cause, and the
+// next command finds the session in step or reconnects.
 
 #include <gtest/gtest.h>
 
@@ -84,6 +83,33 @@ bool WalkedRowsComplete(TMysqlClient& client, bool) {
     return false;
   }
   EXPECT_EQ(query.Result->RowCount(), kRows.size());
+  return true;
+}
+
+// Both results and the procedure's final status, each complete; the next
+// command then finds nothing of them left. (A corrupted status may say
+// that no further result follows: the session cannot tell.)
+bool TwoResultsComplete(TMysqlClient& client, bool exact) {
+  const TQueryResult first = client.Query("call two()", true);
+  if (!first.Ok) return false;
+  const TQueryResult second = client.NextResult(false);
+  if (client.LastErrorNo() != 0) return false;
+  if (second.Result) {
+    while (!second.Result->Eof()) second.Result->Next();
+    if (second.Result->ReadStatus() != 1) {
+      EXPECT_NE(client.LastErrorNo(), 0) << "a walk that stopped early names its cause";
+      return false;
+    }
+  }
+  const TQueryResult last = client.NextResult(false);
+  if (client.LastErrorNo() != 0) return false;
+  if (exact) {
+    EXPECT_EQ(first.Result ? first.Result->RowCount() : 0u, kRows.size());
+    EXPECT_EQ(second.Result ? second.Result->RowCount() : 0u, 1u);
+    EXPECT_FALSE(last.Ok) << "the final status is no result";
+    EXPECT_FALSE(client.HasPendingResults());
+    EXPECT_EQ(client.AffectedRows(), 4u);
+  }
   return true;
 }
 
@@ -175,8 +201,13 @@ std::vector<Scenario> Scenarios() {
        ChangedUser},
       {"change user with full authentication",
        [](const Server& s) { return s.script.ChangeUserWithFullAuthentication(); }, ChangedUser},
-      {"connect reporting session changes", [](const Server&) { return Bytes{}; },
-       [](TMysqlClient&, bool) { return true; }, true, &ServerScript::LoginReportingChanges},
+      // The request for session reports goes out with the first statement.
+      {"connect and first statement reporting session changes",
+       [](const Server& s) {
+         return Concat({s.BeforeStatement(), s.script.Ok()});
+       },
+       [](TMysqlClient& c, bool) { return c.Query("do 1", true).Ok; }, true,
+       &ServerScript::LoginReportingChanges},
       {"statement reporting session changes",
        [](const Server& s) {
          return Concat(
@@ -194,6 +225,11 @@ std::vector<Scenario> Scenarios() {
          return true;
        },
        false, &ServerScript::LoginReportingChanges},
+      {"call with two results",
+       [](const Server& s) {
+         return Concat({s.BeforeStatement(), s.script.CallWithTwoResults(kRows, {"delta"})});
+       },
+       TwoResultsComplete},
   };
 }
 

@@ -29,7 +29,8 @@ const Bytes kFullAuthRequired = {1, 4};
 
 // The 4.1 authentication packet naming `method` (no database).
 Bytes NamedAuthPacket(std::string_view user, const Bytes& answer, std::string_view method) {
-  Bytes header = {0x85, 0xE2, 0x08, 0, 0, 0, 0, 1, 8};
+  // 0xE285, named methods (0x80000), multiple results (0x20000).
+  Bytes header = {0x85, 0xE2, 0x0A, 0, 0, 0, 0, 1, 8};
   header.resize(32, 0);
   return Concat({header,
                  Text(user),

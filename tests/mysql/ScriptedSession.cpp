@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include "FakeReplies.h"
+#include "mysql/uMysqlGreeting.h"
 
 using namespace mysql;
 
@@ -91,6 +92,20 @@ Bytes ServerScript::ResultSet(const std::vector<std::optional<std::string>>& row
   std::vector<Bytes> payloads{{1}, Field41Payload("v", 253, 20), EofPayload(0, status_)};
   for (const auto& row : rows) payloads.push_back(RowPayload({row}));
   payloads.push_back(EofPayload(0, status_));
+  return Reply(payloads);
+}
+
+Bytes ServerScript::CallWithTwoResults(
+    const std::vector<std::optional<std::string>>& first,
+    const std::vector<std::optional<std::string>>& second) const {
+  const auto more = static_cast<std::uint16_t>(status_ | SERVER_MORE_RESULTS_EXISTS);
+  std::vector<Bytes> payloads;
+  for (const auto* rows : {&first, &second}) {
+    payloads.insert(payloads.end(), {{1}, Field41Payload("v", 253, 20), EofPayload(0, more)});
+    for (const auto& row : *rows) payloads.push_back(RowPayload({row}));
+    payloads.push_back(EofPayload(0, more));
+  }
+  payloads.push_back(OkPayload(4, 0, status_));
   return Reply(payloads);
 }
 

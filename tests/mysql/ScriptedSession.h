@@ -64,6 +64,12 @@ class ServerScript {
                                 std::uint8_t block) const;
   // A result set of one VARCHAR column "v".
   [[nodiscard]] Bytes ResultSet(const std::vector<std::optional<std::string>>& rows) const;
+  // The reply to a CALL of a procedure running two SELECTs (one VARCHAR
+  // column "v" each) and then an UPDATE of 4 rows: both results, each ending
+  // with SERVER_MORE_RESULTS_EXISTS, and the procedure's status.
+  [[nodiscard]] Bytes CallWithTwoResults(
+      const std::vector<std::optional<std::string>>& first,
+      const std::vector<std::optional<std::string>>& second) const;
   [[nodiscard]] Bytes Ok(std::uint64_t affected = 0) const;
   [[nodiscard]] Bytes Ok(std::uint16_t status, std::uint64_t affected) const;
 

@@ -82,7 +82,8 @@ TEST(TlsFake, TheSslRequestThenTheLoginOverTls) {
   const auto plain = SplitPackets(server->PlainReceived());
   ASSERT_EQ(plain.size(), 1u);
   EXPECT_EQ(server->PlainReceived()[3], 1) << "the SSL request is packet 1";
-  const Bytes header = Concat({{0x85, 0xEA, 0, 0, 0, 0, 0, 1, 8}, Bytes(23, 0)});
+  // Flags: the script's, CLIENT_SSL, and CLIENT_MULTI_RESULTS (0x20000).
+  const Bytes header = Concat({{0x85, 0xEA, 2, 0, 0, 0, 0, 1, 8}, Bytes(23, 0)});
   EXPECT_EQ(plain[0], header) << "the 4.1 header alone, with CLIENT_SSL";
   ASSERT_GE(server->Received().size(), 4u);
   EXPECT_EQ(server->Received()[3], 2) << "the login is packet 2, over TLS";

@@ -56,7 +56,8 @@ PROPERTY(SslCert,         "ФайлСертификата",               ReadWr
 PROPERTY(SslKey,          "ФайлКлюча",                     ReadWrite)                              \
 PROPERTY(SslCipher,       "ШифрTLS",                       ReadOnly)                               \
 PROPERTY(AllowPublicKeyRetrieval, "ЗапрашиватьКлючСервера", ReadWrite)                             \
-PROPERTY(ServerPublicKey, "ФайлКлючаСервера",              ReadWrite)
+PROPERTY(ServerPublicKey, "ФайлКлючаСервера",              ReadWrite)                              \
+PROPERTY(Charset,         "Кодировка",                     ReadWrite)
 
 #define ORBELIN_DALVORA_METHODS(METHOD)                                                            \
 /*     Name                Russian name                Params  Value    Def    Proc        Func */ \
@@ -104,7 +105,9 @@ METHOD(FetchRow,           "ПолучитьЗапись",                1, Val
 METHOD(FetchAll,           "ПолучитьВсе",                   1, Value,   Def,   Proc,       Func)   \
 METHOD(FillAll,            "ЗаполнитьВсе",                  1, NoValue, NoDef, FuncAsProc, Func)   \
 METHOD(ListProcesses,      "СписокПроцессов",               1, Value,   Def,   FuncAsProc, Func)   \
-METHOD(Clone,              "Клонировать",                   0, Value,   NoDef, NoProc,     Func)
+METHOD(Clone,              "Клонировать",                   0, Value,   NoDef, NoProc,     Func)   \
+METHOD(NextResult,         "СледующийРезультат",            0, Value,   NoDef, FuncAsProc, Func)   \
+METHOD(Escape,             "Экранировать",                  1, Value,   NoDef, NoProc,     Func)
 
 // In the expansions, ORBELIN_IF_<flag>(text) is the text where the flag calls
 // for a handler and nothing where it does not.

@@ -1,11 +1,13 @@
-// The 18 properties: session settings (written through the session's own
+// The properties: session settings (written through the session's own
 // writers, which apply the change rules), the state of the current result,
 // and AutoType.
 #include <cstdint>
+#include <string>
 
 #include "connection/OrbelinModule.h"
 #include "connection/TDalvora.h"
 #include "connection/handlers/HandlerValues.h"
+#include "mysql/uMysqlCharsets.h"
 
 namespace connection {
 
@@ -229,6 +231,20 @@ void TModule::AddinHelperPropertiesServerPublicKeyGet(TAddin& sender, TValue& va
 
 void TModule::AddinHelperPropertiesServerPublicKeySet(TAddin& sender, TValue& value) {
   ClientOf(sender).SetServerPublicKey(value.ToString());
+}
+
+void TModule::AddinHelperPropertiesCharsetGet(TAddin& sender, TValue& value) {
+  value = TValue(ClientOf(sender).Charset());
+}
+
+void TModule::AddinHelperPropertiesCharsetSet(TAddin& sender, TValue& value) {
+  const std::string name = value.ToString();
+  if (!ClientOf(sender).SetCharset(name)) {
+    throw addin::TAddinError(
+        "Charset takes a character set name of letters, digits and '_' "
+        "(at most " +
+        std::to_string(mysql::kMaxCharsetNameLength) + "), not '" + name + "'");
+  }
 }
 
 }  // namespace connection

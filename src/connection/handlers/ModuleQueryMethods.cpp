@@ -1,6 +1,7 @@
 // Statements and row navigation: Query keeps what a statement returns as the
-// object's current result, Execute runs one for its effect, and the
-// navigation methods move over the current result.
+// object's current result (NextResult its further results), Execute runs one
+// for its effect, Escape makes text safe to put into one, and the navigation
+// methods move over the current result.
 #include <new>
 #include <optional>
 #include <string>
@@ -51,6 +52,13 @@ std::optional<std::string> StatementOf(mysql::TMysqlClient& client, const addin:
   }
 }
 
+// What a statement's result becomes: the current result, unless the
+// statement failed (then none, even when one came back); the answer is 1 or 0.
+void KeepOutcome(TDalvora& object, mysql::TQueryResult outcome, platform::TOleVariant& value) {
+  if (outcome.Ok) object.ReplaceResult(std::move(outcome.Result));
+  value = Flag(outcome.Ok);
+}
+
 // The buffered switch is on only for a value equal to the number 1.
 bool AsksForBuffered(const platform::TOleVariant& value) {
   try {
@@ -75,11 +83,16 @@ void TModule::AddinHelperMethodsQueryCallAsFunc(TAddin& sender, TParams& params,
     value = Flag(false);
     return;
   }
-  mysql::TQueryResult outcome =
-      object.Client().Query(*statement, AsksForBuffered(Param(params, 2)));
-  // A failed statement leaves no current result, even one that came back.
-  if (outcome.Ok) object.ReplaceResult(std::move(outcome.Result));
-  value = Flag(outcome.Ok);
+  const bool buffered = AsksForBuffered(Param(params, 2));
+  object.SetResultsBuffered(buffered);
+  KeepOutcome(object, object.Client().Query(*statement, buffered), value);
+}
+
+void TModule::AddinHelperMethodsNextResultCallAsFunc(TAddin& sender, TParams&, TValue& value) {
+  TDalvora& object = TDalvora::Of(sender);
+  // The current result goes first: the end of its rows says whether another follows.
+  object.ReplaceResult(nullptr);
+  KeepOutcome(object, object.Client().NextResult(object.ResultsBuffered()), value);
 }
 
 void TModule::AddinHelperMethodsExecuteGetDefaultParam(TAddin&, std::int32_t index, TValue& value) {
@@ -96,11 +109,28 @@ void TModule::AddinHelperMethodsExecuteCallAsFunc(TAddin& sender, TParams& param
     return;
   }
   // Read before the result goes: draining its rows rewrites the count.
-  const std::uint64_t count = client.AffectedRows();
+  std::uint64_t count = client.AffectedRows();
   // The whole reply is read before the answer: a statement that fails after
   // its first rows (a procedure raising an error, a lost connection) failed.
   outcome.Result.reset();
-  value = client.LastErrorNo() == 0 ? Int64Bits(count) : TValue(-1);
+  if (client.LastErrorNo() != 0) {
+    value = TValue(-1);
+    return;
+  }
+  // A procedure's further results, and its final status with the count of
+  // the last statement it ran.
+  if (client.HasPendingResults()) {
+    if (!client.DropPendingResults()) {
+      value = TValue(-1);
+      return;
+    }
+    count = client.AffectedRows();
+  }
+  value = Int64Bits(count);
+}
+
+void TModule::AddinHelperMethodsEscapeCallAsFunc(TAddin& sender, TParams& params, TValue& value) {
+  value = TValue(TDalvora::Of(sender).Client().Escape(Param(params, 0).ToString()));
 }
 
 void TModule::AddinHelperMethodsLastRowReadCallAsFunc(TAddin& sender, TParams&, TValue& value) {

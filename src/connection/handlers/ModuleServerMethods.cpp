@@ -202,6 +202,7 @@ void TModule::AddinHelperMethodsCloneCallAsFunc(TAddin& sender, TParams&, TValue
     addin::HostPut(clone, "AllowPublicKeyRetrieval", Flag(client.AllowPublicKeyRetrieval()));
     addin::HostPut(clone, "ServerPublicKey", TValue(client.ServerPublicKey()));
     addin::HostPut(clone, "Compress", Flag(client.Compress()));
+    addin::HostPut(clone, "Charset", TValue(client.Charset()));
     if (client.Connected()) {
       // A clone the server refuses is still a clone, just not connected.
       try {
