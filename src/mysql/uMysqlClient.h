@@ -465,8 +465,11 @@ class TMysqlClient final : private TRowSource {
   [[nodiscard]] bool RecentlyAnswered();
   // Writes the ping and the statement at once and reads the ping's answer.
   // A connection lost on the way is reported (2013) and the statement never
-  // sent again: it may have run.
-  [[nodiscard]] bool SendWithPing(std::string_view statement);
+  // sent again: it may have run. Unanswered: the server closed the connection
+  // before answering anything, so nothing sent has run; the connection is
+  // given up as after a failed ping, and the statement may go on another.
+  enum class TPipelined { Sent, Lost, Unanswered };
+  [[nodiscard]] TPipelined SendWithPing(std::string_view statement);
   void NoteReply() { lastReply_ = TClock::now(); }
   // The answer to the request for session reports sent with a statement.
   [[nodiscard]] bool ReadTrackingAnswer();

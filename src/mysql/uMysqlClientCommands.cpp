@@ -114,13 +114,16 @@ TQueryResult TMysqlClient::RunQuery(std::string_view statement, bool buffered) {
     // A reconnect made on the way (by the ping, or after a failed write)
     // must know whether this statement reads the last insert id.
     const TValueScope reading(statementReadsInsertId_, effects.ReadsInsertId);
+    TPipelined pipelined = TPipelined::Unanswered;
     if (shouldReconnect_ && RecentlyAnswered()) {
       if (insertIdLost_ && effects.ReadsInsertId) {
         RefuseInsertIdReader();
         return outcome;
       }
-      if (!SendWithPing(statement)) return outcome;
-    } else {
+      pipelined = SendWithPing(statement);
+      if (pipelined == TPipelined::Lost) return outcome;
+    }
+    if (pipelined == TPipelined::Unanswered) {
       if (shouldReconnect_ && !Ping()) return outcome;
       if (!AskForTracking()) return outcome;
       if (insertIdLost_ && effects.ReadsInsertId) {
@@ -155,7 +158,7 @@ bool TMysqlClient::RecentlyAnswered() {
          TClock::now() - *lastReply_ < kRecentReply && net_.QuietlyOpen();
 }
 
-bool TMysqlClient::SendWithPing(std::string_view statement) {
+TMysqlClient::TPipelined TMysqlClient::SendWithPing(std::string_view statement) {
   StartReply();
   // A new session's request for session reports goes first, then the ping,
   // then the statement: one write, and the answers in that order.
@@ -174,8 +177,10 @@ bool TMysqlClient::SendWithPing(std::string_view statement) {
   // (several, for a statement of 16 MiB or more).
   const std::uint8_t statementAnswer = net_.SequenceNumber();
   // Nothing goes when the commands could not be put together (memory).
+  const std::uint64_t sentBefore = net_.BytesSent();
+  const std::uint64_t receivedBefore = net_.BytesReceived();
   const int sent = net_.EndBatch(written);
-  if (!written && net_.LastErrorNo() == ErrOutOfMemory) return false;
+  if (!written && net_.LastErrorNo() == ErrOutOfMemory) return TPipelined::Lost;
   if (sent == 0 && written) {
     const TReadDeadlineScope bound(net_, connectTimeout_);
     // The request's and the ping's answers count their packets from 1. A
@@ -190,17 +195,25 @@ bool TMysqlClient::SendWithPing(std::string_view statement) {
     if (inStep) {
       net_.SetSequenceNumber(statementAnswer);
       ClearError();
-      return true;
+      return TPipelined::Sent;
     }
   }
-  // Lost with the statement on its way: it may have run, so it is not sent
-  // again, and the loss is what the script learns.
+  // The server runs commands in order and answers each before reading the
+  // next. None of the bytes sent, or an orderly close with nothing of any
+  // answer before it (a connection killed a moment ago, whose close had not
+  // arrived yet), means nothing sent has run: the loss is the ping's, as if
+  // it had been awaited. Anything else may have run the statement.
+  const bool unanswered = net_.BytesSent() == sentBefore ||
+                          (net_.BytesReceived() == receivedBefore && net_.ReadEndOfStream());
   net_.Close();
   FreeFields();
   NoteLostConnection();
   EndSession();
+  if (unanswered) return TPipelined::Unanswered;
+  // Lost with the statement on its way: it is not sent again, and the loss is
+  // what the script learns.
   net_.SetClientError(ErrServerLost);
-  return false;
+  return TPipelined::Lost;
 }
 
 bool TMysqlClient::ReadTrackingAnswer() {

@@ -377,8 +377,11 @@ bool TMysqlNet::SendAll(const std::uint8_t* data, std::size_t length, int& retri
     }
     return true;
   }
-  return TransferAll(vio_, length, retries,
-                     [&](std::size_t done, int chunk) { return vio_.Write(data + done, chunk); });
+  return TransferAll(vio_, length, retries, [&](std::size_t done, int chunk) {
+    const int count = vio_.Write(data + done, chunk);
+    if (count > 0) bytesSent_ += static_cast<std::uint64_t>(count);
+    return count;
+  });
 }
 
 // --- Reading ------------------------------------------------------------------
@@ -386,6 +389,7 @@ bool TMysqlNet::SendAll(const std::uint8_t* data, std::size_t length, int& retri
 int TMysqlNet::ReadPacket() {
   outOfMemory_ = false;
   readTimedOut_ = false;
+  readEndOfStream_ = false;
   RestoreSavedByte();
   lastLength_ = 0;
   const int result = NextPacket();
@@ -575,8 +579,13 @@ bool TMysqlNet::ReadSome(TByteBuffer& into, std::size_t& end, int& retries) {
     const int count = vio_.Read(into.data() + end, room);
     if (count > 0) {
       end += static_cast<std::size_t>(count);
+      bytesReceived_ += static_cast<std::uint64_t>(count);
       fullReads_ = count == room ? fullReads_ + 1 : 0;
       return true;
+    }
+    if (count == 0) {
+      readEndOfStream_ = true;
+      return false;
     }
     if (retries < kMaxRetries && vio_.ShouldRetry()) {
       ++retries;

@@ -152,6 +152,12 @@ class TMysqlNet {
   }
   // The last failed read gave up at the deadline or the silence limit.
   [[nodiscard]] bool ReadTimedOut() const { return readTimedOut_; }
+  // The last failed read met the end of the stream: the peer closed it in
+  // order, after everything it had sent.
+  [[nodiscard]] bool ReadEndOfStream() const { return readEndOfStream_; }
+  // Bytes the transport took and gave so far, on this and earlier connections.
+  [[nodiscard]] std::uint64_t BytesReceived() const { return bytesReceived_; }
+  [[nodiscard]] std::uint64_t BytesSent() const { return bytesSent_; }
 
   // Switches the connection to TLS, the SSL request having been sent: nothing
   // received may be pending (a server that spoke first is out of step). The
@@ -269,6 +275,9 @@ class TMysqlNet {
   bool readTimedOut_ = false;
   // Reads of the transport in a row that took all the room they were given.
   int fullReads_ = 0;
+  bool readEndOfStream_ = false;
+  std::uint64_t bytesReceived_ = 0;
+  std::uint64_t bytesSent_ = 0;
   // The packet being read did not fit in memory (reported as 2008).
   bool outOfMemory_ = false;
   std::function<void()> beforeBufferChange_;

@@ -1,8 +1,9 @@
 // The ping before a statement (ShouldReconnect) travels in the same write as
 // the statement when the connection answered a moment ago and shows no sign
 // of having been closed: one round trip per statement, the same bytes in the
-// same order. A loss after both went out fails the statement, which is never
-// sent again; a connection already closed is found by the ping first.
+// same order. A loss after an answer began fails the statement, which is never
+// sent again; a connection closed before it answered anything is replaced as
+// by an awaited ping; one already closed is found by the ping first.
 
 #include <gtest/gtest.h>
 
@@ -72,10 +73,12 @@ TEST(PingAlongside, AStatementOfSeveralPacketsIsAnsweredInItsOwnSequence) {
   EXPECT_EQ(s.client.AffectedRows(), 1u);
 }
 
-TEST(PingAlongside, ALossAfterBothWentOutIsReportedAndTheStatementNeverSentAgain) {
+TEST(PingAlongside, ALossAfterAnAnswerBeganIsReportedAndTheStatementNeverSentAgain) {
   Answering s;
   ASSERT_TRUE(s.client.Connect());
-  s.first->Answer({});  // the server goes away with both commands on their way
+  // The server began answering, so it may have gone on to run the statement.
+  s.first->Answer(Slice(s.script.Ok(), 0, 3));
+  s.first->Reply({});
   auto second = s.Connection();
   EXPECT_FALSE(s.client.Query("insert into t values (1)", true).Ok);
   EXPECT_EQ(s.client.LastErrorNo(), ErrServerLost);
@@ -85,6 +88,31 @@ TEST(PingAlongside, ALossAfterBothWentOutIsReportedAndTheStatementNeverSentAgain
   EXPECT_TRUE(s.client.Query("insert into t values (2)", true).Ok) << s.client.LastError();
   EXPECT_EQ(s.Commands(*second),
             (std::vector<Bytes>{kPing, QueryCommand("insert into t values (2)")}));
+}
+
+TEST(PingAlongside, AConnectionClosedBeforeAnsweringAnythingIsReplacedAsByAnAwaitedPing) {
+  // Killed a moment before, its close not yet arrived: nothing sent has run.
+  Answering s;
+  ASSERT_TRUE(s.client.Connect());
+  s.first->Answer({});
+  auto second = s.Connection();
+  second->Answer(s.script.Ok());
+  second->Answer(s.script.Ok(2, 1));
+  EXPECT_TRUE(s.client.Query("insert into t values (1)", true).Ok) << s.client.LastError();
+  EXPECT_EQ(s.client.AffectedRows(), 1u);
+  EXPECT_EQ(s.Commands(*second),
+            (std::vector<Bytes>{kPing, QueryCommand("insert into t values (1)")}));
+
+  // Inside a transaction the same close loses the transaction, as ever.
+  Answering t;
+  ASSERT_TRUE(t.client.Connect());
+  t.first->Answer(Concat({t.script.Ok(), t.script.Ok(std::uint16_t{3}, 0)}));
+  ASSERT_TRUE(t.client.Query("start transaction", true).Ok) << t.client.LastError();
+  t.first->Answer({});
+  t.Connection();
+  EXPECT_FALSE(t.client.Query("insert into t values (1)", true).Ok);
+  EXPECT_EQ(t.client.LastErrorNo(), ErrTransactionLost);
+  EXPECT_EQ(t.server.Opened(), 1) << "no new connection inside a transaction";
 }
 
 TEST(PingAlongside, AConnectionTheServerClosedIsFoundByThePingFirst) {

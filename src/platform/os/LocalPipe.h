@@ -58,6 +58,8 @@ class TLocalPipe final : public TByteStream {
   // One read or write on the pipe (opened for overlapped I/O), waiting at
   // most `milliseconds` (negative: no limit) for it to finish.
   int Transfer(bool write, void* data, int size, std::int64_t milliseconds);
+  // The result of a read or write the system refused.
+  int Failed(bool write);
 #endif
 
   intptr_t handle_;

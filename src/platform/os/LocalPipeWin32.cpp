@@ -84,10 +84,7 @@ int TLocalPipe::Transfer(bool write, void* data, int size, std::int64_t millisec
   DWORD count = 0;
   const BOOL done = write ? WriteFile(pipe, data, static_cast<DWORD>(size), nullptr, &operation)
                           : ReadFile(pipe, data, static_cast<DWORD>(size), nullptr, &operation);
-  if (!done && GetLastError() != ERROR_IO_PENDING) {
-    lastIoError_ = TIoError::Other;
-    return -1;
-  }
+  if (!done && GetLastError() != ERROR_IO_PENDING) return Failed(write);
   if (!done) {
     const DWORD wait =
         milliseconds < 0 || milliseconds >= INFINITE ? INFINITE : static_cast<DWORD>(milliseconds);
@@ -100,12 +97,20 @@ int TLocalPipe::Transfer(bool write, void* data, int size, std::int64_t millisec
       return -1;
     }
   }
-  if (!GetOverlappedResult(pipe, &operation, &count, TRUE)) {
-    lastIoError_ = TIoError::Other;
-    return -1;
-  }
+  if (!GetOverlappedResult(pipe, &operation, &count, TRUE)) return Failed(write);
   lastIoError_ = TIoError::None;
   return static_cast<int>(count);
+}
+
+int TLocalPipe::Failed(bool write) {
+  // A read from a pipe the server closed is the end of the stream, as on a
+  // socket: everything the server wrote before closing has been read.
+  if (!write && GetLastError() == ERROR_BROKEN_PIPE) {
+    lastIoError_ = TIoError::None;
+    return 0;
+  }
+  lastIoError_ = TIoError::Other;
+  return -1;
 }
 
 bool TLocalPipe::WaitReadable(std::int64_t milliseconds) {
