@@ -1,3 +1,4 @@
+#include <chrono>
 #include <stdexcept>
 
 #include "bench/Cases.h"
@@ -18,6 +19,44 @@ Digest RawFloor(const CaseArgs& args) {
     digest.Rows += static_cast<std::uint64_t>(rows);
   }
   return digest;
+}
+
+}  // namespace bench
+
+namespace bench {
+
+namespace {
+
+// The statement --repeat times on one connection, each time with a ping in
+// the same write or without: what the server's answer to the ping costs
+// whatever the client.
+Digest RawStatements(const CaseArgs& args, bool withPing) {
+  RawClient client;
+  if (!client.Connect("127.0.0.1", args.Port, kBenchUser))
+    throw std::runtime_error("floor: " + client.Error());
+  Digest digest;
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < args.Repeat; ++i) {
+    if (!client.SendQuery(args.Statement, withPing))
+      throw std::runtime_error("floor: " + client.Error());
+    const std::int64_t rows =
+        client.ReadReply([](std::span<const std::uint8_t>) {}, withPing ? 2 : 1);
+    if (rows < 0) throw std::runtime_error("floor: " + client.Error());
+    digest.Rows += static_cast<std::uint64_t>(rows);
+  }
+  ReportTimed(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  client.Quit();
+  return digest;
+}
+
+}  // namespace
+
+Digest RawFloorStatements(const CaseArgs& args) {
+  return RawStatements(args, false);
+}
+
+Digest RawFloorStatementsPing(const CaseArgs& args) {
+  return RawStatements(args, true);
 }
 
 }  // namespace bench

@@ -1,4 +1,5 @@
 // orbelin's protocol client (TMysqlClient) alone, linked into the benchmark.
+#include <chrono>
 #include <memory>
 #include <stdexcept>
 
@@ -15,6 +16,7 @@ std::unique_ptr<TMysqlClient> Connect(const CaseArgs& args, bool reconnect = tru
   auto client = std::make_unique<TMysqlClient>();
   client->SetCompress(args.Compress);
   client->SetShouldReconnect(reconnect);
+  if (args.Tls) client->SetSslMode(TSslMode::Required);
   if (!client->ConnectTo("127.0.0.1", kBenchUser, "", "", args.Port, "", false,
                          client->ClientFlag()))
     throw std::runtime_error("orbelin: connect failed: " + client->LastError());
@@ -45,15 +47,19 @@ Digest Read(const CaseArgs& args, bool buffered) {
   return digest;
 }
 
+// Runs the statement buffered and walks its rows, if it has any.
+void RunStatement(TMysqlClient& client, const std::string& statement, Digest& digest) {
+  TQueryResult outcome = client.Query(statement, true);
+  if (!outcome.Ok) throw std::runtime_error("orbelin: query failed: " + client.LastError());
+  if (outcome.Result) WalkRows(*outcome.Result, digest);
+}
+
 Digest Statements(const CaseArgs& args, bool reconnect) {
   const auto client = Connect(args, reconnect);
   Digest digest;
-  for (int i = 0; i < args.Repeat; ++i) {
-    TQueryResult outcome = client->Query(args.Statement, true);
-    if (!outcome.Ok || !outcome.Result)
-      throw std::runtime_error("orbelin: query failed: " + client->LastError());
-    WalkRows(*outcome.Result, digest);
-  }
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < args.Repeat; ++i) RunStatement(*client, args.Statement, digest);
+  ReportTimed(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   return digest;
 }
 
@@ -73,6 +79,19 @@ Digest OrbelinStatements(const CaseArgs& args) {
 
 Digest OrbelinStatementsNoPing(const CaseArgs& args) {
   return Statements(args, false);
+}
+
+Digest OrbelinConnect(const CaseArgs& args) {
+  Digest digest;
+  std::chrono::steady_clock::duration timed{};
+  for (int i = 0; i < args.Repeat; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto client = Connect(args);
+    RunStatement(*client, args.Statement, digest);
+    timed += std::chrono::steady_clock::now() - start;
+  }
+  ReportTimed(std::chrono::duration<double>(timed).count());
+  return digest;
 }
 
 }  // namespace bench
