@@ -169,13 +169,16 @@ bool TMysqlClient::SendWithPing(std::string_view statement) {
   written = written && net_.WriteCommand(COM_PING, {}) == 0;
   net_.Clear();
   written = written && net_.WriteCommand(COM_QUERY, AsBytes(statement)) == 0;
+  // The statement's answer numbers its packets on from the statement's own
+  // (several, for a statement of 16 MiB or more).
+  const std::uint8_t statementAnswer = net_.SequenceNumber();
   // Nothing goes when the commands could not be put together (memory).
   const int sent = net_.EndBatch(written);
   if (!written && net_.LastErrorNo() == ErrOutOfMemory) return false;
   if (sent == 0 && written) {
     const TReadDeadlineScope bound(net_, connectTimeout_);
-    // Each command's answer counts its packets from 1. A server error in
-    // answer to the request or the ping still leaves the statement's answer
+    // The request's and the ping's answers count their packets from 1. A
+    // server error in answer to either still leaves the statement's answer
     // to come: the stream stays in step and the statement reports.
     net_.SetSequenceNumber(1);
     bool inStep = !askTracking || (ReadTrackingAnswer() && net_.IsOpen());
@@ -184,7 +187,7 @@ bool TMysqlClient::SendWithPing(std::string_view statement) {
       inStep = SafeRead() >= 0 || net_.IsOpen();
     }
     if (inStep) {
-      net_.SetSequenceNumber(1);
+      net_.SetSequenceNumber(statementAnswer);
       ClearError();
       return true;
     }

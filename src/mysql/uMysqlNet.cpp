@@ -605,6 +605,8 @@ bool TMysqlNet::AwaitData() {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(*limit - TClock::now());
     if (left.count() <= 0) break;
     if (vio_.WaitForData(std::min(left, kLongestWait).count())) return true;
+    // A wait that was given all the time left has used it up.
+    if (left <= kLongestWait) break;
   }
   readTimedOut_ = true;
   return false;

@@ -62,6 +62,16 @@ TEST(PingAlongside, OneWriteCarriesThePingAndTheStatement) {
   }
 }
 
+TEST(PingAlongside, AStatementOfSeveralPacketsIsAnsweredInItsOwnSequence) {
+  Answering s;
+  ASSERT_TRUE(s.client.Connect());
+  // Two packets (0xFFFFFF bytes and the rest): the answer is numbered 2.
+  const std::string statement = "insert into t values ('" + std::string(0xFFFFFF, 'v') + "')";
+  s.first->Answer(Concat({s.script.Ok(), s.script.ReplyFrom({OkPayload(1)}, 2, 2)}));
+  EXPECT_TRUE(s.client.Query(statement, true).Ok) << s.client.LastError();
+  EXPECT_EQ(s.client.AffectedRows(), 1u);
+}
+
 TEST(PingAlongside, ALossAfterBothWentOutIsReportedAndTheStatementNeverSentAgain) {
   Answering s;
   ASSERT_TRUE(s.client.Connect());

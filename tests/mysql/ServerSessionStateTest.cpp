@@ -32,6 +32,8 @@ class ServerSessionState : public ServerTest, public ::testing::WithParamInterfa
     Configure(*client, server_, server_.Native, Transport::Tcp, GetParam().Compressed);
     client->SetSessionTracking(GetParam().Tracked);
     EXPECT_TRUE(client->Connect()) << client->LastError();
+    // The request for session reports goes with the first statement.
+    EXPECT_EQ(QueryValue(*client, "SELECT 1"), "1");
     EXPECT_EQ(client->SessionTracked(), GetParam().Tracked);
     return client;
   }
