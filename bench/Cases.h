@@ -3,6 +3,7 @@
 // the replay server and prints one digest line, so the parent can check that
 // every client read the same rows and values.
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -49,6 +50,14 @@ inline constexpr const char* kBenchUser = "bench";
 // first statement, without the process around them): prints the seconds for
 // RunChild to read.
 void ReportTimed(double seconds);
+
+// How long `work` took, in seconds.
+template <typename Work>
+double SecondsOf(Work work) {
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
 // orbelin's protocol client alone: buffered or row by row, every value
 // walked; the statement repeated on one connection.

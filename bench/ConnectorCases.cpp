@@ -1,7 +1,6 @@
 // MariaDB Connector/C, the reference client, doing what the orbelin cases do.
 #include <mysql.h>
 
-#include <chrono>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -46,15 +45,18 @@ Result Query(MYSQL* connection, const std::string& statement, bool buffered) {
   return result;
 }
 
-// A statement without a result set (an INSERT): its OK was read, nothing to
-// walk.
-Result QueryAny(MYSQL* connection, const std::string& statement) {
+void WalkRows(MYSQL_RES* result, Digest& digest);
+
+// Runs the statement buffered and walks its rows, if it has any (an INSERT
+// has none).
+void RunStatement(MYSQL* connection, const std::string& statement, Digest& digest) {
   if (mysql_real_query(connection, statement.data(), statement.size()) != 0)
     throw std::runtime_error(std::string("Connector/C: query failed: ") + mysql_error(connection));
-  Result result(mysql_store_result(connection));
-  if (!result && mysql_field_count(connection) != 0)
+  const Result result(mysql_store_result(connection));
+  if (result)
+    WalkRows(result.get(), digest);
+  else if (mysql_field_count(connection) != 0)
     throw std::runtime_error(std::string("Connector/C: ") + mysql_error(connection));
-  return result;
 }
 
 void WalkRows(MYSQL_RES* result, Digest& digest) {
@@ -91,25 +93,23 @@ Digest ConnectorRowByRow(const CaseArgs& args) {
 Digest ConnectorStatements(const CaseArgs& args) {
   const Connection connection = Connect(args);
   Digest digest;
-  const auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < args.Repeat; ++i)
-    if (const Result result = QueryAny(connection.get(), args.Statement))
-      WalkRows(result.get(), digest);
-  ReportTimed(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  ReportTimed(SecondsOf([&] {
+    for (int i = 0; i < args.Repeat; ++i) RunStatement(connection.get(), args.Statement, digest);
+  }));
   return digest;
 }
 
 Digest ConnectorConnect(const CaseArgs& args) {
   Digest digest;
-  std::chrono::steady_clock::duration timed{};
+  double timed = 0;
   for (int i = 0; i < args.Repeat; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    const Connection connection = Connect(args);
-    if (const Result result = QueryAny(connection.get(), args.Statement))
-      WalkRows(result.get(), digest);
-    timed += std::chrono::steady_clock::now() - start;
+    Connection connection;  // closed untimed
+    timed += SecondsOf([&] {
+      connection = Connect(args);
+      RunStatement(connection.get(), args.Statement, digest);
+    });
   }
-  ReportTimed(std::chrono::duration<double>(timed).count());
+  ReportTimed(timed);
   return digest;
 }
 

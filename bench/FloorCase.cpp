@@ -1,4 +1,3 @@
-#include <chrono>
 #include <stdexcept>
 
 #include "bench/Cases.h"
@@ -35,16 +34,16 @@ Digest RawStatements(const CaseArgs& args, bool withPing) {
   if (!client.Connect("127.0.0.1", args.Port, kBenchUser))
     throw std::runtime_error("floor: " + client.Error());
   Digest digest;
-  const auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < args.Repeat; ++i) {
-    if (!client.SendQuery(args.Statement, withPing))
-      throw std::runtime_error("floor: " + client.Error());
-    const std::int64_t rows =
-        client.ReadReply([](std::span<const std::uint8_t>) {}, withPing ? 2 : 1);
-    if (rows < 0) throw std::runtime_error("floor: " + client.Error());
-    digest.Rows += static_cast<std::uint64_t>(rows);
-  }
-  ReportTimed(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  ReportTimed(SecondsOf([&] {
+    for (int i = 0; i < args.Repeat; ++i) {
+      const std::int64_t rows =
+          client.SendQuery(args.Statement, withPing)
+              ? client.ReadReply([](std::span<const std::uint8_t>) {}, withPing ? 2 : 1)
+              : -1;
+      if (rows < 0) throw std::runtime_error("floor: " + client.Error());
+      digest.Rows += static_cast<std::uint64_t>(rows);
+    }
+  }));
   client.Quit();
   return digest;
 }

@@ -22,6 +22,19 @@ struct FreeCertificate {
   void operator()(X509* certificate) const { X509_free(certificate); }
 };
 
+// Calls `transfer` (SSL_read or SSL_write) until all of `data` has gone
+// through; false when it fails.
+template <typename Byte, typename Transfer>
+bool TransferAll(std::span<Byte> data, Transfer transfer, SSL* ssl) {
+  while (!data.empty()) {
+    const int piece = static_cast<int>(std::min<std::size_t>(data.size(), INT_MAX));
+    const int count = transfer(ssl, data.data(), piece);
+    if (count <= 0) return false;
+    data = data.subspan(static_cast<std::size_t>(count));
+  }
+  return true;
+}
+
 void Require(bool ok, const char* what) {
   if (!ok) throw std::runtime_error(std::string("TLS server: cannot ") + what);
 }
@@ -69,23 +82,11 @@ TlsSocket::~TlsSocket() {
 }
 
 bool TlsSocket::WriteAll(std::span<const std::uint8_t> data) {
-  while (!data.empty()) {
-    const int piece = static_cast<int>(std::min<std::size_t>(data.size(), INT_MAX));
-    const int sent = SSL_write(ssl_, data.data(), piece);
-    if (sent <= 0) return false;
-    data = data.subspan(static_cast<std::size_t>(sent));
-  }
-  return true;
+  return TransferAll(data, SSL_write, ssl_);
 }
 
 bool TlsSocket::ReadExactly(std::span<std::uint8_t> data) {
-  while (!data.empty()) {
-    const int piece = static_cast<int>(std::min<std::size_t>(data.size(), INT_MAX));
-    const int count = SSL_read(ssl_, data.data(), piece);
-    if (count <= 0) return false;
-    data = data.subspan(static_cast<std::size_t>(count));
-  }
-  return true;
+  return TransferAll(data, SSL_read, ssl_);
 }
 
 }  // namespace bench
