@@ -27,6 +27,7 @@ const std::vector<CaseEntry>& AllCases() {
       {"orbelin-rowbyrow", OrbelinRowByRow},
       {"orbelin-statements", OrbelinStatements},
       {"orbelin-statements-noping", OrbelinStatementsNoPing},
+      {"orbelin-statements-pingwait", OrbelinStatementsPingAwaited},
       {"orbelin-connect", OrbelinConnect},
       {"cc-buffered", ConnectorBuffered},
       {"cc-rowbyrow", ConnectorRowByRow},

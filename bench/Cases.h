@@ -65,6 +65,8 @@ Digest OrbelinBuffered(const CaseArgs& args);
 Digest OrbelinRowByRow(const CaseArgs& args);
 Digest OrbelinStatements(const CaseArgs& args);
 Digest OrbelinStatementsNoPing(const CaseArgs& args);
+// Each statement after a ping whose answer it awaits: two round trips.
+Digest OrbelinStatementsPingAwaited(const CaseArgs& args);
 // Connects, runs the statement and closes, --repeat times; times the connect
 // and the statement's answer.
 Digest OrbelinConnect(const CaseArgs& args);
