@@ -81,8 +81,8 @@ std::string ReadTable(const Medians& m, const std::string& prefix) {
 void AddNetworkJobs(const NetworkPlan& plan, std::map<std::string, Job>& jobs) {
   jobs["lat-orb-ins"] = {"orbelin-statements", kInsert, false, kLatencyStatements,
                          Endpoint::Delayed};
-  jobs["lat-orb-ins-pingwait"] = {"orbelin-statements-pingwait", kInsert, false,
-                                  kLatencyStatements, Endpoint::Delayed};
+  jobs["lat-orb-ins-pingwait"] = {"orbelin-statements-pingwait", kInsert, false, kLatencyStatements,
+                                  Endpoint::Delayed};
   jobs["lat-cc-ins"] = {"cc-statements", kInsert, false, kLatencyStatements, Endpoint::Delayed};
   jobs["lat-orb-connect"] = {"orbelin-connect", kInsert, false, kLatencyConnects,
                              Endpoint::Delayed};
@@ -115,7 +115,8 @@ std::vector<std::string> NetworkFullReads(const NetworkPlan& plan) {
 }
 
 std::vector<std::vector<std::string>> NetworkSameWork() {
-  return {{"lat-orb-ins", "lat-orb-ins-pingwait", "lat-cc-ins"}, {"lat-orb-connect", "lat-cc-connect"}};
+  return {{"lat-orb-ins", "lat-orb-ins-pingwait", "lat-cc-ins"},
+          {"lat-orb-connect", "lat-cc-connect"}};
 }
 
 std::string LatencyTable(const Medians& m) {

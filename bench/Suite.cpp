@@ -73,12 +73,24 @@ std::map<std::string, Job> TimedJobs(std::uint64_t someRows, const NetworkPlan& 
 }
 
 // Jobs counted under strace (slow, so once each): statements and reads.
-const std::vector<std::string> kTracedJobs = {
-    "idle",           "orb-stm",          "orb-stm-0",        "orb-stm-noping",
-    "orb-stm-noping-0", "orb-stm-pingwait", "orb-stm-pingwait-0", "cc-stm",
-    "cc-stm-0",       "floor-stm",        "floor-stm-0",      "floor-stm-ping",
-    "floor-stm-ping-0", "orb-buf-some",   "orb-rbr-some",     "cc-buf-some",
-    "cc-rbr-some",    "floor-some"};
+const std::vector<std::string> kTracedJobs = {"idle",
+                                              "orb-stm",
+                                              "orb-stm-0",
+                                              "orb-stm-noping",
+                                              "orb-stm-noping-0",
+                                              "orb-stm-pingwait",
+                                              "orb-stm-pingwait-0",
+                                              "cc-stm",
+                                              "cc-stm-0",
+                                              "floor-stm",
+                                              "floor-stm-0",
+                                              "floor-stm-ping",
+                                              "floor-stm-ping-0",
+                                              "orb-buf-some",
+                                              "orb-rbr-some",
+                                              "cc-buf-some",
+                                              "cc-rbr-some",
+                                              "floor-some"};
 
 std::map<std::string, Job> TracedJobs(const std::map<std::string, Job>& timed) {
   std::map<std::string, Job> jobs = timed;
