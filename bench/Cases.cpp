@@ -1,5 +1,7 @@
 #include "bench/Cases.h"
 
+#include <iostream>
+
 namespace bench {
 
 namespace {
@@ -8,6 +10,10 @@ Digest Idle(const CaseArgs&) {
   return {};
 }
 }  // namespace
+
+void ReportTimed(double seconds) {
+  std::cout << "timed_s " << seconds << std::endl;
+}
 
 std::string Digest::Line() const {
   return "rows " + std::to_string(Rows) + " values " + std::to_string(Values) + " bytes " +
@@ -21,10 +27,15 @@ const std::vector<CaseEntry>& AllCases() {
       {"orbelin-rowbyrow", OrbelinRowByRow},
       {"orbelin-statements", OrbelinStatements},
       {"orbelin-statements-noping", OrbelinStatementsNoPing},
+      {"orbelin-statements-pingwait", OrbelinStatementsPingAwaited},
+      {"orbelin-connect", OrbelinConnect},
       {"cc-buffered", ConnectorBuffered},
       {"cc-rowbyrow", ConnectorRowByRow},
       {"cc-statements", ConnectorStatements},
+      {"cc-connect", ConnectorConnect},
       {"floor", RawFloor},
+      {"floor-statements", RawFloorStatements},
+      {"floor-statements-ping", RawFloorStatementsPing},
       {"host-query", HostQueryRowsCount},
       {"host-last", HostQueryLast},
       {"host-loop", HostFetchValueLoop},

@@ -3,6 +3,7 @@
 // the replay server and prints one digest line, so the parent can check that
 // every client read the same rows and values.
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@ struct CaseArgs {
   std::uint16_t Port = 0;
   std::string Statement;
   bool Compress = false;
+  bool Tls = false;       // TLS required (the server must offer it)
   int Repeat = 1;         // statements sent by the small-statement cases
   std::string AddinPath;  // orbelin.so, for the cases that go through the host
 };
@@ -44,20 +46,43 @@ const std::vector<CaseEntry>& AllCases();
 // The user name the cases log in with (the replay server accepts any).
 inline constexpr const char* kBenchUser = "bench";
 
+// Called by a case that times a part of its work itself (a connect and the
+// first statement, without the process around them): prints the seconds for
+// RunChild to read.
+void ReportTimed(double seconds);
+
+// How long `work` took, in seconds.
+template <typename Work>
+double SecondsOf(Work work) {
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 // orbelin's protocol client alone: buffered or row by row, every value
 // walked; the statement repeated on one connection.
 Digest OrbelinBuffered(const CaseArgs& args);
 Digest OrbelinRowByRow(const CaseArgs& args);
 Digest OrbelinStatements(const CaseArgs& args);
 Digest OrbelinStatementsNoPing(const CaseArgs& args);
+// Each statement after a ping whose answer it awaits: two round trips.
+Digest OrbelinStatementsPingAwaited(const CaseArgs& args);
+// Connects, runs the statement and closes, --repeat times; times the connect
+// and the statement's answer.
+Digest OrbelinConnect(const CaseArgs& args);
 
 // MariaDB Connector/C doing the same.
 Digest ConnectorBuffered(const CaseArgs& args);
 Digest ConnectorRowByRow(const CaseArgs& args);
 Digest ConnectorStatements(const CaseArgs& args);
+Digest ConnectorConnect(const CaseArgs& args);
 
 // Reads the reply in large pieces and only finds where the packets end.
 Digest RawFloor(const CaseArgs& args);
+// One-row statements on one connection, alone or each with a ping in the
+// same write; only the packets' ends are found.
+Digest RawFloorStatements(const CaseArgs& args);
+Digest RawFloorStatementsPing(const CaseArgs& args);
 
 // The add-in through the host emulator, by late-bound calls as a script
 // makes them.

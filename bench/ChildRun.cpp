@@ -28,12 +28,20 @@ std::vector<char*> ArgvOf(const std::vector<std::string>& argv) {
 }
 
 constexpr std::string_view kPeakLine = "peak_kb ";
+constexpr std::string_view kTimedLine = "timed_s ";
 
 // The peak a child printed, or -1.
 std::int64_t ReportedPeak(const std::string& output) {
   const std::size_t at = output.find(kPeakLine);
   if (at == std::string::npos) return -1;
   return std::stoll(output.substr(at + kPeakLine.size()));
+}
+
+// The seconds a case timed itself, or -1.
+double ReportedTimed(const std::string& output) {
+  const std::size_t at = output.find(kTimedLine);
+  if (at == std::string::npos) return -1;
+  return std::stod(output.substr(at + kTimedLine.size()));
 }
 
 }  // namespace
@@ -80,6 +88,7 @@ ChildFigures RunChild(const std::vector<std::string>& argv) {
   figures.SystemSeconds = Seconds(usage.ru_stime);
   figures.PeakKb = ReportedPeak(figures.Output);
   if (figures.PeakKb < 0) figures.PeakKb = usage.ru_maxrss;
+  figures.TimedSeconds = ReportedTimed(figures.Output);
   figures.Ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   return figures;
 }

@@ -14,8 +14,9 @@ struct ChildFigures {
   double UserSeconds = 0;
   double SystemSeconds = 0;
   double WallSeconds = 0;
-  std::int64_t PeakKb = 0;  // maximum resident set size
-  std::string Output;       // what the case printed (its checksum line)
+  std::int64_t PeakKb = 0;   // maximum resident set size
+  double TimedSeconds = -1;  // what the case timed itself (ReportTimed), if it did
+  std::string Output;        // what the case printed (its checksum line)
   bool Ok = false;
 
   [[nodiscard]] double CpuSeconds() const { return UserSeconds + SystemSeconds; }

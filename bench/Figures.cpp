@@ -33,12 +33,15 @@ Median MedianOf(const std::vector<ChildFigures>& runs) {
   median.System = middle.SystemSeconds;
   median.Cpu = middle.CpuSeconds();
   std::vector<double> walls;
+  std::vector<double> timed;
   std::vector<std::int64_t> peaks;
   for (const ChildFigures& run : runs) {
     walls.push_back(run.WallSeconds);
+    timed.push_back(run.TimedSeconds);
     peaks.push_back(run.PeakKb);
   }
   median.Wall = MiddleValue(walls);
+  median.Timed = MiddleValue(timed);
   median.PeakKb = MiddleValue(peaks);
   return median;
 }

@@ -16,6 +16,8 @@ struct Median {
   double System = 0;
   double Cpu = 0;
   double Wall = 0;
+  double Timed = -1;  // what the case timed itself, -1 when it did not
+  double Waits = -1;  // behind the delaying relay: the client's waits for the server
   std::int64_t PeakKb = 0;
 };
 

@@ -21,3 +21,41 @@ Digest RawFloor(const CaseArgs& args) {
 }
 
 }  // namespace bench
+
+namespace bench {
+
+namespace {
+
+// The statement --repeat times on one connection, each time with a ping in
+// the same write or without: what the server's answer to the ping costs
+// whatever the client.
+Digest RawStatements(const CaseArgs& args, bool withPing) {
+  RawClient client;
+  if (!client.Connect("127.0.0.1", args.Port, kBenchUser))
+    throw std::runtime_error("floor: " + client.Error());
+  Digest digest;
+  ReportTimed(SecondsOf([&] {
+    for (int i = 0; i < args.Repeat; ++i) {
+      const std::int64_t rows =
+          client.SendQuery(args.Statement, withPing)
+              ? client.ReadReply([](std::span<const std::uint8_t>) {}, withPing ? 2 : 1)
+              : -1;
+      if (rows < 0) throw std::runtime_error("floor: " + client.Error());
+      digest.Rows += static_cast<std::uint64_t>(rows);
+    }
+  }));
+  client.Quit();
+  return digest;
+}
+
+}  // namespace
+
+Digest RawFloorStatements(const CaseArgs& args) {
+  return RawStatements(args, false);
+}
+
+Digest RawFloorStatementsPing(const CaseArgs& args) {
+  return RawStatements(args, true);
+}
+
+}  // namespace bench

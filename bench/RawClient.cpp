@@ -14,6 +14,7 @@ constexpr std::uint8_t kUtf8Charset = 33;
 constexpr std::size_t kAuthFiller = 23;
 constexpr std::uint8_t kComQuery = 3;
 constexpr std::uint8_t kComQuit = 1;
+constexpr std::uint8_t kComPing = 14;
 }  // namespace
 
 bool RawClient::Fail(std::string why) {
@@ -53,10 +54,11 @@ bool RawClient::Connect(const std::string& host, std::uint16_t port, std::string
   return true;
 }
 
-bool RawClient::SendQuery(std::string_view statement) {
+bool RawClient::SendQuery(std::string_view statement, bool withPing) {
   Bytes command{kComQuery};
   AppendText(command, statement);
   Bytes out;
+  if (withPing) AppendPacket(out, 0, Bytes{kComPing});
   AppendPacket(out, 0, command);
   return socket_.WriteAll(out) || Fail("cannot send the statement");
 }

@@ -18,11 +18,13 @@ class RawClient {
   // Connects and logs in as `user` (an account without a password); false
   // with Error() set when anything fails.
   [[nodiscard]] bool Connect(const std::string& host, std::uint16_t port, std::string_view user);
-  [[nodiscard]] bool SendQuery(std::string_view statement);
-  // Reads one whole reply; `onBytes` gets every piece as it arrives, packet
-  // headers included. Answers the number of rows, or -1 on failure.
+  // withPing: a ping goes first, in the same write.
+  [[nodiscard]] bool SendQuery(std::string_view statement, bool withPing = false);
+  // Reads `replies` whole replies (one per command sent); `onBytes` gets
+  // every piece as it arrives, packet headers included. Answers the number
+  // of rows of the last, or -1 on failure.
   template <typename OnBytes>
-  [[nodiscard]] std::int64_t ReadReply(OnBytes onBytes);
+  [[nodiscard]] std::int64_t ReadReply(OnBytes onBytes, int replies = 1);
   void Quit();
   [[nodiscard]] const std::string& Error() const { return error_; }
   // As the greeting gave it.
@@ -39,12 +41,16 @@ class RawClient {
 };
 
 template <typename OnBytes>
-std::int64_t RawClient::ReadReply(OnBytes onBytes) {
+std::int64_t RawClient::ReadReply(OnBytes onBytes, int replies) {
   constexpr std::size_t kReadSize = 1 << 20;
   buffer_.resize(kReadSize);
   PacketScanner scanner;
   ReplyTracker reply;
-  while (!reply.Done()) {
+  const auto next = [&](std::span<const std::uint8_t> payload) {
+    if (reply.Done() && --replies > 0) reply = ReplyTracker();
+    reply.Feed(payload);
+  };
+  while (!reply.Done() || replies > 1) {
     const long count = socket_.ReadSome(buffer_);
     if (count <= 0) {
       static_cast<void>(Fail("the connection ended inside a reply"));
@@ -52,7 +58,7 @@ std::int64_t RawClient::ReadReply(OnBytes onBytes) {
     }
     const std::span<const std::uint8_t> piece(buffer_.data(), static_cast<std::size_t>(count));
     onBytes(piece);
-    scanner.Feed(piece, [&](std::span<const std::uint8_t> payload) { reply.Feed(payload); });
+    scanner.Feed(piece, next);
   }
   return static_cast<std::int64_t>(reply.Rows());
 }

@@ -1,6 +1,10 @@
 #include "bench/ReplayServer.h"
 
+#include <cctype>
+#include <optional>
 #include <string_view>
+
+#include "bench/TlsServer.h"
 
 namespace bench {
 
@@ -8,9 +12,14 @@ namespace {
 
 constexpr std::uint32_t kCompress = 0x20;
 constexpr std::uint32_t kProtocol41 = 0x200;
-// Every capability of a 4.1+ server except encryption and the newer
-// end-of-data form (the recorded replies carry end-of-data packets).
-constexpr std::uint32_t kServerCapabilities = 0xFF7FF;
+constexpr std::uint32_t kSsl = 0x800;
+// Every capability of a 4.1+ server (reports of session changes included,
+// as MariaDB offers them) except encryption and the newer end-of-data form
+// (the recorded replies carry end-of-data packets).
+constexpr std::uint32_t kServerCapabilities = 0x8FF7FF;
+// The client's request to start TLS: its capabilities, packet limit and
+// character set, without the rest of a login.
+constexpr std::size_t kSslRequestSize = 32;
 constexpr std::uint16_t kStatusAutocommit = 0x0002;
 constexpr std::uint8_t kUtf8Charset = 33;
 constexpr std::uint8_t kComQuit = 1;
@@ -19,17 +28,18 @@ constexpr std::uint8_t kComQuery = 3;
 constexpr std::uint8_t kComPing = 14;
 constexpr std::uint16_t kErrUnknownStatement = 1064;
 
-Bytes Greeting() {
+Bytes Greeting(bool tls) {
   Bytes payload{10};
   AppendText(payload, "10.11.0-replay");
   payload.push_back(0);
   AppendInt(payload, 1, 4);  // thread id
   AppendText(payload, "8bytesee");
   payload.push_back(0);
-  AppendInt(payload, kServerCapabilities & 0xFFFF, 2);
+  const std::uint32_t capabilities = kServerCapabilities | (tls ? kSsl : 0);
+  AppendInt(payload, capabilities & 0xFFFF, 2);
   payload.push_back(kUtf8Charset);
   AppendInt(payload, kStatusAutocommit, 2);
-  AppendInt(payload, kServerCapabilities >> 16, 2);
+  AppendInt(payload, capabilities >> 16, 2);
   payload.push_back(21);  // seed length, both parts and the NUL
   payload.resize(payload.size() + 10);
   AppendText(payload, "twelvebytes!");
@@ -41,8 +51,8 @@ Bytes Greeting() {
   return packet;
 }
 
-Bytes OkPayload() {
-  Bytes payload{0, 0, 0};
+Bytes OkPayload(std::uint8_t affectedRows = 0) {
+  Bytes payload{0, affectedRows, 0};
   AppendInt(payload, kStatusAutocommit, 2);
   AppendInt(payload, 0, 2);
   return payload;
@@ -56,11 +66,43 @@ Bytes ErrorPayload(std::string_view text) {
   return payload;
 }
 
+// Statements answered with an OK without a recording: single-row changes
+// (INSERT, one row affected) and the settings a client asks for (SET, DO).
+std::optional<Bytes> OkFor(std::string_view statement) {
+  const auto startsWith = [&](std::string_view word) {
+    if (statement.size() <= word.size()) return false;
+    for (std::size_t i = 0; i < word.size(); ++i)
+      if (std::toupper(static_cast<unsigned char>(statement[i])) != word[i]) return false;
+    return statement[word.size()] == ' ';
+  };
+  if (startsWith("INSERT")) return OkPayload(1);
+  if (startsWith("SET") || startsWith("DO")) return OkPayload();
+  return std::nullopt;
+}
+
+// Reads one packet and keeps its payload in `packet`; false when the client
+// went away.
+template <typename Stream>
+bool ReadPacketBody(Stream& stream, Bytes& packet) {
+  packet.resize(kPacketHeader);
+  if (!stream.ReadExactly(packet)) return false;
+  packet.resize(Get3(packet.data()));
+  return stream.ReadExactly(packet);
+}
+
+std::uint32_t ClientFlags(const Bytes& login) {
+  if (login.size() < 4) return 0;
+  std::uint32_t flags = login[0] | login[1] << 8;
+  if (flags & kProtocol41) flags |= static_cast<std::uint32_t>(login[2] | login[3] << 8) << 16;
+  return flags;
+}
+
 // One connection after the greeting: reads commands and writes replies in
-// the framing the client chose at login.
+// the framing the client chose at login, over a plain or a TLS stream.
+template <typename Stream>
 class Session {
  public:
-  Session(Socket& socket, bool compressed) : socket_(socket), compressed_(compressed) {}
+  Session(Stream& socket, bool compressed) : socket_(socket), compressed_(compressed) {}
 
   // The command's packet payload; empty when the client has gone.
   Bytes ReadCommand() {
@@ -87,15 +129,23 @@ class Session {
   }
 
  private:
-  Socket& socket_;
+  Stream& socket_;
   bool compressed_;
 };
 
 }  // namespace
 
-ReplayServer::ReplayServer(const std::map<std::string, Bytes>& replies) {
+std::shared_ptr<const Recordings> PrepareRecordings(const std::map<std::string, Bytes>& replies) {
+  auto recordings = std::make_shared<Recordings>();
   for (const auto& [statement, plain] : replies)
-    replies_.emplace(statement, Recording{plain, CompressStream(plain, 1)});
+    recordings->emplace(statement, Recording{plain, CompressStream(plain, 1)});
+  return recordings;
+}
+
+ReplayServer::ReplayServer(std::shared_ptr<const Recordings> replies, bool tls)
+    : recordings_(std::move(replies)),
+      replies_(*recordings_),
+      tls_(tls ? std::make_unique<TlsContext>() : nullptr) {
   acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 
@@ -122,17 +172,26 @@ void ReplayServer::AcceptLoop() {
 }
 
 void ReplayServer::Serve(Socket client) const {
-  Bytes login(kPacketHeader);
-  if (!client.WriteAll(Greeting()) || !client.ReadExactly(login)) return;
-  login.resize(Get3(login.data()));
-  if (!client.ReadExactly(login) || login.size() < 4) return;
-  std::uint32_t flags = login[0] | login[1] << 8;
-  if (flags & kProtocol41) flags |= static_cast<std::uint32_t>(login[2] | login[3] << 8) << 16;
+  Bytes login;
+  if (!client.WriteAll(Greeting(tls_ != nullptr)) || !ReadPacketBody(client, login)) return;
+  std::uint32_t flags = ClientFlags(login);
+  if (tls_ && (flags & kSsl) && login.size() == kSslRequestSize) {
+    TlsSocket secure(*tls_, client);
+    if (!secure.IsOpen() || !ReadPacketBody(secure, login)) return;
+    flags = ClientFlags(login);
+    Bytes ok;
+    AppendPacket(ok, 3, OkPayload());
+    if (secure.WriteAll(ok)) ServeCommands(secure, (flags & kCompress) != 0);
+    return;
+  }
   Bytes ok;
   AppendPacket(ok, 2, OkPayload());
-  if (!client.WriteAll(ok)) return;
+  if (client.WriteAll(ok)) ServeCommands(client, (flags & kCompress) != 0);
+}
 
-  Session session(client, (flags & kCompress) != 0);
+template <typename Stream>
+void ReplayServer::ServeCommands(Stream& stream, bool compressed) const {
+  Session<Stream> session(stream, compressed);
   for (;;) {
     const Bytes command = session.ReadCommand();
     if (command.empty() || command[0] == kComQuit) return;
@@ -140,9 +199,12 @@ void ReplayServer::Serve(Socket client) const {
     if (command[0] == kComQuery) {
       const std::string statement(command.begin() + 1, command.end());
       const auto found = replies_.find(statement);
-      sent = found != replies_.end()
-                 ? session.Reply(found->second)
-                 : session.ReplyPacket(ErrorPayload("no recorded reply for: " + statement));
+      if (found != replies_.end())
+        sent = session.Reply(found->second);
+      else if (const auto ok = OkFor(statement))
+        sent = session.ReplyPacket(*ok);
+      else
+        sent = session.ReplyPacket(ErrorPayload("no recorded reply for: " + statement));
     } else if (command[0] == kComPing || command[0] == kComInitDb) {
       sent = session.ReplyPacket(OkPayload());
     } else {

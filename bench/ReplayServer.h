@@ -2,10 +2,12 @@
 // A server that answers from memory. It greets like a MySQL 4.1+ server,
 // accepts any login, then answers each statement it has a recorded reply for
 // with exactly the recorded bytes: as they are on a plain connection, or as
-// compressed blocks prepared once when the client asked for compression. Ping
-// and database changes get an OK; anything else an error. Each connection
-// is served on its own thread, so the server's work stays out of the
-// figures of the client process that is measured.
+// compressed blocks prepared once when the client asked for compression.
+// Single-row INSERTs, SET and DO statements, pings and database changes get
+// an OK; anything else an error. A TLS server offers TLS and runs it (with a
+// self-signed certificate made at start) for the clients that ask. Each
+// connection is served on its own thread, so the server's work stays out of
+// the figures of the client process that is measured.
 
 #include <atomic>
 #include <cstdint>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "bench/Socket.h"
+#include "bench/TlsServer.h"
 #include "bench/Wire.h"
 
 namespace bench {
@@ -27,11 +30,16 @@ struct Recording {
   Bytes Compressed;  // Plain in compressed blocks, block numbers from 1
 };
 
+// Statement text -> its reply, prepared once and shared by the servers.
+using Recordings = std::map<std::string, Recording>;
+
+// `replies`: statement text -> its reply packets as the real server sent
+// them on a plain connection.
+std::shared_ptr<const Recordings> PrepareRecordings(const std::map<std::string, Bytes>& replies);
+
 class ReplayServer {
  public:
-  // `replies`: statement text -> its reply packets as the real server sent
-  // them on a plain connection.
-  explicit ReplayServer(const std::map<std::string, Bytes>& replies);
+  explicit ReplayServer(std::shared_ptr<const Recordings> replies, bool tls = false);
   ~ReplayServer();
   ReplayServer(const ReplayServer&) = delete;
   ReplayServer& operator=(const ReplayServer&) = delete;
@@ -42,8 +50,12 @@ class ReplayServer {
  private:
   void AcceptLoop();
   void Serve(Socket client) const;
+  template <typename Stream>
+  void ServeCommands(Stream& stream, bool compressed) const;
 
-  std::map<std::string, Recording> replies_;
+  std::shared_ptr<const Recordings> recordings_;
+  const Recordings& replies_;
+  std::unique_ptr<TlsContext> tls_;
   Listener listener_;
   std::atomic<bool> stopping_{false};
   std::mutex mutex_;

@@ -23,6 +23,7 @@ class Socket {
   // Connects to host:port (numeric IPv4); false when that fails.
   [[nodiscard]] bool Connect(const std::string& host, std::uint16_t port);
   [[nodiscard]] bool IsOpen() const { return fd_ >= 0; }
+  [[nodiscard]] int Fd() const { return fd_; }
   [[nodiscard]] bool WriteAll(std::span<const std::uint8_t> data);
   // Exactly data.size() bytes; false at end of stream or on failure.
   [[nodiscard]] bool ReadExactly(std::span<std::uint8_t> data);

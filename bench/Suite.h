@@ -16,14 +16,16 @@ struct SuiteOptions {
   std::string AddinPath;      // orbelin.so
   std::string MarkdownPath;   // where the Markdown section goes (optional)
   bool CountSyscalls = true;  // needs strace
+  std::string I686Self;       // the 32-bit build of this program; empty: none runs here
+  std::string I686Note;       // what the report says of the 32-bit build
 };
 
 // 0 when every case ran and read what the others read.
 int RunSuite(const SuiteOptions& options);
 
 // Records the replies like RunSuite and serves them until standard input
-// ends, for running a case by hand (under a profiler, say). Prints the port
-// and the statements served.
+// ends, for running a case by hand (under a profiler, say). Prints the ports
+// (plain, TLS, behind the delaying relay) and the statements served.
 int ServeReplies(const ServerAddress& server);
 
 }  // namespace bench

@@ -3,12 +3,15 @@
 //
 //   orbelin-bench run --server-port PORT --user NAME [--host ADDRESS] [--runs N]
 //                     [--addin PATH] [--markdown FILE] [--no-strace]
-//   orbelin-bench case NAME --port PORT [--statement TEXT] [--compress]
+//                     [--i686 PATH] [--i686-note TEXT]
+//   orbelin-bench case NAME --port PORT [--statement TEXT] [--compress] [--tls]
 //                     [--repeat N] [--addin PATH]
 //   orbelin-bench serve --server-port PORT --user NAME [--host ADDRESS]
 //
 // `run` records the replies of the real server at --server-port, serves them
-// from memory and measures every case; `case` is one measured case, started
+// from memory and measures every case (the read cases also with the 32-bit
+// build of this program at --i686; --i686-note is what the report says of
+// that build); `case` is one measured case, started
 // by `run` in a child process of its own; `serve` only records and serves
 // (until standard input ends), to run a case by hand, under a profiler say.
 #include <unistd.h>
@@ -38,7 +41,8 @@ int Usage(const std::string& why) {
   std::cerr << "orbelin-bench: " << why << "\nusage:\n"
             << "  orbelin-bench run --server-port PORT --user NAME [--host ADDRESS] [--runs N]\n"
             << "                    [--addin PATH] [--markdown FILE] [--no-strace]\n"
-            << "  orbelin-bench case NAME --port PORT [--statement TEXT] [--compress]\n"
+            << "                    [--i686 PATH] [--i686-note TEXT]\n"
+            << "  orbelin-bench case NAME --port PORT [--statement TEXT] [--compress] [--tls]\n"
             << "                    [--repeat N] [--addin PATH]\n"
             << "  orbelin-bench serve --server-port PORT --user NAME [--host ADDRESS]\n";
   return 2;
@@ -61,6 +65,8 @@ int RunCase(int argc, char** argv, const std::string& self) {
       args.AddinPath = argv[++i];
     else if (option == "--compress")
       args.Compress = true;
+    else if (option == "--tls")
+      args.Tls = true;
     else
       return Usage("unexpected argument " + option);
   }
@@ -94,6 +100,10 @@ int RunAll(int argc, char** argv, const std::string& self, bool serveOnly) {
       options.MarkdownPath = argv[++i];
     else if (option == "--no-strace")
       options.CountSyscalls = false;
+    else if (option == "--i686" && hasValue)
+      options.I686Self = argv[++i];
+    else if (option == "--i686-note" && hasValue)
+      options.I686Note = argv[++i];
     else
       return Usage("unexpected argument " + option);
   }

@@ -46,6 +46,27 @@ TEST(TimeoutsFake, AServerThatStopsReadingEndsTheSendAfterTheWriteTimeout) {
   EXPECT_FALSE(s.client.Connected());
 }
 
+TEST(TimeoutsFake, AServerThatStopsReadingForLessThanTheWriteTimeoutGetsTheWholeStatement) {
+  TimedSession s;
+  // 20 MB: more than the socket buffers hold, so the client meets a full
+  // buffer, waits for room and goes on when the server reads again; two
+  // packets (the first of 0xFFFFFF bytes).
+  const std::string statement = "insert into t values ('" + std::string(20'000'000, 'v') + "')";
+  s.server.Pause(1500ms).ReceivePacket().ReceivePacket().Send(Packet(2, OkPayload(1)));
+  s.Connect();
+  const std::size_t loginBytes = s.server.Received().size();
+  s.client.SetWriteTimeout(10);
+  const auto started = Clock::now();
+  ASSERT_TRUE(s.client.Query(statement, true).Ok) << s.client.LastError();
+  EXPECT_GE(Clock::now() - started, 1400ms) << "the send waited for the server";
+  EXPECT_EQ(s.client.AffectedRows(), 1u);
+  const Bytes received = s.server.Received();
+  ASSERT_EQ(received.size(), loginBytes + 2 * 4 + 1 + statement.size());
+  const std::size_t tail = received.size() - 3;
+  EXPECT_EQ(std::string(received.begin() + static_cast<std::ptrdiff_t>(tail), received.end()),
+            "v')");
+}
+
 TEST(TimeoutsFake, AServerSilentInTheMiddleOfAReplyEndsTheReadAfterTheReadTimeout) {
   struct Case {
     const char* name;

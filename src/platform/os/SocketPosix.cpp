@@ -147,13 +147,20 @@ int TTcpSocket::Read(std::uint8_t* buffer, int size) {
 
 int TTcpSocket::Write(const std::uint8_t* data, int size) {
   // MSG_NOSIGNAL: a peer that went away is a failed send, not a SIGPIPE.
-  int flags = MSG_NOSIGNAL;
-  if (writeTimeout_ > 0) {
-    if (!WaitForRoom(Fd(handle_), writeTimeout_)) return TimeOutWrite();
-    // What fits now; the caller comes back for the rest.
-    flags |= MSG_DONTWAIT;
+  const int fd = Fd(handle_);
+  const auto length = static_cast<std::size_t>(size);
+  if (writeTimeout_ <= 0) {
+    const auto result = send(fd, data, length, MSG_NOSIGNAL);
+    NoteResult(static_cast<int>(result));
+    return static_cast<int>(result);
   }
-  const auto result = send(Fd(handle_), data, static_cast<std::size_t>(size), flags);
+  // What fits now; the caller comes back for the rest. The wait for room
+  // comes only when there is none, so a send that fits is one call.
+  auto result = send(fd, data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+  if (result < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+    if (!WaitForRoom(fd, writeTimeout_)) return TimeOutWrite();
+    result = send(fd, data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+  }
   NoteResult(static_cast<int>(result));
   return static_cast<int>(result);
 }
