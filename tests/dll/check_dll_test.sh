@@ -2,8 +2,10 @@
 # scripts/check-dll must catch what would stop the DLL from loading on
 # Windows XP SP3 or from being found by the host: a Vista-only import, an
 # unknown DLL, an import by ordinal, wrong or extra exports, a missing string
-# 100 and a missing or wrong version resource. Builds small DLLs with the
-# MinGW cross compiler and reads the checker's verdicts.
+# 100, a missing or wrong version resource, a header asking for Windows 6.0,
+# and a function looked up at run time that the list of such lookups does not
+# name, or names without a fallback although XP lacks it. Builds small DLLs
+# with the MinGW cross compiler and reads the checker's verdicts.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 check="$here/../../scripts/check-dll"
@@ -13,11 +15,13 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 
 # expect NAME DLL PATTERN...: the check fails and prints every pattern.
+# LOOKUPS (a file) replaces the list of run-time lookups.
 expect() {
   local name=$1 dll=$2
   shift 2
-  local out status=0
-  out=$("$check" --version 2.1.4.27 "$dll" 2>&1) || status=$?
+  local out status=0 options=(--version 2.1.4.27)
+  [ -n "${LOOKUPS:-}" ] && options+=(--lookups "$LOOKUPS")
+  out=$("$check" "${options[@]}" "$dll" 2>&1) || status=$?
   local ok=1
   [ "$status" -eq 1 ] || ok=0
   for pattern in "$@"; do grep -qF -- "$pattern" <<<"$out" || ok=0; done
@@ -95,8 +99,60 @@ expect "an unknown DLL, an import by ordinal, an unlisted function, no resources
   "USER32.dll!GetDesktopWindow is not exported by Windows XP SP3" \
   "0 version resources, not 1"
 
+# A header that asks for Windows Vista (6.0): XP's loader refuses the DLL,
+# whatever it imports.
+cat >"$work/plain.c" <<'C'
+#include <windows.h>
+HRESULT __stdcall DllCanUnloadNow(void) { return S_FALSE; }
+C
+$cc -shared -O1 -o "$work/vista.dll" "$work/plain.c" -Wl,--major-os-version,6 \
+  -Wl,--minor-os-version,0 -Wl,--major-subsystem-version,6 -Wl,--minor-subsystem-version,0
+expect "a header for Windows 6.0" "$work/vista.dll" \
+  "operating system version 6.0 in the header" "subsystem version 6.0 in the header"
+
+# Functions looked up by name at run time: one XP lacks, and one XP has.
+cat >"$work/lookup.c" <<'C'
+#include <windows.h>
+typedef ULONGLONG(WINAPI* TTicks)(void);
+HRESULT __stdcall DllCanUnloadNow(void) {
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  TTicks ticks = (TTicks)GetProcAddress(kernel, "GetTickCount64");
+  FARPROC tick = GetProcAddress(kernel, "GetTickCount");
+  return ticks && tick ? S_OK : S_FALSE;
+}
+C
+$cc -shared -O2 -o "$work/lookup.dll" "$work/lookup.c"
+# libgcc's own lookups, as the real list has them, and a stale entry.
+grep 'register_frame_info' "$here/../../scripts/runtime-lookups.txt" >"$work/runtime.txt"
+{
+  cat "$work/runtime.txt"
+  echo 'kernel32.dll!InitializeSRWLock -- a critical section'
+} >"$work/unlisted.txt"
+LOOKUPS=$work/unlisted.txt expect "a run-time lookup missing from the list, a stale entry" \
+  "$work/lookup.dll" \
+  "GetTickCount64 is looked up at run time but not in the list" \
+  "GetTickCount is looked up at run time but not in the list" \
+  "InitializeSRWLock is in the list of run-time lookups but the DLL does not look it up"
+{
+  cat "$work/runtime.txt"
+  echo 'kernel32.dll!GetTickCount64 -- none'
+  echo 'kernel32.dll!GetTickCount -- none'
+} >"$work/nofallback.txt"
+LOOKUPS=$work/nofallback.txt expect "a lookup Windows XP lacks, listed without a fallback" \
+  "$work/lookup.dll" \
+  "kernel32.dll!GetTickCount64 is not exported by Windows XP SP3 and the list gives no fallback"
+# ...and the same list with a fallback for it passes that check.
+sed 's/GetTickCount64 -- none/GetTickCount64 -- GetTickCount/' "$work/nofallback.txt" >"$work/fallback.txt"
+verdict=$("$check" --version 2.1.4.27 --lookups "$work/fallback.txt" "$work/lookup.dll" || true)
+if grep -q '^ok   run-time lookups' <<<"$verdict"; then
+  echo "ok   a lookup Windows XP lacks, listed with its fallback"
+else
+  echo "FAIL a lookup Windows XP lacks, listed with its fallback"
+  failures=$((failures + 1))
+fi
+
 printf 'MZ not really a program' >"$work/broken.dll"
 expect "a file that is no PE image" "$work/broken.dll" "cannot be read as a PE file"
 
-echo "check-dll self-test: $((3 - failures)) passed, $failures failed"
+echo "check-dll self-test: $((7 - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]
