@@ -37,9 +37,12 @@ struct Case {
 
 TEST(ConvertFieldValue, ByTypeCodeWithAutoTypeOnAndOff) {
   const Case cases[] = {
-      // Integers by the text-to-integer rule; out of range gives 0.
+      // Integers by the text-to-integer rule; an INT UNSIGNED beyond it is a
+      // double, text that is no number 0.
       {mysql::FIELD_TYPE_LONG, "2147483647", "I4 2147483647", "STR 2147483647"},
-      {mysql::FIELD_TYPE_LONG, "4294967295", "I4 0", "STR 4294967295"},  // INT UNSIGNED max
+      {mysql::FIELD_TYPE_LONG, "2147483648", "R8 2147483648", "STR 2147483648"},
+      {mysql::FIELD_TYPE_LONG, "4294967295", "R8 4294967295", "STR 4294967295"},
+      {mysql::FIELD_TYPE_LONG, "abc", "I4 0", "STR abc"},
       {mysql::FIELD_TYPE_TINY, "-5", "I4 -5", "STR -5"},
       {mysql::FIELD_TYPE_SHORT, "", "I4 0", "STR "},  // NULL
       {mysql::FIELD_TYPE_YEAR, "2024", "I4 2024", "STR 2024"},

@@ -47,7 +47,11 @@ platform::TOleVariant ConvertFieldValue(std::uint8_t typeCode, std::string_view 
   if (!autoType) return platform::TOleVariant(text);
   switch (kind) {
     case TValueKind::Integer:
-      return platform::TOleVariant(TextToInt32(text).value_or(0));
+      if (const auto value = TextToInt32(text)) return platform::TOleVariant(*value);
+      // An INT UNSIGNED above the signed 32-bit range: the exact double,
+      // never a 0 that looks like a real value.
+      if (const auto wide = TextToDouble(text)) return platform::TOleVariant(*wide);
+      return platform::TOleVariant(std::int32_t{0});
     case TValueKind::Real:
       return platform::TOleVariant(TextToDouble(text).value_or(0.0));
     case TValueKind::DateTime:
