@@ -103,9 +103,10 @@ int TLocalPipe::Transfer(bool write, void* data, int size, std::int64_t millisec
 }
 
 int TLocalPipe::Failed(bool write) {
-  // A read from a pipe the server closed is the end of the stream, as on a
-  // socket: everything the server wrote before closing has been read.
-  if (!write && GetLastError() == ERROR_BROKEN_PIPE) {
+  // A read from a pipe the server closed or disconnected is the end of the
+  // stream, as on a socket after the server's close.
+  const DWORD error = GetLastError();
+  if (!write && (error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED)) {
     lastIoError_ = TIoError::None;
     return 0;
   }
