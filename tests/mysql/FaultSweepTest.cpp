@@ -465,6 +465,10 @@ TEST(FaultSweepTls, LoginAtEveryByte) {
           return nullptr;
         });
         const bool connected = client.Connect();
+        // The session tickets hold random numbers whose encoded length varies
+        // by a byte or so from run to run, so this run may have had less to
+        // send than the one measured: a fault beyond all of it is none.
+        if (peer->Produced() <= at) continue;
         const std::int32_t error = client.LastErrorNo();
         if (!connected) {
           EXPECT_NE(error, 0) << "a failure names its cause";

@@ -59,6 +59,8 @@ class TlsPeer : public std::enable_shared_from_this<TlsPeer> {
   // What the client sent over TLS, decrypted.
   [[nodiscard]] const Bytes& Received() const { return received_; }
   [[nodiscard]] std::size_t Sent() const { return sent_; }
+  // Everything the peer had for the client, delivered or held back by a fault.
+  [[nodiscard]] std::size_t Produced() const { return toClient_.size(); }
   [[nodiscard]] bool HandshakeDone() const { return handshakeDone_; }
   [[nodiscard]] bool ClientClosed() const { return clientClosed_; }
   // The client ended its TLS session with close_notify.
