@@ -46,6 +46,9 @@ inline constexpr std::uint32_t kAlwaysSentCapabilities =
 enum TServerStatusBit : std::uint32_t {
   SERVER_STATUS_IN_TRANS = 0x1,
   SERVER_STATUS_AUTOCOMMIT = 0x2,
+  // The session's sql_mode has NO_BACKSLASH_ESCAPES: a backslash in a quoted
+  // string is an ordinary character.
+  SERVER_STATUS_NO_BACKSLASH_ESCAPES = 0x200,
   // The OK packet carries session changes (or, at the end of rows, the
   // statement changed the session).
   SERVER_SESSION_STATE_CHANGED = 0x4000,
