@@ -4,6 +4,7 @@
 // (TModule) work on exactly this state of the object that called them.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "addin/AddinComObjectUnit.h"
@@ -32,6 +33,15 @@ class TDalvora final : public addin::TAddin {
   bool AutoType() const noexcept { return autoType_; }
   void SetAutoType(bool value) noexcept { autoType_ = value; }
 
+  // What writing tables (PutAll) learnt of the server, good for the
+  // connection it was learnt on (the session's ConnectionSerial).
+  struct TWriteLimits {
+    std::uint64_t Connection = 0;
+    std::uint64_t MaxPacket = 0;  // 0: not learnt
+    bool LocalFilesRefused = false;
+  };
+  TWriteLimits& WriteLimits() noexcept { return writeLimits_; }
+
  protected:
   // After the host probe: attach to the shared member table, make the session.
   HRESULT DoInit() override;
@@ -45,6 +55,7 @@ class TDalvora final : public addin::TAddin {
   std::unique_ptr<mysql::TMysqlClient> client_;
   std::unique_ptr<mysql::TMysqlResult> currentResult_;
   bool autoType_ = false;
+  TWriteLimits writeLimits_;
 };
 
 }  // namespace connection

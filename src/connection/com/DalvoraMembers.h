@@ -104,7 +104,8 @@ METHOD(FetchRow,           "ПолучитьЗапись",                1, Val
 METHOD(FetchAll,           "ПолучитьВсе",                   1, Value,   Def,   Proc,       Func)   \
 METHOD(FillAll,            "ЗаполнитьВсе",                  1, NoValue, NoDef, FuncAsProc, Func)   \
 METHOD(ListProcesses,      "СписокПроцессов",               1, Value,   Def,   FuncAsProc, Func)   \
-METHOD(Clone,              "Клонировать",                   0, Value,   NoDef, NoProc,     Func)
+METHOD(Clone,              "Клонировать",                   0, Value,   NoDef, NoProc,     Func)   \
+METHOD(PutAll,             "ЗаписатьВсе",                   4, Value,   Def,   FuncAsProc, Func)
 
 // In the expansions, ORBELIN_IF_<flag>(text) is the text where the flag calls
 // for a handler and nothing where it does not.
