@@ -27,6 +27,11 @@ using platform::TOleVariant;
 // More would not go measurably faster (one round trip per 16 MiB is
 // nothing), and the add-in lives in a 32-bit host's address space.
 constexpr std::uint64_t kLargestBatch = 16u << 20;
+// What a statement of rows leaves free of max_allowed_packet. The server
+// refuses a packet that reaches the limit, and under the compressed protocol
+// it counts the packet's 4-byte header and what is left of the block before
+// it; the command byte comes on top of the text.
+constexpr std::uint64_t kPacketRoom = 64;
 // What LOAD DATA calls the rows uploaded from memory.
 constexpr std::string_view kUploadName = "orbelin-put-all";
 // Where, inside the script's transaction, a batch can be taken back to.
@@ -210,7 +215,8 @@ class TTablePut {
   TBatch Gather() {
     TBatch batch;
     batch.First = next_;
-    const std::uint64_t limit = std::min(object_.WriteLimits().MaxPacket - 1, kLargestBatch);
+    const std::uint64_t limit =
+        std::min(object_.WriteLimits().MaxPacket - kPacketRoom, kLargestBatch);
     if (!upload_) batch.Text = insertHead_;
     for (std::int32_t line = next_; line <= lineCount_; ++line) {
       if (!carried_) EncodeLine(line);
