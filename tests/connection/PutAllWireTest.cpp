@@ -107,6 +107,40 @@ class Table {
   std::int32_t lines_ = 0;
 };
 
+// Expects the LOAD DATA statement, asks for its upload and expects `rows`
+// as one packet, then the empty packet that ends it; the answer is the
+// caller's.
+void ExpectUpload(FakeServer& server, std::string_view rows) {
+  server.Expect(Statement(kLoadData))
+      .Send(Packet(1, Concat({{251}, Text("orbelin-put-all")})))
+      .Expect(Packet(2, Text(rows)))
+      .Expect(Packet(3, {}));
+}
+
+// The scripted server started, an object connected to it, and a table with
+// columns id and s to write.
+class Session {
+ public:
+  explicit Session(FakeServer& server) {
+    server.Start();
+    object_.PointAt(server.Port());
+    EXPECT_EQ(object_.Call("Connect").ToInt32(), 1);
+  }
+
+  WiredObject& Object() { return object_; }
+  Table& Lines() { return table_; }
+  TOleVariant PutAll(const char* duplicates = "") {
+    return object_.Call(
+        "PutAll", {table_.Value(), TOleVariant("t"), TOleVariant(""), TOleVariant(duplicates)});
+  }
+  std::int32_t LastErrorNo() { return object_.Call("LastErrorNo").ToInt32(); }
+  std::string LastError() { return object_.Call("LastError").ToString(); }
+
+ private:
+  WiredObject object_;
+  Table table_{object_.Host()};
+};
+
 void Finish(FakeServer& server) {
   server.Wait();
   for (const std::string& failure : server.Failures()) ADD_FAILURE() << failure;
@@ -117,28 +151,20 @@ TEST(PutAllWire, RowsUploadedFromMemoryInATransactionOfTheirOwn) {
   Login(server);
   Prologue(server, "16777216");
   ExpectOk(server, "START TRANSACTION", 0, kInTransaction);
-  server.Expect(Statement(kLoadData))
-      .Send(Packet(1, Concat({{251}, Text("orbelin-put-all")})))
-      // Tabs, backslashes and line ends escaped, NULL as \N.
-      .Expect(Packet(2, Text("1\ta\\tb\\\\c\\nd\n2\t\\N\n3\t'x'\n")))
-      .Expect(Packet(3, {}))
-      .Send(Packet(4, OkPayload(3, kInTransaction)));
+  // Tabs, backslashes and line ends escaped, NULL as \N.
+  ExpectUpload(server, "1\ta\\tb\\\\c\\nd\n2\t\\N\n3\t'x'\n");
+  server.Send(Packet(4, OkPayload(3, kInTransaction)));
   ExpectOk(server, "COMMIT");
   server.DrainUntilClosed();
-  server.Start();
   {
-    WiredObject object;
-    object.PointAt(server.Port());
-    ASSERT_EQ(object.Call("Connect").ToInt32(), 1);
-    Table table(object.Host());
-    table.Add(TOleVariant(1), TOleVariant("a\tb\\c\nd"));
-    table.Add(TOleVariant(2), TOleVariant::Null());
-    table.Add(TOleVariant(3), TOleVariant("'x'"));
-    const TOleVariant written =
-        object.Call("PutAll", {table.Value(), TOleVariant("t"), TOleVariant(""), TOleVariant("")});
+    Session session(server);
+    session.Lines().Add(TOleVariant(1), TOleVariant("a\tb\\c\nd"));
+    session.Lines().Add(TOleVariant(2), TOleVariant::Null());
+    session.Lines().Add(TOleVariant(3), TOleVariant("'x'"));
+    const TOleVariant written = session.PutAll();
     EXPECT_EQ(written.ValueType(), VT_I8);
     EXPECT_EQ(written.ToInt64(), 3);
-    EXPECT_EQ(object.Call("LastErrorNo").ToInt32(), 0);
+    EXPECT_EQ(session.LastErrorNo(), 0);
   }
   Finish(server);
 }
@@ -172,22 +198,14 @@ TEST(PutAllWire, LocalFilesRefusedRowsGoByInsertsSizedByMaxAllowedPacket) {
   ExpectOk(server, inserts(ignoreHead, 18, 26), 0);
   ExpectOk(server, inserts(ignoreHead, 26, 30), 3);
   server.DrainUntilClosed();
-  server.Start();
   {
-    WiredObject object;
-    object.PointAt(server.Port());
-    ASSERT_EQ(object.Call("Connect").ToInt32(), 1);
-    Table table(object.Host());
-    for (int id = 10; id < 30; ++id) table.Add(TOleVariant(id), TOleVariant(text));
-    const TOleVariant failed =
-        object.Call("PutAll", {table.Value(), TOleVariant("t"), TOleVariant(""), TOleVariant("")});
-    EXPECT_EQ(failed.ToInt32(), -1);
-    EXPECT_EQ(object.Call("LastErrorNo").ToInt32(), 1062);
-    EXPECT_EQ(object.Call("LastError").ToString(),
-              "After 16 rows written: Duplicate entry '26' for key 'PRIMARY'");
-    const TOleVariant ignored = object.Call(
-        "PutAll", {table.Value(), TOleVariant("t"), TOleVariant(""), TOleVariant("ignore")});
-    EXPECT_EQ(ignored.ToInt64(), 3) << "the rows the server inserted, not those sent";
+    Session session(server);
+    for (int id = 10; id < 30; ++id) session.Lines().Add(TOleVariant(id), TOleVariant(text));
+    EXPECT_EQ(session.PutAll().ToInt32(), -1);
+    EXPECT_EQ(session.LastErrorNo(), 1062);
+    EXPECT_EQ(session.LastError(), "After 16 rows written: Duplicate entry '26' for key 'PRIMARY'");
+    EXPECT_EQ(session.PutAll("ignore").ToInt64(), 3)
+        << "the rows the server inserted, not those sent";
   }
   Finish(server);
 }
@@ -201,11 +219,8 @@ TEST(PutAllWire, ARowRefusedInsideTheScriptsTransactionTakesBackTheBatch) {
   ExpectOk(server, "START TRANSACTION", 0, kInTransaction);  // the script's
   Prologue(server, "16777216");
   ExpectOk(server, "SAVEPOINT orbelin_put_all", 0, kInTransaction);
-  server.Expect(Statement(kLoadData))
-      .Send(Packet(1, Concat({{251}, Text("orbelin-put-all")})))
-      .Expect(Packet(2, Text("1\ta\n1\tb\n")))
-      .Expect(Packet(3, {}))
-      .Send(Packet(4, {0, 1, 0, kInTransaction, 0, 1, 0}));  // 1 row, 1 warning
+  ExpectUpload(server, "1\ta\n1\tb\n");
+  server.Send(Packet(4, {0, 1, 0, kInTransaction, 0, 1, 0}));  // 1 row, 1 warning
   server.Expect(Statement("SHOW WARNINGS"));
   AnswerRows(
       server,
@@ -214,21 +229,14 @@ TEST(PutAllWire, ARowRefusedInsideTheScriptsTransactionTakesBackTheBatch) {
   ExpectOk(server, "ROLLBACK TO SAVEPOINT orbelin_put_all", 0, kInTransaction);
   ExpectOk(server, "RELEASE SAVEPOINT orbelin_put_all", 0, kInTransaction);
   server.DrainUntilClosed();
-  server.Start();
   {
-    WiredObject object;
-    object.PointAt(server.Port());
-    ASSERT_EQ(object.Call("Connect").ToInt32(), 1);
-    ASSERT_EQ(object.Call("Execute", {TOleVariant("START TRANSACTION")}).ToInt32(), 0);
-    Table table(object.Host());
-    table.Add(TOleVariant(1), TOleVariant("a"));
-    table.Add(TOleVariant(1), TOleVariant("b"));
-    EXPECT_EQ(
-        object.Call("PutAll", {table.Value(), TOleVariant("t"), TOleVariant(""), TOleVariant("")})
-            .ToInt32(),
-        -1);
-    EXPECT_EQ(object.Call("LastErrorNo").ToInt32(), 1062);
-    EXPECT_EQ(object.Call("LastError").ToString(), "After 0 rows written: Duplicate entry '1'");
+    Session session(server);
+    ASSERT_EQ(session.Object().Call("Execute", {TOleVariant("START TRANSACTION")}).ToInt32(), 0);
+    session.Lines().Add(TOleVariant(1), TOleVariant("a"));
+    session.Lines().Add(TOleVariant(1), TOleVariant("b"));
+    EXPECT_EQ(session.PutAll().ToInt32(), -1);
+    EXPECT_EQ(session.LastErrorNo(), 1062);
+    EXPECT_EQ(session.LastError(), "After 0 rows written: Duplicate entry '1'");
   }
   Finish(server);
 }
@@ -240,24 +248,14 @@ TEST(PutAllWire, ConnectionLostDuringTheUploadClaimsNoRows) {
   Login(server);
   Prologue(server, "16777216");
   ExpectOk(server, "START TRANSACTION", 0, kInTransaction);
-  server.Expect(Statement(kLoadData))
-      .Send(Packet(1, Concat({{251}, Text("orbelin-put-all")})))
-      .Expect(Packet(2, Text("1\ta\n")))
-      .Expect(Packet(3, {}))
-      .CloseConnection();
-  server.Start();
+  ExpectUpload(server, "1\ta\n");
+  server.CloseConnection();
   {
-    WiredObject object;
-    object.PointAt(server.Port());
-    ASSERT_EQ(object.Call("Connect").ToInt32(), 1);
-    Table table(object.Host());
-    table.Add(TOleVariant(1), TOleVariant("a"));
-    EXPECT_EQ(
-        object.Call("PutAll", {table.Value(), TOleVariant("t"), TOleVariant(""), TOleVariant("")})
-            .ToInt32(),
-        -1);
-    EXPECT_EQ(object.Call("LastErrorNo").ToInt32(), 2013);
-    EXPECT_EQ(object.Call("LastError").ToString(),
+    Session session(server);
+    session.Lines().Add(TOleVariant(1), TOleVariant("a"));
+    EXPECT_EQ(session.PutAll().ToInt32(), -1);
+    EXPECT_EQ(session.LastErrorNo(), 2013);
+    EXPECT_EQ(session.LastError(),
               "After 0 rows written: Lost connection to MySQL server during query");
   }
   Finish(server);
