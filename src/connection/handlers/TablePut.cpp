@@ -52,12 +52,16 @@ class TPutFailure : public std::runtime_error {
   std::int32_t Number;
 };
 
-TPutFailure LastFailure(const mysql::TMysqlClient& client) {
-  return {client.LastErrorNo(), client.LastError()};
-}
-
 TPutFailure ClientFailure(std::int32_t number, std::initializer_list<mysql::TErrorArg> args) {
   return {number, mysql::FormatClientError(number, args)};
+}
+
+// A statement refused without a new error (the connection closed and not
+// to be made again) fails as one that could not be sent: -1 never comes
+// with LastErrorNo 0, which says that every line was written.
+TPutFailure LastFailure(const mysql::TMysqlClient& client) {
+  if (client.LastErrorNo() == 0) return ClientFailure(mysql::ErrServerGone, {});
+  return {client.LastErrorNo(), client.LastError()};
 }
 
 // The lines [First, End) of the host table as one statement's rows.
