@@ -7,6 +7,9 @@
 //   orbelin-bench case NAME --port PORT [--statement TEXT] [--compress] [--tls]
 //                     [--repeat N] [--addin PATH]
 //   orbelin-bench serve --server-port PORT --user NAME [--host ADDRESS]
+//   orbelin-bench put --server-port PORT --user NAME [--password TEXT]
+//                     [--latency MS] [--rows N] [--loop-rows N] [--no-local-files]
+//                     [--loop-in-transaction]
 //
 // `run` records the replies of the real server at --server-port, serves them
 // from memory and measures every case (the read cases also with the 32-bit
@@ -14,6 +17,8 @@
 // that build); `case` is one measured case, started
 // by `run` in a child process of its own; `serve` only records and serves
 // (until standard input ends), to run a case by hand, under a profiler say.
+// `put` writes a table with PutAll and with a loop of INSERTs into the real
+// server at --server-port (see PutBench.h).
 #include <unistd.h>
 
 #include <climits>
@@ -23,6 +28,7 @@
 
 #include "bench/Cases.h"
 #include "bench/ChildRun.h"
+#include "bench/PutBench.h"
 #include "bench/Suite.h"
 
 namespace {
@@ -44,7 +50,10 @@ int Usage(const std::string& why) {
             << "                    [--i686 PATH] [--i686-note TEXT]\n"
             << "  orbelin-bench case NAME --port PORT [--statement TEXT] [--compress] [--tls]\n"
             << "                    [--repeat N] [--addin PATH]\n"
-            << "  orbelin-bench serve --server-port PORT --user NAME [--host ADDRESS]\n";
+            << "  orbelin-bench serve --server-port PORT --user NAME [--host ADDRESS]\n"
+            << "  orbelin-bench put --server-port PORT --user NAME [--password TEXT]\n"
+            << "                    [--latency MS] [--rows N] [--loop-rows N] [--no-local-files]\n"
+            << "                    [--loop-in-transaction]\n";
   return 2;
 }
 
@@ -112,6 +121,37 @@ int RunAll(int argc, char** argv, const std::string& self, bool serveOnly) {
   return serveOnly ? bench::ServeReplies(options.Server) : bench::RunSuite(options);
 }
 
+int RunPut(int argc, char** argv, const std::string& self) {
+  bench::PutOptions options;
+  options.AddinPath = DefaultAddin(self);
+  for (int i = 2; i < argc; ++i) {
+    const std::string option = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (option == "--server-port" && hasValue)
+      options.Port = static_cast<std::uint16_t>(std::stoi(argv[++i]));
+    else if (option == "--user" && hasValue)
+      options.User = argv[++i];
+    else if (option == "--password" && hasValue)
+      options.Password = argv[++i];
+    else if (option == "--latency" && hasValue)
+      options.LatencyMs = std::stoi(argv[++i]);
+    else if (option == "--rows" && hasValue)
+      options.Rows = std::stoi(argv[++i]);
+    else if (option == "--loop-rows" && hasValue)
+      options.LoopRows = std::stoi(argv[++i]);
+    else if (option == "--no-local-files")
+      options.RefuseLocalFiles = true;
+    else if (option == "--loop-in-transaction")
+      options.LoopInTransaction = true;
+    else
+      return Usage("unexpected argument " + option);
+  }
+  if (options.Port == 0 || options.User.empty() || options.Rows < 1 || options.LoopRows < 1)
+    return Usage("--server-port and --user are needed");
+  bench::RunPutBench(options);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -120,9 +160,10 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::string(argv[1]) == "case") return RunCase(argc, argv, self);
     if (argc >= 2 && std::string(argv[1]) == "run") return RunAll(argc, argv, self, false);
     if (argc >= 2 && std::string(argv[1]) == "serve") return RunAll(argc, argv, self, true);
+    if (argc >= 2 && std::string(argv[1]) == "put") return RunPut(argc, argv, self);
   } catch (const std::exception& error) {
     std::cerr << "orbelin-bench: " << error.what() << "\n";
     return 1;
   }
-  return Usage("say run, case or serve");
+  return Usage("say run, case, serve or put");
 }

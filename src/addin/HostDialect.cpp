@@ -75,6 +75,31 @@ void THostTable::SetCell(std::int32_t column, TOleVariant value) {
   }
 }
 
+std::int32_t THostTable::LineCount() {
+  return HostFunction(table_, dialect_.Expressions() ? "LineCount" : "Count").ToInt32();
+}
+
+void THostTable::GoToLine(std::int32_t line) {
+  if (dialect_.Expressions()) {
+    if (!getValue_) getValue_.emplace(table_, "GetValue");
+    line_ = TOleVariant(line);
+  } else {
+    if (!getLine_) getLine_.emplace(table_, "Get");
+    const TOleVariant args[] = {TOleVariant(line - 1)};
+    row_ = getLine_->Function(args);
+    getValue_.emplace(row_, "Get");
+  }
+}
+
+TOleVariant THostTable::Cell(std::int32_t column) {
+  if (dialect_.Expressions()) {
+    const TOleVariant args[] = {line_, TOleVariant(column + 1)};
+    return getValue_->Function(args);
+  }
+  const TOleVariant args[] = {TOleVariant(column)};
+  return getValue_->Function(args);
+}
+
 const TOleVariant& THostTable::Columns() {
   if (columns_.IsEmpty()) columns_ = HostFunction(table_, "Columns");
   return columns_;

@@ -70,6 +70,12 @@ class THostTable {
   // The value goes to the host as it is, without a copy.
   void SetCell(std::int32_t column, platform::TOleVariant value);
 
+  // Reading: the number of lines, then a line (counted from 1) chosen for
+  // the cells read next.
+  std::int32_t LineCount();
+  void GoToLine(std::int32_t line);
+  platform::TOleVariant Cell(std::int32_t column);
+
  private:
   // The table's column collection (object dialect), fetched once.
   const platform::TOleVariant& Columns();
@@ -81,6 +87,8 @@ class THostTable {
   platform::TOleVariant row_;           // the row just added (object dialect)
   std::optional<THostMember> newLine_;  // NewLine of the table, or its Add
   std::optional<THostMember> setValue_;  // SetValue of the table, or Set of the row
+  std::optional<THostMember> getLine_;   // Get of the table (object dialect)
+  std::optional<THostMember> getValue_;  // GetValue of the table, or Get of the row
 };
 
 }  // namespace addin

@@ -4,6 +4,7 @@
 // (TModule) work on exactly this state of the object that called them.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "addin/AddinComObjectUnit.h"
@@ -36,6 +37,14 @@ class TDalvora final : public addin::TAddin {
   // results of the same statement the same way.
   bool ResultsBuffered() const noexcept { return resultsBuffered_; }
   void SetResultsBuffered(bool value) noexcept { resultsBuffered_ = value; }
+  // What writing tables (PutAll) learnt of the server, good for the
+  // connection it was learnt on (the session's ConnectionSerial).
+  struct TWriteLimits {
+    std::uint64_t Connection = 0;
+    std::uint64_t MaxPacket = 0;  // 0: not learnt
+    bool LocalFilesRefused = false;
+  };
+  TWriteLimits& WriteLimits() noexcept { return writeLimits_; }
 
  protected:
   // After the host probe: attach to the shared member table, make the session.
@@ -51,6 +60,7 @@ class TDalvora final : public addin::TAddin {
   std::unique_ptr<mysql::TMysqlResult> currentResult_;
   bool autoType_ = false;
   bool resultsBuffered_ = false;
+  TWriteLimits writeLimits_;
 };
 
 }  // namespace connection

@@ -183,6 +183,7 @@ bool TMysqlClient::Reconnect() {
 
 void TMysqlClient::ForgetLoss() {
   transactionLost_ = false;
+  ownTransaction_ = TOwnTransaction::None;
   lostHoldings_ = 0;
   insertIdLost_ = false;
   session_.ForgetHoldings();
@@ -192,6 +193,9 @@ bool TMysqlClient::ReconnectAutomatically() {
   // A reconnect inside a connect (the initial database cannot be selected)
   // would recurse.
   if (connecting_ || !shouldReconnect_) return false;
+  // The rest of a group lost with the session's own transaction must not
+  // run on a new connection outside it.
+  if (ownTransaction_ == TOwnTransaction::Lost) return false;
   // A statement that reads the last insert id would read the new
   // connection's, which is none.
   if (statementReadsInsertId_ && (session_.Holdings() & HoldsInsertId))
@@ -230,6 +234,13 @@ bool TMysqlClient::InTransaction() const {
 }
 
 void TMysqlClient::NoteLostConnection() {
+  if (ownTransaction_ == TOwnTransaction::Open) {
+    // Only the session's own transaction was open, not the script's: it is
+    // gone with its group, and the script's session is treated as outside
+    // a transaction.
+    ownTransaction_ = TOwnTransaction::Lost;
+    serverStatus_ &= ~std::uint32_t{SERVER_STATUS_IN_TRANS};
+  }
   if (!liveSession_) return;
   liveSession_ = false;
   if (InTransaction()) {
@@ -280,6 +291,7 @@ bool TMysqlClient::OpenConnectorStream() {
 
 bool TMysqlClient::TransportOpened() {
   if (!net_.IsOpen()) return false;
+  ++connectionSerial_;
   protocolVersion_ = kProtocolVersion;
   moreResults_ = false;
   // Rows announced on the old connection never come on this one: a result

@@ -23,6 +23,7 @@
 #include "mysql/uMysqlAuthPacket.h"
 #include "mysql/uMysqlCodec.h"
 #include "mysql/uMysqlFieldPacket.h"
+#include "mysql/uMysqlMemoryUpload.h"
 #include "mysql/uMysqlNet.h"
 #include "mysql/uMysqlResult.h"
 #include "mysql/uMysqlSessionState.h"
@@ -243,6 +244,12 @@ class TMysqlClient final : private TRowSource {
   // script connects, reconnects or closes, and every command meanwhile fails
   // with ErrTransactionLost.
   [[nodiscard]] bool TransactionLost() const { return transactionLost_; }
+  // The script's transaction is open: the server last said so, or
+  // autocommit is off.
+  [[nodiscard]] bool InTransaction() const;
+  // Changes whenever a new connection opens; what was learnt of the server
+  // on one connection holds while it stays the same.
+  [[nodiscard]] std::uint64_t ConnectionSerial() const { return connectionSerial_; }
   // What a lost connection took that no new one can have back (temporary
   // tables, user variables, locks... as TSessionHolding bits); while not 0,
   // every command fails with ErrSessionStateLost until the script connects,
@@ -300,6 +307,25 @@ class TMysqlClient final : private TRowSource {
   // The server's process list as a buffered result; none on failure.
   [[nodiscard]] std::unique_ptr<TMysqlResult> ListProcesses();
 
+  // --- Rows in batches (uMysqlClientBatches.cpp) ------------------------------
+  // Query of a LOAD DATA LOCAL INFILE statement whose rows come from memory:
+  // the server's request for the local file is answered with upload.Data when
+  // the statement names that file and upload.Name is its name. Any other
+  // request is answered as Query answers it.
+  [[nodiscard]] TQueryResult QueryUploading(std::string_view statement,
+                                            const TMemoryUpload& upload);
+  // A transaction the session opens, while the script has none, for a group
+  // of statements that must stand or fall together (a batch of rows). A
+  // connection lost inside it takes only the group: the session is not held
+  // back as after losing the script's transaction, yet it does not reconnect
+  // on its own before EndOwnTransaction, so nothing of the group runs outside
+  // it. False (recorded) when START TRANSACTION fails.
+  [[nodiscard]] bool BeginOwnTransaction();
+  // COMMIT or ROLLBACK of that transaction. False when the statement failed
+  // or the connection was lost inside the transaction (then nothing is sent:
+  // the group is gone, and the error slot keeps the loss).
+  [[nodiscard]] bool EndOwnTransaction(bool commit);
+
   // Take the result set announced by the last statement: all rows now
   // (buffered) or row by row. None when no result set is pending; 2014 when
   // the session is not in the ResultPending state.
@@ -316,6 +342,9 @@ class TMysqlClient final : private TRowSource {
     net_.SetClientError(number, args);
   }
   void ClearError() { net_.SetError(0, {}); }
+  // Records an error with a message of the caller's (a server's error told
+  // again with what the caller adds to it).
+  void SetError(std::int32_t number, std::string_view message) { net_.SetError(number, message); }
   [[nodiscard]] static std::string_view ClientVersion() { return "4.1.1"; }
   // 0 before the first connect, 10 while a transport opens, then the greeting's.
   [[nodiscard]] int ProtocolVersion() const { return static_cast<int>(protocolVersion_); }
@@ -420,7 +449,6 @@ class TMysqlClient final : private TRowSource {
   void CloseTransportIfChanged(bool changed);
 
   // Lost connections and transactions.
-  [[nodiscard]] bool InTransaction() const;
   // The transport was found closed (or failed) without the session closing
   // it: a transaction open on it is gone, and so is what the session held.
   void NoteLostConnection();
@@ -493,6 +521,8 @@ class TMysqlClient final : private TRowSource {
   [[nodiscard]] bool ApplyOkPacket();
   [[nodiscard]] int ReadResultHeader(std::uint32_t fieldCount, TPacketReader& header);
   [[nodiscard]] int SendLocalFile(const std::string& fileName);
+  // The upload of QueryUploading's rows (uMysqlClientBatches.cpp).
+  [[nodiscard]] int SendUpload(const TMemoryUpload& upload);
   // Sends the empty packet that ends (or declines) an upload.
   [[nodiscard]] int RefuseLocalFile();
   [[nodiscard]] std::int32_t SafeRead();
@@ -607,6 +637,14 @@ class TMysqlClient final : private TRowSource {
   // reported it, kept over a lost connection (the new one is given the mode
   // back) and forgotten by Close.
   bool noBackslashEscapes_ = false;
+  // The upload QueryUploading offers while its statement runs; not owned.
+  const TMemoryUpload* upload_ = nullptr;
+  // The transaction the session opened for a group of statements: none,
+  // open, or lost with its connection (the session does not reconnect on its
+  // own until the group has ended).
+  enum class TOwnTransaction : std::uint8_t { None, Open, Lost };
+  TOwnTransaction ownTransaction_ = TOwnTransaction::None;
+  std::uint64_t connectionSerial_ = 0;
   bool askForSessionTracking_ = true;
   // The authentication packet asked for session changes (OK packets carry them).
   bool sessionTrackFormat_ = false;

@@ -17,8 +17,6 @@ namespace mysql {
 
 namespace {
 
-constexpr std::size_t kLocalFileBlock = 0xF000;
-
 std::array<std::uint8_t, 4> UInt32Argument(std::uint32_t value) {
   return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
           static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
@@ -313,7 +311,10 @@ int TMysqlClient::ReadQueryResult(std::string_view statement) {
     // NULL field count: the server asks for a local file.
     const std::string fileName(UpToNul(AsText(net_.Payload().subspan(1))));
     const bool requested = StatementNamesLocalFile(statement, fileName);
-    const int sent = requested ? SendLocalFile(fileName) : RefuseLocalFile();
+    const bool fromMemory = requested && upload_ != nullptr && upload_->Name == fileName;
+    const int sent = !requested   ? RefuseLocalFile()
+                     : fromMemory ? SendUpload(*upload_)
+                                  : SendLocalFile(fileName);
     // The server's answer is read in every case, so the stream stays in step.
     const bool answered = SafeRead() >= 0;
     if (!requested) {

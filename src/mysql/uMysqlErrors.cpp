@@ -12,7 +12,7 @@ struct TErrorTemplate {
   std::string_view Text;
 };
 
-constexpr std::array<TErrorTemplate, 33> kTemplates = {{
+constexpr std::array<TErrorTemplate, 35> kTemplates = {{
     {ErrUnknown, "Unknown MySQL error"},
     {ErrLocalSocketCreate, "Can't create UNIX socket (%d)"},
     {ErrLocalConnect, "Can't connect to local MySQL server through socket '%-.64s' (%d)"},
@@ -54,6 +54,9 @@ constexpr std::array<TErrorTemplate, 33> kTemplates = {{
     {ErrSessionStateLost,
      "Lost connection to MySQL server; what the session held is gone (%-.96s). Call Connect or "
      "Reconnect to go on"},
+    {ErrValueNotWritable,
+     "The value in line %d, column '%-.64s' of the table cannot be written: %-.64s"},
+    {ErrRowsRefused, "The server refused %u of the %u rows of a statement without saying why"},
 }};
 
 bool IsDigit(char c) {

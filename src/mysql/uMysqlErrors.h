@@ -73,6 +73,12 @@ enum TMysqlOwnError : std::int32_t {
   // has (temporary tables, user variables, locks...): the client does not
   // reconnect on its own until the script does.
   ErrSessionStateLost = 2904,
+  // A value of a host table that has no text a statement could carry (an
+  // object, a number that is not finite...); nothing of its statement was sent.
+  ErrValueNotWritable = 2905,
+  // The server took fewer rows of a statement than it was sent and named no
+  // reason; the statement's rows were taken back.
+  ErrRowsRefused = 2906,
 };
 
 // Recorded (without a message) by the packet layer only; a read failure that

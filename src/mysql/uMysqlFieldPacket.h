@@ -13,6 +13,8 @@ namespace mysql {
 
 // Added by the client to the server's column flags for numeric columns.
 inline constexpr std::uint32_t NUM_FLAG = 0x8000;
+// The server's column flag of a column that takes no NULL.
+inline constexpr std::uint32_t kNotNullFlag = 0x1;
 
 // Column type codes of the protocol that the client looks at.
 enum TFieldType : std::uint8_t {
@@ -31,6 +33,7 @@ enum TFieldType : std::uint8_t {
   FIELD_TYPE_DATETIME = 12,
   FIELD_TYPE_YEAR = 13,
   FIELD_TYPE_NEWDATE = 14,
+  FIELD_TYPE_NEWDECIMAL = 246,
 };
 
 // One column of a result. A string the server sent as NULL reads as empty;

@@ -4,9 +4,13 @@
 // sent is a LOAD DATA (or LOAD XML) LOCAL INFILE that names exactly that file,
 // so a hostile server cannot read the user's files.
 
+#include <cstddef>
 #include <string_view>
 
 namespace mysql {
+
+// The size of the data packets of an upload (the last may be shorter).
+inline constexpr std::size_t kLocalFileBlock = 0xF000;
 
 // True when `statement` is LOAD DATA|XML [LOW_PRIORITY|CONCURRENT] LOCAL
 // INFILE followed by a quoted name equal to `fileName`. The quoted name is

@@ -5,31 +5,12 @@
 
 #include <string>
 
-#include "addin/AddInLib.h"
-#include "addin/AddinClassId.h"
-#include "addin/ComPtr.h"
-#include "connection/com/DalvoraServer.h"
-#include "host/Host.h"
-#include "platform/com/Bstr.h"
+#include "WiredObject.h"
 #include "platform/com/OleVariant.h"
 #include "support/FakeServer.h"
 
 namespace connection {
 namespace {
-
-using addin::TComPtr;
-
-// A 4.1 greeting without compression: protocol 10, the version, thread 1,
-// the two seed parts, capabilities 0xE200, language 8, status 2.
-Bytes Greeting(const std::string& version) {
-  Bytes payload = Concat({{10}, Text(version), {0}, {1, 0, 0, 0}, Text("abcdefgh"), {0}});
-  payload.insert(payload.end(), {0x00, 0xE2, 8, 2, 0});
-  payload.insert(payload.end(), 13, 0);
-  payload = Concat({payload, Text("ijklmnopqrst"), {0}});
-  return payload;
-}
-
-const Bytes kOk = {0, 0, 0, 2, 0, 0, 0};
 
 struct Case {
   const char* version;
@@ -45,46 +26,18 @@ TEST_P(DbCommandChoice, SendsTheCommandTheVersionCallsFor) {
   FakeServer server;
   server.Send(Packet(0, Greeting(c.version)))
       .ReceivePacket()
-      .Send(Packet(2, kOk))
+      .Send(Packet(2, OkPayload()))
       .Expect(Packet(0, c.command))
-      .Send(Packet(1, kOk))
+      .Send(Packet(1, OkPayload()))
       .DrainUntilClosed();
   server.Start();
 
-  host::THost host(host::TDialect::Expression, false, [](const std::string&) {});
-  TComPtr<IClassFactory> factory;
-  ASSERT_EQ(GetClassObject(addin::CLSID_Dalvora, IID_IClassFactory, factory.Out()), S_OK);
-  TComPtr<IInitDone> object;
-  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IInitDone, object.Out()), S_OK);
-  ASSERT_EQ(object->Init(host.Connection()), S_OK);
-  TComPtr<ILanguageExtender> extender;
-  ASSERT_EQ(object->QueryInterface(IID_ILanguageExtender, extender.Out()), S_OK);
-
-  auto set = [&](LONG property, platform::TOleVariant value) {
-    EXPECT_EQ(extender->SetPropVal(property, value.Get()), S_OK);
-  };
-  set(0, platform::TOleVariant("127.0.0.1"));
-  set(1, platform::TOleVariant("u"));
-  set(5, platform::TOleVariant(static_cast<std::int32_t>(server.Port())));
-  set(7, platform::TOleVariant(0));  // no ping before statements
-  set(11, platform::TOleVariant(0));
-
-  auto call = [&](const char* name, platform::TOleVariant argument) {
-    const platform::TBstr text = platform::TBstr::FromAnsi(name);
-    LONG number = -1;
-    extender->FindMethod(text.Get(), &number);
-    SAFEARRAY* params = SafeArrayCreateVector(VT_VARIANT, 0, 1);
-    LONG index = 0;
-    SafeArrayPutElement(params, &index, argument.Get());
-    platform::TOleVariant result;
-    EXPECT_EQ(extender->CallAsFunc(number, result.Get(), &params), S_OK);
-    SafeArrayDestroy(params);
-    return result;
-  };
-  EXPECT_EQ(call("Connect", platform::TOleVariant()).ToInt32(), 1);
-  EXPECT_EQ(call(c.method, platform::TOleVariant(c.database)).ToInt32(), 1);
-
-  EXPECT_EQ(object->Done(), S_OK);
+  {
+    WiredObject object;
+    object.PointAt(server.Port());
+    EXPECT_EQ(object.Call("Connect").ToInt32(), 1);
+    EXPECT_EQ(object.Call(c.method, {platform::TOleVariant(c.database)}).ToInt32(), 1);
+  }
   server.Wait();
   EXPECT_TRUE(server.Failures().empty()) << server.Failures().front();
 }

@@ -6,7 +6,8 @@
 // ${ANY LINES} any number of lines. A script whose header names versions of
 // the scripted MySQL server ("# server: mysql-8.4.3 mysql-9.1.0") runs
 // against that server instead, once per version, which must have found
-// nothing wrong in what the add-in sent.
+// nothing wrong in what the add-in sent; "# server: private" runs it against
+// a server of its own, started with the options of "# server-options:".
 //
 // The Windows build runs the same suite under Wine (scripts/wine-test), with
 // the host command in ORBELIN_TEST_HOST, a relay program serving the local
@@ -42,7 +43,8 @@ struct ScriptRun {
   std::string Dialect;  // expression | object
   std::string Mode;     // plain | compressed | pipe
   bool PrivateServer = false;
-  std::string MysqlVersion;  // the scripted MySQL server's, instead of MariaDB
+  std::string ServerOptions;  // mariadbd options of the private server
+  std::string MysqlVersion;   // the scripted MySQL server's, instead of MariaDB
 
   std::string Name() const {
     std::string name = Script + "_" + Dialect + "_" + Mode;
@@ -87,6 +89,8 @@ std::vector<ScriptRun> AllRuns() {
     if (modes.empty()) modes = {"plain", "compressed", "pipe"};
     const std::vector<std::string> servers = HeaderWords(text, "server");
     const bool privateServer = servers == std::vector<std::string>{"private"};
+    std::string options;
+    for (const std::string& option : HeaderWords(text, "server-options")) options += option + " ";
     std::vector<std::string> mysqlVersions;
     for (const std::string& word : servers)
       if (word.starts_with("mysql-")) mysqlVersions.push_back(word.substr(6));
@@ -94,7 +98,7 @@ std::vector<ScriptRun> AllRuns() {
     for (const char* dialect : {"expression", "object"}) {
       for (const std::string& mode : modes) {
         for (const std::string& version : mysqlVersions)
-          runs.push_back({path.stem().string(), dialect, mode, privateServer, version});
+          runs.push_back({path.stem().string(), dialect, mode, privateServer, options, version});
       }
     }
   }
@@ -103,7 +107,8 @@ std::vector<ScriptRun> AllRuns() {
 
 std::map<std::string, std::string> Variables(const ScriptRun& run, const MariaDbServer& server) {
   const bool compressed = run.Mode == "compressed";
-  return {
+  const bool expressions = run.Dialect == "expression";
+  std::map<std::string, std::string> variables{
       {"HOST", server.Host},
       {"PORT", std::to_string(server.Port)},
       {"DB", server.Database},
@@ -126,7 +131,16 @@ std::map<std::string, std::string> Variables(const ScriptRun& run, const MariaDb
       {"TABLE_ADD_COLUMN", run.Dialect == "expression" ? "NewColumn" : "Columns.Add"},
       {"TABLE_COLUMN_COUNT", run.Dialect == "expression" ? "ColumnCount()" : "Columns.Count()"},
       {"TABLE_FIRST_CELL", run.Dialect == "expression" ? "GetValue(1, 1)" : "Get(0).Get(0)"},
+      // A table t built line by line: ${TABLE_NEW_LINE} adds a line,
+      // ${TABLE_CELL_n}value) sets its column n (counted from 1).
+      {"TABLE_NEW_LINE", expressions ? "t.NewLine()" : "r = t.Add()"},
   };
+  for (int column = 1; column <= 9; ++column) {
+    variables["TABLE_CELL_" + std::to_string(column)] =
+        expressions ? "t.SetValue(t.LineCount(), " + std::to_string(column) + ", "
+                    : "r.Set(" + std::to_string(column - 1) + ", ";
+  }
+  return variables;
 }
 
 // An expected line with ${ANY} places, as a pattern over the whole line.
@@ -229,7 +243,7 @@ TEST_P(ScriptRunTest, OutputMatches) {
     server->Port = mysql->Port();
     server->Socket = mysql->Socket();
   } else if (run.PrivateServer) {
-    privateServer = std::make_unique<PrivateMariaDb>("conn-" + run.Name());
+    privateServer = std::make_unique<PrivateMariaDb>("conn-" + run.Name(), run.ServerOptions);
     server = privateServer->Server();
   } else {
     server = SharedMariaDb();

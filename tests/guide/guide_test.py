@@ -43,7 +43,7 @@ BROKEN = '''Перем С;
 К.Выполнить("select ')'", Параметры);
 К.Порт(1);
 '''
-problems, used, _ = guide.sample_problems(BROKEN.splitlines(), members)
+problems, used = guide.sample_problems(BROKEN.splitlines(), members)
 expected = ["line 4: ШифрTLS is read-only", "line 5: the connection object has no member "
             "УстановитьСоедининие", "line 6: ВыполнитьЗапрос takes 3 argument(s), given 4",
             "line 7: Следующая has no value", "line 8: ПоследняяОшибка is a method, used without",

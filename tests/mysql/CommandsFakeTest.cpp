@@ -348,6 +348,55 @@ TEST(CommandsFake, LocalFileGoesOutInBlocksOf61440) {
   EXPECT_TRUE(packets[4].empty());
 }
 
+// Rows uploaded from memory follow the rule for files: they go out only for
+// the name the statement gives, and only when the upload carries that name.
+TEST(CommandsFake, MemoryUploadOnlyForTheNameTheStatementGives) {
+  const std::string rows(61440 * 2 + 1, 'r');
+  const TMemoryUpload upload{"rows-in-memory", AsBytes(rows)};
+  const std::string named = "LOAD DATA LOCAL INFILE 'rows-in-memory' INTO TABLE t";
+  {
+    SCOPED_TRACE("the name the statement gives");
+    FakeSession s;
+    s.server.Expect(Command(COM_QUERY, Text(named)))
+        .Send(Packet(1, Concat({{251}, Text("rows-in-memory")})))
+        .Receive(4 * 4 + rows.size())
+        .Send(Packet(6, OkPayload(3)));
+    s.Connect();
+    EXPECT_TRUE(s.client.QueryUploading(named, upload).Ok) << s.client.LastError();
+    EXPECT_EQ(s.client.AffectedRows(), 3u);
+    s.Finish();
+    const auto packets = SplitPackets(s.server.Received());
+    ASSERT_EQ(packets.size(), 5u);
+    EXPECT_EQ(packets[1].size(), 61440u);
+    EXPECT_EQ(packets[2].size(), 61440u);
+    EXPECT_EQ(packets[3], Bytes{'r'});
+    EXPECT_TRUE(packets[4].empty());
+  }
+  const struct {
+    const char* name;
+    std::string statement;
+    std::string requested;
+  } refused[] = {
+      {"another name than the statement gives", named, "/etc/passwd"},
+      {"the upload's name, which the statement does not give",
+       "LOAD DATA LOCAL INFILE '/tmp/x.csv' INTO TABLE t", "rows-in-memory"},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.name);
+    FakeSession s;
+    s.server.Expect(Command(COM_QUERY, Text(c.statement)))
+        .Send(Packet(1, Concat({{251}, Text(c.requested)})))
+        .Expect(Packet(2, {}))  // nothing but the empty packet
+        .Send(Packet(3, OkPayload()));
+    s.server.Expect(Command(COM_PING)).Send(Packet(1, OkPayload()));
+    s.Connect();
+    EXPECT_FALSE(s.client.QueryUploading(c.statement, upload).Ok);
+    EXPECT_EQ(s.client.LastErrorNo(), ErrLocalInfileRejected);
+    EXPECT_TRUE(s.client.Ping()) << "the stream stayed in step";
+    s.Finish();
+  }
+}
+
 }  // namespace
 
 namespace {

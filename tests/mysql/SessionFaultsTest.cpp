@@ -200,6 +200,45 @@ TEST(SessionFaults, OutsideATransactionTheNextStatementReconnects) {
   EXPECT_EQ(s.server.Opened(), 2);
 }
 
+// The session's own transaction (a batch of rows) lost with its connection:
+// the rest of the batch never runs on a new connection, and once the batch
+// has ended the script's next statement reconnects, since the script had no
+// transaction open. Lost while the batch ran, and while it committed.
+TEST(SessionFaults, OwnTransactionLostTakesOnlyItsBatch) {
+  for (const bool duringCommit : {false, true}) {
+    SCOPED_TRACE(duringCommit ? "during COMMIT" : "during the batch");
+    Session s;
+    s.client.SetShouldReconnect(false);              // no pings while the batch runs
+    s.first->Reply(s.script.Ok(kInTransaction, 0));  // START TRANSACTION
+    s.first->Reply(s.script.Ok(kInTransaction, 1));  // the batch's first statement
+    // Then the connection ends.
+    auto second = s.AddConnection();
+    second->Reply(s.script.Ok());  // the ping before the script's next statement
+    second->Reply(s.script.Ok(2, 1));
+    ASSERT_TRUE(s.client.Connect());
+    ASSERT_TRUE(s.client.BeginOwnTransaction());
+    EXPECT_TRUE(s.client.Query("insert into t values (1)", true).Ok);
+    if (duringCommit) {
+      EXPECT_FALSE(s.client.EndOwnTransaction(true)) << "a lost COMMIT never reports success";
+    } else {
+      EXPECT_FALSE(s.client.Query("insert into t values (2)", true).Ok);
+      EXPECT_EQ(s.client.LastErrorNo(), ErrServerLost);
+      s.client.SetShouldReconnect(true);
+      EXPECT_FALSE(s.client.Query("insert into t values (3)", true).Ok)
+          << "nothing of the batch runs outside its transaction";
+      EXPECT_EQ(s.server.Opened(), 1);
+      EXPECT_FALSE(s.client.EndOwnTransaction(false));
+    }
+    s.client.SetShouldReconnect(true);
+    EXPECT_EQ(s.server.Opened(), 1);
+    EXPECT_FALSE(s.client.TransactionLost());
+    EXPECT_TRUE(s.client.Query("insert into t values (4)", true).Ok) << s.client.LastError();
+    EXPECT_EQ(s.server.Opened(), 2);
+    EXPECT_EQ(s.Commands(*second),
+              (std::vector<Bytes>{kPingCommand, QueryCommand("insert into t values (4)")}));
+  }
+}
+
 TEST(SessionFaults, ChosenCharacterSetComesBackOnEveryNewConnection) {
   for (const bool compress : {false, true}) {
     SCOPED_TRACE(compress ? "compressed" : "plain");

@@ -107,7 +107,8 @@ METHOD(FillAll,            "ЗаполнитьВсе",                  1, NoVal
 METHOD(ListProcesses,      "СписокПроцессов",               1, Value,   Def,   FuncAsProc, Func)   \
 METHOD(Clone,              "Клонировать",                   0, Value,   NoDef, NoProc,     Func)   \
 METHOD(NextResult,         "СледующийРезультат",            0, Value,   NoDef, FuncAsProc, Func)   \
-METHOD(Escape,             "Экранировать",                  1, Value,   NoDef, NoProc,     Func)
+METHOD(Escape,             "Экранировать",                  1, Value,   NoDef, NoProc,     Func)   \
+METHOD(PutAll,             "ЗаписатьВсе",                   4, Value,   Def,   FuncAsProc, Func)
 
 // In the expansions, ORBELIN_IF_<flag>(text) is the text where the flag calls
 // for a handler and nothing where it does not.

@@ -1,8 +1,10 @@
-// FetchAll, FillAll and ListProcesses: results poured into host value tables.
+// FetchAll, FillAll and ListProcesses: results poured into host value
+// tables; PutAll: a host value table written into a server table.
 #include "connection/OrbelinModule.h"
 #include "connection/TDalvora.h"
 #include "connection/handlers/HandlerValues.h"
 #include "connection/handlers/TableFill.h"
+#include "connection/handlers/TablePut.h"
 
 namespace connection {
 
@@ -41,6 +43,16 @@ void TModule::AddinHelperMethodsListProcessesCallAsFunc(TAddin& sender, TParams&
                                                         TValue& value) {
   value = FillTableWithProcesses(TDalvora::Of(sender), Param(params, 0));
   if (!params.empty()) params[0] = AsReference(value);
+}
+
+// Arguments: the table, the target's name, the target columns (""), the
+// duplicates mode ("").
+void TModule::AddinHelperMethodsPutAllGetDefaultParam(TAddin&, std::int32_t index, TValue& value) {
+  if (index >= 2) value = TValue("");
+}
+
+void TModule::AddinHelperMethodsPutAllCallAsFunc(TAddin& sender, TParams& params, TValue& value) {
+  value = PutTable(TDalvora::Of(sender), ReadPutArguments(params));
 }
 
 }  // namespace connection
