@@ -148,6 +148,7 @@ if grep -q '^ok   run-time lookups' <<<"$verdict"; then
   echo "ok   a lookup Windows XP lacks, listed with its fallback"
 else
   echo "FAIL a lookup Windows XP lacks, listed with its fallback"
+  sed 's/^/     /' <<<"$verdict"
   failures=$((failures + 1))
 fi
 
