@@ -11,8 +11,8 @@ import tempfile
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 loader = importlib.machinery.SourceFileLoader("guide", str(ROOT / "scripts" / "guide"))
-spec = importlib.util.spec_from_loader("guide", loader)
-guide = importlib.util.module_from_spec(spec)
+description = importlib.util.spec_from_loader("guide", loader)
+guide = importlib.util.module_from_spec(description)
 loader.exec_module(guide)
 
 failures = 0

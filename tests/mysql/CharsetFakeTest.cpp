@@ -13,11 +13,6 @@ using namespace mysql;
 
 namespace {
 
-Bytes QueryCommand(std::string_view statement) {
-  return Concat({{COM_QUERY}, Text(statement)});
-}
-
-const Bytes kPing{COM_PING};
 constexpr std::size_t kCharsetByte = 8;  // of the 4.1 authentication packet
 
 // A greeting of `version` (character set 8, latin1) and the OK to the login.
@@ -102,7 +97,7 @@ TEST(CharsetFake, EveryNewConnectionHasItBeforeTheScriptsOwnSettings) {
   EXPECT_TRUE(s.client.Ping()) << s.client.LastError();
   EXPECT_EQ(s.LoginCharset(*second), 51);
   EXPECT_EQ(s.Commands(*second),
-            (std::vector<Bytes>{QueryCommand("set sql_mode = 'ANSI'"), kPing}));
+            (std::vector<Bytes>{QueryCommand("set sql_mode = 'ANSI'"), kPingCommand}));
 }
 
 TEST(CharsetFake, AChangeOfUserKeepsIt) {

@@ -18,12 +18,6 @@ using Rows = std::vector<std::optional<std::string>>;
 
 constexpr std::uint16_t kMore = SERVER_MORE_RESULTS_EXISTS;
 
-Bytes QueryCommand(std::string_view statement) {
-  return Concat({{COM_QUERY}, Text(statement)});
-}
-
-const Bytes kPing{COM_PING};
-
 // The packets of one result set of column "v"; both its end-of-data packets
 // carry `status` (a server marks the field list's end as well).
 std::vector<Bytes> ResultPackets(const Rows& rows, std::uint16_t status) {
@@ -105,7 +99,7 @@ TEST_P(MultiResultsFake, BufferedResultsOneAfterAnother) {
 
   s.peer->Reply(s.script.Ok());
   EXPECT_TRUE(s.client.Ping()) << "in step";
-  EXPECT_EQ(s.Commands(), (std::vector<Bytes>{QueryCommand("call p()"), kPing}));
+  EXPECT_EQ(s.Commands(), (std::vector<Bytes>{QueryCommand("call p()"), kPingCommand}));
 }
 
 TEST_P(MultiResultsFake, RowByRowResultsOneAfterAnother) {
@@ -152,7 +146,7 @@ TEST_P(MultiResultsFake, PendingResultsAreReadBeforeTheNextCommand) {
   ASSERT_TRUE(s.client.Connect()) << s.client.LastError();
   ASSERT_TRUE(s.client.Query("call p()", true).Ok) << s.client.LastError();
   EXPECT_TRUE(s.client.Ping()) << s.client.LastError();
-  EXPECT_EQ(s.Commands(), (std::vector<Bytes>{QueryCommand("call p()"), kPing}));
+  EXPECT_EQ(s.Commands(), (std::vector<Bytes>{QueryCommand("call p()"), kPingCommand}));
   EXPECT_TRUE(s.peer->NothingUnread());
 }
 
@@ -228,9 +222,10 @@ TEST_P(MultiResultsFake, WhatTheFinalStatusReportsIsKept) {
   second->Reply(s.script.Ok());  // the ping
   s.client.SetShouldReconnect(true);
   EXPECT_TRUE(s.client.Ping()) << s.client.LastError();
-  EXPECT_EQ(CommandsWritten(second->Written(), s.compressed),
-            (std::vector<Bytes>{QueryCommand(kTrackSessionStatement),
-                                QueryCommand("SET SESSION `sql_mode` = X'414E5349'"), kPing}));
+  EXPECT_EQ(
+      CommandsWritten(second->Written(), s.compressed),
+      (std::vector<Bytes>{QueryCommand(kTrackSessionStatement),
+                          QueryCommand("SET SESSION `sql_mode` = X'414E5349'"), kPingCommand}));
 }
 
 INSTANTIATE_TEST_SUITE_P(PlainAndCompressed, MultiResultsFake, ::testing::Bool(),

@@ -14,12 +14,6 @@ using namespace mysql;
 
 namespace {
 
-Bytes QueryCommand(std::string_view statement) {
-  return Concat({{COM_QUERY}, Text(statement)});
-}
-
-const Bytes kPing{COM_PING};
-
 struct Answering {
   explicit Answering(bool compress = false) : script(compress), compressed(compress) {
     first = Connection();
@@ -57,9 +51,9 @@ TEST(PingAlongside, OneWriteCarriesThePingAndTheStatement) {
       EXPECT_EQ(s.first->Writes(), login + statement) << "one write per statement";
     }
     EXPECT_EQ(s.Commands(*s.first),
-              (std::vector<Bytes>{kPing, QueryCommand("insert into t values (1)"), kPing,
-                                  QueryCommand("insert into t values (1)"), kPing,
-                                  QueryCommand("insert into t values (1)")}));
+              (std::vector<Bytes>{kPingCommand, QueryCommand("insert into t values (1)"),
+                                  kPingCommand, QueryCommand("insert into t values (1)"),
+                                  kPingCommand, QueryCommand("insert into t values (1)")}));
   }
 }
 
@@ -87,7 +81,7 @@ TEST(PingAlongside, ALossAfterAnAnswerBeganIsReportedAndTheStatementNeverSentAga
   second->Answer(Concat({s.script.Ok(), s.script.Ok(2, 1)}));
   EXPECT_TRUE(s.client.Query("insert into t values (2)", true).Ok) << s.client.LastError();
   EXPECT_EQ(s.Commands(*second),
-            (std::vector<Bytes>{kPing, QueryCommand("insert into t values (2)")}));
+            (std::vector<Bytes>{kPingCommand, QueryCommand("insert into t values (2)")}));
 }
 
 TEST(PingAlongside, AConnectionClosedBeforeAnsweringAnythingIsReplacedAsByAnAwaitedPing) {
@@ -101,7 +95,7 @@ TEST(PingAlongside, AConnectionClosedBeforeAnsweringAnythingIsReplacedAsByAnAwai
   EXPECT_TRUE(s.client.Query("insert into t values (1)", true).Ok) << s.client.LastError();
   EXPECT_EQ(s.client.AffectedRows(), 1u);
   EXPECT_EQ(s.Commands(*second),
-            (std::vector<Bytes>{kPing, QueryCommand("insert into t values (1)")}));
+            (std::vector<Bytes>{kPingCommand, QueryCommand("insert into t values (1)")}));
 
   // Inside a transaction the same close loses the transaction, as ever.
   Answering t;
@@ -124,9 +118,10 @@ TEST(PingAlongside, AConnectionTheServerClosedIsFoundByThePingFirst) {
   second->Answer(s.script.Ok(2, 1));
   EXPECT_TRUE(s.client.Query("insert into t values (1)", true).Ok) << s.client.LastError();
   EXPECT_EQ(s.client.AffectedRows(), 1u);
-  EXPECT_EQ(s.Commands(*s.first), std::vector<Bytes>{kPing}) << "the ping alone, not the statement";
+  EXPECT_EQ(s.Commands(*s.first), std::vector<Bytes>{kPingCommand})
+      << "the ping alone, not the statement";
   EXPECT_EQ(s.Commands(*second),
-            (std::vector<Bytes>{kPing, QueryCommand("insert into t values (1)")}))
+            (std::vector<Bytes>{kPingCommand, QueryCommand("insert into t values (1)")}))
       << "the ping's retry reconnects and pings, then the statement";
 }
 

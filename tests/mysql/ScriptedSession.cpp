@@ -148,6 +148,10 @@ Bytes Decompress(const Bytes& blocks) {
 
 }  // namespace
 
+Bytes QueryCommand(std::string_view statement) {
+  return Concat({{COM_QUERY}, Text(statement)});
+}
+
 std::vector<Bytes> CommandsWritten(const Bytes& written, bool compress) {
   // The login packet always travels plain.
   const std::size_t login = 4 + Get3(written, 0);

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mysql/uMysqlClient.h"
@@ -81,3 +82,7 @@ class ServerScript {
 // The payloads of the commands a session wrote on one connection, after the
 // login (plain or compressed stream).
 std::vector<Bytes> CommandsWritten(const Bytes& written, bool compress);
+
+// Command payloads as CommandsWritten gives them.
+Bytes QueryCommand(std::string_view statement);
+inline const Bytes kPingCommand{mysql::COM_PING};

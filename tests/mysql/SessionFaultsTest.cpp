@@ -20,12 +20,6 @@ namespace {
 constexpr std::uint16_t kInTransaction = SERVER_STATUS_IN_TRANS | SERVER_STATUS_AUTOCOMMIT;
 constexpr std::uint16_t kAutocommitOff = 0;
 
-Bytes QueryCommand(std::string_view statement) {
-  return Concat({{COM_QUERY}, Text(statement)});
-}
-
-const Bytes kPingCommand{COM_PING};
-
 // A session whose first connection is scripted by the test; further
 // connections are added as the test needs them.
 struct Session {

@@ -14,12 +14,6 @@ using namespace mysql;
 
 namespace {
 
-Bytes QueryCommand(std::string_view statement) {
-  return Concat({{COM_QUERY}, Text(statement)});
-}
-
-const Bytes kPing{COM_PING};
-
 struct Tracked {
   explicit Tracked(bool compress = false) : script(compress), compressed(compress) {
     first = Add();
@@ -72,7 +66,7 @@ TEST(SessionTracking, WhatTheServerReportsIsGivenToTheNextConnection) {
     EXPECT_EQ(s.Commands(*second),
               (std::vector<Bytes>{QueryCommand(kTrackSessionStatement),
                                   QueryCommand("SET SESSION `sql_mode` = X'414E5349'"),
-                                  QueryCommand("SET SESSION `wait_timeout` = 100"), kPing,
+                                  QueryCommand("SET SESSION `wait_timeout` = 100"), kPingCommand,
                                   QueryCommand("insert into t values (1)")}));
     const auto login = SplitPackets(second->Written()).front();
     EXPECT_NE(std::search(login.begin(), login.end(), std::begin("shop"), std::end("shop") - 1),
@@ -155,7 +149,7 @@ TEST(SessionTracking, WithoutReportsTheStatementsTextDecides) {
   EXPECT_EQ(
       CommandsWritten(second->Written(), false),
       (std::vector<Bytes>{QueryCommand("set sql_mode = 'ANSI'"), QueryCommand("set names cp1251"),
-                          kPing, QueryCommand("create temporary table t (a int)")}));
+                          kPingCommand, QueryCommand("create temporary table t (a int)")}));
   // Now the session holds a temporary table: the next loss refuses.
   second->Reply({});
   auto third = server.Add();
