@@ -121,7 +121,10 @@ HRESULT __stdcall DllCanUnloadNow(void) {
   return ticks && tick ? S_OK : S_FALSE;
 }
 C
-$cc -shared -O2 -o "$work/lookup.dll" "$work/lookup.c"
+# At a fixed base whose top byte is 0x68, the opcode of "push imm32": every
+# address in the code then holds one, and the reading of the names must not
+# be thrown off by it (the linker's automatic base once put it there).
+$cc -shared -O2 -Wl,--image-base,0x68480000 -o "$work/lookup.dll" "$work/lookup.c"
 # libgcc's own lookups, as the real list has them, and a stale entry.
 grep 'register_frame_info' "$here/../../scripts/runtime-lookups.txt" >"$work/runtime.txt"
 {
