@@ -178,12 +178,11 @@ class TTablePut {
     return true;
   }
 
-  // Whether rows may go by LOAD DATA LOCAL: the session asks for local files,
-  // the server has not refused them on this connection, and it names the
-  // connection's character set (which LOAD DATA must be told; it would read
-  // the rows in the database's otherwise).
+  // Whether rows may go by LOAD DATA LOCAL (every login asks for local
+  // files): the server has not refused them on this connection, and it names
+  // the connection's character set (which LOAD DATA must be told; it would
+  // read the rows in the database's otherwise).
   bool UploadPossible() {
-    if ((client_.ClientFlag() & mysql::CLIENT_LOCAL_FILES) == 0) return false;
     if (object_.WriteLimits().LocalFilesRefused) return false;
     const mysql::TQueryResult answer =
         client_.Query("SELECT @@character_set_client, @@sql_mode", true);
