@@ -101,9 +101,8 @@ TMultibyteLayout LayoutOfCharset(std::string_view name) {
   return TMultibyteLayout::Safe;
 }
 
-std::string EscapeString(std::string_view text, bool noBackslashEscapes, TMultibyteLayout layout) {
-  std::string escaped;
-  escaped.reserve(text.size() + text.size() / 8 + 2);
+void AppendEscaped(std::string& escaped, std::string_view text, bool noBackslashEscapes,
+                   TMultibyteLayout layout) {
   for (std::size_t at = 0; at < text.size();) {
     if (const std::size_t length = CharacterLength(layout, text, at)) {
       escaped.append(text.substr(at, length));
@@ -123,6 +122,12 @@ std::string EscapeString(std::string_view text, bool noBackslashEscapes, TMultib
     if (escape != 0) escaped += '\\';
     escaped += escape != 0 ? escape : c;
   }
+}
+
+std::string EscapeString(std::string_view text, bool noBackslashEscapes, TMultibyteLayout layout) {
+  std::string escaped;
+  escaped.reserve(text.size() + text.size() / 8 + 2);
+  AppendEscaped(escaped, text, noBackslashEscapes, layout);
   return escaped;
 }
 

@@ -28,8 +28,12 @@ enum class TMultibyteLayout : std::uint8_t {
 // The layout of the character set `name` (any letter case).
 TMultibyteLayout LayoutOfCharset(std::string_view name);
 
-// `text` escaped for a single-quoted string of a session whose status has
-// (noBackslashEscapes) or lacks SERVER_STATUS_NO_BACKSLASH_ESCAPES.
+// Appends `text` escaped for a single-quoted string of a session whose
+// status has (noBackslashEscapes) or lacks SERVER_STATUS_NO_BACKSLASH_ESCAPES.
+void AppendEscaped(std::string& out, std::string_view text, bool noBackslashEscapes,
+                   TMultibyteLayout layout = TMultibyteLayout::Safe);
+
+// The same, as a string of its own.
 std::string EscapeString(std::string_view text, bool noBackslashEscapes,
                          TMultibyteLayout layout = TMultibyteLayout::Safe);
 

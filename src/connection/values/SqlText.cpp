@@ -1,5 +1,7 @@
 #include "connection/values/SqlText.h"
 
+#include "mysql/uMysqlEscape.h"
+
 namespace connection {
 
 namespace {
@@ -7,7 +9,7 @@ namespace {
 // Appends text, each byte `escape` answers with a replacement written in its
 // place; runs of other bytes go in one piece.
 template <typename Escape>
-void AppendEscaped(std::string& out, std::string_view text, Escape escape) {
+void AppendReplacing(std::string& out, std::string_view text, Escape escape) {
   std::size_t run = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const std::string_view replacement = escape(text[i]);
@@ -17,27 +19,6 @@ void AppendEscaped(std::string& out, std::string_view text, Escape escape) {
     run = i + 1;
   }
   out.append(text, run, text.size() - run);
-}
-
-std::string_view BackslashEscape(char c) {
-  switch (c) {
-    case '\0':
-      return "\\0";
-    case '\n':
-      return "\\n";
-    case '\r':
-      return "\\r";
-    case '\x1A':
-      return "\\Z";
-    case '\'':
-      return "\\'";
-    case '"':
-      return "\\\"";
-    case '\\':
-      return "\\\\";
-    default:
-      return {};
-  }
 }
 
 std::string_view LoadDataEscape(char c) {
@@ -61,18 +42,14 @@ std::string_view LoadDataEscape(char c) {
 
 std::string QuoteName(std::string_view name) {
   std::string quoted(1, '`');
-  AppendEscaped(quoted, name, [](char c) { return c == '`' ? std::string_view("``") : ""; });
+  AppendReplacing(quoted, name, [](char c) { return c == '`' ? std::string_view("``") : ""; });
   quoted.push_back('`');
   return quoted;
 }
 
 void AppendQuoted(std::string& out, std::string_view text, bool noBackslashEscapes) {
   out.push_back('\'');
-  if (noBackslashEscapes) {
-    AppendEscaped(out, text, [](char c) { return c == '\'' ? std::string_view("''") : ""; });
-  } else {
-    AppendEscaped(out, text, BackslashEscape);
-  }
+  mysql::AppendEscaped(out, text, noBackslashEscapes);
   out.push_back('\'');
 }
 
@@ -81,7 +58,7 @@ void AppendLoadDataField(std::string& out, const std::optional<std::string>& val
     out.append("\\N");
     return;
   }
-  AppendEscaped(out, *value, LoadDataEscape);
+  AppendReplacing(out, *value, LoadDataEscape);
 }
 
 }  // namespace connection
