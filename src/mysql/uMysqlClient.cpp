@@ -510,7 +510,12 @@ void TMysqlClient::TakeServerStatus(std::uint32_t status) {
 }
 
 std::string TMysqlClient::Escape(std::string_view text) const {
-  return EscapeString(text, noBackslashEscapes_, LayoutOfCharset(connectionCharset_));
+  const TEscaping escaping = Escaping();
+  return EscapeString(text, escaping.NoBackslashEscapes, escaping.Layout);
+}
+
+TEscaping TMysqlClient::Escaping() const {
+  return {noBackslashEscapes_, LayoutOfCharset(connectionCharset_)};
 }
 
 std::uint32_t TMysqlClient::DrainSeconds() const {

@@ -22,6 +22,7 @@
 #include "mysql/uMysqlAuthMethod.h"
 #include "mysql/uMysqlAuthPacket.h"
 #include "mysql/uMysqlCodec.h"
+#include "mysql/uMysqlEscape.h"
 #include "mysql/uMysqlFieldPacket.h"
 #include "mysql/uMysqlMemoryUpload.h"
 #include "mysql/uMysqlNet.h"
@@ -304,6 +305,8 @@ class TMysqlClient final : private TRowSource {
   // meanwhile gets the same mode back), passing multi-byte characters of the
   // session's character set whole.
   [[nodiscard]] std::string Escape(std::string_view text) const;
+  // How Escape escapes on this session now.
+  [[nodiscard]] TEscaping Escaping() const;
   // The server's process list as a buffered result; none on failure.
   [[nodiscard]] std::unique_ptr<TMysqlResult> ListProcesses();
 

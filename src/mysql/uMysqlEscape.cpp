@@ -101,8 +101,8 @@ TMultibyteLayout LayoutOfCharset(std::string_view name) {
   return TMultibyteLayout::Safe;
 }
 
-void AppendEscaped(std::string& escaped, std::string_view text, bool noBackslashEscapes,
-                   TMultibyteLayout layout) {
+void AppendEscaped(std::string& escaped, std::string_view text, const TEscaping& escaping) {
+  const auto [noBackslashEscapes, layout] = escaping;
   for (std::size_t at = 0; at < text.size();) {
     if (const std::size_t length = CharacterLength(layout, text, at)) {
       escaped.append(text.substr(at, length));
@@ -127,7 +127,7 @@ void AppendEscaped(std::string& escaped, std::string_view text, bool noBackslash
 std::string EscapeString(std::string_view text, bool noBackslashEscapes, TMultibyteLayout layout) {
   std::string escaped;
   escaped.reserve(text.size() + text.size() / 8 + 2);
-  AppendEscaped(escaped, text, noBackslashEscapes, layout);
+  AppendEscaped(escaped, text, {noBackslashEscapes, layout});
   return escaped;
 }
 

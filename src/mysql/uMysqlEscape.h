@@ -28,10 +28,15 @@ enum class TMultibyteLayout : std::uint8_t {
 // The layout of the character set `name` (any letter case).
 TMultibyteLayout LayoutOfCharset(std::string_view name);
 
-// Appends `text` escaped for a single-quoted string of a session whose
-// status has (noBackslashEscapes) or lacks SERVER_STATUS_NO_BACKSLASH_ESCAPES.
-void AppendEscaped(std::string& out, std::string_view text, bool noBackslashEscapes,
-                   TMultibyteLayout layout = TMultibyteLayout::Safe);
+// How a session reads a quoted string: whether its status has
+// SERVER_STATUS_NO_BACKSLASH_ESCAPES, and its character set's layout.
+struct TEscaping {
+  bool NoBackslashEscapes = false;
+  TMultibyteLayout Layout = TMultibyteLayout::Safe;
+};
+
+// Appends `text` escaped for a single-quoted string of such a session.
+void AppendEscaped(std::string& out, std::string_view text, const TEscaping& escaping);
 
 // The same, as a string of its own.
 std::string EscapeString(std::string_view text, bool noBackslashEscapes,

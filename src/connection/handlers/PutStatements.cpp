@@ -24,7 +24,7 @@ std::string DescribeStatement(const TPutArguments& target) {
 std::string LoadDataStatement(const TPutArguments& target, std::string_view uploadName,
                               std::string_view charset) {
   std::string statement = "LOAD DATA LOCAL INFILE ";
-  AppendQuoted(statement, uploadName, false);
+  AppendQuoted(statement, uploadName, {});
   if (target.Duplicates == TDuplicates::Replace) statement += " REPLACE";
   if (target.Duplicates == TDuplicates::Ignore) statement += " IGNORE";
   statement += " INTO TABLE " + QuoteName(target.TableName);
@@ -55,12 +55,13 @@ std::string InsertHead(const TPutArguments& target) {
   return head + QuoteName(target.TableName) + " (" + ColumnList(target) + ") VALUES ";
 }
 
-void AppendInsertRow(std::string& out, const TRowValues& values, bool noBackslashEscapes) {
+void AppendInsertRow(std::string& out, const TRowValues& values,
+                     const mysql::TEscaping& escaping) {
   out.push_back('(');
   for (std::size_t i = 0; i < values.size(); ++i) {
     if (i > 0) out.push_back(',');
     if (values[i]) {
-      AppendQuoted(out, *values[i], noBackslashEscapes);
+      AppendQuoted(out, *values[i], escaping);
     } else {
       out.append("NULL");
     }

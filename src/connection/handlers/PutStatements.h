@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "connection/handlers/TablePut.h"
+#include "mysql/uMysqlEscape.h"
 
 namespace connection {
 
@@ -29,7 +30,7 @@ void AppendLoadDataRow(std::string& out, const TRowValues& values);
 // INSERT [IGNORE] INTO `t` (`a`, ...) VALUES, or REPLACE INTO ...
 std::string InsertHead(const TPutArguments& target);
 // A row as the next tuple of those VALUES: every value a quoted string (as
-// LOAD DATA reads every field), NULL as NULL.
-void AppendInsertRow(std::string& out, const TRowValues& values, bool noBackslashEscapes);
+// LOAD DATA reads every field), NULL as NULL, escaped for the session.
+void AppendInsertRow(std::string& out, const TRowValues& values, const mysql::TEscaping& escaping);
 
 }  // namespace connection

@@ -16,7 +16,6 @@
 #include "mysql/uMysqlCodec.h"
 #include "mysql/uMysqlErrors.h"
 #include "mysql/uMysqlFieldPacket.h"
-#include "mysql/uMysqlGreeting.h"
 
 namespace connection {
 
@@ -195,6 +194,10 @@ class TTablePut {
     const std::string_view charset = answer.Result->Value(0).value_or("");
     const std::string_view mode = answer.Result->Value(1).value_or("");
     if (!IsPlainName(charset)) return false;
+    // LOAD DATA reads a character of big5, gbk, gb18030, sjis or cp932
+    // whole, so the escape of a second byte that looks like a backslash
+    // would be read as one: such rows go by INSERT, escaped character-wise.
+    if (mysql::LayoutOfCharset(charset) != mysql::TMultibyteLayout::Safe) return false;
     strict_ = mode.find("STRICT_TRANS_TABLES") != std::string_view::npos ||
               mode.find("STRICT_ALL_TABLES") != std::string_view::npos;
     loadStatement_ = LoadDataStatement(target_, kUploadName, charset);
@@ -256,9 +259,7 @@ class TTablePut {
     if (upload_) {
       AppendLoadDataRow(row_, values_);
     } else {
-      const bool plainQuotes =
-          (client_.ServerStatus() & mysql::SERVER_STATUS_NO_BACKSLASH_ESCAPES) != 0;
-      AppendInsertRow(row_, values_, plainQuotes);
+      AppendInsertRow(row_, values_, client_.Escaping());
     }
   }
 

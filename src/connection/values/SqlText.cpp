@@ -1,7 +1,5 @@
 #include "connection/values/SqlText.h"
 
-#include "mysql/uMysqlEscape.h"
-
 namespace connection {
 
 namespace {
@@ -47,9 +45,9 @@ std::string QuoteName(std::string_view name) {
   return quoted;
 }
 
-void AppendQuoted(std::string& out, std::string_view text, bool noBackslashEscapes) {
+void AppendQuoted(std::string& out, std::string_view text, const mysql::TEscaping& escaping) {
   out.push_back('\'');
-  mysql::AppendEscaped(out, text, noBackslashEscapes);
+  mysql::AppendEscaped(out, text, escaping);
   out.push_back('\'');
 }
 

@@ -6,18 +6,16 @@
 #include <string>
 #include <string_view>
 
+#include "mysql/uMysqlEscape.h"
+
 namespace connection {
 
 // `name`, a backquote inside it doubled.
 std::string QuoteName(std::string_view name);
 
-// 'text' as a string literal the server reads back as exactly the text: with
-// backslash escapes for NUL, line feed, carriage return, Ctrl-Z, both quotes
-// and the backslash; where the session reads a backslash as an ordinary
-// character (NO_BACKSLASH_ESCAPES), with the quote doubled and nothing else
-// changed. Single-byte character sets and UTF-8 only: no byte of another
-// character may look like a quote or a backslash.
-void AppendQuoted(std::string& out, std::string_view text, bool noBackslashEscapes);
+// 'text' as a string literal a session that reads quoted strings as
+// `escaping` says reads back as exactly the text.
+void AppendQuoted(std::string& out, std::string_view text, const mysql::TEscaping& escaping);
 
 // One field of a line in the format LoadDataFormat names: NULL as \N; the
 // backslash, tab, line feed, carriage return and NUL escaped.
