@@ -53,10 +53,6 @@ constexpr std::array<TCollation, 7> kOtherCollations = {{
     {250, "gb18030"},
 }};
 
-char LowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // The leading "major.minor.patch" of a version text ("5.5.5-10.11.9-MariaDB"
 // is 5.5.5); missing parts count as 0.
 std::uint32_t VersionNumber(std::string_view text) {
@@ -84,12 +80,16 @@ bool IsWellFormedCharsetName(std::string_view name) {
          });
 }
 
+bool IsCharsetNamed(std::string_view name, std::string_view known) {
+  return std::ranges::equal(name, known, [](char a, char b) {
+    return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+  });
+}
+
 std::optional<std::uint8_t> HandshakeCharsetNumber(std::string_view name,
                                                    std::string_view serverVersion) {
-  const auto known = std::ranges::find_if(kCharsets, [&](const TCharset& charset) {
-    return std::ranges::equal(name, charset.Name,
-                              [](char a, char b) { return LowerAscii(a) == b; });
-  });
+  const auto known = std::ranges::find_if(
+      kCharsets, [&](const TCharset& charset) { return IsCharsetNamed(name, charset.Name); });
   if (known == kCharsets.end() || VersionNumber(serverVersion) < known->Since) return std::nullopt;
   return known->Collation;
 }

@@ -17,6 +17,10 @@ inline constexpr std::size_t kMaxCharsetNameLength = 32;
 // never end the statement early.
 bool IsWellFormedCharsetName(std::string_view name);
 
+// Whether `name`, in any letter case, is the character set whose lower-case
+// name is `known`.
+bool IsCharsetNamed(std::string_view name, std::string_view known);
+
 // The number the handshake gives the character set `name` (any letter case)
 // on a server of `serverVersion`, or none when the name has no number every
 // such server knows (it is then chosen with SET NAMES, which a server that

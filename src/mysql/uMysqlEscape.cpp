@@ -1,6 +1,7 @@
 #include "mysql/uMysqlEscape.h"
 
-#include <algorithm>
+#include "mysql/uMysqlCharsets.h"
+
 #include <array>
 
 namespace mysql {
@@ -91,13 +92,8 @@ char EscapeOf(char c) {
 }  // namespace
 
 TMultibyteLayout LayoutOfCharset(std::string_view name) {
-  const auto same = [&](std::string_view known) {
-    return std::ranges::equal(name, known, [](char a, char b) {
-      return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
-    });
-  };
   for (const TLayoutName& entry : kLayouts)
-    if (same(entry.Name)) return entry.Layout;
+    if (IsCharsetNamed(name, entry.Name)) return entry.Layout;
   return TMultibyteLayout::Safe;
 }
 

@@ -55,8 +55,7 @@ std::string InsertHead(const TPutArguments& target) {
   return head + QuoteName(target.TableName) + " (" + ColumnList(target) + ") VALUES ";
 }
 
-void AppendInsertRow(std::string& out, const TRowValues& values,
-                     const mysql::TEscaping& escaping) {
+void AppendInsertRow(std::string& out, const TRowValues& values, const mysql::TEscaping& escaping) {
   out.push_back('(');
   for (std::size_t i = 0; i < values.size(); ++i) {
     if (i > 0) out.push_back(',');

@@ -13,6 +13,7 @@
 #include "connection/handlers/PutStatements.h"
 #include "connection/handlers/StatusLine.h"
 #include "connection/values/SqlValueText.h"
+#include "mysql/uMysqlCharsets.h"
 #include "mysql/uMysqlCodec.h"
 #include "mysql/uMysqlErrors.h"
 #include "mysql/uMysqlFieldPacket.h"
@@ -113,13 +114,6 @@ class TBatchScope {
   bool open_ = false;
 };
 
-// A character set name as the server reports it, fit to stand in a statement.
-bool IsPlainName(std::string_view name) {
-  return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-  });
-}
-
 class TTablePut {
  public:
   TTablePut(TDalvora& object, addin::THostTable& table, const TPutArguments& target,
@@ -193,7 +187,8 @@ class TTablePut {
     }
     const std::string_view charset = answer.Result->Value(0).value_or("");
     const std::string_view mode = answer.Result->Value(1).value_or("");
-    if (!IsPlainName(charset)) return false;
+    // The name the server reports stands unquoted in the statement.
+    if (charset.empty() || !mysql::IsWellFormedCharsetName(charset)) return false;
     // LOAD DATA reads a character of big5, gbk, gb18030, sjis or cp932
     // whole, so the escape of a second byte that looks like a backslash
     // would be read as one: such rows go by INSERT, escaped character-wise.
